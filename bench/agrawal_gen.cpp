@@ -1,0 +1,366 @@
+// Writes the synthetic loan-applicant data of Agrawal, Imielinski and Swami ("Database Mining: A
+// Performance Perspective", IEEE TKDE 1993) as BASE.data and BASE.names, for benchmarks and for
+// measuring a classifier's error above the intrinsic error of the data.
+//
+// Attributes, drawn independently and uniformly:
+//   salary      20000 .. 150000
+//   commission  0 when salary >= 75000, else 10000 .. 75000
+//   age         20 .. 80
+//   elevel      0 .. 4 (nominal)
+//   car         1 .. 20 (nominal)
+//   zipcode     0 .. 8 (nominal)
+//   hvalue      0.5k .. 1.5k x 100000 with k = 9 - zipcode
+//   hyears      1 .. 30
+//   loan        0 .. 500000
+// The class (A or B) is one of the ten functions F1 .. F10, applied to the values as drawn. Then
+// every numeric value v with range r is perturbed to v + u x p x r, u uniform on [-0.5, 0.5] and p
+// the perturbation factor (default 0.05); a commission of 0 stays 0 (it is not drawn from a range).
+// The written values are rounded to cents. With --intrinsic the program also writes BASE.intrinsic,
+// one line per record: the function applied to the written (perturbed) values, so a benchmark can
+// tell the error that no classifier can avoid. --noise flips each label with the given probability
+// after all of that (the intrinsic label ignores the flip too).
+//
+// --example writes instead the small three-attribute set (age, zipcode, elevel): class A when
+// age < 40 and elevel in {0, 1}, or 40 <= age < 60 and elevel in {0 .. 3}, or age >= 60 and
+// elevel = 0; no perturbation.
+//
+// Random numbers: std::mt19937_64 seeded with --seed; a uniform real is the top 53 bits of the next
+// output scaled to [0, 1), an integer in [0, n) is the next output mod n, so the data are the same on
+// every platform.
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace {
+
+struct Applicant {
+    double salary = 0;
+    double commission = 0;
+    double age = 0;
+    int elevel = 0;
+    int car = 0;
+    int zipcode = 0;
+    double hvalue = 0;
+    double hyears = 0;
+    double loan = 0;
+};
+
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : engine_(seed) {}
+    // Returns a number uniform on [0, 1).
+    double unit() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
+    // Returns a number uniform on [lo, hi).
+    double uniform(double lo, double hi) { return lo + (hi - lo) * unit(); }
+    // Returns an integer uniform on [0, n).
+    int below(int n) { return static_cast<int>(engine_() % static_cast<std::uint64_t>(n)); }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+bool in(double v, double lo, double hi) { return v >= lo && v <= hi; }
+
+// Returns true when the applicant is in group A under function f (1 .. 10).
+bool group_a(int f, const Applicant& a) {
+    const bool young = a.age < 40;
+    const bool middle = a.age >= 40 && a.age < 60;
+    switch (f) {
+        case 1:
+            return a.age < 40 || a.age >= 60;
+        case 2:
+            if (young) return in(a.salary, 50000, 100000);
+            if (middle) return in(a.salary, 75000, 125000);
+            return in(a.salary, 25000, 75000);
+        case 3:
+            if (young) return a.elevel <= 1;
+            if (middle) return a.elevel >= 1 && a.elevel <= 3;
+            return a.elevel >= 2;
+        case 4:
+            if (young) {
+                return a.elevel <= 1 ? in(a.salary, 25000, 75000) : in(a.salary, 50000, 100000);
+            }
+            if (middle) {
+                return a.elevel >= 1 && a.elevel <= 3 ? in(a.salary, 50000, 100000)
+                                                      : in(a.salary, 75000, 125000);
+            }
+            return a.elevel >= 2 ? in(a.salary, 50000, 100000) : in(a.salary, 25000, 75000);
+        case 5:
+            if (young) {
+                return in(a.salary, 50000, 100000) ? in(a.loan, 100000, 300000)
+                                                   : in(a.loan, 200000, 400000);
+            }
+            if (middle) {
+                return in(a.salary, 75000, 125000) ? in(a.loan, 200000, 400000)
+                                                   : in(a.loan, 300000, 500000);
+            }
+            return in(a.salary, 25000, 75000) ? in(a.loan, 300000, 500000)
+                                              : in(a.loan, 100000, 300000);
+        case 6: {
+            const double total = a.salary + a.commission;
+            if (young) return in(total, 50000, 100000);
+            if (middle) return in(total, 75000, 125000);
+            return in(total, 25000, 75000);
+        }
+        case 7:
+            return 0.67 * (a.salary + a.commission) - 0.2 * a.loan - 20000 > 0;
+        case 8:
+            return 0.67 * (a.salary + a.commission) - 5000 * a.elevel - 20000 > 0;
+        case 9:
+            return 0.67 * (a.salary + a.commission) - 5000 * a.elevel - 0.2 * a.loan - 10000 > 0;
+        case 10: {
+            const double equity = a.hyears < 20 ? 0 : 0.1 * a.hvalue * (a.hyears - 20);
+            return 0.67 * (a.salary + a.commission) - 5000 * a.elevel + 0.2 * equity - 10000 > 0;
+        }
+        default:
+            return false;
+    }
+}
+
+bool example_group_a(double age, int elevel) {
+    if (age < 40) return elevel <= 1;
+    if (age < 60) return elevel <= 3;
+    return elevel == 0;
+}
+
+double cents(double v) { return std::round(v * 100) / 100; }
+
+// Appends text to a large output buffer and flushes it to a file when full.
+class Writer {
+public:
+    explicit Writer(std::FILE* file) : file_(file) {}
+    ~Writer() { flush(); }
+    void number(double v) {
+        reserve(40);
+        auto r = std::to_chars(buf_ + used_, buf_ + sizeof buf_, v, std::chars_format::fixed, 2);
+        used_ = static_cast<std::size_t>(r.ptr - buf_);
+    }
+    void integer(int v) {
+        reserve(20);
+        auto r = std::to_chars(buf_ + used_, buf_ + sizeof buf_, v);
+        used_ = static_cast<std::size_t>(r.ptr - buf_);
+    }
+    void text(std::string_view s) {
+        reserve(s.size());
+        std::memcpy(buf_ + used_, s.data(), s.size());
+        used_ += s.size();
+    }
+    bool flush() {
+        bool ok = std::fwrite(buf_, 1, used_, file_) == used_;
+        used_ = 0;
+        return ok && ok_;
+    }
+
+private:
+    void reserve(std::size_t n) {
+        if (used_ + n > sizeof buf_) ok_ = flush() && ok_;
+    }
+    std::FILE* file_;
+    char buf_[1 << 16];
+    std::size_t used_ = 0;
+    bool ok_ = true;
+};
+
+struct Options {
+    int function = 2;
+    long long records = 12500;
+    std::uint64_t seed = 1;
+    double perturbation = 0.05;
+    double noise = 0;
+    bool intrinsic = false;
+    bool example = false;
+    std::string base;
+};
+
+const char* const kUsage =
+    "Usage: agrawal_gen [options] BASE\n"
+    "Writes BASE.data and BASE.names with the synthetic loan-applicant data.\n"
+    "  --function N      class function F1 .. F10 (default 2)\n"
+    "  --records N       number of records (default 12500)\n"
+    "  --seed S          random seed (default 1)\n"
+    "  --perturbation P  perturbation factor of numeric values (default 0.05)\n"
+    "  --noise P         probability of flipping each label (default 0)\n"
+    "  --intrinsic       also write BASE.intrinsic: the function of the perturbed values\n"
+    "  --example         the three-attribute example set (age, zipcode, elevel) instead\n";
+
+bool parse_number(const char* s, double& out) {
+    char* end = nullptr;
+    out = std::strtod(s, &end);
+    return end != s && *end == '\0' && std::isfinite(out);
+}
+
+// Returns 0 when the arguments are valid, else prints why and returns 2.
+int parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&](double& out, double lo, double hi) {
+            if (i + 1 >= argc || !parse_number(argv[i + 1], out) || out < lo || out > hi) {
+                std::fprintf(stderr, "agrawal_gen: %s needs a number in [%g, %g]\n", argv[i], lo,
+                             hi);
+                return false;
+            }
+            ++i;
+            return true;
+        };
+        double v = 0;
+        if (a == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--function") {
+            if (!value(v, 1, 10) || v != std::floor(v)) return 2;
+            o.function = static_cast<int>(v);
+        } else if (a == "--records") {
+            if (!value(v, 1, 1e10) || v != std::floor(v)) return 2;
+            o.records = static_cast<long long>(v);
+        } else if (a == "--seed") {
+            if (!value(v, 0, 9007199254740992.0) || v != std::floor(v)) return 2;
+            o.seed = static_cast<std::uint64_t>(v);
+        } else if (a == "--perturbation") {
+            if (!value(o.perturbation, 0, 1)) return 2;
+        } else if (a == "--noise") {
+            if (!value(o.noise, 0, 1)) return 2;
+        } else if (a == "--intrinsic") {
+            o.intrinsic = true;
+        } else if (a == "--example") {
+            o.example = true;
+        } else if (a.starts_with("--") || !o.base.empty()) {
+            std::fprintf(stderr, "agrawal_gen: unexpected argument %s\n%s", argv[i], kUsage);
+            return 2;
+        } else {
+            o.base = argv[i];
+        }
+    }
+    if (o.base.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    return 0;
+}
+
+std::FILE* open_or_die(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "agrawal_gen: cannot write %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        std::exit(1);
+    }
+    return f;
+}
+
+bool close_ok(std::FILE* f) { return std::fclose(f) == 0; }
+
+int write_example(const Options& o) {
+    std::FILE* names = open_or_die(o.base + ".names");
+    std::fputs("A, B.\nage: continuous.\nzipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\n"
+               "elevel: 0, 1, 2, 3, 4.\n",
+               names);
+    bool ok = close_ok(names);
+    std::FILE* data = open_or_die(o.base + ".data");
+    {
+        Writer w(data);
+        Random rnd(o.seed);
+        for (long long n = 0; n < o.records; ++n) {
+            double age = cents(rnd.uniform(20, 80));
+            int zipcode = rnd.below(9);
+            int elevel = rnd.below(5);
+            bool a = example_group_a(age, elevel);
+            if (o.noise > 0 && rnd.unit() < o.noise) a = !a;
+            w.number(age);
+            w.text(",");
+            w.integer(zipcode);
+            w.text(",");
+            w.integer(elevel);
+            w.text(a ? ",A\n" : ",B\n");
+        }
+        ok = w.flush() && ok;
+    }
+    ok = close_ok(data) && ok;
+    if (!ok) std::fprintf(stderr, "agrawal_gen: writing %s failed\n", o.base.c_str());
+    return ok ? 0 : 1;
+}
+
+int write_agrawal(const Options& o) {
+    std::FILE* names = open_or_die(o.base + ".names");
+    std::fputs("A, B.\nsalary: continuous.\ncommission: continuous.\nage: continuous.\n"
+               "elevel: 0, 1, 2, 3, 4.\n"
+               "car: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20.\n"
+               "zipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\nhvalue: continuous.\nhyears: continuous.\n"
+               "loan: continuous.\n",
+               names);
+    bool ok = close_ok(names);
+    std::FILE* data = open_or_die(o.base + ".data");
+    std::FILE* intrinsic = o.intrinsic ? open_or_die(o.base + ".intrinsic") : nullptr;
+    {
+        Writer w(data);
+        Writer wi(intrinsic ? intrinsic : data);
+        Random rnd(o.seed);
+        const double p = o.perturbation;
+        for (long long n = 0; n < o.records; ++n) {
+            Applicant a;
+            a.salary = rnd.uniform(20000, 150000);
+            a.commission = a.salary >= 75000 ? 0 : rnd.uniform(10000, 75000);
+            a.age = rnd.uniform(20, 80);
+            a.elevel = rnd.below(5);
+            a.car = 1 + rnd.below(20);
+            a.zipcode = rnd.below(9);
+            const double k = 9 - a.zipcode;
+            a.hvalue = rnd.uniform(0.5 * k, 1.5 * k) * 100000;
+            a.hyears = rnd.uniform(1, 30);
+            a.loan = rnd.uniform(0, 500000);
+            bool label = group_a(o.function, a);
+
+            auto perturb = [&](double v, double range) {
+                return cents(v + rnd.uniform(-0.5, 0.5) * p * range);
+            };
+            a.salary = perturb(a.salary, 130000);
+            if (a.commission != 0) a.commission = perturb(a.commission, 65000);
+            a.age = perturb(a.age, 60);
+            a.hvalue = perturb(a.hvalue, k * 100000);
+            a.hyears = perturb(a.hyears, 29);
+            a.loan = perturb(a.loan, 500000);
+            if (o.noise > 0 && rnd.unit() < o.noise) label = !label;
+
+            w.number(a.salary);
+            w.text(",");
+            w.number(a.commission);
+            w.text(",");
+            w.number(a.age);
+            w.text(",");
+            w.integer(a.elevel);
+            w.text(",");
+            w.integer(a.car);
+            w.text(",");
+            w.integer(a.zipcode);
+            w.text(",");
+            w.number(a.hvalue);
+            w.text(",");
+            w.number(a.hyears);
+            w.text(",");
+            w.number(a.loan);
+            w.text(label ? ",A\n" : ",B\n");
+            if (intrinsic) wi.text(group_a(o.function, a) ? "A\n" : "B\n");
+        }
+        ok = w.flush() && ok;
+        if (intrinsic) ok = wi.flush() && ok;
+    }
+    ok = close_ok(data) && ok;
+    if (intrinsic) ok = close_ok(intrinsic) && ok;
+    if (!ok) std::fprintf(stderr, "agrawal_gen: writing %s failed\n", o.base.c_str());
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (int rc = parse(argc, argv, o)) return rc;
+    return o.example ? write_example(o) : write_agrawal(o);
+}
