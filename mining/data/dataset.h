@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "data/numeric_column.h"
+
+namespace mining {
+
+// Index of a record (row) in a Dataset. Data sets are limited to 2^32 - 1 kept records.
+using RowIndex = std::uint32_t;
+
+enum class AttributeType { Numeric, Nominal, Ignored };
+
+// One attribute (column) of the data file other than the class.
+struct Attribute {
+    std::string name;
+    AttributeType type = AttributeType::Numeric;
+    // Nominal only: the values, in the order of the .names file, or else in order of first
+    // appearance in the data. A record's code for this attribute indexes this list.
+    std::vector<std::string> values;
+};
+
+// The code stored for a missing nominal value ('?').
+inline constexpr std::int32_t kMissingCode = -1;
+
+// Returns true if a numeric value read from a column is missing ('?'). Missing numeric values are
+// stored as a quiet NaN; no present value is NaN (the reader rejects "nan").
+inline bool isMissing(double value) { return std::isnan(value); }
+
+// A data set read from BASE.data (+ BASE.names), stored by column.
+//
+// Only records whose class is present are kept; the count of those left out is
+// missingClassCount(). Rows are numbered 0..recordCount()-1 in file order. Every column of a
+// numeric or nominal attribute has recordCount() entries; ignored attributes keep no column.
+class Dataset {
+public:
+    Dataset() = default;
+    Dataset(Dataset&&) = default;
+    Dataset& operator=(Dataset&&) = default;
+
+    // The attributes in file order, the class column excluded, ignored ones included.
+    const std::vector<Attribute>& attributes() const { return attributes_; }
+    std::size_t attributeCount() const { return attributes_.size(); }
+    const Attribute& attribute(std::size_t index) const { return attributes_[index]; }
+
+    // The class values, in .names order or else in order of first appearance.
+    const std::vector<std::string>& classValues() const { return classValues_; }
+    std::size_t classCount() const { return classValues_.size(); }
+
+    // Records kept (class present) and records left out because their class was missing.
+    std::size_t recordCount() const { return classes_.size(); }
+    std::size_t missingClassCount() const { return missingClassCount_; }
+
+    // The values of numeric attribute `index`, one per row; missing values are NaN.
+    // Requires attribute(index).type == AttributeType::Numeric.
+    const NumericColumn& numeric(std::size_t index) const { return numeric_[index]; }
+
+    // The codes of nominal attribute `index`, one per row; kMissingCode where missing.
+    // Requires attribute(index).type == AttributeType::Nominal.
+    std::span<const std::int32_t> nominal(std::size_t index) const { return nominal_[index]; }
+
+    // The class code of every row (never missing).
+    std::span<const std::int32_t> classes() const { return classes_; }
+
+    // Where the data came from: the .data path, and the .names path or "" when none was used.
+    const std::string& dataPath() const { return dataPath_; }
+    const std::string& namesPath() const { return namesPath_; }
+
+private:
+    friend class DatasetBuilder;
+
+    std::vector<Attribute> attributes_;
+    std::vector<std::string> classValues_;
+    // Indexed by attribute; only the entry matching an attribute's type is filled.
+    std::vector<NumericColumn> numeric_;
+    std::vector<std::vector<std::int32_t>> nominal_;
+    std::vector<std::int32_t> classes_;
+    std::size_t missingClassCount_ = 0;
+    std::string dataPath_;
+    std::string namesPath_;
+};
+
+}  // namespace mining

@@ -1,0 +1,107 @@
+#include "data/numeric_column.h"
+
+#include <cmath>
+
+namespace mining {
+
+namespace {
+
+constexpr int kMaxFractionDigits = 9;
+
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+constexpr std::int64_t kIntPowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                            100000, 1000000, 10000000, 100000000, 1000000000};
+
+bool fitsMantissa(std::int64_t m) {
+    return m > std::numeric_limits<std::int32_t>::min() && m <= std::numeric_limits<std::int32_t>::max();
+}
+
+}  // namespace
+
+std::vector<double> NumericColumn::toVector() const {
+    if (!scaled_) return doubles_;
+    std::vector<double> out(mantissas_.size());
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = (*this)[i];
+    return out;
+}
+
+void NumericColumn::reserve(std::size_t rows) {
+    if (scaled_)
+        mantissas_.reserve(rows);
+    else
+        doubles_.reserve(rows);
+}
+
+void NumericColumn::appendDecimal(std::int64_t mantissa, int fractionDigits) {
+    if (scaled_) {
+        if (fractionDigits <= kMaxFractionDigits) {
+            if (fractionDigits > fractionDigits_) {
+                // Rescale what is stored so far to the finer scale, if it still fits.
+                const std::int64_t factor = kIntPowersOfTen[fractionDigits - fractionDigits_];
+                bool fits = true;
+                for (std::int32_t m : mantissas_)
+                    if (m != kMissingMantissa && !fitsMantissa(std::int64_t{m} * factor)) {
+                        fits = false;
+                        break;
+                    }
+                if (fits) {
+                    for (std::int32_t& m : mantissas_)
+                        if (m != kMissingMantissa) m = static_cast<std::int32_t>(m * factor);
+                    fractionDigits_ = fractionDigits;
+                    scale_ = kPowersOfTen[fractionDigits];
+                }
+            }
+            if (fractionDigits <= fractionDigits_) {
+                const int shift = fractionDigits_ - fractionDigits;
+                if (mantissa < std::numeric_limits<std::int32_t>::max() &&
+                    mantissa > std::numeric_limits<std::int32_t>::min()) {
+                    const std::int64_t scaled = mantissa * kIntPowersOfTen[shift];
+                    if (fitsMantissa(scaled)) {
+                        mantissas_.push_back(static_cast<std::int32_t>(scaled));
+                        return;
+                    }
+                }
+            }
+        }
+        convertToDoubles();
+    }
+    doubles_.push_back(fractionDigits <= 22 && std::abs(mantissa) < (std::int64_t{1} << 53)
+                           ? static_cast<double>(mantissa) / std::pow(10.0, fractionDigits)
+                           : static_cast<double>(mantissa) * std::pow(10.0, -fractionDigits));
+}
+
+void NumericColumn::appendDouble(double value) {
+    if (scaled_) {
+        if (std::isnan(value)) {
+            mantissas_.push_back(kMissingMantissa);
+            return;
+        }
+        convertToDoubles();
+    }
+    doubles_.push_back(value);
+}
+
+void NumericColumn::appendMissing() {
+    if (scaled_)
+        mantissas_.push_back(kMissingMantissa);
+    else
+        doubles_.push_back(std::numeric_limits<double>::quiet_NaN());
+}
+
+void NumericColumn::shrinkToFit() {
+    mantissas_.shrink_to_fit();
+    doubles_.shrink_to_fit();
+}
+
+void NumericColumn::convertToDoubles() {
+    const std::size_t capacity = mantissas_.capacity();
+    std::vector<double> values;
+    values.reserve(capacity > mantissas_.size() ? capacity : mantissas_.size() + 1);
+    for (std::size_t i = 0; i < mantissas_.size(); ++i) values.push_back((*this)[i]);
+    scaled_ = false;
+    doubles_ = std::move(values);
+    mantissas_ = {};
+}
+
+}  // namespace mining

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace mining {
+
+// The values of one numeric attribute, one per row, read as doubles.
+//
+// To keep large data sets smaller than their file, a column whose values are all decimals with
+// at most 9 fraction digits that fit a 32-bit mantissa is stored as those mantissas plus one
+// power-of-ten scale; value(row) divides them back, which gives exactly the double the text
+// denotes (both the mantissa and the scale are exact doubles and IEEE division rounds
+// correctly). Any other column is stored as doubles. Callers see only doubles.
+class NumericColumn {
+public:
+    // Returns the number of rows.
+    std::size_t size() const { return scaled_ ? mantissas_.size() : doubles_.size(); }
+
+    // Returns the value in `row`, or a quiet NaN when it is missing. Requires row < size().
+    double operator[](std::size_t row) const {
+        if (scaled_) {
+            const std::int32_t m = mantissas_[row];
+            return m == kMissingMantissa ? std::numeric_limits<double>::quiet_NaN() : m / scale_;
+        }
+        return doubles_[row];
+    }
+
+    // Returns every value as a double (NaN where missing), in row order.
+    std::vector<double> toVector() const;
+
+    // Building, used by the reader. A column starts scaled with scale 1 and empty.
+    // Reserves room for `rows` values.
+    void reserve(std::size_t rows);
+    // Appends a decimal mantissa * 10^-fractionDigits (fractionDigits >= 0).
+    void appendDecimal(std::int64_t mantissa, int fractionDigits);
+    // Appends any value; NaN means missing.
+    void appendDouble(double value);
+    void appendMissing();
+    // Releases unused capacity.
+    void shrinkToFit();
+
+private:
+    static constexpr std::int32_t kMissingMantissa = std::numeric_limits<std::int32_t>::min();
+    void convertToDoubles();
+
+    bool scaled_ = true;
+    int fractionDigits_ = 0;
+    double scale_ = 1.0;
+    std::vector<std::int32_t> mantissas_;
+    std::vector<double> doubles_;
+};
+
+}  // namespace mining

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "data/dataset.h"
+#include "result.h"
+
+namespace mining {
+
+// The rows that train and the rows that test.
+struct Split {
+    std::vector<RowIndex> train;
+    std::vector<RowIndex> test;
+};
+
+// Returns the split of rows 0..n-1: unless keepOrder, the rows are shuffled by Fisher-Yates
+// (for i from n-1 down to 1: j = x mod (i+1), x the next output of std::mt19937_64 seeded with
+// `seed`), so every platform gives the same split; then the first round(n * percent / 100) rows
+// train and the rest test. Requires 0 <= percent <= 100 and n < 2^32.
+Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t seed);
+
+// Returns the training share of `text`, a plain decimal in [0, 100] ("66.67", "100", "5."),
+// or an error message saying what is wrong with it.
+Result<double> parsePercent(std::string_view text);
+
+}  // namespace mining

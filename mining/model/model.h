@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "data/dataset.h"
+#include "result.h"
+
+namespace mining {
+
+// A classifier model: trained on some rows of a data set, it predicts the class of others and
+// describes itself for the report.
+class Model {
+public:
+    virtual ~Model() = default;
+
+    // Returns a short name for the report, e.g. "Naive Bayes (normal distributions)".
+    virtual std::string name() const = 0;
+
+    // Trains on the rows `rows` of `data`. Requires rows non-empty and every row < recordCount().
+    // Returns an error message if the model cannot be trained on these records.
+    virtual Status train(const Dataset& data, std::span<const RowIndex> rows) = 0;
+
+    // Returns the predicted class code (an index into data.classValues()) of row `row`.
+    // Requires a successful train() on a data set with the same attributes and classes.
+    virtual std::int32_t predict(const Dataset& data, RowIndex row) const = 0;
+
+    // Writes into `predicted` (resized to rows.size()) the prediction for each row of `rows`.
+    // The default calls predict() per row; a model may override it with a faster column pass.
+    virtual void predictRows(const Dataset& data, std::span<const RowIndex> rows,
+                             std::vector<std::int32_t>& predicted) const;
+
+    // Writes the model section of the report: plain text lines of at most about 80 columns,
+    // each ending in '\n', with no heading line of its own (the report frame adds it).
+    // Requires a successful train().
+    virtual void describe(const Dataset& data, std::ostream& out) const = 0;
+};
+
+// The values of a program's own options, by option name ("--discretize"); a flag maps to "".
+using ModelOptions = std::map<std::string, std::string>;
+
+// Makes a fresh model for the given options, or returns an error message (a usage error).
+using ModelFactory = std::function<Result<std::unique_ptr<Model>>(const ModelOptions&)>;
+
+}  // namespace mining

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace mining {
+
+// The confusion matrix of a test and the figures derived from it.
+//
+// accuracy = correct / total; Cohen's kappa = (po - pe) / (1 - pe) with po the accuracy and
+// pe = sum over classes of (actual_c / total) * (predicted_c / total); for class c,
+// precision = tp / predicted_c, recall = tp / actual_c, F1 = 2PR / (P + R). A ratio whose
+// denominator is 0 is reported as 0 (kappa: 0 when pe = 1 and the test is not all correct,
+// 1 when it is).
+class Evaluation {
+public:
+    // Requires classCount > 0.
+    explicit Evaluation(std::size_t classCount);
+
+    // Counts one test record. Requires both codes < classCount.
+    void add(std::int32_t actual, std::int32_t predicted);
+    // Counts many; requires equal lengths.
+    void addAll(std::span<const std::int32_t> actual, std::span<const std::int32_t> predicted);
+
+    std::size_t classCount() const { return classCount_; }
+    std::size_t total() const { return total_; }
+    std::size_t correct() const;
+    // Returns the count of records of class `actual` predicted as `predicted`.
+    std::size_t count(std::size_t actual, std::size_t predicted) const {
+        return matrix_[actual * classCount_ + predicted];
+    }
+    std::size_t support(std::size_t c) const;        // records whose actual class is c
+    std::size_t predictedCount(std::size_t c) const;  // records predicted as c
+
+    double accuracy() const;  // in [0, 1]; 0 when total() == 0
+    double kappa() const;
+    double precision(std::size_t c) const;
+    double recall(std::size_t c) const;
+    double f1(std::size_t c) const;
+
+private:
+    std::size_t classCount_;
+    std::size_t total_ = 0;
+    std::vector<std::size_t> matrix_;  // row = actual, column = predicted
+};
+
+// Writes the evaluation section of the report: the line
+// "Accuracy: 94.00 % (47 of 50 test records correct)" (word "training" instead of "test" when
+// `onTraining`), kappa, the per-class table and the confusion matrix with the class names.
+void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string>& classNames,
+                     bool onTraining, std::ostream& out);
+
+}  // namespace mining

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace mining {
+
+// A table of text cells laid out in columns for a plain-text report.
+//
+// Columns are as wide as their widest cell; the first column is left-aligned, the others
+// right-aligned, two spaces apart. When the table is wider than `width`, the first column is
+// repeated and the other columns are written in consecutive blocks that each fit (a single
+// column wider than the width stands alone), so 60 attributes or 10 classes stay readable.
+class TextTable {
+public:
+    // Sets the header row (may be left empty for a table without one).
+    void setHeader(std::vector<std::string> header);
+    // Appends a row; rows shorter than the widest row are padded with empty cells.
+    void addRow(std::vector<std::string> row);
+    // Writes the table, each line indented by `indent` spaces, lines at most `width` columns
+    // where possible, each ending in '\n'.
+    void write(std::ostream& out, std::size_t width = 78, std::size_t indent = 2) const;
+
+private:
+    std::vector<std::string> header_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
+// Returns `value` formatted with `decimals` fraction digits ("%.*f"), "-0.00" written "0.00".
+std::string formatFixed(double value, int decimals);
+
+// Returns `value` in at most `significant` significant digits ("%.*g").
+std::string formatGeneral(double value, int significant = 6);
+
+}  // namespace mining
