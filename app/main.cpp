@@ -1,0 +1,17 @@
+#include <QApplication>
+
+#include "window/app_identity.h"
+#include "window/main_window.h"
+
+#ifndef CLASSIFIERS_DEBUG_LAYOUT
+#define CLASSIFIERS_DEBUG_LAYOUT 0
+#endif
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const Deliverable& deliverable = CLASSIFIERS_DEBUG_LAYOUT ? kClassifier : kClassifiers;
+    configureApplication(deliverable);
+    MainWindow window({.programSubdir = QString::fromLatin1(deliverable.programSubdir)});
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Returns the base path of a chosen data file: `inputFile` less its last five characters (for
+// "/data/iris.data", "/data/iris"). The extension is not examined. A name shorter than five
+// characters has no base: `previousBase` is returned unchanged.
+QString deriveBaseName(const QString& inputFile, const QString& previousBase);
+
+// Returns whether `inputFile` names a ".data" file, the only kind a classifier can be run on
+// (compared exactly on Linux, without regard to case on Windows).
+bool isDataFile(const QString& inputFile);

@@ -1,0 +1,11 @@
+#include "launch.h"
+
+#include <QProcess>
+
+bool startDetached(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached();
+}

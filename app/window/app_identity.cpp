@@ -1,0 +1,8 @@
+#include "app_identity.h"
+
+#include <QCoreApplication>
+
+void configureApplication(const Deliverable& deliverable) {
+    QCoreApplication::setApplicationName(QString::fromLatin1(deliverable.title));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+}

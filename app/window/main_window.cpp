@@ -1,0 +1,213 @@
+#include "main_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "percent_filter.h"
+#include "twips.h"
+#include "window_layout.h"
+
+namespace {
+
+void place(QWidget* widget, const ControlGeometry& g, int inset = 0) {
+    widget->setGeometry(twipsToPixels(g.left) + inset, twipsToPixels(g.top) + inset,
+                        twipsToPixels(g.width), twipsToPixels(g.height));
+}
+
+QFont labelFont(double pointSize) {
+    QFont font;
+    font.setFamilies(labelFontFamilies());
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Bold);
+    font.setItalic(true);
+    return font;
+}
+
+// Labels are see-through, so the panel shows behind their text.
+void paintLabel(QLabel* label, const QColor& text) {
+    label->setAutoFillBackground(false);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, Qt::transparent);
+    palette.setColor(QPalette::WindowText, text);
+    label->setPalette(palette);
+}
+
+// The system's fixed-width font, so the report's tables line up; a common monospaced family where
+// the system names none that is installed.
+QFont reportFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies({font.family(), "DejaVu Sans Mono", "Liberation Mono", "Noto Mono",
+                      "Monospace"});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    // Neither the window's default nor its cancel button: Enter and Escape press none of them.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(WindowOptions options, QWidget* parent)
+    : QWidget(parent), options_(std::move(options)) {
+    if (!options_.launcher) options_.launcher = startDetached;
+    createControls();
+    wireEvents();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createControls() {
+    setObjectName("Form1");
+    setWindowTitle(QString::fromLatin1(kFormCaption));
+    resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+
+    Picture1 = new QFrame(this);
+    Picture1->setObjectName("Picture1");
+    Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Picture1->setLineWidth(1);
+    Picture1->setAutoFillBackground(true);
+    QPalette panelPalette = Picture1->palette();
+    panelPalette.setColor(QPalette::Window, QColor(kPanelColour));
+    Picture1->setPalette(panelPalette);
+    Picture1->setFocusPolicy(Qt::StrongFocus);
+    place(Picture1, kPicture1);
+    // Children of the panel are measured from the inside of its border.
+    const int inset = Picture1->frameWidth();
+
+    Label3 = new QLabel(QString::fromLatin1(kLabel3Caption), Picture1);
+    Label3->setObjectName("Label3");
+    QFont titleFont = labelFont(kTitlePointSize);
+    titleFont.setUnderline(true);
+    Label3->setFont(titleFont);
+    paintLabel(Label3, Qt::white);
+    place(Label3, kLabel3, inset);
+
+    Label2 = new QLabel(QString::fromLatin1(kLabel2Caption), Picture1);
+    Label2->setObjectName("Label2");
+    Label2->setFont(labelFont(kLabelPointSize));
+    paintLabel(Label2, Qt::red);
+    place(Label2, kLabel2, inset);
+
+    Label4 = new QLabel(QString::fromLatin1(kLabel4Caption), Picture1);
+    Label4->setObjectName("Label4");
+    Label4->setFont(labelFont(kLabelPointSize));
+    paintLabel(Label4, Qt::red);
+    place(Label4, kLabel4, inset);
+
+    rtbResult = new QTextEdit(Picture1);
+    rtbResult->setObjectName("rtbResult");
+    rtbResult->setAcceptRichText(false);
+    rtbResult->setReadOnly(true);
+    rtbResult->setLineWrapMode(QTextEdit::NoWrap);  // reports are tables: keep their columns
+    rtbResult->setFont(reportFont());
+    rtbResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rtbResult->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rtbResult->setTabChangesFocus(true);
+    place(rtbResult, kRtbResult, inset);
+
+    Combo1 = new QComboBox(Picture1);
+    Combo1->setObjectName("Combo1");
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
+    Combo1->addItems({QString::fromLatin1(kIntervalClassifier),
+                      QString::fromLatin1(kBayesianClassifier)});
+    Combo1->setCurrentIndex(0);
+    Combo1->setEditText(QString::fromLatin1(kIntervalClassifier));
+    place(Combo1, kCombo1, inset);
+
+    txtPercent = new QLineEdit(QString::fromLatin1(kDefaultPercent), Picture1);
+    txtPercent->setObjectName("txtPercent");
+    txtPercent->installEventFilter(new PercentFilter(txtPercent));
+    place(txtPercent, kTxtPercent, inset);
+
+    Label4->setBuddy(Combo1);
+    Label2->setBuddy(txtPercent);
+
+    Command3 = makeButton("Command3", QString::fromLatin1(kCommand3Caption), Picture1);
+    place(Command3, kCommand3, inset);
+
+    // The two window buttons stand in front of the panel.
+    cmdFile = makeButton("cmdFile", QString::fromLatin1(kCmdFileCaption), this);
+    place(cmdFile, kCmdFile);
+    Command1 = makeButton("Command1", QString::fromLatin1(kCommand1Caption), this);
+    place(Command1, kCommand1);
+    cmdFile->raise();
+    Command1->raise();
+
+    CommonDialog1 = new QFileDialog(this);
+    CommonDialog1->setObjectName("CommonDialog1");
+    // Qt's own dialog, so it behaves the same on every desktop.
+    CommonDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    CommonDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    CommonDialog1->setFileMode(QFileDialog::ExistingFile);
+
+    // Focus order: the panel, the result view, the classifier, the percentage, Input File, Run,
+    // Exit, and round to the panel again. The panel holds the focus when the window opens.
+    QWidget::setTabOrder(Picture1, rtbResult);
+    QWidget::setTabOrder(rtbResult, Combo1);
+    QWidget::setTabOrder(Combo1, txtPercent);
+    QWidget::setTabOrder(txtPercent, cmdFile);
+    QWidget::setTabOrder(cmdFile, Command1);
+    QWidget::setTabOrder(Command1, Command3);
+    Picture1->setFocus();
+}
+
+void MainWindow::wireEvents() {
+    connect(cmdFile, &QPushButton::clicked, this, &MainWindow::cmdFileClicked);
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::command1Clicked);
+    connect(Command3, &QPushButton::clicked, this, &MainWindow::command3Clicked);
+    connect(Timer1, &QTimer::timeout, this, &MainWindow::timer1Elapsed);
+}
+
+// The panel always covers the whole client area; nothing else moves.
+void MainWindow::resizePanel() {
+    Picture1->resize(Picture1->width(), height());
+    Picture1->resize(width(), Picture1->height());
+    Picture1->move(0, 0);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    resizePanel();
+}
+
+void MainWindow::command3Clicked() { close(); }
+
+// Closing ends the program at once: a pending wait is dropped, a started classifier keeps running.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    setTimer1Interval(0);
+    event->accept();
+}
+
+void MainWindow::setTimer1Interval(int milliseconds) {
+    if (milliseconds == 0) {
+        Timer1->stop();
+    } else {
+        Timer1->start(milliseconds);
+    }
+}
+
+QString MainWindow::programDirectory() const {
+    return options_.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                         : options_.programDir;
+}

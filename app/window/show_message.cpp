@@ -1,0 +1,11 @@
+#include "show_message.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+void ShowMessage(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
+                    QMessageBox::Ok, parent);
+    box.setObjectName("ShowMessage");
+    box.exec();
+}
