@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace mining {
+
+// One present value of a numeric attribute and the class of its record.
+struct ValueClass {
+    double value;
+    std::int32_t classCode;
+};
+
+// Supervised discretization by the minimum description length principle (Fayyad and Irani,
+// 1993).
+//
+// The values are sorted; the cut T between two adjacent distinct values that minimises the class
+// entropy E(T; S) = |S1|/|S| Ent(S1) + |S2|/|S| Ent(S2) of the two parts is accepted when
+//   Gain(T; S) = Ent(S) - E(T; S) > (log2(N - 1) + log2(3^k - 2) - [k Ent(S) - k1 Ent(S1)
+//                                    - k2 Ent(S2)]) / N
+// with N = |S| and k, k1, k2 the number of classes present in S, S1, S2; each accepted part is
+// cut again the same way. A cut lies halfway between the two values it separates.
+//
+// Returns the cut points in increasing order (empty when no cut pays for itself); see binOf()
+// for the bin of a value. Requires every classCode < classCount. Reorders `values`.
+std::vector<double> mdlCutPoints(std::vector<ValueClass>& values, std::size_t classCount);
+
+// Returns the bin of `value` for the sorted `cuts`: the count of cut points below `value`.
+std::size_t binOf(const std::vector<double>& cuts, double value);
+
+}  // namespace mining

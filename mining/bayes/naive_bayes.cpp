@@ -1,0 +1,330 @@
+#include "bayes/naive_bayes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "bayes/mdl_discretizer.h"
+#include "report/text_table.h"
+
+namespace mining {
+
+namespace {
+
+// Rows of the model's tables shown per nominal attribute before the rest is summarised.
+constexpr std::size_t kMaxValuesShown = 30;
+
+// Sums of (x - shift) and its square per class; the shift (the first value seen) keeps the
+// variance exact for large values with a small spread.
+struct Moments {
+    std::size_t count = 0;
+    double shift = 0;
+    double sum = 0;
+    double sumSquares = 0;
+
+    void add(double x) {
+        if (count == 0) shift = x;
+        const double d = x - shift;
+        ++count;
+        sum += d;
+        sumSquares += d * d;
+    }
+    double mean() const { return shift + sum / static_cast<double>(count); }
+    // Sample standard deviation; 0 for fewer than two values.
+    double stdDev() const {
+        if (count < 2) return 0.0;
+        const double n = static_cast<double>(count);
+        const double variance = (sumSquares - sum * sum / n) / (n - 1.0);
+        return variance > 0 ? std::sqrt(variance) : 0.0;
+    }
+};
+
+std::string intervalLabel(const std::vector<double>& cuts, std::size_t bin) {
+    const std::string low = bin == 0 ? "-inf" : formatGeneral(cuts[bin - 1]);
+    const std::string high = bin == cuts.size() ? "inf" : formatGeneral(cuts[bin]);
+    return "(" + low + ", " + high + "]";
+}
+
+}  // namespace
+
+std::string NaiveBayes::name() const {
+    return mode_ == NumericMode::Normal
+               ? "Naive Bayes (numeric attributes: normal distribution per class)"
+               : "Naive Bayes (numeric attributes: MDL-discretized into bins)";
+}
+
+Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
+    if (rows.empty()) return Status::failure("there are no training records");
+    classCount_ = data.classCount();
+    const std::span<const std::int32_t> classes = data.classes();
+    // The class of each training row, in the order of `rows`.
+    std::vector<std::int32_t> trainClasses(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) trainClasses[i] = classes[rows[i]];
+
+    classCounts_.assign(classCount_, 0);
+    for (std::int32_t c : trainClasses) ++classCounts_[static_cast<std::size_t>(c)];
+    priors_.resize(classCount_);
+    logPriors_.resize(classCount_);
+    const double denominator = static_cast<double>(rows.size() + classCount_);
+    for (std::size_t c = 0; c < classCount_; ++c) {
+        priors_[c] = static_cast<double>(classCounts_[c] + 1) / denominator;
+        logPriors_[c] = std::log(priors_[c]);
+    }
+
+    attributes_.assign(data.attributeCount(), AttributeModel{});
+    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+        const Attribute& attribute = data.attribute(a);
+        AttributeModel& model = attributes_[a];
+        if (attribute.type == AttributeType::Ignored) {
+            model.note = "ignored";
+        } else if (attribute.type == AttributeType::Nominal) {
+            const std::span<const std::int32_t> column = data.nominal(a);
+            std::vector<std::int32_t> codes(rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) codes[i] = column[rows[i]];
+            model.kind = Kind::Table;
+            trainTable(trainClasses, attribute.values.size(), codes, model);
+            if (model.valueCount == 0) {
+                model.kind = Kind::Unused;
+                model.note = "no values";
+            }
+        } else if (mode_ == NumericMode::Normal) {
+            trainNormal(data, a, rows, model);
+        } else {
+            const NumericColumn& column = data.numeric(a);
+            std::vector<ValueClass> values;
+            values.reserve(rows.size());
+            for (RowIndex r : rows) {
+                const double x = column[r];
+                if (!isMissing(x)) values.push_back({x, classes[r]});
+            }
+            if (values.empty()) {
+                model.note = "no values in the training records";
+                continue;
+            }
+            model.cuts = mdlCutPoints(values, classCount_);
+            std::vector<std::int32_t> codes(rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const double x = column[rows[i]];
+                codes[i] = isMissing(x) ? kMissingCode
+                                        : static_cast<std::int32_t>(binOf(model.cuts, x));
+            }
+            model.kind = Kind::Bins;
+            trainTable(trainClasses, model.cuts.size() + 1, codes, model);
+        }
+    }
+    return Status();
+}
+
+void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                             AttributeModel& model) const {
+    const NumericColumn& column = data.numeric(a);
+    const std::span<const std::int32_t> classes = data.classes();
+    std::vector<Moments> perClass(classCount_);
+    Moments overall;
+    for (RowIndex r : rows) {
+        const double x = column[r];
+        if (isMissing(x)) continue;
+        perClass[static_cast<std::size_t>(classes[r])].add(x);
+        overall.add(x);
+    }
+    if (overall.count == 0) {
+        model.note = "no values in the training records";
+        return;
+    }
+    const double overallSd = overall.stdDev();
+    if (!(overallSd > 0)) {
+        model.note = "the same value in every training record";
+        return;
+    }
+    const double floor = kStdDevFloor * overallSd;
+    model.kind = Kind::Normal;
+    model.mean.resize(classCount_);
+    model.stdDev.resize(classCount_);
+    model.logNormalizer.resize(classCount_);
+    model.inverseTwoVar.resize(classCount_);
+    for (std::size_t c = 0; c < classCount_; ++c) {
+        const Moments& m = perClass[c];
+        const double mean = m.count == 0 ? overall.mean() : m.mean();
+        const double sd = std::max(m.count == 0 ? overallSd : m.stdDev(), floor);
+        model.mean[c] = mean;
+        model.stdDev[c] = sd;
+        model.logNormalizer[c] = -std::log(sd * std::sqrt(2.0 * std::numbers::pi));
+        model.inverseTwoVar[c] = 1.0 / (2.0 * sd * sd);
+    }
+}
+
+void NaiveBayes::trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
+                            const std::vector<std::int32_t>& codes, AttributeModel& model) const {
+    model.valueCount = valueCount;
+    model.counts.assign(classCount_ * valueCount, 0);
+    std::vector<std::size_t> present(classCount_, 0);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (codes[i] < 0) continue;
+        const auto c = static_cast<std::size_t>(classes[i]);
+        ++model.counts[c * valueCount + static_cast<std::size_t>(codes[i])];
+        ++present[c];
+    }
+    model.logProbability.assign(classCount_ * valueCount, 0.0);
+    for (std::size_t c = 0; c < classCount_; ++c) {
+        const double denominator = static_cast<double>(present[c] + valueCount);
+        for (std::size_t v = 0; v < valueCount; ++v)
+            model.logProbability[c * valueCount + v] =
+                std::log(static_cast<double>(model.counts[c * valueCount + v] + 1) / denominator);
+    }
+}
+
+double NaiveBayes::probability(std::size_t attribute, std::size_t c, std::size_t value) const {
+    const AttributeModel& m = attributes_[attribute];
+    return std::exp(m.logProbability[c * m.valueCount + value]);
+}
+
+std::int32_t NaiveBayes::predict(const Dataset& data, RowIndex row) const {
+    std::vector<std::int32_t> predicted;
+    const RowIndex rows[] = {row};
+    predictRows(data, rows, predicted);
+    return predicted[0];
+}
+
+void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows,
+                             std::vector<std::int32_t>& predicted) const {
+    predicted.resize(rows.size());
+    constexpr std::size_t kBlock = 1024;
+    const std::size_t k = classCount_;
+    std::vector<double> scores(kBlock * k);
+    for (std::size_t begin = 0; begin < rows.size(); begin += kBlock) {
+        const std::size_t count = std::min(kBlock, rows.size() - begin);
+        for (std::size_t i = 0; i < count; ++i)
+            std::copy(logPriors_.begin(), logPriors_.end(), scores.begin() + static_cast<std::ptrdiff_t>(i * k));
+        for (std::size_t a = 0; a < attributes_.size(); ++a) {
+            const AttributeModel& m = attributes_[a];
+            switch (m.kind) {
+                case Kind::Unused:
+                    break;
+                case Kind::Normal: {
+                    const NumericColumn& column = data.numeric(a);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        const double x = column[rows[begin + i]];
+                        if (isMissing(x)) continue;
+                        double* s = &scores[i * k];
+                        for (std::size_t c = 0; c < k; ++c) {
+                            const double d = x - m.mean[c];
+                            s[c] += m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
+                        }
+                    }
+                    break;
+                }
+                case Kind::Table: {
+                    const std::span<const std::int32_t> column = data.nominal(a);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        const std::int32_t v = column[rows[begin + i]];
+                        if (v < 0) continue;
+                        double* s = &scores[i * k];
+                        const double* p = &m.logProbability[static_cast<std::size_t>(v)];
+                        for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
+                    }
+                    break;
+                }
+                case Kind::Bins: {
+                    const NumericColumn& column = data.numeric(a);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        const double x = column[rows[begin + i]];
+                        if (isMissing(x)) continue;
+                        const std::size_t v = binOf(m.cuts, x);
+                        double* s = &scores[i * k];
+                        const double* p = &m.logProbability[v];
+                        for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
+                    }
+                    break;
+                }
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const double* s = &scores[i * k];
+            std::size_t best = 0;
+            for (std::size_t c = 1; c < k; ++c)
+                if (s[c] > s[best]) best = c;
+            predicted[begin + i] = static_cast<std::int32_t>(best);
+        }
+    }
+}
+
+void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
+    out << name() << "\n\n";
+    out << "Class priors (Laplace-smoothed):\n";
+    TextTable priors;
+    priors.setHeader({"Class", "Training records", "Prior"});
+    for (std::size_t c = 0; c < classCount_; ++c)
+        priors.addRow({data.classValues()[c], std::to_string(classCounts_[c]),
+                       formatFixed(priors_[c], 4)});
+    priors.write(out);
+
+    std::vector<std::string> classHeader{"Attribute"};
+    for (const std::string& c : data.classValues()) classHeader.push_back(c);
+
+    // Numeric attributes under a normal distribution: one table, two rows per attribute.
+    std::size_t nameWidth = 0;
+    bool anyNormal = false;
+    for (std::size_t a = 0; a < attributes_.size(); ++a)
+        if (attributes_[a].kind == Kind::Normal) {
+            anyNormal = true;
+            nameWidth = std::max(nameWidth, data.attribute(a).name.size());
+        }
+    if (anyNormal) {
+        out << "\nNumeric attributes: mean and standard deviation per class\n";
+        TextTable normal;
+        normal.setHeader(classHeader);
+        for (std::size_t a = 0; a < attributes_.size(); ++a) {
+            const AttributeModel& m = attributes_[a];
+            if (m.kind != Kind::Normal) continue;
+            std::string label = data.attribute(a).name;
+            label.append(nameWidth - label.size(), ' ');
+            std::vector<std::string> means{label + "  mean"};
+            std::vector<std::string> sds{std::string(nameWidth, ' ') + "  sd"};
+            for (std::size_t c = 0; c < classCount_; ++c) {
+                means.push_back(formatGeneral(m.mean[c], 6));
+                sds.push_back(formatGeneral(m.stdDev[c], 6));
+            }
+            normal.addRow(std::move(means));
+            normal.addRow(std::move(sds));
+        }
+        normal.write(out);
+    }
+
+    // Nominal and discretized attributes: P(value | class), one table per attribute.
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        const AttributeModel& m = attributes_[a];
+        if (m.kind != Kind::Table && m.kind != Kind::Bins) continue;
+        const Attribute& attribute = data.attribute(a);
+        out << '\n' << attribute.name;
+        if (m.kind == Kind::Bins)
+            out << ": P(bin | class), " << m.cuts.size() + 1
+                << (m.cuts.empty() ? " bin (no cut pays for itself)\n" : " bins\n");
+        else
+            out << ": P(value | class)\n";
+        TextTable table;
+        std::vector<std::string> header = classHeader;
+        header[0] = m.kind == Kind::Bins ? "Bin" : "Value";
+        table.setHeader(header);
+        const std::size_t shown = std::min(m.valueCount, kMaxValuesShown);
+        for (std::size_t v = 0; v < shown; ++v) {
+            std::vector<std::string> row{m.kind == Kind::Bins ? intervalLabel(m.cuts, v)
+                                                              : attribute.values[v]};
+            for (std::size_t c = 0; c < classCount_; ++c)
+                row.push_back(formatFixed(probability(a, c, v), 4));
+            table.addRow(std::move(row));
+        }
+        table.write(out);
+        if (m.valueCount > shown)
+            out << "  ... and " << m.valueCount - shown << " more values\n";
+    }
+
+    bool anyUnused = false;
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        if (attributes_[a].kind != Kind::Unused) continue;
+        if (!anyUnused) out << "\nAttributes not used:\n";
+        anyUnused = true;
+        out << "  " << data.attribute(a).name << " (" << attributes_[a].note << ")\n";
+    }
+}
+
+}  // namespace mining

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+
+namespace mining {
+
+// How the naive Bayes model treats numeric attributes.
+enum class NumericMode {
+    Normal,      // a normal distribution per class
+    Discretize,  // MDL-discretized bins, then like a nominal attribute
+};
+
+// The naive Bayesian classifier.
+//
+// A record x = (x_1 .. x_m) gets the class c that maximises
+//   log P(c) + sum over present attributes i of log P(x_i | c)
+// (a tie goes to the class listed first); a missing value adds no term, and it is left out of
+// the counts when training. With n training records, K classes and n_c of class c:
+//   P(c)            = (n_c + 1) / (n + K)                        (Laplace)
+//   nominal:  P(v|c) = (n_cv + 1) / (n_c' + V)
+// with n_cv the class-c records holding value v, n_c' the class-c records where the attribute
+// is present, and V the attribute's number of values (listed in .names or seen in the data).
+//   numeric, Normal: P(x|c) = density of N(mean_c, sd_c) at x, with mean_c and the sample standard
+// deviation sd_c of the class-c values. sd_c is raised to a floor of kStdDevFloor times the
+// standard deviation of the attribute over all training records: an attribute constant within
+// a class then still counts, but a single coincident value cannot outweigh all the others by
+// orders of magnitude. A class with no value for an attribute uses the mean and standard
+// deviation over all training records. An attribute constant over all training records is
+// left out (it cannot tell classes apart).
+//   numeric, Discretize: the attribute's training values are cut into bins by mdlCutPoints()
+// and the bins treated as the values of a nominal attribute (V = number of bins).
+class NaiveBayes : public Model {
+public:
+    // The floor on a class's standard deviation, as a share of the attribute's overall one.
+    static constexpr double kStdDevFloor = 0.1;
+
+    explicit NaiveBayes(NumericMode mode = NumericMode::Normal) : mode_(mode) {}
+
+    std::string name() const override;
+    Status train(const Dataset& data, std::span<const RowIndex> rows) override;
+    std::int32_t predict(const Dataset& data, RowIndex row) const override;
+    void predictRows(const Dataset& data, std::span<const RowIndex> rows,
+                     std::vector<std::int32_t>& predicted) const override;
+    void describe(const Dataset& data, std::ostream& out) const override;
+
+    // Figures of the trained model, for the report and for tests.
+    // Returns P(c).
+    double prior(std::size_t c) const { return priors_[c]; }
+    // Normal attributes: the class's mean and (floored) standard deviation.
+    double mean(std::size_t attribute, std::size_t c) const { return attributes_[attribute].mean[c]; }
+    double stdDev(std::size_t attribute, std::size_t c) const {
+        return attributes_[attribute].stdDev[c];
+    }
+    // Nominal and discretized attributes: P(value | c), value an index (a code or a bin).
+    double probability(std::size_t attribute, std::size_t c, std::size_t value) const;
+    // Discretized attributes: the cut points.
+    const std::vector<double>& cutPoints(std::size_t attribute) const {
+        return attributes_[attribute].cuts;
+    }
+    // Returns whether the attribute takes part in prediction.
+    bool uses(std::size_t attribute) const {
+        return attributes_[attribute].kind != Kind::Unused;
+    }
+
+private:
+    enum class Kind { Unused, Normal, Table, Bins };
+
+    struct AttributeModel {
+        Kind kind = Kind::Unused;
+        std::size_t valueCount = 0;          // Table and Bins: values or bins
+        std::vector<double> mean, stdDev;    // Normal, per class
+        std::vector<double> logNormalizer;   // Normal: -log(sd_c * sqrt(2 pi)), per class
+        std::vector<double> inverseTwoVar;   // Normal: 1 / (2 sd_c^2), per class
+        std::vector<double> logProbability;  // Table and Bins: [c * valueCount + v]
+        std::vector<std::size_t> counts;     // Table and Bins: n_cv, [c * valueCount + v]
+        std::vector<double> cuts;            // Bins
+        std::string note;                    // why an attribute is unused
+    };
+
+    void trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                     AttributeModel& model) const;
+    void trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
+                    const std::vector<std::int32_t>& codes, AttributeModel& model) const;
+
+    NumericMode mode_;
+    std::size_t classCount_ = 0;
+    std::vector<std::size_t> classCounts_;
+    std::vector<double> priors_;
+    std::vector<double> logPriors_;
+    std::vector<AttributeModel> attributes_;
+};
+
+}  // namespace mining

@@ -1,0 +1,66 @@
+#include "data/split.h"
+
+#include <charconv>
+#include <cmath>
+#include <numeric>
+#include <random>
+
+#include "data/text_fields.h"
+
+namespace mining {
+
+Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t seed) {
+    std::vector<RowIndex> order(n);
+    std::iota(order.begin(), order.end(), RowIndex{0});
+    if (!keepOrder && n > 1) {
+        std::mt19937_64 engine(seed);
+        for (std::size_t i = n - 1; i >= 1; --i) {
+            const std::size_t j = static_cast<std::size_t>(engine() % (i + 1));
+            std::swap(order[i], order[j]);
+        }
+    }
+    auto trainCount = static_cast<std::size_t>(std::llround(static_cast<double>(n) * percent / 100.0));
+    if (trainCount > n) trainCount = n;
+    Split split;
+    split.test.assign(order.begin() + static_cast<std::ptrdiff_t>(trainCount), order.end());
+    order.resize(trainCount);
+    order.shrink_to_fit();
+    split.train = std::move(order);
+    return split;
+}
+
+Result<double> parsePercent(std::string_view text) {
+    const std::string_view t = trimBlanks(text);
+    const std::string shown = quoteForMessage(text);
+    if (t.empty()) return Result<double>::failure("the percentage is empty");
+    // A plain decimal: digits with at most one '.', no sign, no exponent.
+    bool digit = false;
+    int dots = 0;
+    for (char c : t) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == '.')
+            ++dots;
+        else
+            return Result<double>::failure("the percentage " + shown +
+                                           " is not a plain decimal number between 0 and 100");
+    }
+    if (!digit || dots > 1)
+        return Result<double>::failure("the percentage " + shown +
+                                       " is not a plain decimal number between 0 and 100");
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (t.front() == '.') {
+        // from_chars needs a digit first.
+        const std::string withZero = "0" + std::string(t);
+        const auto r = std::from_chars(withZero.data(), withZero.data() + withZero.size(), value);
+        if (r.ec != std::errc()) return Result<double>::failure("the percentage " + shown + " is not a number");
+    } else if (ec != std::errc() || ptr != t.data() + t.size()) {
+        return Result<double>::failure("the percentage " + shown + " is not a number");
+    }
+    if (value > 100.0)
+        return Result<double>::failure("the percentage " + shown + " is above 100");
+    return value;
+}
+
+}  // namespace mining

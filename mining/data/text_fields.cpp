@@ -1,0 +1,128 @@
+#include "data/text_fields.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace mining {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+    std::size_t b = 0;
+    std::size_t e = text.size();
+    while (b < e && isBlank(text[b])) ++b;
+    while (e > b && isBlank(text[e - 1])) --e;
+    return text.substr(b, e - b);
+}
+
+std::string_view skipByteOrderMark(std::string_view text) {
+    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    return text;
+}
+
+bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
+                 std::vector<bool>& quoted, std::string& error) {
+    fields.clear();
+    quoted.clear();
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (true) {
+        while (p < end && isBlank(*p)) ++p;
+        if (p < end && (*p == '\'' || *p == '"')) {
+            const char quote = *p++;
+            const char* start = p;
+            while (p < end && *p != quote) ++p;
+            if (p == end) {
+                error = "a quoted value is not closed";
+                return false;
+            }
+            fields.emplace_back(start, static_cast<std::size_t>(p - start));
+            quoted.push_back(true);
+            ++p;
+            while (p < end && isBlank(*p)) ++p;
+            if (p < end && *p != ',') {
+                error = "text follows a closing quote";
+                return false;
+            }
+        } else {
+            const char* start = p;
+            while (p < end && *p != ',') ++p;
+            const char* e = p;
+            while (e > start && isBlank(e[-1])) --e;
+            fields.emplace_back(start, static_cast<std::size_t>(e - start));
+            quoted.push_back(false);
+        }
+        if (p == end) return true;
+        ++p;  // the comma
+    }
+}
+
+NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fractionDigits,
+                       double& value) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    const char* const digitsStart = p;
+    std::int64_t m = 0;
+    int digits = 0;
+    int fraction = 0;
+    bool sawDigit = false;
+    while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
+        m = m * 10 + (*p - '0');
+        ++p;
+        ++digits;
+        sawDigit = true;
+        if (digits > 15) break;
+    }
+    if (digits <= 15 && p < end && *p == '.') {
+        ++p;
+        while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
+            m = m * 10 + (*p - '0');
+            ++p;
+            ++digits;
+            ++fraction;
+            sawDigit = true;
+            if (digits > 15) break;
+        }
+    }
+    if (p == end && sawDigit && digits <= 15) {
+        mantissa = negative ? -m : m;
+        fractionDigits = fraction;
+        return NumberForm::Decimal;
+    }
+    // Anything else must be a plain decimal number with an optional exponent: from_chars would
+    // also take "inf", "nan" and hex digits after a prefix, which are not numbers here.
+    if (digitsStart == end) return NumberForm::NotNumber;
+    const char first = *digitsStart;
+    if (!(static_cast<unsigned char>(first - '0') <= 9 || first == '.')) return NumberForm::NotNumber;
+    for (const char* q = digitsStart; q < end; ++q) {
+        const char c = *q;
+        if (!(static_cast<unsigned char>(c - '0') <= 9 || c == '.' || c == 'e' || c == 'E' ||
+              c == '+' || c == '-'))
+            return NumberForm::NotNumber;
+    }
+    double v = 0;
+    const auto [ptr, ec] = std::from_chars(digitsStart, end, v, std::chars_format::general);
+    if (ec != std::errc() || ptr != end || !std::isfinite(v)) return NumberForm::NotNumber;
+    value = negative ? -v : v;
+    return NumberForm::Other;
+}
+
+std::string quoteForMessage(std::string_view text) {
+    constexpr std::size_t kMax = 40;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size() && i < kMax; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        out += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+    }
+    if (text.size() > kMax) out += "...";
+    out += '"';
+    return out;
+}
+
+}  // namespace mining

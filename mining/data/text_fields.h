@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mining {
+
+// The low-level text rules shared by the .data and .names readers.
+
+// Returns `text` without leading and trailing spaces, tabs and carriage returns.
+std::string_view trimBlanks(std::string_view text);
+
+// Returns `text` without a leading UTF-8 byte-order mark.
+std::string_view skipByteOrderMark(std::string_view text);
+
+// Splits one line (without its '\n') into fields at commas. Blanks around fields are dropped; a
+// field that starts with ' or " runs to the matching quote and may hold commas (the quotes are
+// dropped, and `quoted` tells which fields had them). Returns false and sets `error` when a quote
+// is not closed or text follows a closing quote.
+bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
+                 std::vector<bool>& quoted, std::string& error);
+
+// How a field reads as a number.
+enum class NumberForm {
+    NotNumber,  // anything else, including "inf", "nan", hex and empty text
+    Decimal,    // [+-]digits[.digits] with at most 15 digits: mantissa * 10^-fractionDigits
+    Other,      // any other finite decimal number (exponent, many digits): `value`
+};
+
+// Reads `text` (already trimmed) as a number. Returns the form and fills the matching outputs.
+NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fractionDigits,
+                       double& value);
+
+// Returns `text` quoted for an error message, shortened to about 40 characters and with control
+// bytes shown as '?', so that no byte of a bad file can garble a message.
+std::string quoteForMessage(std::string_view text);
+
+}  // namespace mining
