@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+
+#include "interval/tree.h"
+#include "model/model.h"
+
+namespace mining::interval {
+
+// The interval classifier as a Model for the shared run: trains an IntervalTree and describes it
+// with describeModel().
+class IntervalModel : public Model {
+public:
+    explicit IntervalModel(TreeOptions options) : options_(options) {}
+
+    std::string name() const override;
+    // Returns an error when the data set has no class values.
+    Status train(const Dataset& data, std::span<const RowIndex> rows) override;
+    std::int32_t predict(const Dataset& data, RowIndex row) const override;
+    void describe(const Dataset& data, std::ostream& out) const override;
+
+    // Requires a successful train().
+    const IntervalTree& tree() const { return *tree_; }
+
+private:
+    TreeOptions options_;
+    std::optional<IntervalTree> tree_;
+};
+
+}  // namespace mining::interval

@@ -1,0 +1,170 @@
+#include "interval/partition.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "interval/strength.h"
+
+namespace mining::interval {
+
+namespace {
+
+// Puts the elements at the sorted positions `positions` (ascending, inside [lo, hi)) of
+// v[lo, hi) in place, as nth_element would for each, in O(n log k).
+void selectPositions(std::vector<double>& v, std::size_t lo, std::size_t hi,
+                     std::span<const std::size_t> positions) {
+    if (positions.empty() || lo >= hi) return;
+    const std::size_t mid = positions.size() / 2;
+    const std::size_t p = positions[mid];
+    std::nth_element(v.begin() + static_cast<std::ptrdiff_t>(lo),
+                     v.begin() + static_cast<std::ptrdiff_t>(p),
+                     v.begin() + static_cast<std::ptrdiff_t>(hi));
+    selectPositions(v, lo, p, positions.first(mid));
+    selectPositions(v, p + 1, hi, positions.subspan(mid + 1));
+}
+
+Bin emptyBin(std::size_t classCount) {
+    Bin b;
+    b.counts.assign(classCount, 0);
+    b.lo = INFINITY;
+    b.hi = -INFINITY;
+    return b;
+}
+
+std::uint32_t sum(std::span<const std::uint32_t> counts) {
+    std::uint32_t total = 0;
+    for (std::uint32_t c : counts) total += c;
+    return total;
+}
+
+}  // namespace
+
+std::int32_t majority(std::span<const std::uint32_t> counts) {
+    std::int32_t best = 0;
+    for (std::size_t m = 1; m < counts.size(); ++m) {
+        if (counts[m] > counts[static_cast<std::size_t>(best)]) best = static_cast<std::int32_t>(m);
+    }
+    return best;
+}
+
+std::vector<Bin> initialBins(std::span<const double> values, std::span<const std::int32_t> classes,
+                             std::size_t classCount, int bins, Binning binning) {
+    std::vector<Bin> out;
+    if (values.empty()) return out;
+    const auto b = static_cast<std::size_t>(std::max(bins, 1));
+    std::vector<Bin> all(b, emptyBin(classCount));
+    auto put = [&](std::size_t index, double v, std::int32_t cls) {
+        Bin& bin = all[index];
+        ++bin.counts[static_cast<std::size_t>(cls)];
+        bin.lo = std::min(bin.lo, v);
+        bin.hi = std::max(bin.hi, v);
+    };
+    if (binning == Binning::EqualWidth) {
+        auto [mn, mx] = std::minmax_element(values.begin(), values.end());
+        const double lo = *mn;
+        const double span = *mx - *mn;
+        // A range too wide for a double (span infinite) falls back to one interval.
+        const double scale = span > 0 && std::isfinite(span) ? static_cast<double>(b) / span : 0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            auto index = static_cast<std::size_t>((values[i] - lo) * scale);
+            put(std::min(index, b - 1), values[i], classes[i]);
+        }
+    } else {
+        std::vector<double> sorted(values.begin(), values.end());
+        const std::size_t n = sorted.size();
+        std::vector<std::size_t> positions;
+        for (std::size_t k = 1; k < b; ++k) {
+            const std::size_t p = k * n / b;
+            if (p > 0 && p < n && (positions.empty() || positions.back() != p)) {
+                positions.push_back(p);
+            }
+        }
+        selectPositions(sorted, 0, n, positions);
+        std::vector<double> edges;
+        for (std::size_t p : positions) {
+            if (edges.empty() || edges.back() != sorted[p]) edges.push_back(sorted[p]);
+        }
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            auto index = static_cast<std::size_t>(
+                std::upper_bound(edges.begin(), edges.end(), values[i]) - edges.begin());
+            put(index, values[i], classes[i]);
+        }
+    }
+    for (Bin& bin : all) {
+        if (bin.lo <= bin.hi) out.push_back(std::move(bin));
+    }
+    return out;
+}
+
+std::int32_t smoothedWinner(const Bin* prev, const Bin& bin, const Bin* next) {
+    std::int32_t best = 0;
+    std::uint64_t bestScore = 0;
+    for (std::size_t m = 0; m < bin.counts.size(); ++m) {
+        std::uint64_t score = 2 * static_cast<std::uint64_t>(bin.counts[m]);
+        if (prev) score += prev->counts[m];
+        if (next) score += next->counts[m];
+        if (m == 0 || score > bestScore) {
+            best = static_cast<std::int32_t>(m);
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
+    NumericPartition out;
+    double lastHi = 0;
+    for (std::size_t i = 0; i < bins.size(); ++i) {
+        const Bin& bin = bins[i];
+        const Bin* prev = i > 0 ? &bins[i - 1] : nullptr;
+        const Bin* next = i + 1 < bins.size() ? &bins[i + 1] : nullptr;
+        const std::int32_t winner = smoothedWinner(prev, bin, next);
+        const std::uint32_t total = sum(bin.counts);
+        const bool strong =
+            isStrong(bin.counts[static_cast<std::size_t>(winner)], total, len, maxDepth);
+        if (!out.parts.empty() && out.parts.back().winner == winner &&
+            out.parts.back().strong == strong) {
+            Part& part = out.parts.back();
+            for (std::size_t m = 0; m < bin.counts.size(); ++m) part.counts[m] += bin.counts[m];
+            part.total += total;
+            part.strong = isStrong(part.counts[static_cast<std::size_t>(winner)], part.total,
+                                   len, maxDepth);
+        } else {
+            if (!out.parts.empty()) {
+                // Halving first keeps the midpoint finite for values near the double limits.
+                double cut = lastHi / 2 + bin.lo / 2;
+                if (!(cut > lastHi)) cut = bin.lo;  // neighbouring doubles: no value in between
+                out.cuts.push_back(cut);
+            }
+            out.parts.push_back(Part{bin.counts, total, winner, strong});
+        }
+        lastHi = bin.hi;
+    }
+    return out;
+}
+
+NominalPartition nominalPartition(std::span<const std::uint32_t> counts, std::size_t classCount,
+                                  int len, int maxDepth) {
+    NominalPartition out;
+    const std::size_t values = classCount ? counts.size() / classCount : 0;
+    for (std::size_t v = 0; v < values; ++v) {
+        auto c = counts.subspan(v * classCount, classCount);
+        const std::uint32_t total = sum(c);
+        if (total == 0) continue;
+        const std::int32_t winner = majority(c);
+        out.values.push_back(static_cast<std::int32_t>(v));
+        out.parts.push_back(Part{std::vector<std::uint32_t>(c.begin(), c.end()), total, winner,
+                                 isStrong(c[static_cast<std::size_t>(winner)], total, len,
+                                          maxDepth)});
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> flatCounts(std::span<const Part> parts, std::size_t classCount) {
+    std::vector<std::uint32_t> out;
+    out.reserve(parts.size() * classCount);
+    for (const Part& p : parts) out.insert(out.end(), p.counts.begin(), p.counts.end());
+    return out;
+}
+
+}  // namespace mining::interval

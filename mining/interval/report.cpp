@@ -1,0 +1,192 @@
+#include "interval/report.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "interval/strength.h"
+
+namespace mining::interval {
+
+namespace {
+
+std::string valueText(const std::string& v) {
+    if (v.find_first_of(" ,'\"()") == std::string::npos && !v.empty()) return v;
+    std::string out = "'";
+    for (char ch : v) {
+        if (ch == '\'') out += '\'';  // doubled, as in SQL
+        out += ch;
+    }
+    return out + "'";
+}
+
+std::string branchText(const TreeNode& parent, std::size_t j,
+                       const std::vector<Attribute>& attributes) {
+    const Attribute& attribute = attributes[static_cast<std::size_t>(parent.attribute)];
+    if (!parent.numeric) {
+        const auto code = static_cast<std::size_t>(parent.childValues[j]);
+        return attribute.name + " = " + valueText(attribute.values[code]);
+    }
+    if (j == 0) return attribute.name + " < " + formatCut(parent.cuts[0]);
+    if (j == parent.cuts.size()) return attribute.name + " >= " + formatCut(parent.cuts[j - 1]);
+    return formatCut(parent.cuts[j - 1]) + " <= " + attribute.name + " < " +
+           formatCut(parent.cuts[j]);
+}
+
+struct TreeWriter {
+    const IntervalTree& tree;
+    const Dataset& data;
+    std::ostream& out;
+    int maxDepth;  // deepest level written
+
+    std::size_t leavesBelow(std::uint32_t index) const {
+        const TreeNode& n = tree.nodes()[index];
+        if (n.isLeaf()) return 1;
+        std::size_t sum = 0;
+        for (std::uint32_t c : n.children) sum += leavesBelow(c);
+        return sum;
+    }
+
+    void write(std::uint32_t index, const std::string& indent) const {
+        const TreeNode& node = tree.nodes()[index];
+        const auto& classes = data.classValues();
+        for (std::size_t j = 0; j < node.children.size(); ++j) {
+            const TreeNode& child = tree.nodes()[node.children[j]];
+            out << indent << branchText(node, j, data.attributes()) << ": "
+                << classes[static_cast<std::size_t>(child.winner)]
+                << (child.strong ? " strong, " : " weak, ") << child.total
+                << (child.total == 1 ? " record" : " records");
+            if (child.isLeaf()) {
+                out << " -> " << classes[static_cast<std::size_t>(child.label)] << '\n';
+            } else if (child.depth >= maxDepth) {
+                out << '\n' << indent << "|   ... " << leavesBelow(node.children[j])
+                    << " leaves below\n";
+            } else {
+                out << '\n';
+                write(node.children[j], indent + "|   ");
+            }
+        }
+    }
+};
+
+void writeConjunction(const Conjunction& conj, const std::vector<Attribute>& attributes,
+                      const std::string& lead, std::ostream& out) {
+    const std::string continuation(lead.size() + 4, ' ');
+    if (conj.empty()) {
+        out << lead << "(every record)\n";
+        return;
+    }
+    std::string line = lead;
+    bool fresh = true;  // nothing after the lead yet
+    for (std::size_t i = 0; i < conj.size(); ++i) {
+        std::string text = conditionText(conj[i], attributes);
+        if (i + 1 < conj.size()) text += " AND";
+        if (!fresh && line.size() + 1 + text.size() > 78) {
+            out << line << '\n';
+            line = continuation;
+            fresh = true;
+        }
+        if (!fresh) line += ' ';
+        line += text;
+        fresh = false;
+    }
+    out << line << '\n';
+}
+
+}  // namespace
+
+std::string formatCut(double v) {
+    char buf[400];
+    const auto format = (v != 0 && (std::fabs(v) >= 1e15 || std::fabs(v) < 1e-4))
+                            ? std::chars_format::general
+                            : std::chars_format::fixed;
+    auto r = std::to_chars(buf, buf + sizeof buf, v, format);
+    std::string s(buf, r.ptr);
+    return s == "-0" ? "0" : s;
+}
+
+std::string conditionText(const Condition& c, const std::vector<Attribute>& attributes) {
+    const Attribute& a = attributes[static_cast<std::size_t>(c.attribute)];
+    if (c.numeric) {
+        const bool hasLo = !(std::isinf(c.lo) && c.lo < 0);
+        const bool hasHi = !(std::isinf(c.hi) && c.hi > 0);
+        if (hasLo && hasHi) {
+            return a.name + " >= " + formatCut(c.lo) + " AND " + a.name + " < " + formatCut(c.hi);
+        }
+        if (hasLo) return a.name + " >= " + formatCut(c.lo);
+        if (hasHi) return a.name + " < " + formatCut(c.hi);
+        return a.name + " IS ANY";
+    }
+    if (c.values.size() == 1) {
+        return a.name + " = " + valueText(a.values[static_cast<std::size_t>(c.values[0])]);
+    }
+    std::string s = a.name + " IN (";
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+        if (i) s += ", ";
+        s += valueText(a.values[static_cast<std::size_t>(c.values[i])]);
+    }
+    return s + ")";
+}
+
+void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& out,
+                   const ReportLimits& limits) {
+    const TreeOptions& o = tree.options();
+    out << "Initial intervals per numeric attribute: " << o.bins
+        << (o.binning == Binning::EqualWidth ? " of equal width" : " of equal record count")
+        << "\nMaximum depth L: " << o.maxDepth << '\n';
+    std::string line = "Strength threshold t(len), len = 1, 2, ...:";
+    for (int len = 1; len <= o.maxDepth; ++len) {
+        char buf[32];
+        auto r = std::to_chars(buf, buf + sizeof buf, strengthThreshold(len, o.maxDepth),
+                               std::chars_format::fixed, 2);
+        if (line.size() + 1 + static_cast<std::size_t>(r.ptr - buf) > 78) {
+            out << line << '\n';
+            line = "   ";
+        }
+        line += ' ';
+        line.append(buf, r.ptr);
+    }
+    out << line << "\n\n";
+
+    const std::size_t leaves = tree.leafCount();
+    out << "Tree: " << tree.nodes().size() << " nodes, " << leaves << " leaves, depth "
+        << tree.depth() << "\n";
+    const TreeNode& root = tree.nodes()[0];
+    const auto& classes = data.classValues();
+    out << "All " << root.total << " training records";
+    for (std::size_t m = 0; m < classes.size() && m < 10; ++m) {
+        out << (m ? ", " : ": ") << classes[m] << " " << root.counts[m];
+    }
+    if (classes.size() > 10) out << ", ...";
+    out << '\n';
+    if (root.isLeaf()) {
+        out << "(no split: every record gets " << classes[static_cast<std::size_t>(root.label)]
+            << ")\n";
+    }
+    const bool summary = leaves > limits.maxLeaves;
+    if (summary) {
+        out << "The tree has more than " << limits.maxLeaves << " leaves; its first "
+            << limits.summaryLevels << " levels:\n";
+    }
+    TreeWriter{tree, data, out, summary ? limits.summaryLevels : o.maxDepth + 1}.write(0, "");
+
+    out << "\nRules (a record that misses a value tested by the tree follows the branch\n"
+           "with the most training records, which these rules do not show):\n";
+    const auto rules = extractRules(tree, data.attributes(), data.classCount());
+    for (const RuleSet& r : rules) {
+        out << "\nClass " << classes[static_cast<std::size_t>(r.classCode)];
+        if (r.conjunctions.empty()) {
+            out << ": never predicted\n";
+            continue;
+        }
+        out << " when\n";
+        const std::size_t shown = std::min(r.conjunctions.size(), limits.maxConjunctions);
+        for (std::size_t i = 0; i < shown; ++i) {
+            writeConjunction(r.conjunctions[i], data.attributes(), i ? "   OR " : "      ", out);
+        }
+        if (shown < r.conjunctions.size()) {
+            out << "   ... and " << r.conjunctions.size() - shown << " more conjunctions\n";
+        }
+    }
+}
+
+}  // namespace mining::interval

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "data/dataset.h"
+#include "interval/tree.h"
+
+namespace mining::interval {
+
+// One condition of a rule: a numeric attribute in [lo, hi) (either end may be infinite), or a
+// nominal attribute in a set of values.
+struct Condition {
+    std::int32_t attribute = 0;
+    bool numeric = false;
+    double lo = 0;
+    double hi = 0;
+    std::vector<std::int32_t> values;  // nominal: ascending value codes
+
+    bool operator==(const Condition&) const = default;
+};
+
+// A conjunction of conditions on distinct attributes, in attribute order. An empty one holds for
+// every record.
+using Conjunction = std::vector<Condition>;
+
+// The records a class is predicted for: the disjunction of its conjunctions.
+struct RuleSet {
+    std::int32_t classCode = 0;
+    std::vector<Conjunction> conjunctions;
+};
+
+// Returns one rule set per class (in class order) that predicts exactly what the tree predicts
+// for records without missing values: every leaf's path becomes a conjunction of its class (the
+// conditions on one attribute along a path are intersected), and so does the set of values a
+// nominal split did not see in training (they get the splitting node's majority). Then, while
+// any two conjunctions of a class differ in one condition only, and there are adjacent intervals
+// or value sets of the same attribute, they merge into one (a condition that no longer excludes
+// anything is dropped). Merging is skipped for a class with more than maxToMerge conjunctions.
+std::vector<RuleSet> extractRules(const IntervalTree& tree,
+                                  const std::vector<Attribute>& attributes,
+                                  std::size_t classCount, std::size_t maxToMerge = 2000);
+
+}  // namespace mining::interval

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "data/dataset.h"
+#include "interval/partition.h"
+
+namespace mining::interval {
+
+// The choices that shape the tree.
+struct TreeOptions {
+    int bins = 20;                          // B: initial intervals of a numeric attribute
+    Binning binning = Binning::EqualWidth;  // how those intervals are cut
+    int maxDepth = 10;                      // L: conditions on the longest path
+};
+
+// One node of the tree. Node 0 is the root; a node's children are later in the list.
+struct TreeNode {
+    std::vector<std::uint32_t> counts;  // its training records by class
+    std::uint32_t total = 0;            // their number
+    std::int32_t label = 0;     // its majority (a tie to the earlier class); for a node without
+                                // records, its parent's majority
+    int depth = 0;              // conditions on its path (len); 0 at the root
+    std::int32_t winner = 0;    // as a branch of its parent: the winner of its interval or value
+    bool strong = false;        // ... and whether it was strong (false at the root)
+
+    std::int32_t attribute = -1;  // the attribute it splits on; -1 for a leaf
+    bool numeric = false;
+    std::vector<double> cuts;                // numeric: child j holds cuts[j-1] <= v < cuts[j]
+    std::vector<std::int32_t> childValues;   // nominal: the value code of each child
+    std::vector<std::int32_t> childOfValue;  // nominal: the child of each value code, or -1
+    std::vector<std::uint32_t> children;     // node indices, one per branch
+    std::uint32_t missingChild = 0;  // the branch (index into children) with the most records
+
+    bool isLeaf() const { return attribute < 0; }
+};
+
+// An interval classifier tree.
+//
+// Growing a node with len conditions on its path: it is a leaf of its majority when it is pure,
+// when len = L, when it has fewer than 2 records, or when no attribute splits it with a positive
+// gain ratio. Otherwise every attribute is partitioned for branches at len + 1: a nominal one
+// (not yet used on the path) into its values present at the node, a numeric one (usable again
+// deeper) into the merged intervals of mergeBins(); an attribute with fewer than two parts is
+// passed over. The one with the best gain ratio (gain_ratio.h) splits the node; a tie goes to
+// the earlier attribute. Records whose value of that attribute is missing go to the branch with
+// the most records. A branch whose winner is strong becomes a leaf, a weak one is grown further;
+// every branch is labelled by the plain majority of its records.
+//
+// Classifying descends by interval or value; a missing value follows the branch with the most
+// training records; a nominal value not seen at a node gets that node's majority.
+class IntervalTree {
+public:
+    // Returns the tree grown on rows `rows` of `data`. Requires rows non-empty, every row <
+    // data.recordCount(), data.classCount() > 0, 2 <= options.bins and 1 <= options.maxDepth
+    // <= 1000.
+    static IntervalTree grow(const Dataset& data, std::span<const RowIndex> rows,
+                             const TreeOptions& options);
+
+    // Returns the predicted class code of `row`. Requires data to have the attributes and
+    // classes of the training data.
+    std::int32_t classify(const Dataset& data, RowIndex row) const;
+
+    const std::vector<TreeNode>& nodes() const { return nodes_; }
+    const TreeOptions& options() const { return options_; }
+    std::size_t leafCount() const;
+    // Returns the largest depth of a leaf.
+    int depth() const;
+
+private:
+    class Grower;
+    std::vector<TreeNode> nodes_;
+    TreeOptions options_;
+};
+
+}  // namespace mining::interval
