@@ -1,0 +1,146 @@
+// Input File: the open-file dialog driven through whole choose and cancel cycles.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "gui_helpers.h"
+#include "qt_print.h"
+#include "window/main_window.h"
+
+namespace {
+
+void touch(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
+
+class InputFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        iris = dir.filePath("iris.data");
+        touch(iris);
+        touch(dir.filePath("README"));
+        touch(dir.filePath("notes.txt"));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    // Presses Input File and, inside the dialog, runs `inside` and then types `choice` (or
+    // presses Escape when it is empty). Returns once the dialog has closed.
+    void chooseFile(const QString& choice, std::function<void(QFileDialog*)> inside = {}) {
+        bool opened = false;
+        onNextModal<QFileDialog>([&](QFileDialog* d) {
+            opened = true;
+            if (inside) inside(d);
+            auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(edit, nullptr);
+            if (choice.isEmpty()) {
+                QTest::keyClick(edit, Qt::Key_Escape);
+            } else {
+                // Typing key by key would race the completer: set the text, then press Enter.
+                edit->setText(choice);
+                QTest::keyClick(edit, Qt::Key_Return);
+            }
+        });
+        QTest::mouseClick(window.cmdFile, Qt::LeftButton);
+        EXPECT_TRUE(opened);
+        EXPECT_FALSE(window.CommonDialog1->isVisible());
+    }
+
+    QTemporaryDir dir;
+    QString iris;
+    MainWindow window;
+    MessageCatcher messages;
+};
+
+// The files the dialog lists now, by name.
+QStringList listed(QFileDialog* d) {
+    auto* view = d->findChild<QListView*>("listView");
+    auto* model = d->findChild<QFileSystemModel*>("qt_filesystem_model");
+    QStringList names;
+    if (!view || !model) return names;
+    for (int r = 0; r < model->rowCount(view->rootIndex()); ++r) {
+        names << model->index(r, 0, view->rootIndex()).data().toString();
+    }
+    names.sort();
+    return names;
+}
+
+void waitForListing(QFileDialog* d, const QStringList& expected) {
+    (void)QTest::qWaitFor([&] { return listed(d) == expected; }, 5000);
+    EXPECT_EQ(listed(d), expected);
+}
+
+}  // namespace
+
+TEST_F(InputFile, ChoosingADataFileSetsThePathAndTheBase) {
+    chooseFile(iris, [](QFileDialog* d) {
+        EXPECT_EQ(d->nameFilters(), QStringList({"All Files (*.*)", "Data Files (*.data)"}));
+        EXPECT_EQ(d->selectedNameFilter(), "All Files (*.*)");
+        EXPECT_TRUE(d->testOption(QFileDialog::DontUseNativeDialog));
+        EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptOpen);
+    });
+    EXPECT_EQ(window.state().strInputFile, iris);
+    EXPECT_EQ(window.state().strBaseName, dir.filePath("iris"));
+    EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(InputFile, CancelKeepsTheChoiceAndTheDialogShowsItAgain) {
+    chooseFile(iris);
+    QString shown;
+    chooseFile({}, [&](QFileDialog* d) {
+        shown = d->findChild<QLineEdit*>("fileNameEdit")->text();
+        EXPECT_EQ(d->directory().absolutePath(), QDir(dir.path()).absolutePath());
+    });
+    EXPECT_EQ(shown, "iris.data");
+    EXPECT_EQ(window.state().strInputFile, iris);
+    EXPECT_EQ(window.state().strBaseName, dir.filePath("iris"));
+
+    // A new choice replaces both; the next cancel keeps the new one.
+    const QString notes = dir.filePath("notes.txt");
+    chooseFile(notes);
+    EXPECT_EQ(window.state().strInputFile, notes);
+    EXPECT_EQ(window.state().strBaseName, dir.filePath("note"));  // the extension is not examined
+    chooseFile({});
+    EXPECT_EQ(window.state().strInputFile, notes);
+    EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(InputFile, CancellingTheFirstTimeLeavesBothEmptyWithNoMessage) {
+    chooseFile({});
+    EXPECT_EQ(window.state().strInputFile, "");
+    EXPECT_EQ(window.state().strBaseName, "");
+    EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(InputFile, AllFilesListsEveryFileAndDataFilesOnlyDataFiles) {
+    chooseFile({}, [&](QFileDialog* d) {
+        d->setDirectory(dir.path());
+        waitForListing(d, {"README", "iris.data", "notes.txt"});  // also the name with no dot
+        auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_Down);  // the user picks "Data Files (*.data)"
+        EXPECT_EQ(d->selectedNameFilter(), "Data Files (*.data)");
+        waitForListing(d, {"iris.data"});
+        QTest::keyClick(types, Qt::Key_Up);
+        waitForListing(d, {"README", "iris.data", "notes.txt"});
+    });
+}
+
+TEST_F(InputFile, AFileWithoutADotCanBeChosen) {
+    const QString readme = dir.filePath("README");
+    chooseFile(readme);
+    EXPECT_EQ(window.state().strInputFile, readme);
+    EXPECT_EQ(window.state().strBaseName, readme.left(readme.size() - 5));
+}
