@@ -1,0 +1,49 @@
+#include "data/numeric_column.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace mining {
+namespace {
+
+TEST(NumericColumn, RescalesWhenFinerDecimalsArrive) {
+    NumericColumn c;
+    c.appendDecimal(12, 0);
+    c.appendMissing();
+    c.appendDecimal(125, 1);   // 12.5
+    c.appendDecimal(-3, 3);    // -0.003
+    ASSERT_EQ(c.size(), 4u);
+    EXPECT_EQ(c[0], 12.0);
+    EXPECT_TRUE(std::isnan(c[1]));
+    EXPECT_EQ(c[2], 12.5);
+    EXPECT_EQ(c[3], -0.003);
+}
+
+TEST(NumericColumn, FallsBackToDoublesWithoutChangingAnyValue) {
+    NumericColumn c;
+    c.appendDecimal(5, 1);
+    c.appendMissing();
+    c.appendDecimal(3000000000, 0);  // beyond a 32-bit mantissa
+    c.appendDouble(1e-12);
+    c.appendDecimal(7, 2);
+    ASSERT_EQ(c.size(), 5u);
+    EXPECT_EQ(c[0], 0.5);
+    EXPECT_TRUE(std::isnan(c[1]));
+    EXPECT_EQ(c[2], 3e9);
+    EXPECT_EQ(c[3], 1e-12);
+    EXPECT_EQ(c[4], 0.07);
+    const std::vector<double> all = c.toVector();
+    EXPECT_EQ(all[4], 0.07);
+}
+
+TEST(NumericColumn, KeepsExactValuesWhenRescalingWouldOverflow) {
+    NumericColumn c;
+    c.appendDecimal(2000000000, 0);
+    c.appendDecimal(15, 1);  // 1.5 would need 20000000000 for the first value
+    EXPECT_EQ(c[0], 2e9);
+    EXPECT_EQ(c[1], 1.5);
+}
+
+}  // namespace
+}  // namespace mining

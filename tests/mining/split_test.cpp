@@ -1,0 +1,70 @@
+#include "data/split.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace mining {
+namespace {
+
+TEST(Split, TrainsOnTheRoundedShareAndTestsOnTheRest) {
+    EXPECT_EQ(splitRecords(150, 66.67, false, 1).train.size(), 100u);  // 100.005
+    EXPECT_EQ(splitRecords(3, 50, false, 1).train.size(), 2u);          // 1.5 rounds up
+    EXPECT_EQ(splitRecords(10, 0, false, 1).train.size(), 0u);
+    const Split all = splitRecords(10, 100, false, 1);
+    EXPECT_EQ(all.train.size(), 10u);
+    EXPECT_TRUE(all.test.empty());
+}
+
+TEST(Split, IsAPermutationAndTheSameForTheSameSeed) {
+    const Split a = splitRecords(1000, 30, false, 1);
+    const Split b = splitRecords(1000, 30, false, 1);
+    EXPECT_EQ(a.train, b.train);
+    EXPECT_EQ(a.test, b.test);
+    std::vector<RowIndex> all = a.train;
+    all.insert(all.end(), a.test.begin(), a.test.end());
+    std::sort(all.begin(), all.end());
+    for (RowIndex i = 0; i < 1000; ++i) ASSERT_EQ(all[i], i);
+    EXPECT_NE(splitRecords(1000, 30, false, 2).train, a.train);
+}
+
+TEST(Split, FollowsTheDocumentedFisherYates) {
+    // Worked independently: i from n-1 down to 1, j = x mod (i + 1).
+    std::vector<RowIndex> expected{0, 1, 2, 3, 4};
+    std::mt19937_64 engine(42);
+    for (std::size_t i = 4; i >= 1; --i) std::swap(expected[i], expected[engine() % (i + 1)]);
+    const Split s = splitRecords(5, 60, false, 42);
+    EXPECT_EQ(s.train, std::vector<RowIndex>(expected.begin(), expected.begin() + 3));
+    EXPECT_EQ(s.test, std::vector<RowIndex>(expected.begin() + 3, expected.end()));
+}
+
+TEST(Split, KeepOrderSplitsInFileOrder) {
+    const Split s = splitRecords(5, 40, true, 1);
+    EXPECT_EQ(s.train, (std::vector<RowIndex>{0, 1}));
+    EXPECT_EQ(s.test, (std::vector<RowIndex>{2, 3, 4}));
+}
+
+TEST(ParsePercent, AcceptsPlainDecimalsFrom0To100) {
+    for (auto [text, value] : std::vector<std::pair<const char*, double>>{
+             {"66.67", 66.67}, {"100", 100}, {"0", 0}, {" 5. ", 5}, {".5", 0.5}, {"007", 7}}) {
+        const Result<double> p = parsePercent(text);
+        ASSERT_TRUE(p.ok()) << text << ": " << p.error();
+        EXPECT_EQ(*p, value) << text;
+    }
+}
+
+TEST(ParsePercent, RejectsEverythingElseWithAMessage) {
+    for (const char* text : {"", " ", "abc", "-5", "+5", "1e2", "50%", "1.2.3", ".", "100.01",
+                             "nan", "inf", "0x10", "5,5"}) {
+        const Result<double> p = parsePercent(text);
+        EXPECT_FALSE(p.ok()) << text;
+        if (!p.ok()) {
+            EXPECT_NE(p.error().find("percentage"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(parsePercent("150").error(), "the percentage \"150\" is above 100");
+}
+
+}  // namespace
+}  // namespace mining
