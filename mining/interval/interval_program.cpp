@@ -30,8 +30,8 @@ ProgramInfo intervalProgramInfo() {
          "initial intervals per numeric attribute, 2..1000 (default " + std::to_string(d.bins) +
              ")"},
         {"--binning", "KIND",
-         std::string("width: equal-width intervals; count: equal record counts (default ") +
-             (d.binning == interval::Binning::EqualWidth ? "width" : "count") + ")"},
+         std::string("width (equal-width intervals) or count (equal record counts); default ") +
+             (d.binning == interval::Binning::EqualWidth ? "width" : "count")},
         {"--max-depth", "L",
          "most conditions on a path, 1..100 (default " + std::to_string(d.maxDepth) + ")"},
     };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "interval/strength.h"
 
@@ -38,6 +40,19 @@ std::uint32_t sum(std::span<const std::uint32_t> counts) {
 }
 
 }  // namespace
+
+double cutBetween(double below, double above) {
+    // Halving first keeps the midpoint finite for values near the double limits.
+    const double mid = below / 2 + above / 2;
+    if (!(mid > below)) return above;  // neighbouring doubles: nothing lies in between
+    // The midpoint of decimals often lands a unit in the last place off a short decimal
+    // (5.7 and 5.9 give 5.800000000000001); the short decimal reads better in the report and,
+    // still strictly between the two values, separates them just the same.
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.15g", mid);
+    const double shorter = std::strtod(buf, nullptr);
+    return shorter > below && shorter < above ? shorter : mid;
+}
 
 std::int32_t majority(std::span<const std::uint32_t> counts) {
     std::int32_t best = 0;
@@ -130,12 +145,7 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
             part.strong = isStrong(part.counts[static_cast<std::size_t>(winner)], part.total,
                                    len, maxDepth);
         } else {
-            if (!out.parts.empty()) {
-                // Halving first keeps the midpoint finite for values near the double limits.
-                double cut = lastHi / 2 + bin.lo / 2;
-                if (!(cut > lastHi)) cut = bin.lo;  // neighbouring doubles: no value in between
-                out.cuts.push_back(cut);
-            }
+            if (!out.parts.empty()) out.cuts.push_back(cutBetween(lastHi, bin.lo));
             out.parts.push_back(Part{bin.counts, total, winner, strong});
         }
         lastHi = bin.hi;

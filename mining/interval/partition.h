@@ -69,6 +69,11 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth);
 NominalPartition nominalPartition(std::span<const std::uint32_t> counts, std::size_t classCount,
                                   int len, int maxDepth);
 
+// Returns the cut between neighbouring values below < above: their midpoint, written with at most
+// 15 significant digits when that still lies strictly between them (so 5.7 and 5.9 give 5.8, not
+// the double sum's 5.800000000000001); `above` itself when no double lies between them.
+double cutBetween(double below, double above);
+
 // Returns the index of the largest count, the earliest on a tie; 0 for an empty span.
 std::int32_t majority(std::span<const std::uint32_t> counts);
 

@@ -68,6 +68,21 @@ TEST(IntervalPartition, CutBetweenNeighbouringDoublesKeepsBothSidesApart) {
     EXPECT_LE(p.cuts[0], b);
 }
 
+TEST(IntervalPartition, CutIsTheMidpointWrittenShort) {
+    EXPECT_EQ(cutBetween(5.7, 5.9), 5.8);  // the plain sum gives 5.800000000000001
+    EXPECT_EQ(cutBetween(39.49, 39.5), 39.495);
+    EXPECT_EQ(cutBetween(-3, 1), -1);
+    const double big = cutBetween(1e308, 1.7e308);
+    EXPECT_GT(big, 1e308);
+    EXPECT_LT(big, 1.7e308);
+    // No short decimal lies strictly between these two: the exact midpoint is kept.
+    const double a = 0.1;
+    const double b = std::nextafter(std::nextafter(0.1, 1.0), 1.0);
+    const double c = cutBetween(a, b);
+    EXPECT_GT(c, a);
+    EXPECT_LT(c, b);
+}
+
 TEST(IntervalPartition, EqualWidthBinsDropEmptyOnesAndKeepTheMaximum) {
     const std::vector<double> values = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     const std::vector<std::int32_t> classes = {0, 0, 0, 0, 0, 1, 1, 1, 1, 1};
