@@ -1,0 +1,68 @@
+#include "report/evaluation.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace mining {
+namespace {
+
+// actual \ predicted:  a  b
+//                  a   3  1
+//                  b   2  4
+Evaluation worked() {
+    Evaluation e(2);
+    const std::vector<std::int32_t> actual{0, 0, 0, 0, 1, 1, 1, 1, 1, 1};
+    const std::vector<std::int32_t> predicted{0, 0, 0, 1, 0, 0, 1, 1, 1, 1};
+    e.addAll(actual, predicted);
+    return e;
+}
+
+TEST(Evaluation, FiguresMatchTheWorkedExample) {
+    const Evaluation e = worked();
+    EXPECT_EQ(e.total(), 10u);
+    EXPECT_EQ(e.correct(), 7u);
+    EXPECT_EQ(e.count(1, 0), 2u);
+    EXPECT_DOUBLE_EQ(e.accuracy(), 0.7);
+    // pe = 0.4 * 0.5 + 0.6 * 0.5 = 0.5, kappa = (0.7 - 0.5) / 0.5
+    EXPECT_DOUBLE_EQ(e.kappa(), 0.4);
+    EXPECT_DOUBLE_EQ(e.precision(0), 0.6);
+    EXPECT_DOUBLE_EQ(e.recall(0), 0.75);
+    EXPECT_NEAR(e.f1(0), 2 * 0.6 * 0.75 / 1.35, 1e-12);
+    EXPECT_DOUBLE_EQ(e.precision(1), 0.8);
+    EXPECT_NEAR(e.recall(1), 4.0 / 6.0, 1e-12);
+    EXPECT_EQ(e.support(1), 6u);
+}
+
+TEST(Evaluation, EmptyRatiosAreZeroAndPerfectAgreementIsKappaOne) {
+    Evaluation e(3);
+    e.add(0, 0);
+    e.add(0, 0);
+    EXPECT_EQ(e.precision(2), 0.0);
+    EXPECT_EQ(e.recall(1), 0.0);
+    EXPECT_EQ(e.f1(1), 0.0);
+    EXPECT_EQ(e.kappa(), 1.0);  // pe = 1, all correct
+    e.add(0, 1);
+    EXPECT_NEAR(e.kappa(), 0.0, 1e-12);
+    EXPECT_EQ(Evaluation(2).accuracy(), 0.0);
+}
+
+TEST(Evaluation, ReportSectionHasTheAccuracyLineAndNamedMatrix) {
+    std::ostringstream out;
+    writeEvaluation(worked(), {"good", "bad"}, false, out);
+    const std::string text = out.str();
+    EXPECT_EQ(text.rfind("Accuracy: 70.00 % (7 of 10 test records correct)\nKappa: 0.4000\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("  good      0.6000  0.7500  0.6667        4\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  actual \\ predicted  good  bad\n"
+                        "  good                   3    1\n"
+                        "  bad                    2    4\n"),
+              std::string::npos)
+        << text;
+    std::ostringstream training;
+    writeEvaluation(worked(), {"good", "bad"}, true, training);
+    EXPECT_NE(training.str().find("(7 of 10 training records correct)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mining

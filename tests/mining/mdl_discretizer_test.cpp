@@ -1,0 +1,48 @@
+#include "bayes/mdl_discretizer.h"
+
+#include <gtest/gtest.h>
+
+namespace mining {
+namespace {
+
+TEST(MdlDiscretizer, CutsBetweenCleanlySeparatedClasses) {
+    std::vector<ValueClass> v;
+    for (int i = 0; i < 30; ++i) v.push_back({static_cast<double>(i), i < 10 ? 0 : (i < 20 ? 1 : 2)});
+    EXPECT_EQ(mdlCutPoints(v, 3), (std::vector<double>{9.5, 19.5}));
+}
+
+TEST(MdlDiscretizer, MakesNoCutThatDoesNotPayForItself) {
+    std::vector<ValueClass> alternating;
+    for (int i = 0; i < 40; ++i) alternating.push_back({static_cast<double>(i), i % 2});
+    EXPECT_TRUE(mdlCutPoints(alternating, 2).empty());
+    std::vector<ValueClass> oneClass{{1, 1}, {2, 1}, {3, 1}};
+    EXPECT_TRUE(mdlCutPoints(oneClass, 2).empty());
+    std::vector<ValueClass> sameValue{{4, 0}, {4, 1}, {4, 0}, {4, 1}};
+    EXPECT_TRUE(mdlCutPoints(sameValue, 2).empty());
+    std::vector<ValueClass> none;
+    EXPECT_TRUE(mdlCutPoints(none, 2).empty());
+}
+
+TEST(MdlDiscretizer, NeverCutsBetweenEqualValues) {
+    // Class changes inside a run of equal values: the cut must fall between distinct values.
+    std::vector<ValueClass> v;
+    for (int i = 0; i < 12; ++i) v.push_back({1.0, 0});
+    for (int i = 0; i < 3; ++i) v.push_back({2.0, 0});
+    for (int i = 0; i < 3; ++i) v.push_back({2.0, 1});
+    for (int i = 0; i < 12; ++i) v.push_back({3.0, 1});
+    const std::vector<double> cuts = mdlCutPoints(v, 2);
+    ASSERT_FALSE(cuts.empty());
+    for (double c : cuts) EXPECT_TRUE(c == 1.5 || c == 2.5) << c;
+}
+
+TEST(MdlDiscretizer, BinOfCountsCutsBelowTheValue) {
+    const std::vector<double> cuts{1.5, 4.0};
+    EXPECT_EQ(binOf(cuts, 1.0), 0u);
+    EXPECT_EQ(binOf(cuts, 1.5), 0u);
+    EXPECT_EQ(binOf(cuts, 2.0), 1u);
+    EXPECT_EQ(binOf(cuts, 9.0), 2u);
+    EXPECT_EQ(binOf({}, 9.0), 0u);
+}
+
+}  // namespace
+}  // namespace mining

@@ -1,0 +1,141 @@
+#include "bayes/naive_bayes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <sstream>
+
+#include "data/reader.h"
+
+namespace mining {
+namespace {
+
+Dataset parse(std::string_view data, std::optional<std::string_view> names = std::nullopt) {
+    Result<Dataset> d = parseDataset(data, names);
+    EXPECT_TRUE(d.ok()) << d.error();
+    return std::move(d.value());
+}
+
+std::vector<RowIndex> allRows(const Dataset& d) {
+    std::vector<RowIndex> rows(d.recordCount());
+    std::iota(rows.begin(), rows.end(), RowIndex{0});
+    return rows;
+}
+
+constexpr const char* kWeatherNames =
+    "yes, no.\n"
+    "outlook: sunny, overcast, rainy.\n"
+    "temperature: hot, mild, cool.\n"
+    "humidity: high, normal.\n"
+    "windy: TRUE, FALSE.\n";
+constexpr const char* kWeather =
+    "sunny,hot,high,FALSE,no\nsunny,hot,high,TRUE,no\novercast,hot,high,FALSE,yes\n"
+    "rainy,mild,high,FALSE,yes\nrainy,cool,normal,FALSE,yes\nrainy,cool,normal,TRUE,no\n"
+    "overcast,cool,normal,TRUE,yes\nsunny,mild,high,FALSE,no\nsunny,cool,normal,FALSE,yes\n"
+    "rainy,mild,normal,FALSE,yes\nsunny,mild,normal,TRUE,yes\novercast,mild,high,TRUE,yes\n"
+    "overcast,hot,normal,FALSE,yes\nrainy,mild,high,TRUE,no\n"
+    // The record to predict (row 14), and one with everything missing but the class (row 15).
+    "sunny,cool,high,TRUE,no\n?,?,?,?,no\n";
+
+TEST(NaiveBayes, NominalFiguresMatchTheHandCount) {
+    const Dataset d = parse(kWeather, kWeatherNames);
+    std::vector<RowIndex> train(14);
+    std::iota(train.begin(), train.end(), RowIndex{0});
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, train).ok());
+    // 9 yes, 5 no of 14; Laplace over 2 classes.
+    EXPECT_DOUBLE_EQ(model.prior(0), 10.0 / 16.0);
+    EXPECT_DOUBLE_EQ(model.prior(1), 6.0 / 16.0);
+    // outlook | yes: sunny 2, overcast 4, rainy 3 of 9; | no: 3, 0, 2 of 5.
+    EXPECT_NEAR(model.probability(0, 0, 0), 3.0 / 12.0, 1e-12);
+    EXPECT_NEAR(model.probability(0, 0, 1), 5.0 / 12.0, 1e-12);
+    EXPECT_NEAR(model.probability(0, 1, 1), 1.0 / 8.0, 1e-12);
+    // windy | no: TRUE 3, FALSE 2 of 5.
+    EXPECT_NEAR(model.probability(3, 1, 0), 4.0 / 7.0, 1e-12);
+    // sunny, cool, high, TRUE:
+    //   yes: 10/16 * 3/12 * 4/12 * 4/11 * 4/11 = 0.00689
+    //   no:   6/16 * 4/8  * 2/8  * 5/7  * 4/7  = 0.01913
+    EXPECT_EQ(model.predict(d, 14), 1);
+    // Nothing known: the prior decides.
+    EXPECT_EQ(model.predict(d, 15), 0);
+}
+
+TEST(NaiveBayes, MissingValuesStayOutOfTheCounts) {
+    const Dataset d = parse("a,x\n?,x\na,x\nb,y\n", "x, y.\nv: a, b.\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    // v | x: a 2 of 2 present (the '?' is not counted) -> (2+1)/(2+2).
+    EXPECT_DOUBLE_EQ(model.probability(0, 0, 0), 3.0 / 4.0);
+    EXPECT_DOUBLE_EQ(model.prior(0), 4.0 / 6.0);  // the record with '?' still counts for x
+}
+
+TEST(NaiveBayes, NormalFiguresAndTheStandardDeviationFloor) {
+    // a: 1, 2, 3 (mean 2, sd 1); b: 10, 10 (sd 0, so the floor: 0.1 * sd of all five values).
+    const Dataset d = parse("1,a\n2,a\n3,a\n10,b\n10,b\n?,a\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_DOUBLE_EQ(model.mean(0, 0), 2.0);
+    EXPECT_DOUBLE_EQ(model.stdDev(0, 0), 1.0);
+    EXPECT_DOUBLE_EQ(model.mean(0, 1), 10.0);
+    EXPECT_NEAR(model.stdDev(0, 1), 0.1 * std::sqrt(78.8 / 4), 1e-12);
+    EXPECT_DOUBLE_EQ(model.prior(0), 5.0 / 8.0);
+    const Dataset probe = parse("6,a\n9.5,a\n3,a\n1,b\n10,b\n10,b\n");
+    std::vector<std::int32_t> predicted;
+    model.predictRows(probe, allRows(probe), predicted);
+    EXPECT_EQ(predicted, (std::vector<std::int32_t>{0, 1, 0, 0, 1, 1}));
+}
+
+TEST(NaiveBayes, ATieGoesToTheClassListedFirst) {
+    const Dataset d = parse("1,u,a\n3,v,a\n1,u,b\n3,v,b\n", "b, a.\nx: continuous.\ny: u, v.\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    for (RowIndex r = 0; r < 4; ++r) EXPECT_EQ(model.predict(d, r), 0);
+}
+
+TEST(NaiveBayes, AnAttributeConstantInTrainingIsLeftOut) {
+    const Dataset d = parse("5,1,a\n5,2,a\n5,8,b\n5,9,b\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_FALSE(model.uses(0));
+    EXPECT_TRUE(model.uses(1));
+    std::ostringstream out;
+    model.describe(d, out);
+    EXPECT_NE(out.str().find("a1 (the same value in every training record)"), std::string::npos);
+}
+
+TEST(NaiveBayes, DiscretizedModelCountsBins) {
+    std::string data;
+    for (int i = 1; i <= 20; ++i) data += std::to_string(i) + (i <= 10 ? ",lo\n" : ",hi\n");
+    const Dataset d = parse(data);
+    NaiveBayes model(NumericMode::Discretize);
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    ASSERT_EQ(model.cutPoints(0), (std::vector<double>{10.5}));
+    // bin 0 | lo: 10 of 10 over 2 bins -> 11/12.
+    EXPECT_DOUBLE_EQ(model.probability(0, 0, 0), 11.0 / 12.0);
+    EXPECT_EQ(model.predict(d, 3), 0);
+    EXPECT_EQ(model.predict(d, 15), 1);
+    std::ostringstream out;
+    model.describe(d, out);
+    EXPECT_NE(out.str().find("(-inf, 10.5]"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("(10.5, inf]"), std::string::npos);
+}
+
+TEST(NaiveBayes, DescriptionShowsPriorsAndPerClassFigures) {
+    const Dataset d = parse(kWeather, kWeatherNames);
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    std::ostringstream out;
+    model.describe(d, out);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("  Class  Training records   Prior\n"
+                        "  yes                   9  0.5556\n"
+                        "  no                    7  0.4444\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("outlook: P(value | class)\n"), std::string::npos);
+    EXPECT_NE(text.find("  overcast  0.4167  0.1111\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace mining
