@@ -11,7 +11,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const Deliverable& deliverable = CLASSIFIERS_DEBUG_LAYOUT ? kClassifier : kClassifiers;
     configureApplication(deliverable);
-    MainWindow window({.programSubdir = QString::fromLatin1(deliverable.programSubdir)});
+    WindowOptions options;
+    options.programSubdir = QString::fromLatin1(deliverable.programSubdir);
+    MainWindow window(options);
     window.show();
     return app.exec();
 }

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "gui_helpers.h"
+#include "window_driver.h"
 #include "qt_print.h"
 #include "window/main_window.h"
 
@@ -35,26 +36,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
-    // Presses Input File and, inside the dialog, runs `inside` and then types `choice` (or
-    // presses Escape when it is empty). Returns once the dialog has closed.
     void chooseFile(const QString& choice, std::function<void(QFileDialog*)> inside = {}) {
-        bool opened = false;
-        onNextModal<QFileDialog>([&](QFileDialog* d) {
-            opened = true;
-            if (inside) inside(d);
-            auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
-            ASSERT_NE(edit, nullptr);
-            if (choice.isEmpty()) {
-                QTest::keyClick(edit, Qt::Key_Escape);
-            } else {
-                // Typing key by key would race the completer: set the text, then press Enter.
-                edit->setText(choice);
-                QTest::keyClick(edit, Qt::Key_Return);
-            }
-        });
-        QTest::mouseClick(window.cmdFile, Qt::LeftButton);
-        EXPECT_TRUE(opened);
-        EXPECT_FALSE(window.CommonDialog1->isVisible());
+        chooseInDialog(window, choice, std::move(inside));
     }
 
     QTemporaryDir dir;

@@ -1,0 +1,318 @@
+// Whole runs through a real started process: Run, the launch, the wait and the result.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "gui_helpers.h"
+#include "qt_print.h"
+#include "window/main_window.h"
+#include "window_driver.h"
+
+namespace {
+
+const char kNoInputFile[] = "Please select valid input file";
+const char kOutOfRange[] = "Please select training set between 0 and 100";
+const char kAborting[] = "Error !!! Aborting process";
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Run : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(programs.isValid());
+        ASSERT_TRUE(data.isValid());
+        installClassifiers(programs.path());
+        ASSERT_TRUE(QDir(data.path()).mkdir("my data"));
+        input = data.filePath("my data/iris.data");
+        base = data.filePath("my data/iris");
+        writeFile(input, "5.1,3.5,1.4,0.2,Iris-setosa\n");
+    }
+
+    // Puts the stand-in classifier, as tarnel and classify, into `dir`.
+    static void installClassifiers(const QString& dir) {
+        QDir().mkpath(dir);
+        for (const char* name : {"tarnel", "classify"}) {
+            ASSERT_TRUE(QFile::link(FAKE_CLASSIFIER, dir + "/" + name)) << name;
+        }
+    }
+
+    // What the classifier will write as its result, and how long it takes.
+    void classifierWrites(const QByteArray& result, int delayMs = 0) {
+        writeFile(programs.filePath("result.txt"), result);
+        if (delayMs) writeFile(programs.filePath("delay.txt"), QByteArray::number(delayMs));
+    }
+
+    // A window whose classifiers are in `programDir` (by default the stand-ins), waiting `waitMs`.
+    MainWindow& makeWindow(int waitMs = 3000, QString programDir = {}, QString subdir = {}) {
+        WindowOptions options;
+        options.programDir = programDir.isEmpty() ? programs.path() : programDir;
+        options.programSubdir = subdir;
+        options.waitMs = waitMs;
+        window = std::make_unique<MainWindow>(options);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return *window;
+    }
+
+    void choose(const QString& path) { chooseInDialog(*window, path); }
+    void pressRun() { QTest::mouseClick(window->Command1, Qt::LeftButton); }
+    bool waitUntilRunEnabled(int ms = 5000) {
+        return QTest::qWaitFor([&] { return window->Command1->isEnabled(); }, ms);
+    }
+    QStringList argumentsReceived() {
+        const QString path = programs.filePath("args.txt");
+        if (!QTest::qWaitFor([&] { return QFile::exists(path); }, 5000)) return {"(not started)"};
+        QStringList args = QString::fromUtf8(readFile(path)).split('\n');
+        args.removeLast();
+        return args;
+    }
+    bool started() const { return QFile::exists(programs.filePath("args.txt")); }
+    // Run is enabled, no wait is pending and no classifier was started.
+    void expectNothingStarted() {
+        EXPECT_TRUE(window->Command1->isEnabled());
+        EXPECT_FALSE(window->Timer1->isActive());
+        QTest::qWait(100);
+        EXPECT_FALSE(started());
+    }
+
+    QTemporaryDir programs;
+    QTemporaryDir data;
+    QString input, base;
+    std::unique_ptr<MainWindow> window;
+    MessageCatcher messages;
+};
+
+}  // namespace
+
+TEST_F(Run, IntervalClassifierFromEndToEnd) {
+    classifierWrites("Interval report\r\n\r\nAccuracy: 94.00 %\r\ncaf\xe9");
+    makeWindow(400);
+    choose(input);
+    pressRun();
+    EXPECT_FALSE(window->Command1->isEnabled());  // disabled for the whole wait
+    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_EQ(window->Timer1->interval(), 400);
+    EXPECT_EQ(window->state().strOutputFile, base + "_interval.output");
+    EXPECT_EQ(window->state().dblTrainPercent, 66.67);
+    // The base path with its space arrives whole: exactly two arguments.
+    EXPECT_EQ(argumentsReceived(), QStringList({base, "66.67"}));
+    pressRun();  // a disabled Run does nothing
+    ASSERT_TRUE(waitUntilRunEnabled());
+    EXPECT_FALSE(window->Timer1->isActive());  // the tick comes once
+    EXPECT_EQ(window->rtbResult->toPlainText(),
+              QString::fromUtf8("Interval report\n\nAccuracy: 94.00 %\ncafé\n"));
+    EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
+}
+
+TEST_F(Run, BayesianClassifierForEveryOtherComboText) {
+    classifierWrites("Bayes\r\n");
+    makeWindow(200);
+    choose(input);
+    for (const char* combo : {"Naive Bayesian Classifier", "interval classifier",
+                              "Interval Classifier ", ""}) {
+        SCOPED_TRACE(combo);
+        QFile::remove(programs.filePath("args.txt"));
+        window->Combo1->setEditText(combo);
+        window->txtPercent->setText("70.0");
+        pressRun();
+        EXPECT_EQ(window->state().strOutputFile, base + "_bayes.output");
+        EXPECT_EQ(argumentsReceived(), QStringList({base, "70"}));
+        ASSERT_TRUE(waitUntilRunEnabled());
+        EXPECT_EQ(window->rtbResult->toPlainText(), "Bayes\n");
+    }
+    EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
+}
+
+TEST_F(Run, WithoutADataFileNothingStarts) {
+    makeWindow(200);
+    pressRun();
+    EXPECT_EQ(messages.texts(), QStringList({kNoInputFile}));
+    expectNothingStarted();
+    EXPECT_EQ(window->state().dblTrainPercent, 0.0);  // nothing else changed
+    EXPECT_EQ(window->state().strOutputFile, "");
+
+    const QString notes = data.filePath("notes.txt");
+    writeFile(notes, "x");
+    choose(notes);
+    pressRun();
+    EXPECT_EQ(messages.texts(), QStringList({kNoInputFile, kNoInputFile}));
+    expectNothingStarted();
+    EXPECT_EQ(messages.seen().back().title, "Classifiers");
+}
+
+TEST_F(Run, APercentageOutOfRangeEndsTheRequest) {
+    makeWindow(200);
+    choose(input);
+    for (const char* percent : {"150", "100.01", "-1"}) {
+        window->txtPercent->setText(percent);
+        pressRun();
+        expectNothingStarted();
+    }
+    EXPECT_EQ(messages.texts(), QStringList({kOutOfRange, kOutOfRange, kOutOfRange}));
+    EXPECT_EQ(window->state().dblTrainPercent, -1.0);  // what was read stays stored
+}
+
+TEST_F(Run, ZeroAndOneHundredRunWithoutAMessage) {
+    classifierWrites("ok\r\n");
+    makeWindow(150);
+    choose(input);
+    for (const char* percent : {"0", "100", "100.0", ".5"}) {
+        QFile::remove(programs.filePath("args.txt"));
+        window->txtPercent->setText(percent);
+        pressRun();
+        EXPECT_EQ(argumentsReceived().value(1),
+                  QString(percent) == ".5" ? "0.5" : QString(percent).startsWith("100") ? "100" : "0");
+        ASSERT_TRUE(waitUntilRunEnabled());
+    }
+    EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
+}
+
+TEST_F(Run, APercentageThatIsNoNumberAborts) {
+    makeWindow(200);
+    choose(input);
+    for (const char* percent : {"", "1.2.3", "."}) {
+        window->txtPercent->setText(percent);
+        pressRun();
+        expectNothingStarted();
+    }
+    EXPECT_EQ(messages.texts(), QStringList({kAborting, kAborting, kAborting}));
+}
+
+TEST_F(Run, AMissingClassifierProgramAborts) {
+    QTemporaryDir empty;
+    makeWindow(200, empty.path());
+    choose(input);
+    pressRun();
+    EXPECT_EQ(messages.texts(), QStringList({kAborting}));
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_EQ(window->state().strOutputFile, base + "_interval.output");  // stored before the start
+
+    // Present but not executable: the same.
+    writeFile(empty.filePath("tarnel"), "not a program");
+    pressRun();
+    EXPECT_EQ(messages.texts(), QStringList({kAborting, kAborting}));
+    EXPECT_TRUE(window->Command1->isEnabled());
+}
+
+TEST_F(Run, TheDebugBuildStartsItsClassifiersFromDebug) {
+    QTemporaryDir app;
+    installClassifiers(app.filePath("debug"));
+    writeFile(app.filePath("debug/result.txt"), "from debug\r\n");
+    makeWindow(200, app.path(), "debug");
+    choose(input);
+    pressRun();
+    ASSERT_TRUE(waitUntilRunEnabled());
+    EXPECT_TRUE(QFile::exists(app.filePath("debug/args.txt")));
+    EXPECT_FALSE(started());
+    EXPECT_EQ(window->rtbResult->toPlainText(), "from debug\n");
+}
+
+TEST_F(Run, AMissingResultIsReportedNotShown) {
+    makeWindow(200);  // the classifier writes nothing
+    choose(input);
+    window->rtbResult->setPlainText("an earlier report");
+    pressRun();
+    ASSERT_TRUE(waitUntilRunEnabled());
+    ASSERT_EQ(messages.seen().size(), 1u);
+    EXPECT_TRUE(messages.texts()[0].contains("no result file"));
+    EXPECT_TRUE(messages.texts()[0].contains(base + "_interval.output"));
+    EXPECT_EQ(window->rtbResult->toPlainText(), "");
+    EXPECT_FALSE(window->Timer1->isActive());
+}
+
+TEST_F(Run, AStaleResultIsReportedNotShown) {
+    writeFile(base + "_interval.output", "last week's report\r\n");
+    makeWindow(200);  // the classifier writes nothing new
+    choose(input);
+    pressRun();
+    ASSERT_TRUE(waitUntilRunEnabled());
+    ASSERT_EQ(messages.seen().size(), 1u);
+    EXPECT_TRUE(messages.texts()[0].contains("unchanged")) << messages.texts()[0].toStdString();
+    EXPECT_TRUE(messages.texts()[0].contains(base + "_interval.output"));
+    EXPECT_EQ(window->rtbResult->toPlainText(), "");
+
+    // Once the classifier writes again, its new report replaces it.
+    classifierWrites("this week's report\r\n");
+    pressRun();
+    ASSERT_TRUE(waitUntilRunEnabled());
+    EXPECT_EQ(window->rtbResult->toPlainText(), "this week's report\n");
+    EXPECT_EQ(messages.seen().size(), 1u);
+}
+
+TEST_F(Run, AnEarlierTextIsGoneAfterTheNextTick) {
+    classifierWrites("first\r\nsecond\r\n");
+    makeWindow(150);
+    choose(input);
+    pressRun();
+    ASSERT_TRUE(waitUntilRunEnabled());
+    EXPECT_EQ(window->rtbResult->toPlainText(), "first\nsecond\n");
+    classifierWrites("");
+    window->Combo1->setEditText("Naive Bayesian Classifier");
+    pressRun();
+    ASSERT_TRUE(waitUntilRunEnabled());
+    EXPECT_EQ(window->rtbResult->toPlainText(), "");  // an empty result gives an empty view
+    EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(Run, TheTickLoadsTheResultWhileTheFileDialogIsOpen) {
+    classifierWrites("loaded meanwhile\r\n");
+    makeWindow(300);
+    choose(input);
+    pressRun();
+    const QString other = data.filePath("other.data");
+    writeFile(other, "");
+    QString seenInside;
+    chooseInDialog(*window, other, [&](QFileDialog*) {
+        (void)QTest::qWaitFor([&] { return window->Command1->isEnabled(); }, 5000);
+        seenInside = window->rtbResult->toPlainText();
+    });
+    EXPECT_EQ(seenInside, "loaded meanwhile\n");
+    // The new choice changes the input, not the result that was pending.
+    EXPECT_EQ(window->state().strInputFile, other);
+    EXPECT_EQ(window->state().strOutputFile, base + "_interval.output");
+}
+
+TEST_F(Run, ExitDuringTheWaitLeavesTheClassifierRunning) {
+    classifierWrites("finished anyway\r\n", 500);
+    makeWindow(200);
+    choose(input);
+    pressRun();
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Timer1->isActive());
+    const QString result = base + "_interval.output";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(result); }, 5000));
+    EXPECT_EQ(readFile(result), "finished anyway\r\n");
+    EXPECT_EQ(window->rtbResult->toPlainText(), "");  // nothing was loaded
+}
+
+TEST_F(Run, TheShippedWaitIsThreeSeconds) {
+    classifierWrites("after three seconds\r\n");
+    makeWindow();  // the shipped wait and launcher
+    choose(input);
+    pressRun();
+    EXPECT_EQ(window->Timer1->interval(), 3000);
+    QTest::qWait(2500);
+    EXPECT_FALSE(window->Command1->isEnabled());
+    ASSERT_TRUE(waitUntilRunEnabled(3000));
+    EXPECT_EQ(window->rtbResult->toPlainText(), "after three seconds\n");
+}
