@@ -95,7 +95,10 @@ std::string parseArguments(int argc, char** argv, const ProgramInfo& info, Argum
         } else if (arg == "--keep-order") {
             args.keepOrder = true;
         } else if (arg == "--seed") {
-            if (!takeValue()) return "--seed needs a number";
+            if (!takeValue()) {
+                if (error.empty()) error = "--seed needs a number";
+                continue;
+            }
             std::uint64_t seed = 0;
             bool ok = !value.empty() && value.size() <= 20;
             for (char c : value) {
@@ -105,22 +108,26 @@ std::string parseArguments(int argc, char** argv, const ProgramInfo& info, Argum
                 }
                 seed = seed * 10 + static_cast<std::uint64_t>(c - '0');
             }
-            if (!ok) return "the seed \"" + value + "\" is not a whole number from 0 to 2^64-1";
+            if (!ok && error.empty())
+                error = "the seed \"" + value + "\" is not a whole number from 0 to 2^64-1";
             args.seed = seed;
         } else {
             const ProgramOption* found = nullptr;
             for (const ProgramOption& o : info.options)
                 if (o.name == arg) found = &o;
-            if (!found) return "unknown option " + arg;
+            if (!found) {
+                if (error.empty()) error = "unknown option " + arg;
+                continue;
+            }
             if (found->valueName.empty()) {
-                if (hasValue) return arg + " takes no value";
-            } else if (!takeValue()) {
-                return arg + " needs a value (" + found->valueName + ")";
+                if (hasValue && error.empty()) error = arg + " takes no value";
+            } else if (!takeValue() && error.empty()) {
+                error = arg + " needs a value (" + found->valueName + ")";
             }
             args.modelOptions[arg] = value;
         }
     }
-    if (args.help || args.version) return error;
+    if (args.help || args.version || !error.empty()) return error;
     if (args.positional.size() != 2)
         return args.positional.size() < 2 ? "expected BASE and PERCENT"
                                            : "expected only BASE and PERCENT";

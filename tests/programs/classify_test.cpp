@@ -1,0 +1,200 @@
+// Runs the built classify program as the front end does and checks what it leaves behind.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs `program` with `args` (no shell), in `dir`, and returns its exit status and output.
+ProcessResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& dir) {
+    const fs::path outPath = dir / "stdout.txt";
+    const fs::path errPath = dir / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    ProcessResult r;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return r;
+}
+
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+class Classify : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("classify_test_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        for (const char* ext : {".data", ".names"})
+            fs::copy_file(fs::path(EXAMPLES_DIR) / (std::string("iris") + ext),
+                          dir_ / (std::string("iris") + ext));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void write(const std::string& name, const std::string& content) {
+        std::ofstream(dir_ / name, std::ios::binary) << content;
+    }
+    ProcessResult classify(const std::vector<std::string>& args) { return run(CLASSIFY_PATH, args, dir_); }
+    std::string report(const std::string& base) { return readFile(dir_ / (base + "_bayes.output")); }
+
+    fs::path dir_;
+};
+
+TEST_F(Classify, IrisWritesTheReportWithItsKeyLines) {
+    const ProcessResult r = classify({"iris", "66.67"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string text = report("iris");
+    EXPECT_EQ(firstLine(text), "classify 1.00: naive Bayesian classifier");
+    EXPECT_NE(text.find("Data file:   iris.data\nNames file:  iris.names\n"), std::string::npos);
+    EXPECT_NE(text.find("  numeric (4): sepallength, sepalwidth, petallength, petalwidth\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("Class values (3): Iris-setosa, Iris-versicolor, Iris-virginica\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("Records:     150 read, 0 left out (class missing), 150 used\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("Split:       66.67 % train: 100 training, 50 test records; shuffled "
+                        "with seed 1\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\nAccuracy: 96.00 % (48 of 50 test records correct)\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\nTime: "), std::string::npos);
+    // No temporary file is left beside the report.
+    for (const auto& e : fs::directory_iterator(dir_))
+        EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+TEST_F(Classify, TheSameSeedGivesTheSameReportAndKeepOrderIsHonoured) {
+    ASSERT_EQ(classify({"iris", "50"}).status, 0);
+    std::string first = report("iris");
+    ASSERT_EQ(classify({"--seed", "1", "iris", "50"}).status, 0);
+    std::string second = report("iris");
+    first.erase(first.find("\nTime: "));
+    second.erase(second.find("\nTime: "));
+    EXPECT_EQ(first, second);
+    // In file order (50 of each species, in turn) the test half is the last 25 versicolor and
+    // all 50 virginica, and no setosa.
+    ASSERT_EQ(classify({"--keep-order", "iris", "50"}).status, 0);
+    const std::string kept = report("iris");
+    EXPECT_NE(kept.find("in file order (--keep-order)"), std::string::npos);
+    EXPECT_NE(kept.find("  Iris-setosa         0.0000  0.0000  0.0000        0\n"),
+              std::string::npos)
+        << kept;
+    EXPECT_NE(kept.find("  Iris-setosa                    50  0.6538\n"), std::string::npos);
+}
+
+TEST_F(Classify, AllRecordsTrainingSaysSoFirst) {
+    ASSERT_EQ(classify({"iris", "100"}).status, 0);
+    const std::string text = report("iris");
+    EXPECT_EQ(text.substr(text.find('\n') + 1, 5), "Note:");
+    EXPECT_NE(text.find("the training records"), std::string::npos);
+    EXPECT_NE(text.find("of 150 training records correct)"), std::string::npos);
+}
+
+TEST_F(Classify, AMissingFileIsAnErrorReport) {
+    const ProcessResult r = classify({"nothing", "50"});
+    EXPECT_EQ(r.status, 1);
+    const std::string expected = "Error: cannot read nothing.data: No such file or directory";
+    EXPECT_EQ(report("nothing"), expected + "\n");
+    EXPECT_EQ(r.err, "classify: " + expected + "\n");
+}
+
+TEST_F(Classify, ABadLineIsAnErrorNamingIt) {
+    write("bad.data", "1,2,a\n3,4,b\n5,b\n");
+    const ProcessResult r = classify({"bad", "50"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(report("bad"), "Error: bad.data, line 3: found 2 fields, expected 3\n");
+    EXPECT_NE(r.err.find("line 3"), std::string::npos);
+}
+
+TEST_F(Classify, ABadPercentageIsAUsageError) {
+    for (const char* percent : {"abc", "150", "-1", ""}) {
+        const ProcessResult r = classify({"iris", percent});
+        EXPECT_EQ(r.status, 2) << percent;
+        EXPECT_EQ(firstLine(report("iris")).rfind("Error: the percentage", 0), 0u) << percent;
+        EXPECT_NE(r.err.find("Error: the percentage"), std::string::npos);
+    }
+}
+
+TEST_F(Classify, ASplitWithoutTrainingRecordsIsAnError) {
+    const ProcessResult r = classify({"iris", "0.1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(report("iris"),
+              "Error: the split leaves no training records (0.1 % of 150 records)\n");
+}
+
+TEST_F(Classify, UsageErrorsWithoutABaseWriteNoReport) {
+    const ProcessResult none = classify({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("Usage: classify [options] BASE PERCENT"), std::string::npos);
+    const ProcessResult unknown = classify({"--fast", "iris", "50"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(report("iris"), "Error: unknown option --fast\n");
+    const ProcessResult both = classify({"--normal", "--discretize", "iris", "50"});
+    EXPECT_EQ(both.status, 2);
+}
+
+TEST_F(Classify, HelpAndVersion) {
+    const ProcessResult help = classify({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--discretize"), std::string::npos);
+    EXPECT_NE(help.out.find("(default)"), std::string::npos);
+    const ProcessResult version = classify({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "classify 1.00\n");
+}
+
+TEST_F(Classify, AReportThatCannotBeWrittenGoesToStderrOnly) {
+    fs::create_directory(dir_ / "iris_bayes.output");  // a folder is in the way
+    const ProcessResult r = classify({"iris", "50"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write iris_bayes.output"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_directory(dir_ / "iris_bayes.output"));
+}
+
+TEST_F(Classify, DiscretizeRunsAndSaysSo) {
+    const ProcessResult r = classify({"--discretize", "iris", "66.67"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(report("iris").find("MDL-discretized"), std::string::npos);
+}
+
+}  // namespace
