@@ -1,8 +1,10 @@
 #include "interval/interval_program.h"
 
 #include <charconv>
+#include <cstdlib>
 
 #include "interval/interval_model.h"
+#include "report/text_table.h"
 
 namespace mining {
 
@@ -34,6 +36,15 @@ ProgramInfo intervalProgramInfo() {
              (d.binning == interval::Binning::EqualWidth ? "width" : "count")},
         {"--max-depth", "L",
          "most conditions on a path, 1..100 (default " + std::to_string(d.maxDepth) + ")"},
+        {"--bin-records", "N",
+         "fewer initial intervals at small nodes: about N records each; 0: always --bins "
+         "(default " + std::to_string(d.binRecords) + ")"},
+        {"--min-split", "N",
+         "a node with fewer training records is a leaf (default " + std::to_string(d.minSplit) +
+             ")"},
+        {"--prune", "CF",
+         "prune by estimated errors at confidence CF, 0 < CF < 1; 0: no pruning (default " +
+             formatGeneral(d.pruneConfidence) + ")"},
     };
     info.helpNotes =
         "Grows a tree with many branches per node: a nominal attribute branches on each value,\n"
@@ -60,6 +71,22 @@ Result<interval::TreeOptions> intervalOptions(const ModelOptions& options) {
                                   "'");
             }
             o.maxDepth = *v;
+        } else if (name == "--bin-records") {
+            auto v = parseInt(value, 0, 1000000000);
+            if (!v) return R::failure("--bin-records needs a whole number, not '" + value + "'");
+            o.binRecords = *v;
+        } else if (name == "--min-split") {
+            auto v = parseInt(value, 2, 1000000000);
+            if (!v) return R::failure("--min-split needs a whole number of at least 2, not '" + value + "'");
+            o.minSplit = *v;
+        } else if (name == "--prune") {
+            char* end = nullptr;
+            const double cf = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(cf >= 0 && cf < 1)) {
+                return R::failure("--prune needs a number from 0 (no pruning) to below 1, not '" +
+                                  value + "'");
+            }
+            o.pruneConfidence = cf;
         } else if (name == "--binning") {
             if (value == "width") {
                 o.binning = interval::Binning::EqualWidth;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "interval/gain_ratio.h"
+#include "interval/prune.h"
 
 namespace mining::interval {
 
@@ -40,7 +41,10 @@ public:
         const int len = node.depth;
         const bool pure = std::count_if(node.counts.begin(), node.counts.end(),
                                         [](std::uint32_t c) { return c > 0; }) <= 1;
-        if (pure || len >= options_.maxDepth || node.total < 2) return;
+        if (pure || len >= options_.maxDepth || 
+            node.total < static_cast<std::uint32_t>(std::max(options_.minSplit, 2))) {
+            return;
+        }
         Choice best = choose(rows, len + 1);
         if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return;
         split(index, rows, std::move(best));
@@ -64,7 +68,13 @@ private:
                     values_.push_back(v);
                     valueClasses_.push_back(classes_[r]);
                 }
-                auto bins = initialBins(values_, valueClasses_, classCount_, options_.bins,
+                int binCount = options_.bins;
+                if (options_.binRecords > 0) {
+                    const auto fit = values_.size() / static_cast<std::size_t>(options_.binRecords);
+                    binCount = static_cast<int>(
+                        std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
+                }
+                auto bins = initialBins(values_, valueClasses_, classCount_, binCount,
                                         options_.binning);
                 NumericPartition p = mergeBins(bins, len, options_.maxDepth);
                 c.cuts = std::move(p.cuts);
@@ -190,6 +200,7 @@ IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> r
     std::vector<RowIndex> rootRows(rows.begin(), rows.end());
     Grower grower(data, tree.options_, tree.nodes_);
     grower.grow(0, rootRows);
+    if (options.pruneConfidence > 0) pruneNodes(tree.nodes_, options.pruneConfidence);
     return tree;
 }
 

@@ -15,6 +15,9 @@ struct TreeOptions {
     int bins = 20;                          // B: initial intervals of a numeric attribute
     Binning binning = Binning::EqualWidth;  // how those intervals are cut
     int maxDepth = 10;                      // L: conditions on the longest path
+    int binRecords = 10;        // > 0: fewer bins at a small node, about this many records each
+    int minSplit = 2;           // a node with fewer training records is a leaf
+    double pruneConfidence = 0.25;  // > 0: prune by estimated errors at this level (prune.h)
 };
 
 // One node of the tree. Node 0 is the root; a node's children are later in the list.
@@ -41,7 +44,7 @@ struct TreeNode {
 // An interval classifier tree.
 //
 // Growing a node with len conditions on its path: it is a leaf of its majority when it is pure,
-// when len = L, when it has fewer than 2 records, or when no attribute splits it with a positive
+// when len = L, when it has fewer than minSplit (2) records, or when no attribute splits it with a positive
 // gain ratio. Otherwise every attribute is partitioned for branches at len + 1: a nominal one
 // (not yet used on the path) into its values present at the node, a numeric one (usable again
 // deeper) into the merged intervals of mergeBins(); an attribute with fewer than two parts is
@@ -49,6 +52,8 @@ struct TreeNode {
 // the earlier attribute. Records whose value of that attribute is missing go to the branch with
 // the most records. A branch whose winner is strong becomes a leaf, a weak one is grown further;
 // every branch is labelled by the plain majority of its records.
+//
+// With pruneConfidence > 0 the grown tree is then pruned by pruneNodes().
 //
 // Classifying descends by interval or value; a missing value follows the branch with the most
 // training records; a nominal value not seen at a node gets that node's majority.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/reader.h"
+#include "interval/tree.h"
 
 namespace mining::interval::testing {
 
@@ -37,5 +38,14 @@ inline std::string stepData() {
     return text;
 }
 inline const char* const kStepNames = "A, B.\nx: continuous.\n";
+
+// Returns the tree options with neither pruning nor fewer bins at small nodes, so a tree grows
+// by the growing rules alone.
+inline interval::TreeOptions unpruned() {
+    interval::TreeOptions o;
+    o.pruneConfidence = 0;
+    o.binRecords = 0;
+    return o;
+}
 
 }  // namespace mining::interval::testing

@@ -13,7 +13,7 @@ using testing::rowRange;
 TEST(IntervalTree, StrongIntervalBecomesALeafEvenWhenImpure) {
     // With L = 3, t(2) = 8/9: below x = 9.5 the branch holds 9 A of 10 (0.9) and stops there.
     const Dataset data = parseOrFail(testing::stepData(), testing::kStepNames);
-    TreeOptions options;
+    TreeOptions options = testing::unpruned();
     options.bins = 2;
     options.maxDepth = 3;
     const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 40), options);
@@ -34,7 +34,7 @@ TEST(IntervalTree, StrongIntervalBecomesALeafEvenWhenImpure) {
 TEST(IntervalTree, WeakIntervalsAreSplitUntilStrong) {
     // With L = 10, t(2) = 0.99: 9 of 10 is weak, so x is cut again until x = 3 stands alone.
     const Dataset data = parseOrFail(testing::stepData(), testing::kStepNames);
-    TreeOptions options;
+    TreeOptions options = testing::unpruned();
     options.bins = 2;
     const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 40), options);
     for (RowIndex r = 0; r < 40; ++r) EXPECT_EQ(tree.classify(data, r), data.classes()[r]) << r;
@@ -46,25 +46,37 @@ TEST(IntervalTree, WeakIntervalsAreSplitUntilStrong) {
     }
 }
 
+TEST(IntervalTree, SmallNodesGetFewerInitialIntervals) {
+    // 40 records at about 20 per interval: 2 initial intervals instead of 20.
+    const Dataset data = parseOrFail(testing::stepData(), testing::kStepNames);
+    TreeOptions options = testing::unpruned();
+    options.binRecords = 20;
+    const IntervalTree coarse = IntervalTree::grow(data, rowRange(0, 40), options);
+    EXPECT_EQ(coarse.nodes()[0].cuts, (std::vector<double>{19.5}));
+    options.binRecords = 0;
+    const IntervalTree fine = IntervalTree::grow(data, rowRange(0, 40), options);
+    EXPECT_GT(fine.nodes()[0].cuts.size(), 1u);
+}
+
 TEST(IntervalTree, LeafRules) {
     const char* names = "A, B.\nx: continuous.\ng: p, q.\n";
     // Pure: one leaf.
     const Dataset pure = parseOrFail("1,p,A\n2,q,A\n3,p,A\n", names);
-    EXPECT_EQ(IntervalTree::grow(pure, rowRange(0, 3), {}).nodes().size(), 1u);
+    EXPECT_EQ(IntervalTree::grow(pure, rowRange(0, 3), testing::unpruned()).nodes().size(), 1u);
     // Fewer than two records: one leaf of that record's class.
     const Dataset mixed = parseOrFail("1,p,B\n2,q,A\n3,p,A\n", names);
-    const IntervalTree single = IntervalTree::grow(mixed, rowRange(0, 1), {});
+    const IntervalTree single = IntervalTree::grow(mixed, rowRange(0, 1), testing::unpruned());
     EXPECT_EQ(single.nodes().size(), 1u);
     EXPECT_EQ(single.classify(mixed, 2), 1);
     // No split with positive gain ratio: g = p and g = q hold one A and one B each, and x cannot
     // separate them into two parts. A leaf of the majority; the tie goes to the earlier class.
     const Dataset flat = parseOrFail("1,p,B\n1,p,A\n2,q,A\n2,q,B\n", names);
-    const IntervalTree noGain = IntervalTree::grow(flat, rowRange(0, 4), {});
+    const IntervalTree noGain = IntervalTree::grow(flat, rowRange(0, 4), testing::unpruned());
     EXPECT_EQ(noGain.nodes().size(), 1u);
     EXPECT_EQ(noGain.classify(flat, 0), 0);
     // len reaching L: with L = 1 only the root splits; its branches stay leaves, impure or not.
     const Dataset step = parseOrFail(testing::stepData(), testing::kStepNames);
-    TreeOptions shallow;
+    TreeOptions shallow = testing::unpruned();
     shallow.bins = 2;
     shallow.maxDepth = 1;
     const IntervalTree one = IntervalTree::grow(step, rowRange(0, 40), shallow);
@@ -79,7 +91,7 @@ TEST(IntervalTree, MissingValueFollowsTheBranchWithMostRecords) {
     // training, and a record without x is classified down that branch.
     const Dataset data =
         parseOrFail("1,A\n2,A\n3,A\n4,A\n5,A\n6,A\n10,B\n11,B\n12,B\n?,B\n?,B\n?,A\n", names);
-    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 11), {});
+    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 11), testing::unpruned());
     const TreeNode& root = tree.nodes()[0];
     ASSERT_FALSE(root.isLeaf());
     ASSERT_EQ(root.children.size(), 2u);
@@ -96,7 +108,7 @@ TEST(IntervalTree, UnseenNominalValueGetsTheNodeMajority) {
     const char* names = "A, B.\ng: p, q, r, s.\n";
     // p: three A (the largest branch); q and s: two B each, so the root's majority is B.
     const Dataset data = parseOrFail("p,A\np,A\np,A\nq,B\nq,B\ns,B\ns,B\nr,A\n?,B\n", names);
-    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 7), {});
+    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 7), testing::unpruned());
     ASSERT_EQ(tree.nodes()[0].children.size(), 3u);
     EXPECT_EQ(tree.classify(data, 7), 1);  // r never seen in training: the majority, B
     EXPECT_EQ(tree.classify(data, 8), 0);  // missing: the largest branch, p, so A
@@ -110,7 +122,7 @@ TEST(IntervalTree, NominalAndNumericSplitsCombine) {
         text += std::to_string(x) + ".5,q," + (x >= 5 ? "A" : "B") + "\n";
     }
     const Dataset data = parseOrFail(text, "A, B.\nx: continuous.\ng: p, q.\n");
-    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 20), {});
+    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 20), testing::unpruned());
     for (RowIndex r = 0; r < 20; ++r) EXPECT_EQ(tree.classify(data, r), data.classes()[r]) << r;
 }
 
