@@ -51,17 +51,22 @@ struct TreeWriter {
         const auto& classes = data.classValues();
         for (std::size_t j = 0; j < node.children.size(); ++j) {
             const TreeNode& child = tree.nodes()[node.children[j]];
-            out << indent << branchText(node, j, data.attributes()) << ": "
-                << classes[static_cast<std::size_t>(child.winner)]
-                << (child.strong ? " strong, " : " weak, ") << child.total
-                << (child.total == 1 ? " record" : " records");
-            if (child.isLeaf()) {
-                out << " -> " << classes[static_cast<std::size_t>(child.label)] << '\n';
-            } else if (child.depth >= maxDepth) {
-                out << '\n' << indent << "|   ... " << leavesBelow(node.children[j])
-                    << " leaves below\n";
+            const std::string condition = indent + branchText(node, j, data.attributes()) + ":";
+            std::string figures = classes[static_cast<std::size_t>(child.winner)] +
+                                  (child.strong ? " strong, " : " weak, ") +
+                                  std::to_string(child.total) +
+                                  (child.total == 1 ? " record" : " records");
+            if (child.isLeaf()) figures += " -> " + classes[static_cast<std::size_t>(child.label)];
+            // A long condition puts the figures on a line of their own, one level deeper.
+            if (condition.size() + 1 + figures.size() > 80) {
+                out << condition << '\n' << indent << "      " << figures << '\n';
             } else {
-                out << '\n';
+                out << condition << ' ' << figures << '\n';
+            }
+            if (!child.isLeaf() && child.depth >= maxDepth) {
+                out << indent << "|   ... " << leavesBelow(node.children[j])
+                    << " leaves below\n";
+            } else if (!child.isLeaf()) {
                 write(node.children[j], indent + "|   ");
             }
         }
@@ -70,16 +75,20 @@ struct TreeWriter {
 
 void writeConjunction(const Conjunction& conj, const std::vector<Attribute>& attributes,
                       const std::string& lead, std::ostream& out) {
-    const std::string continuation(lead.size() + 4, ' ');
     if (conj.empty()) {
         out << lead << "(every record)\n";
         return;
     }
+    std::vector<std::string> parts;
+    for (const Condition& c : conj) {
+        for (std::string& p : conditionParts(c, attributes)) parts.push_back(std::move(p));
+    }
+    const std::string continuation(lead.size() + 4, ' ');
     std::string line = lead;
     bool fresh = true;  // nothing after the lead yet
-    for (std::size_t i = 0; i < conj.size(); ++i) {
-        std::string text = conditionText(conj[i], attributes);
-        if (i + 1 < conj.size()) text += " AND";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string text = parts[i];
+        if (i + 1 < parts.size()) text += " AND";
         if (!fresh && line.size() + 1 + text.size() > 78) {
             out << line << '\n';
             line = continuation;
@@ -104,27 +113,34 @@ std::string formatCut(double v) {
     return s == "-0" ? "0" : s;
 }
 
-std::string conditionText(const Condition& c, const std::vector<Attribute>& attributes) {
+std::vector<std::string> conditionParts(const Condition& c,
+                                        const std::vector<Attribute>& attributes) {
     const Attribute& a = attributes[static_cast<std::size_t>(c.attribute)];
     if (c.numeric) {
-        const bool hasLo = !(std::isinf(c.lo) && c.lo < 0);
-        const bool hasHi = !(std::isinf(c.hi) && c.hi > 0);
-        if (hasLo && hasHi) {
-            return a.name + " >= " + formatCut(c.lo) + " AND " + a.name + " < " + formatCut(c.hi);
-        }
-        if (hasLo) return a.name + " >= " + formatCut(c.lo);
-        if (hasHi) return a.name + " < " + formatCut(c.hi);
-        return a.name + " IS ANY";
+        std::vector<std::string> parts;
+        if (!(std::isinf(c.lo) && c.lo < 0)) parts.push_back(a.name + " >= " + formatCut(c.lo));
+        if (!(std::isinf(c.hi) && c.hi > 0)) parts.push_back(a.name + " < " + formatCut(c.hi));
+        if (parts.empty()) parts.push_back(a.name + " IS ANY");
+        return parts;
     }
     if (c.values.size() == 1) {
-        return a.name + " = " + valueText(a.values[static_cast<std::size_t>(c.values[0])]);
+        return {a.name + " = " + valueText(a.values[static_cast<std::size_t>(c.values[0])])};
     }
     std::string s = a.name + " IN (";
     for (std::size_t i = 0; i < c.values.size(); ++i) {
         if (i) s += ", ";
         s += valueText(a.values[static_cast<std::size_t>(c.values[i])]);
     }
-    return s + ")";
+    return {s + ")"};
+}
+
+std::string conditionText(const Condition& c, const std::vector<Attribute>& attributes) {
+    std::string out;
+    for (const std::string& p : conditionParts(c, attributes)) {
+        if (!out.empty()) out += " AND ";
+        out += p;
+    }
+    return out;
 }
 
 void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& out,
@@ -132,7 +148,17 @@ void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& 
     const TreeOptions& o = tree.options();
     out << "Initial intervals per numeric attribute: " << o.bins
         << (o.binning == Binning::EqualWidth ? " of equal width" : " of equal record count")
-        << "\nMaximum depth L: " << o.maxDepth << '\n';
+        << '\n';
+    if (o.binRecords > 0) {
+        out << "  (fewer at small nodes: about " << o.binRecords << " records per interval)\n";
+    }
+    out << "Maximum depth L: " << o.maxDepth << '\n';
+    if (o.minSplit > 2) out << "Nodes with fewer than " << o.minSplit << " records are leaves\n";
+    if (o.pruneConfidence > 0) {
+        out << "Pruning: by estimated errors at confidence " << o.pruneConfidence << '\n';
+    } else {
+        out << "Pruning: none\n";
+    }
     std::string line = "Strength threshold t(len), len = 1, 2, ...:";
     for (int len = 1; len <= o.maxDepth; ++len) {
         char buf[32];

@@ -39,4 +39,9 @@ std::string formatCut(double v);
 // "elevel IN (0, 1)". Values holding a space, comma, quote or parenthesis are quoted '...'.
 std::string conditionText(const Condition& c, const std::vector<Attribute>& attributes);
 
+// Returns the pieces conditionText() joins with " AND " (a range gives two), so that a long rule
+// can wrap between them.
+std::vector<std::string> conditionParts(const Condition& c,
+                                        const std::vector<Attribute>& attributes);
+
 }  // namespace mining::interval
