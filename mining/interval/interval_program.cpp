@@ -29,29 +29,29 @@ ProgramInfo intervalProgramInfo() {
     info.reportSuffix = "_interval";
     info.options = {
         {"--bins", "N",
-         "initial intervals per numeric attribute, 2..1000 (default " + std::to_string(d.bins) +
-             ")"},
+         "initial intervals per numeric attribute (default " + std::to_string(d.bins) + ")"},
         {"--binning", "KIND",
-         std::string("width (equal-width intervals) or count (equal record counts); default ") +
-             (d.binning == interval::Binning::EqualWidth ? "width" : "count")},
+         std::string("width or count: equal widths or counts (default ") +
+             (d.binning == interval::Binning::EqualWidth ? "width" : "count") + ")"},
+        {"--bin-records", "N",
+         "~N records per interval at small nodes (default " + std::to_string(d.binRecords) +
+             "; 0: off)"},
         {"--max-depth", "L",
          "most conditions on a path, 1..100 (default " + std::to_string(d.maxDepth) + ")"},
-        {"--bin-records", "N",
-         "fewer initial intervals at small nodes: about N records each; 0: always --bins "
-         "(default " + std::to_string(d.binRecords) + ")"},
         {"--min-split", "N",
-         "a node with fewer training records is a leaf (default " + std::to_string(d.minSplit) +
+         "nodes with fewer training records are leaves (default " + std::to_string(d.minSplit) +
              ")"},
         {"--prune", "CF",
-         "prune by estimated errors at confidence CF, 0 < CF < 1; 0: no pruning (default " +
-             formatGeneral(d.pruneConfidence) + ")"},
+         "prune at confidence 0 < CF < 1 (default " + formatGeneral(d.pruneConfidence) +
+             "; 0: off)"},
     };
     info.helpNotes =
-        "Grows a tree with many branches per node: a nominal attribute branches on each value,\n"
-        "a numeric attribute's range is cut into intervals. A branch whose majority class holds\n"
-        "at least the share t(len) = 1 - ((len - 1) / L)^2 of its records (len: conditions on\n"
-        "its path) is strong and becomes a leaf; a weak one is split further. The attribute is\n"
-        "chosen by gain ratio. The report shows the tree and one rule set per class.\n";
+        "Grows a tree with many branches per node: one per value of a nominal\n"
+        "attribute, one per interval of a numeric one. A branch whose majority holds\n"
+        "at least the share t(len) = 1 - ((len - 1) / L)^2 of its records (len:\n"
+        "conditions on its path) is strong and becomes a leaf; a weak one is split\n"
+        "further. Splits are chosen by gain ratio; the grown tree is pruned by\n"
+        "estimated errors. The report shows the tree and one rule set per class.\n";
     return info;
 }
 
