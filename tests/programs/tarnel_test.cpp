@@ -147,7 +147,7 @@ TEST_F(Tarnel, HelpNamesTheDefaults) {
     const TarnelRun help = tarnel({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* s : {"--bins N", "(default 20)", "--max-depth L", "(default 10)",
-                          "(default width)", "--prune CF", "(default 0.25)"}) {
+                          "(default width)", "--prune CF", "(default 0.25;"}) {
         EXPECT_NE(help.out.find(s), std::string::npos) << s << "\n" << help.out;
     }
     std::istringstream lines(help.out);
