@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 
 #include "gui_helpers.h"
 #include "qt_print.h"
+#include "run/result_file.h"
 #include "window/main_window.h"
 #include "window_driver.h"
 
@@ -32,6 +35,11 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The view's text for the result file at `path`, line ends as the front end shows them.
+QByteArray resultLinesOf(const QString& path) {
+    return resultLines(readFile(path));
 }
 
 class Run : public ::testing::Test {
@@ -305,14 +313,37 @@ TEST_F(Run, ExitDuringTheWaitLeavesTheClassifierRunning) {
     EXPECT_EQ(window->rtbResult->toPlainText(), "");  // nothing was loaded
 }
 
-TEST_F(Run, TheShippedWaitIsThreeSeconds) {
-    classifierWrites("after three seconds\r\n");
-    makeWindow();  // the shipped wait and launcher
+// The shipped wiring: the program's own folder (where the build puts the real classifiers beside
+// the test program, as beside Classifiers), the real launcher and the three-second wait.
+TEST_F(Run, TheShippedDefaultsRunTheRealClassifier) {
+    const QString classify = QString(BUILD_BIN_DIR) + "/classify";
+    ASSERT_TRUE(QFileInfo(classify).isExecutable()) << classify.toStdString();
+    QByteArray records;
+    for (int i = 0; i < 30; ++i) {
+        records += QByteArray::number(i % 3) + "," + QByteArray::number(i % 5) + "," +
+                   (i % 3 == 0 ? "yes" : "no") + "\n";
+    }
+    writeFile(input, records);
+    window = std::make_unique<MainWindow>();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     choose(input);
+    window->Combo1->setEditText("Naive Bayesian Classifier");
     pressRun();
     EXPECT_EQ(window->Timer1->interval(), 3000);
     QTest::qWait(2500);
     EXPECT_FALSE(window->Command1->isEnabled());
     ASSERT_TRUE(waitUntilRunEnabled(3000));
-    EXPECT_EQ(window->rtbResult->toPlainText(), "after three seconds\n");
+    EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
+    const QString report = window->rtbResult->toPlainText();
+    EXPECT_TRUE(report.contains(QRegularExpression("^Accuracy: \\d+\\.\\d\\d % \\(\\d+ of \\d+ test records correct\\)$",
+                                                   QRegularExpression::MultilineOption)))
+        << report.toStdString();
+    EXPECT_EQ(report.toUtf8(), resultLinesOf(base + "_bayes.output"));
+}
+
+TEST(TheBuild, PutsTheClassifiersWhereEachFrontEndLooks) {
+    for (const char* path : {"/tarnel", "/classify", "/debug/tarnel", "/debug/classify"}) {
+        EXPECT_TRUE(QFileInfo(QString(BUILD_BIN_DIR) + path).isExecutable()) << path;
+    }
 }
