@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "bayes/mdl_discretizer.h"
+#include "model/parallel.h"
 #include "report/text_table.h"
 
 namespace mining {
@@ -72,7 +73,16 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
     }
 
     attributes_.assign(data.attributeCount(), AttributeModel{});
-    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+    // Attributes are trained independently, so large training sets use every core.
+    runTasks(data.attributeCount(), [&](std::size_t a) { trainAttribute(data, a, rows, trainClasses); },
+             rows.size() >= kParallelRows);
+    return Status();
+}
+
+void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                                const std::vector<std::int32_t>& trainClasses) {
+    const std::span<const std::int32_t> classes = data.classes();
+    {
         const Attribute& attribute = data.attribute(a);
         AttributeModel& model = attributes_[a];
         if (attribute.type == AttributeType::Ignored) {
@@ -99,7 +109,7 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
             }
             if (values.empty()) {
                 model.note = "no values in the training records";
-                continue;
+                return;
             }
             model.cuts = mdlCutPoints(values, classCount_);
             std::vector<std::int32_t> codes(rows.size());
@@ -112,7 +122,6 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
             trainTable(trainClasses, model.cuts.size() + 1, codes, model);
         }
     }
-    return Status();
 }
 
 void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
@@ -190,9 +199,15 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
     predicted.resize(rows.size());
     constexpr std::size_t kBlock = 1024;
     const std::size_t k = classCount_;
+    // Blocks of rows are scored independently: a large test set uses every core.
+    const std::size_t blocks = (rows.size() + kBlock - 1) / kBlock;
+    constexpr std::size_t kBlocksPerTask = 64;
+    const std::size_t tasks = (blocks + kBlocksPerTask - 1) / kBlocksPerTask;
+    runTasks(tasks, [&](std::size_t task) {
     std::vector<double> scores(kBlock * k);
-    for (std::size_t begin = 0; begin < rows.size(); begin += kBlock) {
-        const std::size_t count = std::min(kBlock, rows.size() - begin);
+    const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kBlocksPerTask * kBlock);
+    for (std::size_t begin = task * kBlocksPerTask * kBlock; begin < taskEnd; begin += kBlock) {
+        const std::size_t count = std::min(kBlock, taskEnd - begin);
         for (std::size_t i = 0; i < count; ++i)
             std::copy(logPriors_.begin(), logPriors_.end(), scores.begin() + static_cast<std::ptrdiff_t>(i * k));
         for (std::size_t a = 0; a < attributes_.size(); ++a) {
@@ -246,6 +261,7 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
             predicted[begin + i] = static_cast<std::int32_t>(best);
         }
     }
+    }, rows.size() >= kParallelRows);
 }
 
 void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {

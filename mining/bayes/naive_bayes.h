@@ -82,6 +82,11 @@ private:
         std::string note;                    // why an attribute is unused
     };
 
+    // Training or test sets from this size on are worked on by all cores.
+    static constexpr std::size_t kParallelRows = 100000;
+
+    void trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                        const std::vector<std::int32_t>& trainClasses);
     void trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                      AttributeModel& model) const;
     void trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,

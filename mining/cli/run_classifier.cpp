@@ -169,15 +169,18 @@ int fail(const std::string& reportPath, const std::string& message, int status,
     return status;
 }
 
-// Returns the rows of `rows` in increasing order, in time linear in `n`.
-std::vector<RowIndex> inFileOrder(const std::vector<RowIndex>& rows, std::size_t n) {
-    std::vector<bool> chosen(n, false);
-    for (RowIndex r : rows) chosen[r] = true;
-    std::vector<RowIndex> ordered;
-    ordered.reserve(rows.size());
-    for (std::size_t r = 0; r < n; ++r)
-        if (chosen[r]) ordered.push_back(static_cast<RowIndex>(r));
-    return ordered;
+// Puts the rows of `split` in increasing order, in time linear in `n`.
+void sortSplit(Split& split, std::size_t n) {
+    std::vector<std::uint8_t> training(n, 0);
+    for (RowIndex r : split.train) training[r] = 1;
+    std::size_t t = 0;
+    std::size_t u = 0;
+    for (std::size_t r = 0; r < n; ++r) {
+        if (training[r])
+            split.train[t++] = static_cast<RowIndex>(r);
+        else
+            split.test[u++] = static_cast<RowIndex>(r);
+    }
 }
 
 }  // namespace
@@ -223,8 +226,8 @@ int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFac
     const bool onTraining = split.test.empty();
     // Models see their rows in file order: the split decides which rows, not their order, and
     // reading columns in order is far faster on large data.
-    split.train = inFileOrder(split.train, data.recordCount());
-    split.test = onTraining ? split.train : inFileOrder(split.test, data.recordCount());
+    sortSplit(split, data.recordCount());
+    if (onTraining) split.test = split.train;
 
     const Status trained = model.train(data, split.train);
     if (!trained) return fail(reportPath, trained.error(), 1, info);

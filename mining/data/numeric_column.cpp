@@ -8,7 +8,9 @@ namespace {
 
 constexpr int kMaxFractionDigits = 9;
 
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 constexpr std::int64_t kIntPowersOfTen[] = {1,      10,      100,      1000,      10000,
                                             100000, 1000000, 10000000, 100000000, 1000000000};
@@ -33,7 +35,7 @@ void NumericColumn::reserve(std::size_t rows) {
         doubles_.reserve(rows);
 }
 
-void NumericColumn::appendDecimal(std::int64_t mantissa, int fractionDigits) {
+void NumericColumn::appendDecimalSlowly(std::int64_t mantissa, int fractionDigits) {
     if (scaled_) {
         if (fractionDigits <= kMaxFractionDigits) {
             if (fractionDigits > fractionDigits_) {
@@ -66,9 +68,8 @@ void NumericColumn::appendDecimal(std::int64_t mantissa, int fractionDigits) {
         }
         convertToDoubles();
     }
-    doubles_.push_back(fractionDigits <= 22 && std::abs(mantissa) < (std::int64_t{1} << 53)
-                           ? static_cast<double>(mantissa) / std::pow(10.0, fractionDigits)
-                           : static_cast<double>(mantissa) * std::pow(10.0, -fractionDigits));
+    // Both operands are exact doubles, so the quotient is the correctly rounded value.
+    doubles_.push_back(static_cast<double>(mantissa) / kPowersOfTen[fractionDigits]);
 }
 
 void NumericColumn::appendDouble(double value) {
@@ -92,6 +93,27 @@ void NumericColumn::appendMissing() {
 void NumericColumn::shrinkToFit() {
     mantissas_.shrink_to_fit();
     doubles_.shrink_to_fit();
+}
+
+void NumericColumn::appendAndClear(NumericColumn& other) {
+    const std::size_t total = size() + other.size();
+    if (scaled_ && other.scaled_ && fractionDigits_ == other.fractionDigits_) {
+        mantissas_.reserve(total);
+        mantissas_.insert(mantissas_.end(), other.mantissas_.begin(), other.mantissas_.end());
+    } else if (other.scaled_) {
+        reserve(total);
+        for (std::int32_t m : other.mantissas_) {
+            if (m == kMissingMantissa)
+                appendMissing();
+            else
+                appendDecimal(m, other.fractionDigits_);
+        }
+    } else {
+        if (scaled_) convertToDoubles();
+        doubles_.reserve(total);
+        doubles_.insert(doubles_.end(), other.doubles_.begin(), other.doubles_.end());
+    }
+    other = NumericColumn();
 }
 
 void NumericColumn::convertToDoubles() {

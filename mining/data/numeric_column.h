@@ -34,16 +34,27 @@ public:
     // Building, used by the reader. A column starts scaled with scale 1 and empty.
     // Reserves room for `rows` values.
     void reserve(std::size_t rows);
-    // Appends a decimal mantissa * 10^-fractionDigits (fractionDigits >= 0).
-    void appendDecimal(std::int64_t mantissa, int fractionDigits);
+    // Appends a decimal mantissa * 10^-fractionDigits. Requires 0 <= fractionDigits <= 22 and
+    // |mantissa| < 2^53, so that the value is exact in both storages.
+    void appendDecimal(std::int64_t mantissa, int fractionDigits) {
+        if (scaled_ && fractionDigits == fractionDigits_ && mantissa > kMissingMantissa &&
+            mantissa <= std::numeric_limits<std::int32_t>::max()) {
+            mantissas_.push_back(static_cast<std::int32_t>(mantissa));
+            return;
+        }
+        appendDecimalSlowly(mantissa, fractionDigits);
+    }
     // Appends any value; NaN means missing.
     void appendDouble(double value);
     void appendMissing();
     // Releases unused capacity.
     void shrinkToFit();
+    // Appends every value of `other`, then empties it (and frees its memory).
+    void appendAndClear(NumericColumn& other);
 
 private:
     static constexpr std::int32_t kMissingMantissa = std::numeric_limits<std::int32_t>::min();
+    void appendDecimalSlowly(std::int64_t mantissa, int fractionDigits);
     void convertToDoubles();
 
     bool scaled_ = true;

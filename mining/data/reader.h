@@ -28,9 +28,10 @@ Result<Dataset> readDataset(const std::string& base);
 
 // As readDataset, but from text in memory: `data` is the .data content, `names` the .names
 // content or nullopt when there is none. `dataName` and `namesName` name the sources in error
-// messages and in Dataset::dataPath()/namesPath().
+// messages and in Dataset::dataPath()/namesPath(). `threads` parts of the text are parsed at
+// once (0: as many as the size and the machine suit); the result does not depend on it.
 Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,
                              const std::string& dataName = "data",
-                             const std::string& namesName = "names");
+                             const std::string& namesName = "names", std::size_t threads = 0);
 
 }  // namespace mining

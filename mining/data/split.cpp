@@ -1,5 +1,6 @@
 #include "data/split.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numeric>
@@ -14,9 +15,20 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
     std::iota(order.begin(), order.end(), RowIndex{0});
     if (!keepOrder && n > 1) {
         std::mt19937_64 engine(seed);
-        for (std::size_t i = n - 1; i >= 1; --i) {
-            const std::size_t j = static_cast<std::size_t>(engine() % (i + 1));
-            std::swap(order[i], order[j]);
+        // The swaps are done in the documented order, but the random positions of a batch are
+        // drawn first and their memory fetched ahead, since on large data nearly every swap
+        // misses the cache.
+        constexpr std::size_t kBatch = 16;
+        std::size_t j[kBatch];
+        std::size_t i = n - 1;
+        while (i >= 1) {
+            const std::size_t count = std::min(kBatch, i);
+            for (std::size_t b = 0; b < count; ++b) {
+                j[b] = static_cast<std::size_t>(engine() % (i - b + 1));
+                __builtin_prefetch(&order[j[b]], 1);
+            }
+            for (std::size_t b = 0; b < count; ++b) std::swap(order[i - b], order[j[b]]);
+            i -= count;
         }
     }
     auto trainCount = static_cast<std::size_t>(std::llround(static_cast<double>(n) * percent / 100.0));

@@ -1,0 +1,27 @@
+#include "model/parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace mining {
+
+void runTasks(std::size_t count, const std::function<void(std::size_t)>& task, bool parallel) {
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = parallel ? std::min(cores, count) : 1;
+    if (threads <= 1) {
+        for (std::size_t i = 0; i < count; ++i) task(i);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++) task(i);
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& h : helpers) h.join();
+}
+
+}  // namespace mining

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace mining {
+
+// Runs task(0) .. task(count - 1), spread over up to as many threads as the machine has cores
+// (the calling thread included), and returns when all are done. Tasks must be independent.
+// With `parallel` false, or one core, or one task, everything runs on the calling thread.
+void runTasks(std::size_t count, const std::function<void(std::size_t)>& task,
+              bool parallel = true);
+
+}  // namespace mining

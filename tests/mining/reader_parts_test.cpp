@@ -1,0 +1,81 @@
+// The reader parses large texts in several parts at once; the result must not depend on it.
+#include <gtest/gtest.h>
+
+#include "data/reader.h"
+
+namespace mining {
+namespace {
+
+void expectSame(const Dataset& a, const Dataset& b) {
+    ASSERT_EQ(a.attributeCount(), b.attributeCount());
+    ASSERT_EQ(a.recordCount(), b.recordCount());
+    EXPECT_EQ(a.missingClassCount(), b.missingClassCount());
+    EXPECT_EQ(a.classValues(), b.classValues());
+    for (std::size_t i = 0; i < a.attributeCount(); ++i) {
+        ASSERT_EQ(a.attribute(i).type, b.attribute(i).type) << i;
+        EXPECT_EQ(a.attribute(i).values, b.attribute(i).values) << i;
+        for (std::size_t r = 0; r < a.recordCount(); ++r) {
+            if (a.attribute(i).type == AttributeType::Numeric) {
+                const double x = a.numeric(i)[r];
+                const double y = b.numeric(i)[r];
+                ASSERT_TRUE(x == y || (isMissing(x) && isMissing(y))) << i << "," << r;
+            } else if (a.attribute(i).type == AttributeType::Nominal) {
+                ASSERT_EQ(a.nominal(i)[r], b.nominal(i)[r]) << i << "," << r;
+            }
+        }
+    }
+    for (std::size_t r = 0; r < a.recordCount(); ++r) ASSERT_EQ(a.classes()[r], b.classes()[r]);
+}
+
+// Values that first appear late, a column whose decimals get finer in a later part, records
+// without class and a late non-number that makes a column nominal.
+std::string mixedData() {
+    std::string data;
+    for (int i = 0; i < 300; ++i) {
+        data += std::to_string(i);
+        if (i > 200) data += ".25";
+        data += ", v" + std::to_string(i * 7 % (i < 150 ? 3 : 40));
+        data += i == 250 ? ", late" : ", " + std::to_string(i % 5);
+        data += i % 37 == 0 ? ", ?" : ", c" + std::to_string((300 - i) % 4);
+        data += i % 50 == 0 ? "\r\n\n" : "\n";
+    }
+    return data;
+}
+
+TEST(ReaderParts, ManyPartsGiveTheSameDataSetAsOne) {
+    const std::string data = mixedData();
+    const Result<Dataset> one = parseDataset(data, std::nullopt, "d", "n", 1);
+    ASSERT_TRUE(one.ok()) << one.error();
+    EXPECT_EQ(one->attribute(2).type, AttributeType::Nominal);
+    for (std::size_t parts : {2u, 3u, 7u}) {
+        const Result<Dataset> many = parseDataset(data, std::nullopt, "d", "n", parts);
+        ASSERT_TRUE(many.ok()) << many.error();
+        expectSame(*one, *many);
+    }
+}
+
+TEST(ReaderParts, WithNamesManyPartsGiveTheSameDataSetAsOne) {
+    std::string data;
+    for (int i = 0; i < 200; ++i)
+        data += std::to_string(i % 9) + ".5," + (i % 3 ? "b" : "a") + "," + (i % 4 ? "y" : "x") + "\n";
+    const char* names = "y, x.\nn: continuous.\nk: a, b.\n";
+    const Result<Dataset> one = parseDataset(data, std::string_view(names), "d", "n", 1);
+    const Result<Dataset> many = parseDataset(data, std::string_view(names), "d", "n", 4);
+    ASSERT_TRUE(one.ok() && many.ok());
+    expectSame(*one, *many);
+}
+
+TEST(ReaderParts, AnErrorInALaterPartNamesItsLineInTheWholeFile) {
+    std::string data;
+    for (int i = 0; i < 100; ++i) data += std::to_string(i) + ",a\n";
+    data += "\n1,2,a\n";
+    for (int i = 0; i < 100; ++i) data += std::to_string(i) + ",a\n";
+    for (std::size_t parts : {1u, 2u, 5u}) {
+        const Result<Dataset> d = parseDataset(data, std::nullopt, "d", "n", parts);
+        ASSERT_FALSE(d.ok());
+        EXPECT_EQ(d.error(), "d, line 102: found 3 fields, expected 2") << parts;
+    }
+}
+
+}  // namespace
+}  // namespace mining
