@@ -4,9 +4,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <charconv>
 
 std::optional<double> parsePercent(const QString& text) {
     static const QRegularExpression kDecimal(
@@ -24,10 +22,14 @@ QString percentText(double percent) {
     if (percent == 0) return QStringLiteral("0");  // also -0
     // Round to 15 significant digits first; then write that value without an exponent.
     char rounded[64];
-    std::snprintf(rounded, sizeof rounded, "%.14e", percent);
-    const int exponent = std::atoi(std::strchr(rounded, 'e') + 1);
-    const int decimals = std::max(0, 14 - exponent);
-    QString text = QString::number(std::strtod(rounded, nullptr), 'f', decimals);
+    const auto written = std::to_chars(rounded, rounded + sizeof rounded, percent,
+                                       std::chars_format::scientific, 14);
+    const char* e = std::find(rounded, written.ptr, 'e');
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), written.ptr, exponent);
+    double value = percent;
+    std::from_chars(rounded, written.ptr, value);
+    QString text = QString::number(value, 'f', std::max(0, 14 - exponent));
     if (text.contains(u'.')) {
         while (text.endsWith(u'0')) text.chop(1);
         if (text.endsWith(u'.')) text.chop(1);
