@@ -25,14 +25,6 @@ void selectPositions(std::vector<double>& v, std::size_t lo, std::size_t hi,
     selectPositions(v, p + 1, hi, positions.subspan(mid + 1));
 }
 
-Bin emptyBin(std::size_t classCount) {
-    Bin b;
-    b.counts.assign(classCount, 0);
-    b.lo = INFINITY;
-    b.hi = -INFINITY;
-    return b;
-}
-
 std::uint32_t sum(std::span<const std::uint32_t> counts) {
     std::uint32_t total = 0;
     for (std::uint32_t c : counts) total += c;
@@ -67,21 +59,23 @@ std::vector<Bin> initialBins(std::span<const double> values, std::span<const std
     std::vector<Bin> out;
     if (values.empty()) return out;
     const auto b = static_cast<std::size_t>(std::max(bins, 1));
-    std::vector<Bin> all(b, emptyBin(classCount));
+    // Flat arrays while counting; the bins are built at the end.
+    std::vector<std::uint32_t> counts(b * classCount, 0);
+    std::vector<double> lo(b, INFINITY);
+    std::vector<double> hi(b, -INFINITY);
     auto put = [&](std::size_t index, double v, std::int32_t cls) {
-        Bin& bin = all[index];
-        ++bin.counts[static_cast<std::size_t>(cls)];
-        bin.lo = std::min(bin.lo, v);
-        bin.hi = std::max(bin.hi, v);
+        ++counts[index * classCount + static_cast<std::size_t>(cls)];
+        lo[index] = std::min(lo[index], v);
+        hi[index] = std::max(hi[index], v);
     };
     if (binning == Binning::EqualWidth) {
         auto [mn, mx] = std::minmax_element(values.begin(), values.end());
-        const double lo = *mn;
+        const double first = *mn;
         const double span = *mx - *mn;
         // A range too wide for a double (span infinite) falls back to one interval.
         const double scale = span > 0 && std::isfinite(span) ? static_cast<double>(b) / span : 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
-            auto index = static_cast<std::size_t>((values[i] - lo) * scale);
+            const auto index = static_cast<std::size_t>((values[i] - first) * scale);
             put(std::min(index, b - 1), values[i], classes[i]);
         }
     } else {
@@ -100,13 +94,15 @@ std::vector<Bin> initialBins(std::span<const double> values, std::span<const std
             if (edges.empty() || edges.back() != sorted[p]) edges.push_back(sorted[p]);
         }
         for (std::size_t i = 0; i < values.size(); ++i) {
-            auto index = static_cast<std::size_t>(
+            const auto index = static_cast<std::size_t>(
                 std::upper_bound(edges.begin(), edges.end(), values[i]) - edges.begin());
             put(index, values[i], classes[i]);
         }
     }
-    for (Bin& bin : all) {
-        if (bin.lo <= bin.hi) out.push_back(std::move(bin));
+    for (std::size_t i = 0; i < b; ++i) {
+        if (!(lo[i] <= hi[i])) continue;  // empty
+        const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
+        out.push_back(Bin{lo[i], hi[i], std::vector<std::uint32_t>(first, first + static_cast<std::ptrdiff_t>(classCount))});
     }
     return out;
 }

@@ -1,6 +1,7 @@
 #include "interval/tree.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "interval/gain_ratio.h"
 #include "interval/prune.h"
@@ -12,6 +13,9 @@ namespace {
 // A gain ratio at or below this is rounding noise, not information.
 constexpr double kMinGainRatio = 1e-12;
 
+// Nodes with at least this many records evaluate their attributes on two threads.
+constexpr std::size_t kParallelRecords = 20000;
+
 // The best split found for a node.
 struct Choice {
     std::int32_t attribute = -1;
@@ -22,105 +26,195 @@ struct Choice {
     std::vector<Part> parts;
 };
 
+// The training records by column, ordered so that the records of every node lie together: a
+// node is a range of positions, and splitting it reorders its range branch by branch. A node is
+// grown reading only its own contiguous values, and no memory is allocated per node.
+struct Columns {
+    std::vector<std::int32_t> classes;
+    std::vector<std::vector<double>> numeric;        // by attribute; empty unless numeric
+    std::vector<std::vector<std::int32_t>> nominal;  // by attribute; empty unless nominal
+};
+
+// The positions [begin, end) of a node's records in Columns.
+struct Range {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t size() const { return end - begin; }
+};
+
+// Buffers reused between the attributes and nodes one thread evaluates.
+struct Scratch {
+    std::vector<double> values;
+    std::vector<std::int32_t> classes;
+    std::vector<std::uint32_t> counts;
+};
+
 }  // namespace
 
-// Grows the tree node by node, keeping scratch buffers between nodes.
+// Grows the tree node by node, depth first.
 class IntervalTree::Grower {
 public:
-    Grower(const Dataset& data, const TreeOptions& options, std::vector<TreeNode>& nodes)
+    // Takes the records `rows` of `data` by column, in ascending row order (which reads each
+    // column front to back; the tree does not depend on the order of the records).
+    Grower(const Dataset& data, std::span<const RowIndex> rows, const TreeOptions& options,
+           std::vector<TreeNode>& nodes)
         : data_(data),
           options_(options),
           nodes_(nodes),
           classCount_(data.classCount()),
-          classes_(data.classes()),
-          usedNominal_(data.attributeCount(), false) {}
+          usedNominal_(data.attributeCount(), false) {
+        std::vector<RowIndex> ascending(rows.begin(), rows.end());
+        if (!std::is_sorted(ascending.begin(), ascending.end())) {
+            std::vector<std::uint8_t> taken(data.recordCount(), 0);
+            for (RowIndex r : rows) ++taken[r];
+            ascending.clear();
+            for (std::size_t r = 0; r < taken.size(); ++r) {
+                for (std::uint8_t k = 0; k < taken[r]; ++k) {
+                    ascending.push_back(static_cast<RowIndex>(r));
+                }
+            }
+        }
+        const auto classes = data.classes();
+        columns_.classes.reserve(ascending.size());
+        for (RowIndex row : ascending) columns_.classes.push_back(classes[row]);
+        columns_.numeric.resize(data.attributeCount());
+        columns_.nominal.resize(data.attributeCount());
+        for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+            if (data.attribute(a).type == AttributeType::Numeric) {
+                const NumericColumn& column = data.numeric(a);
+                columns_.numeric[a].reserve(ascending.size());
+                for (RowIndex row : ascending) columns_.numeric[a].push_back(column[row]);
+            } else if (data.attribute(a).type == AttributeType::Nominal) {
+                const auto codes = data.nominal(a);
+                columns_.nominal[a].reserve(ascending.size());
+                for (RowIndex row : ascending) columns_.nominal[a].push_back(codes[row]);
+            }
+        }
+    }
 
-    // Fills in node `index` (its counts, total, label and depth already set) from `rows`.
-    void grow(std::size_t index, std::vector<RowIndex>& rows) {
+    // Returns the range of every record.
+    Range all() const { return Range{0, columns_.classes.size()}; }
+
+    // Fills in node `index` (its counts, total, label and depth already set) from its records.
+    void grow(std::size_t index, Range range) {
         const TreeNode& node = nodes_[index];
         const int len = node.depth;
         const bool pure = std::count_if(node.counts.begin(), node.counts.end(),
                                         [](std::uint32_t c) { return c > 0; }) <= 1;
-        if (pure || len >= options_.maxDepth || 
+        if (pure || len >= options_.maxDepth ||
             node.total < static_cast<std::uint32_t>(std::max(options_.minSplit, 2))) {
             return;
         }
-        Choice best = choose(rows, len + 1);
+        Choice best = choose(range, len + 1);
         if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return;
-        split(index, rows, std::move(best));
+        split(index, range, std::move(best));
     }
 
 private:
-    Choice choose(std::span<const RowIndex> rows, int len) {
-        Choice best;
-        for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
-            const AttributeType type = data_.attribute(a).type;
-            Choice c;
-            c.attribute = static_cast<std::int32_t>(a);
-            if (type == AttributeType::Numeric) {
-                c.numeric = true;
-                const NumericColumn& column = data_.numeric(a);
-                values_.clear();
-                valueClasses_.clear();
-                for (RowIndex r : rows) {
-                    const double v = column[r];
-                    if (isMissing(v)) continue;
-                    values_.push_back(v);
-                    valueClasses_.push_back(classes_[r]);
+    // Returns the partition of the node on attribute `a` with its gain ratio, or a choice with
+    // attribute -1 when `a` cannot split it.
+    Choice evaluate(Range range, std::size_t a, int len, Scratch& scratch) const {
+        Choice c;
+        const AttributeType type = data_.attribute(a).type;
+        const std::span<const std::int32_t> nodeClasses(columns_.classes.data() + range.begin,
+                                                        range.size());
+        if (type == AttributeType::Numeric) {
+            const std::span<const double> all(columns_.numeric[a].data() + range.begin,
+                                              range.size());
+            std::span<const double> values = all;
+            std::span<const std::int32_t> classes = nodeClasses;
+            if (std::any_of(all.begin(), all.end(), [](double v) { return isMissing(v); })) {
+                scratch.values.clear();
+                scratch.classes.clear();
+                for (std::size_t i = 0; i < all.size(); ++i) {
+                    if (isMissing(all[i])) continue;
+                    scratch.values.push_back(all[i]);
+                    scratch.classes.push_back(nodeClasses[i]);
                 }
-                int binCount = options_.bins;
-                if (options_.binRecords > 0) {
-                    const auto fit = values_.size() / static_cast<std::size_t>(options_.binRecords);
-                    binCount = static_cast<int>(
-                        std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
-                }
-                auto bins = initialBins(values_, valueClasses_, classCount_, binCount,
-                                        options_.binning);
-                NumericPartition p = mergeBins(bins, len, options_.maxDepth);
-                c.cuts = std::move(p.cuts);
-                c.parts = std::move(p.parts);
-            } else if (type == AttributeType::Nominal && !usedNominal_[a]) {
-                const auto codes = data_.nominal(a);
-                const std::size_t valueCount = data_.attribute(a).values.size();
-                counts_.assign(valueCount * classCount_, 0);
-                for (RowIndex r : rows) {
-                    const std::int32_t code = codes[r];
-                    if (code < 0 || static_cast<std::size_t>(code) >= valueCount) continue;
-                    ++counts_[static_cast<std::size_t>(code) * classCount_ +
-                              static_cast<std::size_t>(classes_[r])];
-                }
-                NominalPartition p = nominalPartition(counts_, classCount_, len, options_.maxDepth);
-                c.values = std::move(p.values);
-                c.parts = std::move(p.parts);
-            } else {
-                continue;
+                values = scratch.values;
+                classes = scratch.classes;
             }
-            if (c.parts.size() < 2) continue;
-            c.gainRatio = gainRatio(flatCounts(c.parts, classCount_), classCount_, rows.size());
+            int binCount = options_.bins;
+            if (options_.binRecords > 0) {
+                const auto fit = values.size() / static_cast<std::size_t>(options_.binRecords);
+                binCount = static_cast<int>(
+                    std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
+            }
+            auto bins = initialBins(values, classes, classCount_, binCount, options_.binning);
+            NumericPartition p = mergeBins(bins, len, options_.maxDepth);
+            c.numeric = true;
+            c.cuts = std::move(p.cuts);
+            c.parts = std::move(p.parts);
+        } else if (type == AttributeType::Nominal && !usedNominal_[a]) {
+            const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
+            const std::size_t valueCount = data_.attribute(a).values.size();
+            scratch.counts.assign(valueCount * classCount_, 0);
+            for (std::size_t i = 0; i < range.size(); ++i) {
+                const std::int32_t code = codes[i];
+                if (code < 0 || static_cast<std::size_t>(code) >= valueCount) continue;
+                ++scratch.counts[static_cast<std::size_t>(code) * classCount_ +
+                                 static_cast<std::size_t>(nodeClasses[i])];
+            }
+            NominalPartition p =
+                nominalPartition(scratch.counts, classCount_, len, options_.maxDepth);
+            c.values = std::move(p.values);
+            c.parts = std::move(p.parts);
+        } else {
+            return c;
+        }
+        if (c.parts.size() < 2) return Choice{};
+        c.attribute = static_cast<std::int32_t>(a);
+        c.gainRatio = gainRatio(flatCounts(c.parts, classCount_), classCount_, range.size());
+        return c;
+    }
+
+    Choice choose(Range range, int len) {
+        const std::size_t attributes = data_.attributeCount();
+        std::vector<Choice> choices(attributes);
+        if (range.size() >= kParallelRecords && attributes > 1) {
+            // Odd attributes on a second thread, even ones here; the result does not depend on
+            // which thread evaluates what.
+            std::thread helper([&] {
+                for (std::size_t a = 1; a < attributes; a += 2) {
+                    choices[a] = evaluate(range, a, len, helperScratch_);
+                }
+            });
+            for (std::size_t a = 0; a < attributes; a += 2) {
+                choices[a] = evaluate(range, a, len, scratch_);
+            }
+            helper.join();
+        } else {
+            for (std::size_t a = 0; a < attributes; ++a) {
+                choices[a] = evaluate(range, a, len, scratch_);
+            }
+        }
+        Choice best;
+        for (Choice& c : choices) {
+            if (c.attribute < 0) continue;
             if (best.attribute < 0 || c.gainRatio > best.gainRatio) best = std::move(c);
         }
         return best;
     }
 
-    void split(std::size_t index, std::vector<RowIndex>& rows, Choice choice) {
+    void split(std::size_t index, Range range, Choice choice) {
         const std::size_t branches = choice.parts.size();
         std::uint32_t missingChild = 0;
         for (std::uint32_t j = 1; j < branches; ++j) {
             if (choice.parts[j].total > choice.parts[missingChild].total) missingChild = j;
         }
         const auto a = static_cast<std::size_t>(choice.attribute);
+        const std::size_t n = range.size();
+        std::vector<std::uint32_t> slot(n);
         std::vector<std::int32_t> childOfValue;
-        std::vector<std::vector<RowIndex>> childRows(branches);
         if (choice.numeric) {
-            const NumericColumn& column = data_.numeric(a);
-            for (RowIndex r : rows) {
-                const double v = column[r];
-                const std::size_t j =
-                    isMissing(v) ? missingChild
-                                 : static_cast<std::size_t>(
-                                       std::upper_bound(choice.cuts.begin(), choice.cuts.end(), v) -
-                                       choice.cuts.begin());
-                childRows[j].push_back(r);
+            const double* values = columns_.numeric[a].data() + range.begin;
+            for (std::size_t i = 0; i < n; ++i) {
+                const double v = values[i];
+                slot[i] = isMissing(v) ? missingChild
+                                       : static_cast<std::uint32_t>(
+                                             std::upper_bound(choice.cuts.begin(),
+                                                              choice.cuts.end(), v) -
+                                             choice.cuts.begin());
             }
         } else {
             childOfValue.assign(data_.attribute(a).values.size(), -1);
@@ -128,31 +222,44 @@ private:
                 childOfValue[static_cast<std::size_t>(choice.values[j])] =
                     static_cast<std::int32_t>(j);
             }
-            const auto codes = data_.nominal(a);
-            for (RowIndex r : rows) {
-                const std::int32_t code = codes[r];
+            const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::int32_t code = codes[i];
                 const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
                 const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
-                childRows[j >= 0 ? static_cast<std::size_t>(j) : missingChild].push_back(r);
+                slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
             }
         }
-        // The node's rows are no longer needed; free them before growing deeper.
-        std::vector<RowIndex>().swap(rows);
 
         const std::int32_t parentLabel = nodes_[index].label;
         const int depth = nodes_[index].depth + 1;
-        std::vector<std::uint32_t> children;
+        std::vector<TreeNode> newNodes(branches);
+        for (TreeNode& child : newNodes) child.counts.assign(classCount_, 0);
+        const std::int32_t* classes = columns_.classes.data() + range.begin;
+        for (std::size_t i = 0; i < n; ++i) {
+            ++newNodes[slot[i]].counts[static_cast<std::size_t>(classes[i])];
+        }
+        std::vector<std::uint32_t> childIndices;
+        std::vector<bool> growing(branches);
+        std::vector<Range> childRanges(branches);
+        std::size_t at = range.begin;
         for (std::size_t j = 0; j < branches; ++j) {
-            TreeNode child;
-            child.counts.assign(classCount_, 0);
-            for (RowIndex r : childRows[j]) ++child.counts[static_cast<std::size_t>(classes_[r])];
-            child.total = static_cast<std::uint32_t>(childRows[j].size());
+            TreeNode& child = newNodes[j];
+            for (std::uint32_t c : child.counts) child.total += c;
             child.label = child.total ? majority(child.counts) : parentLabel;
             child.depth = depth;
             child.winner = choice.parts[j].winner;
             child.strong = choice.parts[j].strong;
-            children.push_back(static_cast<std::uint32_t>(nodes_.size()));
+            const bool pure = child.counts[static_cast<std::size_t>(child.label)] == child.total;
+            growing[j] = !child.strong && !pure && depth < options_.maxDepth &&
+                         child.total >= static_cast<std::uint32_t>(std::max(options_.minSplit, 2));
+            childRanges[j] = Range{at, at + child.total};
+            at += child.total;
+            childIndices.push_back(static_cast<std::uint32_t>(nodes_.size()));
             nodes_.push_back(std::move(child));
+        }
+        if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
+            reorder(range, slot, childRanges);
         }
         {
             TreeNode& node = nodes_[index];
@@ -161,28 +268,52 @@ private:
             node.cuts = std::move(choice.cuts);
             node.childValues = std::move(choice.values);
             node.childOfValue = std::move(childOfValue);
-            node.children = children;
+            node.children = childIndices;
             node.missingChild = missingChild;
         }
         const bool nominal = !choice.numeric;
         if (nominal) usedNominal_[a] = true;
         for (std::size_t j = 0; j < branches; ++j) {
-            const TreeNode& child = nodes_[children[j]];
-            if (!child.strong && child.total > 0) grow(children[j], childRows[j]);
-            std::vector<RowIndex>().swap(childRows[j]);
+            if (growing[j]) grow(childIndices[j], childRanges[j]);
         }
         if (nominal) usedNominal_[a] = false;
+    }
+
+    // Reorders the node's records in `range` so that branch j's records (slot[i] == j) fill
+    // childRanges[j], each in their previous order.
+    void reorder(Range range, const std::vector<std::uint32_t>& slot,
+                 const std::vector<Range>& childRanges) {
+        const std::size_t n = range.size();
+        order_.resize(n);
+        std::vector<std::size_t> next;
+        for (const Range& r : childRanges) next.push_back(r.begin - range.begin);
+        for (std::size_t i = 0; i < n; ++i) order_[next[slot[i]]++] = static_cast<std::uint32_t>(i);
+        auto permute = [&](auto& column, auto& buffer) {
+            buffer.resize(std::max(buffer.size(), n));
+            auto* const first = column.data() + range.begin;
+            for (std::size_t k = 0; k < n; ++k) buffer[k] = first[order_[k]];
+            std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n), first);
+        };
+        permute(columns_.classes, intBuffer_);
+        for (auto& column : columns_.numeric) {
+            if (!column.empty()) permute(column, doubleBuffer_);
+        }
+        for (auto& column : columns_.nominal) {
+            if (!column.empty()) permute(column, intBuffer_);
+        }
     }
 
     const Dataset& data_;
     const TreeOptions& options_;
     std::vector<TreeNode>& nodes_;
     const std::size_t classCount_;
-    const std::span<const std::int32_t> classes_;
     std::vector<bool> usedNominal_;
-    std::vector<double> values_;
-    std::vector<std::int32_t> valueClasses_;
-    std::vector<std::uint32_t> counts_;
+    Columns columns_;
+    std::vector<std::uint32_t> order_;
+    std::vector<double> doubleBuffer_;
+    std::vector<std::int32_t> intBuffer_;
+    Scratch scratch_;
+    Scratch helperScratch_;
 };
 
 IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> rows,
@@ -197,9 +328,8 @@ IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> r
     root.label = majority(root.counts);
     root.winner = root.label;
     tree.nodes_.push_back(std::move(root));
-    std::vector<RowIndex> rootRows(rows.begin(), rows.end());
-    Grower grower(data, tree.options_, tree.nodes_);
-    grower.grow(0, rootRows);
+    Grower grower(data, rows, tree.options_, tree.nodes_);
+    grower.grow(0, grower.all());
     if (options.pruneConfidence > 0) pruneNodes(tree.nodes_, options.pruneConfidence);
     return tree;
 }
