@@ -28,7 +28,7 @@ ProgramInfo bayesProgramInfo() {
     };
     info.helpNotes =
         "Nominal attributes and the class priors use Laplace (add-one) smoothing. A normal\n"
-        "distribution's standard deviation is at least a tenth of the attribute's overall one.\n"
+        "distribution's standard deviation is at least a fifth of the attribute's overall one.\n"
         "Missing values ('?') are left out of training and of the prediction.\n";
     return info;
 }

@@ -154,7 +154,7 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
     for (std::size_t c = 0; c < classCount_; ++c) {
         const Moments& m = perClass[c];
         const double mean = m.count == 0 ? overall.mean() : m.mean();
-        const double sd = std::max(m.count == 0 ? overallSd : m.stdDev(), floor);
+        const double sd = std::max(m.count < 2 ? overallSd : m.stdDev(), floor);
         model.mean[c] = mean;
         model.stdDev[c] = sd;
         model.logNormalizer[c] = -std::log(sd * std::sqrt(2.0 * std::numbers::pi));

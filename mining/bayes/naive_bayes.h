@@ -29,15 +29,18 @@ enum class NumericMode {
 // deviation sd_c of the class-c values. sd_c is raised to a floor of kStdDevFloor times the
 // standard deviation of the attribute over all training records: an attribute constant within
 // a class then still counts, but a single coincident value cannot outweigh all the others by
-// orders of magnitude. A class with no value for an attribute uses the mean and standard
-// deviation over all training records. An attribute constant over all training records is
-// left out (it cannot tell classes apart).
+// orders of magnitude. A class with fewer than two values of an attribute says nothing about its
+// spread, so it takes the overall standard deviation (and, with no value, the overall mean). An
+// attribute constant over all training records is left out (it cannot tell classes apart).
+// The floor was chosen by measurement (bench/bayes_examples at 20, 50 and 66.67 % training):
+// 0.2 gives the best mean accuracy over the example sets without costing iris; a negligible
+// floor loses 3 to 6 points on labor, larger floors start to blur iris.
 //   numeric, Discretize: the attribute's training values are cut into bins by mdlCutPoints()
 // and the bins treated as the values of a nominal attribute (V = number of bins).
 class NaiveBayes : public Model {
 public:
     // The floor on a class's standard deviation, as a share of the attribute's overall one.
-    static constexpr double kStdDevFloor = 0.1;
+    static constexpr double kStdDevFloor = 0.2;
 
     explicit NaiveBayes(NumericMode mode = NumericMode::Normal) : mode_(mode) {}
 

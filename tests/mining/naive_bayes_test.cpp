@@ -71,19 +71,29 @@ TEST(NaiveBayes, MissingValuesStayOutOfTheCounts) {
 }
 
 TEST(NaiveBayes, NormalFiguresAndTheStandardDeviationFloor) {
-    // a: 1, 2, 3 (mean 2, sd 1); b: 10, 10 (sd 0, so the floor: 0.1 * sd of all five values).
+    // a: 1, 2, 3 (mean 2, sd 1); b: 10, 10 (sd 0, so the floor: 0.2 * sd of all five values).
     const Dataset d = parse("1,a\n2,a\n3,a\n10,b\n10,b\n?,a\n");
     NaiveBayes model;
     ASSERT_TRUE(model.train(d, allRows(d)).ok());
     EXPECT_DOUBLE_EQ(model.mean(0, 0), 2.0);
     EXPECT_DOUBLE_EQ(model.stdDev(0, 0), 1.0);
     EXPECT_DOUBLE_EQ(model.mean(0, 1), 10.0);
-    EXPECT_NEAR(model.stdDev(0, 1), 0.1 * std::sqrt(78.8 / 4), 1e-12);
+    EXPECT_NEAR(model.stdDev(0, 1), 0.2 * std::sqrt(78.8 / 4), 1e-12);
     EXPECT_DOUBLE_EQ(model.prior(0), 5.0 / 8.0);
     const Dataset probe = parse("6,a\n9.5,a\n3,a\n1,b\n10,b\n10,b\n");
     std::vector<std::int32_t> predicted;
     model.predictRows(probe, allRows(probe), predicted);
     EXPECT_EQ(predicted, (std::vector<std::int32_t>{0, 1, 0, 0, 1, 1}));
+}
+
+TEST(NaiveBayes, AClassWithOneValueTakesTheOverallSpread) {
+    // a: 0, 4 (sd 2.828); b: only 2. Overall: 0, 2, 4: mean 2, sd 2.
+    const Dataset d = parse("0,a\n4,a\n2,b\n?,b\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_DOUBLE_EQ(model.mean(0, 1), 2.0);
+    EXPECT_DOUBLE_EQ(model.stdDev(0, 1), 2.0);
+    EXPECT_NEAR(model.stdDev(0, 0), std::sqrt(8.0), 1e-12);
 }
 
 TEST(NaiveBayes, ATieGoesToTheClassListedFirst) {
