@@ -54,6 +54,7 @@ struct Pruner {
         if (asLeaf <= subtree + 0.1) {
             TreeNode& n = nodes[index];
             n.attribute = -1;
+            n.pruned = true;
             n.children.clear();
             n.cuts.clear();
             n.childValues.clear();

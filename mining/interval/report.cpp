@@ -56,7 +56,10 @@ struct TreeWriter {
                                   (child.strong ? " strong, " : " weak, ") +
                                   std::to_string(child.total) +
                                   (child.total == 1 ? " record" : " records");
-            if (child.isLeaf()) figures += " -> " + classes[static_cast<std::size_t>(child.label)];
+            if (child.isLeaf()) {
+                figures += " -> " + classes[static_cast<std::size_t>(child.label)];
+                if (child.pruned) figures += " (pruned)";
+            }
             // A long condition puts the figures on a line of their own, one level deeper.
             if (condition.size() + 1 + figures.size() > 80) {
                 out << condition << '\n' << indent << "      " << figures << '\n';

@@ -16,7 +16,8 @@ namespace mining::interval {
 // The tree is written one line per branch, indented by "|   " per level:
 //     39.5 <= age < 60.5: A weak, 3350 records
 //     |   elevel = 0: A strong, 660 records -> A
-// (condition, winner, strong or weak, training records; "-> class" on a leaf). A tree of more than
+// (condition, winner, strong or weak, training records; "-> class" on a leaf, "(pruned)" after it
+// when pruning made the leaf). A tree of more than
 // maxLeaves leaves is summarised by its size and its first summaryLevels levels. Then, per class,
 // its rule set as a disjunction of conjunctions readable as a query:
 //     age < 39.5 AND elevel IN (0, 1)

@@ -29,6 +29,7 @@ struct TreeNode {
     int depth = 0;              // conditions on its path (len); 0 at the root
     std::int32_t winner = 0;    // as a branch of its parent: the winner of its interval or value
     bool strong = false;        // ... and whether it was strong (false at the root)
+    bool pruned = false;        // a leaf that pruning made of a grown subtree
 
     std::int32_t attribute = -1;  // the attribute it splits on; -1 for a leaf
     bool numeric = false;

@@ -50,6 +50,16 @@ TEST(IntervalPrune, LoneExceptionIsPrunedAwayAndTheRealStepKept) {
         }
     }
     for (int s : seen) EXPECT_EQ(s, 1);
+    // The leaf below 9.5 is marked as pruned; the untouched leaves are not.
+    int prunedLeaves = 0;
+    for (const TreeNode& n : pruned.nodes()) {
+        if (n.pruned) {
+            ++prunedLeaves;
+            EXPECT_TRUE(n.isLeaf());
+            EXPECT_EQ(n.counts, (std::vector<std::uint32_t>{9, 1}));
+        }
+    }
+    EXPECT_EQ(prunedLeaves, 1);
 }
 
 }  // namespace
