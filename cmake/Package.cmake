@@ -1,0 +1,39 @@
+# The Debian package: `cpack -G DEB` in the build folder writes classifiers_VERSION-1_ARCH.deb.
+# Configure with -DCMAKE_INSTALL_PREFIX=/usr so the pages that name installed paths say /usr.
+# Its dependencies are computed by dpkg-shlibdeps (from dpkg-dev) from the installed programs.
+set(CLASSIFIERS_MAINTAINER "Classifiers maintainers <maintainers@classifiers.invalid>" CACHE STRING
+    "Maintainer named in the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME classifiers)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Classifiers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "desktop front end for an interval and a naive Bayesian classifier")
+set(CPACK_PACKAGE_CONTACT ${CLASSIFIERS_MAINTAINER})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CLASSIFIERS_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Continuation lines of the long description start with a space in the control file; CPack
+# indents them itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+Classifiers learns to predict the class of a record from its attributes, tests
+what it learned on records it has not seen and shows a plain-text report of
+the model and its accuracy. Choose a data file (comma-separated records, with
+an optional C4.5 names file), the percentage of records to train on and a
+classifier, and press Run.
+.
+The two classifiers are also command-line programs: tarnel, the interval
+classifier, and classify, the naive Bayesian classifier.")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window needs a platform plugin, which the Qt libraries only recommend.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
+
+include(CPack)
