@@ -1,6 +1,7 @@
 #include "interval/tree.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 
 #include "interval/gain_ratio.h"
@@ -65,11 +66,11 @@ public:
           usedNominal_(data.attributeCount(), false) {
         std::vector<RowIndex> ascending(rows.begin(), rows.end());
         if (!std::is_sorted(ascending.begin(), ascending.end())) {
-            std::vector<std::uint8_t> taken(data.recordCount(), 0);
+            std::vector<std::uint32_t> taken(data.recordCount(), 0);
             for (RowIndex r : rows) ++taken[r];
             ascending.clear();
             for (std::size_t r = 0; r < taken.size(); ++r) {
-                for (std::uint8_t k = 0; k < taken[r]; ++k) {
+                for (std::uint32_t k = 0; k < taken[r]; ++k) {
                     ascending.push_back(static_cast<RowIndex>(r));
                 }
             }
@@ -171,23 +172,24 @@ private:
     Choice choose(Range range, int len) {
         const std::size_t attributes = data_.attributeCount();
         std::vector<Choice> choices(attributes);
+        // On a large node the odd attributes go to a second thread; the result does not depend
+        // on which thread evaluates what. Without a thread, all are evaluated here.
+        std::thread helper;
         if (range.size() >= kParallelRecords && attributes > 1) {
-            // Odd attributes on a second thread, even ones here; the result does not depend on
-            // which thread evaluates what.
-            std::thread helper([&] {
-                for (std::size_t a = 1; a < attributes; a += 2) {
-                    choices[a] = evaluate(range, a, len, helperScratch_);
-                }
-            });
-            for (std::size_t a = 0; a < attributes; a += 2) {
-                choices[a] = evaluate(range, a, len, scratch_);
-            }
-            helper.join();
-        } else {
-            for (std::size_t a = 0; a < attributes; ++a) {
-                choices[a] = evaluate(range, a, len, scratch_);
+            try {
+                helper = std::thread([&] {
+                    for (std::size_t a = 1; a < attributes; a += 2) {
+                        choices[a] = evaluate(range, a, len, helperScratch_);
+                    }
+                });
+            } catch (const std::system_error&) {
             }
         }
+        const std::size_t step = helper.joinable() ? 2 : 1;
+        for (std::size_t a = 0; a < attributes; a += step) {
+            choices[a] = evaluate(range, a, len, scratch_);
+        }
+        if (helper.joinable()) helper.join();
         Choice best;
         for (Choice& c : choices) {
             if (c.attribute < 0) continue;
