@@ -31,6 +31,12 @@ struct Moments {
         sumSquares += d * d;
     }
     double mean() const { return shift + sum / static_cast<double>(count); }
+    void track(double x) {
+        minimum = std::min(minimum, x);
+        maximum = std::max(maximum, x);
+    }
+    double minimum = INFINITY;
+    double maximum = -INFINITY;
     // Sample standard deviation; 0 for fewer than two values.
     double stdDev() const {
         if (count < 2) return 0.0;
@@ -47,6 +53,25 @@ std::string intervalLabel(const std::vector<double>& cuts, std::size_t bin) {
 }
 
 }  // namespace
+
+double NaiveBayes::logIntervalProbability(const AttributeModel& m, std::size_t c, double x) {
+    const double sd = m.stdDev[c];
+    const double z = (x - m.mean[c]) / sd;
+    const double h = m.resolution / (2.0 * sd);
+    if (std::abs(z) > 8.0 + h) return m.logNormalizer[c] - 0.5 * z * z;
+    // P(x - r/2 < X <= x + r/2) for X ~ N(mean, sd), from the side that keeps precision.
+    const double a = (z - h) / std::numbers::sqrt2;
+    const double b = (z + h) / std::numbers::sqrt2;
+    const double p = z > 0 ? 0.5 * (std::erfc(a) - std::erfc(b)) : 0.5 * (std::erfc(-b) - std::erfc(-a));
+    return p > 0 ? std::log(p) : m.logNormalizer[c] - 0.5 * z * z;
+}
+
+double NaiveBayes::logLikelihood(std::size_t attribute, std::size_t c, double x) const {
+    const AttributeModel& m = attributes_[attribute];
+    if (m.narrow[c]) return logIntervalProbability(m, c, x);
+    const double d = x - m.mean[c];
+    return m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
+}
 
 std::string NaiveBayes::name() const {
     return mode_ == NumericMode::Normal
@@ -135,6 +160,7 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
         if (isMissing(x)) continue;
         perClass[static_cast<std::size_t>(classes[r])].add(x);
         overall.add(x);
+        overall.track(x);
     }
     if (overall.count == 0) {
         model.note = "no values in the training records";
@@ -145,19 +171,28 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
         model.note = "the same value in every training record";
         return;
     }
-    const double floor = kStdDevFloor * overallSd;
+    // The resolution of the recorded values: the mean gap between distinct training values.
+    const std::size_t distinct = column.distinctCount(rows);
+    const double low = overall.minimum;
+    const double high = overall.maximum;
+    model.resolution = distinct > 1 ? (high - low) / static_cast<double>(distinct - 1) : 0.0;
+    const double floor = std::max(kStdDevFloor * overallSd, model.resolution / 6.0);
     model.kind = Kind::Normal;
     model.mean.resize(classCount_);
     model.stdDev.resize(classCount_);
     model.logNormalizer.resize(classCount_);
     model.inverseTwoVar.resize(classCount_);
+    model.narrow.assign(classCount_, 0);
     for (std::size_t c = 0; c < classCount_; ++c) {
         const Moments& m = perClass[c];
         const double mean = m.count == 0 ? overall.mean() : m.mean();
         const double sd = std::max(m.count < 2 ? overallSd : m.stdDev(), floor);
         model.mean[c] = mean;
         model.stdDev[c] = sd;
-        model.logNormalizer[c] = -std::log(sd * std::sqrt(2.0 * std::numbers::pi));
+        // log of resolution * density: the probability of the value's interval when sd is wide
+        model.logNormalizer[c] =
+            std::log(model.resolution) - std::log(sd * std::sqrt(2.0 * std::numbers::pi));
+        model.narrow[c] = sd < kNarrow * model.resolution;
         model.inverseTwoVar[c] = 1.0 / (2.0 * sd * sd);
     }
 }
@@ -223,6 +258,10 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
                         double* s = &scores[i * k];
                         for (std::size_t c = 0; c < k; ++c) {
                             const double d = x - m.mean[c];
+                            if (m.narrow[c]) {
+                                s[c] += logIntervalProbability(m, c, x);
+                                continue;
+                            }
                             s[c] += m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
                         }
                     }

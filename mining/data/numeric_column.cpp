@@ -1,5 +1,7 @@
 #include "data/numeric_column.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace mining {
@@ -26,6 +28,46 @@ std::vector<double> NumericColumn::toVector() const {
     std::vector<double> out(mantissas_.size());
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = (*this)[i];
     return out;
+}
+
+std::size_t NumericColumn::distinctCount(std::span<const std::uint32_t> rows) const {
+    if (scaled_) {
+        std::int64_t low = std::numeric_limits<std::int64_t>::max();
+        std::int64_t high = std::numeric_limits<std::int64_t>::min();
+        for (std::uint32_t r : rows) {
+            const std::int32_t m = mantissas_[r];
+            if (m == kMissingMantissa) continue;
+            low = std::min<std::int64_t>(low, m);
+            high = std::max<std::int64_t>(high, m);
+        }
+        if (low > high) return 0;
+        // A bitmap over the mantissas' range is far faster than sorting on large data.
+        const auto range = static_cast<std::uint64_t>(high - low) + 1;
+        if (range <= (std::uint64_t{1} << 27)) {
+            std::vector<std::uint64_t> seen(range / 64 + 1, 0);
+            for (std::uint32_t r : rows) {
+                const std::int32_t m = mantissas_[r];
+                if (m == kMissingMantissa) continue;
+                const auto bit = static_cast<std::uint64_t>(m - low);
+                seen[bit / 64] |= std::uint64_t{1} << (bit % 64);
+            }
+            std::size_t count = 0;
+            for (std::uint64_t word : seen) count += static_cast<std::size_t>(std::popcount(word));
+            return count;
+        }
+        std::vector<std::int32_t> values;
+        values.reserve(rows.size());
+        for (std::uint32_t r : rows)
+            if (mantissas_[r] != kMissingMantissa) values.push_back(mantissas_[r]);
+        std::sort(values.begin(), values.end());
+        return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
+    }
+    std::vector<double> values;
+    values.reserve(rows.size());
+    for (std::uint32_t r : rows)
+        if (!std::isnan(doubles_[r])) values.push_back(doubles_[r]);
+    std::sort(values.begin(), values.end());
+    return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
 }
 
 void NumericColumn::reserve(std::size_t rows) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 namespace mining {
@@ -30,6 +31,9 @@ public:
 
     // Returns every value as a double (NaN where missing), in row order.
     std::vector<double> toVector() const;
+
+    // Returns the number of distinct present values in the rows `rows` (each < size()).
+    std::size_t distinctCount(std::span<const std::uint32_t> rows) const;
 
     // Building, used by the reader. A column starts scaled with scale 1 and empty.
     // Reserves room for `rows` values.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <numeric>
 #include <sstream>
 
@@ -94,6 +95,34 @@ TEST(NaiveBayes, AClassWithOneValueTakesTheOverallSpread) {
     EXPECT_DOUBLE_EQ(model.mean(0, 1), 2.0);
     EXPECT_DOUBLE_EQ(model.stdDev(0, 1), 2.0);
     EXPECT_NEAR(model.stdDev(0, 0), std::sqrt(8.0), 1e-12);
+}
+
+TEST(NaiveBayes, ANarrowClassGetsTheProbabilityOfTheValuesInterval) {
+    // a: 2, 2, 2; b: 1, 3 (sd 1.414). Distinct values 1, 2, 3: resolution 1. Overall sd 0.707,
+    // so the floor is max(0.2 * 0.707, 1 / 6) = 1/6 and a's sd is 1/6.
+    const Dataset d = parse("2,a\n2,a\n2,a\n1,b\n3,b\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_DOUBLE_EQ(model.resolution(0), 1.0);
+    EXPECT_DOUBLE_EQ(model.stdDev(0, 0), 1.0 / 6.0);
+    // P(1.5 < X <= 2.5): |Z| <= 3 for a, |Z| <= 0.5 / sqrt(2) for b.
+    EXPECT_NEAR(model.logLikelihood(0, 0, 2.0), std::log(std::erf(3.0 / std::sqrt(2.0))), 1e-12);
+    EXPECT_NEAR(model.logLikelihood(0, 1, 2.0), std::log(std::erf(0.25)), 1e-12);
+    EXPECT_LE(model.logLikelihood(0, 0, 2.0), 0.0);
+}
+
+TEST(NaiveBayes, AWideClassUsesResolutionTimesDensity) {
+    // Values 0..100 in steps of 1 for both classes: resolution 1, sd about 29 >> 4.
+    std::string data;
+    for (int i = 0; i <= 100; ++i) data += std::to_string(i) + (i % 2 ? ",a\n" : ",b\n");
+    const Dataset d = parse(data);
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_DOUBLE_EQ(model.resolution(0), 1.0);
+    const double sd = model.stdDev(0, 0);
+    const double z = (70.0 - model.mean(0, 0)) / sd;
+    EXPECT_NEAR(model.logLikelihood(0, 0, 70.0),
+                std::log(1.0 / (sd * std::sqrt(2 * std::numbers::pi))) - z * z / 2, 1e-12);
 }
 
 TEST(NaiveBayes, ATieGoesToTheClassListedFirst) {

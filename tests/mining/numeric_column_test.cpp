@@ -45,5 +45,22 @@ TEST(NumericColumn, KeepsExactValuesWhenRescalingWouldOverflow) {
     EXPECT_EQ(c[1], 1.5);
 }
 
+TEST(NumericColumn, CountsDistinctPresentValuesInTheGivenRows) {
+    NumericColumn scaled;
+    for (int v : {5, 3, 5, -2, 3, 9}) scaled.appendDecimal(v, 0);
+    scaled.appendMissing();
+    const std::vector<std::uint32_t> all{0, 1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(scaled.distinctCount(all), 4u);
+    EXPECT_EQ(scaled.distinctCount(std::vector<std::uint32_t>{0, 2, 6}), 1u);
+    EXPECT_EQ(scaled.distinctCount(std::vector<std::uint32_t>{6}), 0u);
+    // A range too wide for the bitmap, and a column of doubles.
+    NumericColumn wide;
+    for (int v : {-2000000000, 2000000000, 7, 7}) wide.appendDecimal(v, 0);
+    EXPECT_EQ(wide.distinctCount(std::vector<std::uint32_t>{0, 1, 2, 3}), 3u);
+    NumericColumn doubles;
+    for (double v : {1e-12, 0.5, 1e-12}) doubles.appendDouble(v);
+    EXPECT_EQ(doubles.distinctCount(std::vector<std::uint32_t>{0, 1, 2}), 2u);
+}
+
 }  // namespace
 }  // namespace mining
