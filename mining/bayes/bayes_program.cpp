@@ -20,16 +20,20 @@ ProgramInfo bayesProgramInfo() {
     const bool normalDefault = kDefaultMode == NumericMode::Normal;
     info.options = {
         {"--normal", "",
-         std::string("model numeric attributes by a normal distribution per class") +
+         std::string("numeric attributes by a normal distribution per class") +
              (normalDefault ? " (default)" : "")},
         {"--discretize", "",
-         std::string("cut numeric attributes into bins by supervised MDL discretization") +
+         std::string("numeric attributes cut into bins by supervised MDL") +
              (normalDefault ? "" : " (default)")},
     };
     info.helpNotes =
-        "Nominal attributes and the class priors use Laplace (add-one) smoothing. A normal\n"
-        "distribution's standard deviation is at least a fifth of the attribute's overall one.\n"
-        "Missing values ('?') are left out of training and of the prediction.\n";
+        "A numeric value counts as the interval of the attribute's resolution (the mean\n"
+        "gap between its distinct training values) around it, under a normal distribution\n"
+        "per class whose standard deviation is at least a fifth of the attribute's overall\n"
+        "one and a sixth of the resolution. Nominal values and the class priors are\n"
+        "counted with Laplace (add-one) smoothing. Missing values ('?') are left out of\n"
+        "training and of the prediction. The default treatment of numeric attributes is\n"
+        "the one with the better mean accuracy on the example data sets.\n";
     return info;
 }
 

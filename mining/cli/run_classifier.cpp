@@ -37,9 +37,9 @@ std::string helpText(const ProgramInfo& info) {
     out << usageLine(info) << "\n"
         << info.name << ", the " << info.summary << ", version " << kVersion << ".\n\n"
         << "Reads BASE.data (and BASE.names when it exists), trains on PERCENT % of the\n"
-        << "records (shuffled with a fixed seed), tests on the rest and writes the report\n"
-        << "to BASE" << info.reportSuffix << ".output. PERCENT is a decimal from 0 to 100;\n"
-        << "with 100 the model is evaluated on its training records.\n\n"
+        << "records (shuffled with a fixed seed), tests on the rest and writes the report to\n"
+        << "BASE" << info.reportSuffix << ".output. PERCENT is a decimal from 0 to 100; with 100\n"
+        << "the model is evaluated on its training records.\n\n"
         << "Options:\n";
     std::size_t nameWidth = 0;
     for (const auto& o : info.options)
