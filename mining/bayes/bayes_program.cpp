@@ -28,12 +28,13 @@ ProgramInfo bayesProgramInfo() {
     };
     info.helpNotes =
         "A numeric value counts as the interval of the attribute's resolution (the mean\n"
-        "gap between its distinct training values) around it, under a normal distribution\n"
-        "per class whose standard deviation is at least a fifth of the attribute's overall\n"
-        "one and a sixth of the resolution. Nominal values and the class priors are\n"
-        "counted with Laplace (add-one) smoothing. Missing values ('?') are left out of\n"
-        "training and of the prediction. The default treatment of numeric attributes is\n"
-        "the one with the better mean accuracy on the example data sets.\n";
+        "gap between its distinct training values) around it, under a normal\n"
+        "distribution per class whose standard deviation is at least a fifth of the\n"
+        "attribute's overall one and a sixth of the resolution. Nominal values and the\n"
+        "class priors are counted with Laplace (add-one) smoothing. Missing values\n"
+        "('?') are left out of training and of the prediction. The default treatment of\n"
+        "numeric attributes is the one with the better mean accuracy on the example\n"
+        "data sets.\n";
     return info;
 }
 
