@@ -172,10 +172,26 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
         return;
     }
     // The resolution of the recorded values: the mean gap between distinct training values.
-    const std::size_t distinct = column.distinctCount(rows);
-    const double low = overall.minimum;
-    const double high = overall.maximum;
-    model.resolution = distinct > 1 ? (high - low) / static_cast<double>(distinct - 1) : 0.0;
+    const double range = overall.maximum - overall.minimum;
+    auto resolutionOf = [range](std::size_t distinct) {
+        return distinct > 1 ? range / static_cast<double>(distinct - 1) : range;
+    };
+    // Counting distinct values takes a pass with a large bitmap or a sort. On many rows the
+    // distinct values of the first kResolutionSample rows give an upper bound on r first; when
+    // even that bound leaves every class wide and the floor untouched, r enters every class's
+    // log P(x|c) as the same log r, so the exact count would not change any prediction.
+    model.resolution = -1;
+    if (rows.size() > kResolutionSample) {
+        const double bound = resolutionOf(column.distinctCount(rows.first(kResolutionSample)));
+        bool wide = bound / 6.0 <= kStdDevFloor * overallSd;
+        for (std::size_t c = 0; c < classCount_ && wide; ++c) {
+            const Moments& m = perClass[c];
+            const double sd = std::max(m.count < 2 ? overallSd : m.stdDev(), kStdDevFloor * overallSd);
+            wide = sd >= kNarrow * bound;
+        }
+        if (wide) model.resolution = bound;
+    }
+    if (model.resolution < 0) model.resolution = resolutionOf(column.distinctCount(rows));
     const double floor = std::max(kStdDevFloor * overallSd, model.resolution / 6.0);
     model.kind = Kind::Normal;
     model.mean.resize(classCount_);
