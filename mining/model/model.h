@@ -24,7 +24,8 @@ public:
     virtual std::string name() const = 0;
 
     // Trains on the rows `rows` of `data`. Requires rows non-empty and every row < recordCount().
-    // Returns an error message if the model cannot be trained on these records.
+    // runClassifier passes them in increasing order (the split decides which rows train, not
+    // their order). Returns an error message if the model cannot be trained on these records.
     virtual Status train(const Dataset& data, std::span<const RowIndex> rows) = 0;
 
     // Returns the predicted class code (an index into data.classValues()) of row `row`.
