@@ -69,14 +69,27 @@ std::vector<Bin> initialBins(std::span<const double> values, std::span<const std
         hi[index] = std::max(hi[index], v);
     };
     if (binning == Binning::EqualWidth) {
-        auto [mn, mx] = std::minmax_element(values.begin(), values.end());
-        const double first = *mn;
-        const double span = *mx - *mn;
-        // A range too wide for a double (span infinite) falls back to one interval.
-        const double scale = span > 0 && std::isfinite(span) ? static_cast<double>(b) / span : 0;
+        // The range of the finite values; an infinite value goes to the end bin on its side.
+        double first = INFINITY;
+        double last = -INFINITY;
+        for (double v : values) {
+            if (std::isfinite(v)) {
+                first = std::min(first, v);
+                last = std::max(last, v);
+            }
+        }
+        // Halved, the span stays finite even between the largest doubles of opposite sign.
+        const double halfSpan = last / 2 - first / 2;
+        const double scale = halfSpan > 0 ? static_cast<double>(b) / halfSpan : 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const auto index = static_cast<std::size_t>((values[i] - first) * scale);
-            put(std::min(index, b - 1), values[i], classes[i]);
+            const double v = values[i];
+            std::size_t index = 0;
+            if (v > last) {
+                index = b - 1;
+            } else if (v > first) {
+                index = std::min(static_cast<std::size_t>((v / 2 - first / 2) * scale), b - 1);
+            }
+            put(index, v, classes[i]);
         }
     } else {
         std::vector<double> sorted(values.begin(), values.end());

@@ -101,6 +101,18 @@ TEST(IntervalPartition, EqualWidthBinsDropEmptyOnesAndKeepTheMaximum) {
     EXPECT_EQ(sparse[0].hi, 0.1);
     EXPECT_EQ(sparse[1].lo, 10);
 
+    // Infinite values go to the end bins; the finite ones still spread over the others, even
+    // when their span exceeds the largest double.
+    const std::vector<double> wide = {-INFINITY, -1e308, 0, 1e308, INFINITY};
+    const std::vector<std::int32_t> wideClasses = {0, 0, 1, 1, 1};
+    const auto spread = initialBins(wide, wideClasses, 2, 4, Binning::EqualWidth);
+    ASSERT_EQ(spread.size(), 3u);
+    EXPECT_EQ(spread[0].lo, -INFINITY);
+    EXPECT_EQ(spread[0].hi, -1e308);
+    EXPECT_EQ(spread[1].lo, 0);
+    EXPECT_EQ(spread[2].lo, 1e308);
+    EXPECT_EQ(spread[2].hi, INFINITY);
+
     const std::vector<double> constant = {3, 3, 3};
     EXPECT_EQ(initialBins(constant, gapClasses, 2, 10, Binning::EqualWidth).size(), 1u);
 }
