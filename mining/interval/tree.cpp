@@ -1,6 +1,7 @@
 #include "interval/tree.h"
 
 #include <algorithm>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -290,19 +291,39 @@ private:
         std::vector<std::size_t> next;
         for (const Range& r : childRanges) next.push_back(r.begin - range.begin);
         for (std::size_t i = 0; i < n; ++i) order_[next[slot[i]]++] = static_cast<std::uint32_t>(i);
+        // Each column is reordered through a buffer of its own thread; on a large node the
+        // columns are shared out between two threads.
         auto permute = [&](auto& column, auto& buffer) {
             buffer.resize(std::max(buffer.size(), n));
             auto* const first = column.data() + range.begin;
             for (std::size_t k = 0; k < n; ++k) buffer[k] = first[order_[k]];
             std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n), first);
         };
-        permute(columns_.classes, intBuffer_);
+        std::vector<std::vector<double>*> doubles;
+        std::vector<std::vector<std::int32_t>*> ints = {&columns_.classes};
         for (auto& column : columns_.numeric) {
-            if (!column.empty()) permute(column, doubleBuffer_);
+            if (!column.empty()) doubles.push_back(&column);
         }
         for (auto& column : columns_.nominal) {
-            if (!column.empty()) permute(column, intBuffer_);
+            if (!column.empty()) ints.push_back(&column);
         }
+        auto work = [&](std::size_t from, std::size_t stride, std::vector<double>& doubleBuffer,
+                        std::vector<std::int32_t>& intBuffer) {
+            for (std::size_t i = from; i < doubles.size(); i += stride) {
+                permute(*doubles[i], doubleBuffer);
+            }
+            for (std::size_t i = from; i < ints.size(); i += stride) permute(*ints[i], intBuffer);
+        };
+        std::thread helper;
+        if (n >= kParallelRecords) {
+            try {
+                helper = std::thread(work, 1, 2, std::ref(helperDoubleBuffer_),
+                                     std::ref(helperIntBuffer_));
+            } catch (const std::system_error&) {
+            }
+        }
+        work(0, helper.joinable() ? 2 : 1, doubleBuffer_, intBuffer_);
+        if (helper.joinable()) helper.join();
     }
 
     const Dataset& data_;
@@ -314,6 +335,8 @@ private:
     std::vector<std::uint32_t> order_;
     std::vector<double> doubleBuffer_;
     std::vector<std::int32_t> intBuffer_;
+    std::vector<double> helperDoubleBuffer_;
+    std::vector<std::int32_t> helperIntBuffer_;
     Scratch scratch_;
     Scratch helperScratch_;
 };
