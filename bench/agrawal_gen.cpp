@@ -25,8 +25,8 @@
 // elevel = 0; no perturbation.
 //
 // Random numbers: std::mt19937_64 seeded with --seed; a uniform real is the top 53 bits of the next
-// output scaled to [0, 1), an integer in [0, n) is the next output mod n, so the data are the same on
-// every platform.
+// output scaled to [0, 1), an integer in [0, n) is the next output mod n, so the data are the same
+// on every platform.
 
 #include <cerrno>
 #include <charconv>
@@ -259,9 +259,10 @@ bool close_ok(std::FILE* f) { return std::fclose(f) == 0; }
 
 int write_example(const Options& o) {
     std::FILE* names = open_or_die(o.base + ".names");
-    std::fputs("A, B.\nage: continuous.\nzipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\n"
-               "elevel: 0, 1, 2, 3, 4.\n",
-               names);
+    std::fputs(
+        "A, B.\nage: continuous.\nzipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\n"
+        "elevel: 0, 1, 2, 3, 4.\n",
+        names);
     bool ok = close_ok(names);
     std::FILE* data = open_or_die(o.base + ".data");
     {
@@ -289,12 +290,13 @@ int write_example(const Options& o) {
 
 int write_agrawal(const Options& o) {
     std::FILE* names = open_or_die(o.base + ".names");
-    std::fputs("A, B.\nsalary: continuous.\ncommission: continuous.\nage: continuous.\n"
-               "elevel: 0, 1, 2, 3, 4.\n"
-               "car: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20.\n"
-               "zipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\nhvalue: continuous.\nhyears: continuous.\n"
-               "loan: continuous.\n",
-               names);
+    std::fputs(
+        "A, B.\nsalary: continuous.\ncommission: continuous.\nage: continuous.\n"
+        "elevel: 0, 1, 2, 3, 4.\n"
+        "car: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20.\n"
+        "zipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\nhvalue: continuous.\nhyears: continuous.\n"
+        "loan: continuous.\n",
+        names);
     bool ok = close_ok(names);
     std::FILE* data = open_or_die(o.base + ".data");
     std::FILE* intrinsic = o.intrinsic ? open_or_die(o.base + ".intrinsic") : nullptr;

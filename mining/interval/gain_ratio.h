@@ -10,7 +10,7 @@ namespace mining::interval {
 //
 // For a partition of the n records of a node whose attribute value is known into parts
 // P_1 .. P_k (class counts c_j,m; |P_j| records), with N the node's records (known or not):
-//     H(S)      = - sum_m (c_m / n) log2 (c_m / n)                class entropy of the known records
+//     H(S)      = - sum_m (c_m / n) log2 (c_m / n)   (class entropy of the known records)
 //     gain      = H(S) - sum_j (|P_j| / n) H(P_j)
 //     splitInfo = - sum_j (|P_j| / n) log2 (|P_j| / n)
 //     gainRatio = gain / splitInfo * (n / N)

@@ -61,8 +61,9 @@ Result<interval::TreeOptions> intervalOptions(const ModelOptions& options) {
     for (const auto& [name, value] : options) {
         if (name == "--bins") {
             auto v = parseInt(value, 2, 1000);
-            if (!v) return R::failure("--bins needs a whole number from 2 to 1000, not '" + value +
-                                      "'");
+            if (!v)
+                return R::failure("--bins needs a whole number from 2 to 1000, not '" + value +
+                                  "'");
             o.bins = *v;
         } else if (name == "--max-depth") {
             auto v = parseInt(value, 1, 100);
@@ -77,7 +78,9 @@ Result<interval::TreeOptions> intervalOptions(const ModelOptions& options) {
             o.binRecords = *v;
         } else if (name == "--min-split") {
             auto v = parseInt(value, 2, 1000000000);
-            if (!v) return R::failure("--min-split needs a whole number of at least 2, not '" + value + "'");
+            if (!v)
+                return R::failure("--min-split needs a whole number of at least 2, not '" + value +
+                                  "'");
             o.minSplit = *v;
         } else if (name == "--prune") {
             char* end = nullptr;

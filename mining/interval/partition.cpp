@@ -115,7 +115,9 @@ std::vector<Bin> initialBins(std::span<const double> values, std::span<const std
     for (std::size_t i = 0; i < b; ++i) {
         if (!(lo[i] <= hi[i])) continue;  // empty
         const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
-        out.push_back(Bin{lo[i], hi[i], std::vector<std::uint32_t>(first, first + static_cast<std::ptrdiff_t>(classCount))});
+        out.push_back(Bin{
+            lo[i], hi[i],
+            std::vector<std::uint32_t>(first, first + static_cast<std::ptrdiff_t>(classCount))});
     }
     return out;
 }
@@ -151,8 +153,8 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
             Part& part = out.parts.back();
             for (std::size_t m = 0; m < bin.counts.size(); ++m) part.counts[m] += bin.counts[m];
             part.total += total;
-            part.strong = isStrong(part.counts[static_cast<std::size_t>(winner)], part.total,
-                                   len, maxDepth);
+            part.strong =
+                isStrong(part.counts[static_cast<std::size_t>(winner)], part.total, len, maxDepth);
         } else {
             if (!out.parts.empty()) out.cuts.push_back(cutBetween(lastHi, bin.lo));
             out.parts.push_back(Part{bin.counts, total, winner, strong});
@@ -172,9 +174,9 @@ NominalPartition nominalPartition(std::span<const std::uint32_t> counts, std::si
         if (total == 0) continue;
         const std::int32_t winner = majority(c);
         out.values.push_back(static_cast<std::int32_t>(v));
-        out.parts.push_back(Part{std::vector<std::uint32_t>(c.begin(), c.end()), total, winner,
-                                 isStrong(c[static_cast<std::size_t>(winner)], total, len,
-                                          maxDepth)});
+        out.parts.push_back(
+            Part{std::vector<std::uint32_t>(c.begin(), c.end()), total, winner,
+                 isStrong(c[static_cast<std::size_t>(winner)], total, len, maxDepth)});
     }
     return out;
 }

@@ -67,8 +67,7 @@ struct TreeWriter {
                 out << condition << ' ' << figures << '\n';
             }
             if (!child.isLeaf() && child.depth >= maxDepth) {
-                out << indent << "|   ... " << leavesBelow(node.children[j])
-                    << " leaves below\n";
+                out << indent << "|   ... " << leavesBelow(node.children[j]) << " leaves below\n";
             } else if (!child.isLeaf()) {
                 write(node.children[j], indent + "|   ");
             }

@@ -78,8 +78,8 @@ void simplify(std::vector<Conjunction>& conjunctions, const std::vector<Attribut
             for (std::size_t j = i + 1; j < conjunctions.size();) {
                 Conjunction merged;
                 if (tryMerge(conjunctions[i], conjunctions[j], merged)) {
-                    std::erase_if(merged,
-                                  [&](const Condition& c) { return excludesNothing(c, attributes); });
+                    std::erase_if(
+                        merged, [&](const Condition& c) { return excludesNothing(c, attributes); });
                     conjunctions[i] = std::move(merged);
                     conjunctions.erase(conjunctions.begin() + static_cast<std::ptrdiff_t>(j));
                     changed = true;
@@ -130,8 +130,8 @@ void collect(const IntervalTree& tree, const std::vector<Attribute>& attributes,
 }  // namespace
 
 std::vector<RuleSet> extractRules(const IntervalTree& tree,
-                                  const std::vector<Attribute>& attributes,
-                                  std::size_t classCount, std::size_t maxToMerge) {
+                                  const std::vector<Attribute>& attributes, std::size_t classCount,
+                                  std::size_t maxToMerge) {
     std::vector<RuleSet> out(classCount);
     for (std::size_t m = 0; m < classCount; ++m) out[m].classCode = static_cast<std::int32_t>(m);
     if (tree.nodes().empty()) return out;

@@ -39,7 +39,7 @@ struct RuleSet {
 // or value sets of the same attribute, they merge into one (a condition that no longer excludes
 // anything is dropped). Merging is skipped for a class with more than maxToMerge conjunctions.
 std::vector<RuleSet> extractRules(const IntervalTree& tree,
-                                  const std::vector<Attribute>& attributes,
-                                  std::size_t classCount, std::size_t maxToMerge = 2000);
+                                  const std::vector<Attribute>& attributes, std::size_t classCount,
+                                  std::size_t maxToMerge = 2000);
 
 }  // namespace mining::interval

@@ -213,11 +213,11 @@ private:
             const double* values = columns_.numeric[a].data() + range.begin;
             for (std::size_t i = 0; i < n; ++i) {
                 const double v = values[i];
-                slot[i] = isMissing(v) ? missingChild
-                                       : static_cast<std::uint32_t>(
-                                             std::upper_bound(choice.cuts.begin(),
-                                                              choice.cuts.end(), v) -
-                                             choice.cuts.begin());
+                slot[i] = isMissing(v)
+                              ? missingChild
+                              : static_cast<std::uint32_t>(
+                                    std::upper_bound(choice.cuts.begin(), choice.cuts.end(), v) -
+                                    choice.cuts.begin());
             }
         } else {
             childOfValue.assign(data_.attribute(a).values.size(), -1);
@@ -228,7 +228,8 @@ private:
             const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
             for (std::size_t i = 0; i < n; ++i) {
                 const std::int32_t code = codes[i];
-                const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
+                const bool known =
+                    code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
                 const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
                 slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
             }

@@ -15,8 +15,8 @@ struct TreeOptions {
     int bins = 20;                          // B: initial intervals of a numeric attribute
     Binning binning = Binning::EqualWidth;  // how those intervals are cut
     int maxDepth = 10;                      // L: conditions on the longest path
-    int binRecords = 10;        // > 0: fewer bins at a small node, about this many records each
-    int minSplit = 2;           // a node with fewer training records is a leaf
+    int binRecords = 10;            // > 0: fewer bins at a small node, about this many records each
+    int minSplit = 2;               // a node with fewer training records is a leaf
     double pruneConfidence = 0.25;  // > 0: prune by estimated errors at this level (prune.h)
 };
 
@@ -24,12 +24,12 @@ struct TreeOptions {
 struct TreeNode {
     std::vector<std::uint32_t> counts;  // its training records by class
     std::uint32_t total = 0;            // their number
-    std::int32_t label = 0;     // its majority (a tie to the earlier class); for a node without
-                                // records, its parent's majority
-    int depth = 0;              // conditions on its path (len); 0 at the root
-    std::int32_t winner = 0;    // as a branch of its parent: the winner of its interval or value
-    bool strong = false;        // ... and whether it was strong (false at the root)
-    bool pruned = false;        // a leaf that pruning made of a grown subtree
+    std::int32_t label = 0;   // its majority (a tie to the earlier class); for a node without
+                              // records, its parent's majority
+    int depth = 0;            // conditions on its path (len); 0 at the root
+    std::int32_t winner = 0;  // as a branch of its parent: the winner of its interval or value
+    bool strong = false;      // ... and whether it was strong (false at the root)
+    bool pruned = false;      // a leaf that pruning made of a grown subtree
 
     std::int32_t attribute = -1;  // the attribute it splits on; -1 for a leaf
     bool numeric = false;
@@ -45,9 +45,9 @@ struct TreeNode {
 // An interval classifier tree.
 //
 // Growing a node with len conditions on its path: it is a leaf of its majority when it is pure,
-// when len = L, when it has fewer than minSplit (2) records, or when no attribute splits it with a positive
-// gain ratio. Otherwise every attribute is partitioned for branches at len + 1: a nominal one
-// (not yet used on the path) into its values present at the node, a numeric one (usable again
+// when len = L, when it has fewer than minSplit (2) records, or when no attribute splits it with a
+// positive gain ratio. Otherwise every attribute is partitioned for branches at len + 1: a nominal
+// one (not yet used on the path) into its values present at the node, a numeric one (usable again
 // deeper) into the merged intervals of mergeBins(); an attribute with fewer than two parts is
 // passed over. The one with the best gain ratio (gain_ratio.h) splits the node; a tie goes to
 // the earlier attribute. Records whose value of that attribute is missing go to the branch with

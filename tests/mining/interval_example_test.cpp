@@ -69,9 +69,10 @@ protected:
                 add(age, zipcode, elevel);
             }
         }
-        data_ = testing::parseOrFail(
-            text, "A, B.\nage: continuous.\nzipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\n"
-                  "elevel: 0, 1, 2, 3, 4.\n");
+        data_ =
+            testing::parseOrFail(text,
+                                 "A, B.\nage: continuous.\nzipcode: 0, 1, 2, 3, 4, 5, 6, 7, 8.\n"
+                                 "elevel: 0, 1, 2, 3, 4.\n");
     }
 
     static constexpr int kTraining = 10000;

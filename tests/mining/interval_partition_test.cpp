@@ -1,9 +1,9 @@
-#include "interval/partition.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
+
+#include "interval/partition.h"
 
 namespace mining::interval {
 namespace {

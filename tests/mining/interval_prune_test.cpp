@@ -1,7 +1,6 @@
-#include "interval/prune.h"
-
 #include <gtest/gtest.h>
 
+#include "interval/prune.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {

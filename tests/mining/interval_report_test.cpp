@@ -1,10 +1,9 @@
-#include "interval/report.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "interval/interval_model.h"
+#include "interval/report.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {
@@ -80,7 +79,8 @@ TEST(IntervalReport, LongConjunctionsWrapAfterAnAnd) {
     EXPECT_NE(text.find("   OR " + name + " >= 3.5 AND\n          " + name + " < 9.5\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("|   |   |   |   |   " + name + " >= 3.5:\n"
+    EXPECT_NE(text.find("|   |   |   |   |   " + name +
+                        " >= 3.5:\n"
                         "|   |   |   |   |         A strong, 1 record -> A\n"),
               std::string::npos)
         << text;

@@ -1,10 +1,9 @@
-#include "interval/rules.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "interval/report.h"
+#include "interval/rules.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {
@@ -31,9 +30,10 @@ TEST(IntervalRules, AdjacentIntervalsOfAClassMerge) {
 }
 
 TEST(IntervalRules, ValuesUnseenInTrainingJoinTheMajority) {
-    const Dataset data = testing::parseOrFail(
-        "p,A\np,A\np,A\nq,B\nq,B\ns,B\ns,B\n", "A, B.\ng: p, q, r, s.\n");
-    const IntervalTree tree = IntervalTree::grow(data, testing::rowRange(0, 7), testing::unpruned());
+    const Dataset data =
+        testing::parseOrFail("p,A\np,A\np,A\nq,B\nq,B\ns,B\ns,B\n", "A, B.\ng: p, q, r, s.\n");
+    const IntervalTree tree =
+        IntervalTree::grow(data, testing::rowRange(0, 7), testing::unpruned());
     const auto rules = extractRules(tree, data.attributes(), data.classCount());
     ASSERT_EQ(rules[0].conjunctions.size(), 1u);
     EXPECT_EQ(conditionText(rules[0].conjunctions[0][0], data.attributes()), "g = p");

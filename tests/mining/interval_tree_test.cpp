@@ -1,7 +1,6 @@
-#include "interval/tree.h"
-
 #include <gtest/gtest.h>
 
+#include "interval/tree.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {

@@ -1,9 +1,8 @@
 // Runs the built tarnel program as the front end does and checks what it leaves behind.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -71,7 +70,9 @@ protected:
         fs::remove(errPath);
         return r;
     }
-    std::string report(const std::string& base) { return slurp(dir_ / (base + "_interval.output")); }
+    std::string report(const std::string& base) {
+        return slurp(dir_ / (base + "_interval.output"));
+    }
 
     fs::path dir_;
 };
@@ -88,7 +89,8 @@ TEST_F(Tarnel, IrisReportHasTheTreeTheRulesAndTheEvaluation) {
         << text;
     EXPECT_NE(text.find("\nClass Iris-setosa when\n      petalwidth < 0.8\n"), std::string::npos);
     EXPECT_TRUE(std::regex_search(
-        text, std::regex("\nAccuracy: [0-9]+\\.[0-9]{2} % \\([0-9]+ of 50 test records correct\\)\n")))
+        text,
+        std::regex("\nAccuracy: [0-9]+\\.[0-9]{2} % \\([0-9]+ of 50 test records correct\\)\n")))
         << text;
 }
 
@@ -118,9 +120,9 @@ TEST_F(Tarnel, OptionsChangeTheModelAndTheReportSaysWhich) {
 
 TEST_F(Tarnel, BadOptionValuesAreUsageErrors) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--bins", "1"},       {"--bins", "x"},     {"--max-depth", "0"},
+        {"--bins", "1"},        {"--bins", "x"},      {"--max-depth", "0"},
         {"--max-depth", "101"}, {"--binning", "odd"}, {"--prune", "1"},
-        {"--prune", "-0.5"},   {"--min-split", "1"}, {"--bin-records", "-3"}};
+        {"--prune", "-0.5"},    {"--min-split", "1"}, {"--bin-records", "-3"}};
     for (auto args : bad) {
         const std::string option = args[0];
         args.push_back("iris");
