@@ -71,11 +71,15 @@ bool tryMerge(const Conjunction& a, const Conjunction& b, Conjunction& merged) {
 }
 
 void simplify(std::vector<Conjunction>& conjunctions, const std::vector<Attribute>& attributes) {
+    // Each pass compares every pair; a bound on the comparisons keeps a large tree's report quick
+    // (the rules stay exact, only less compact).
+    std::size_t budget = 20'000'000;
     bool changed = true;
     while (changed) {
         changed = false;
         for (std::size_t i = 0; i < conjunctions.size(); ++i) {
             for (std::size_t j = i + 1; j < conjunctions.size();) {
+                if (budget-- == 0) return;
                 Conjunction merged;
                 if (tryMerge(conjunctions[i], conjunctions[j], merged)) {
                     std::erase_if(

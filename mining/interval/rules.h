@@ -37,7 +37,8 @@ struct RuleSet {
 // nominal split did not see in training (they get the splitting node's majority). Then, while
 // any two conjunctions of a class differ in one condition only, and there are adjacent intervals
 // or value sets of the same attribute, they merge into one (a condition that no longer excludes
-// anything is dropped). Merging is skipped for a class with more than maxToMerge conjunctions.
+// anything is dropped). Merging is skipped for a class with more than maxToMerge conjunctions and
+// stops after a bounded number of comparisons; the rules stay exact either way.
 std::vector<RuleSet> extractRules(const IntervalTree& tree,
                                   const std::vector<Attribute>& attributes, std::size_t classCount,
                                   std::size_t maxToMerge = 2000);
