@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace mining {
 
@@ -69,9 +70,8 @@ std::string formatFixed(double value, int decimals) {
 std::string formatGeneral(double value, int significant) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.*g", significant, value);
-    std::string s = buffer;
-    if (s == "-0") s = "0";
-    return s;
+    if (std::string_view(buffer) == "-0") return "0";
+    return buffer;
 }
 
 }  // namespace mining
