@@ -114,10 +114,9 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
             model.note = "ignored";
         } else if (attribute.type == AttributeType::Nominal) {
             const std::span<const std::int32_t> column = data.nominal(a);
-            std::vector<std::int32_t> codes(rows.size());
-            for (std::size_t i = 0; i < rows.size(); ++i) codes[i] = column[rows[i]];
             model.kind = Kind::Table;
-            trainTable(trainClasses, attribute.values.size(), codes, model);
+            trainTable(trainClasses, attribute.values.size(),
+                       [&](std::size_t i) { return column[rows[i]]; }, model);
             if (model.valueCount == 0) {
                 model.kind = Kind::Unused;
                 model.note = "no values";
@@ -137,14 +136,13 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
                 return;
             }
             model.cuts = mdlCutPoints(values, classCount_);
-            std::vector<std::int32_t> codes(rows.size());
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                const double x = column[rows[i]];
-                codes[i] = isMissing(x) ? kMissingCode
-                                        : static_cast<std::int32_t>(binOf(model.cuts, x));
-            }
+            values = {};
             model.kind = Kind::Bins;
-            trainTable(trainClasses, model.cuts.size() + 1, codes, model);
+            trainTable(trainClasses, model.cuts.size() + 1, [&](std::size_t i) {
+                const double x = column[rows[i]];
+                return isMissing(x) ? kMissingCode
+                                    : static_cast<std::int32_t>(binOf(model.cuts, x));
+            }, model);
         }
     }
 }
@@ -214,14 +212,16 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
 }
 
 void NaiveBayes::trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
-                            const std::vector<std::int32_t>& codes, AttributeModel& model) const {
+                            const std::function<std::int32_t(std::size_t)>& codeOf,
+                            AttributeModel& model) const {
     model.valueCount = valueCount;
     model.counts.assign(classCount_ * valueCount, 0);
     std::vector<std::size_t> present(classCount_, 0);
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        if (codes[i] < 0) continue;
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+        const std::int32_t code = codeOf(i);
+        if (code < 0) continue;
         const auto c = static_cast<std::size_t>(classes[i]);
-        ++model.counts[c * valueCount + static_cast<std::size_t>(codes[i])];
+        ++model.counts[c * valueCount + static_cast<std::size_t>(code)];
         ++present[c];
     }
     model.logProbability.assign(classCount_ * valueCount, 0.0);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -110,8 +111,11 @@ private:
     static double logIntervalProbability(const AttributeModel& m, std::size_t c, double x);
     void trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                      AttributeModel& model) const;
+    // Counts n_cv and sets log P(v|c); codeOf(i) is the code of the i-th training row (-1 when
+    // missing) and classes[i] its class.
     void trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
-                    const std::vector<std::int32_t>& codes, AttributeModel& model) const;
+                    const std::function<std::int32_t(std::size_t)>& codeOf,
+                    AttributeModel& model) const;
 
     NumericMode mode_;
     std::size_t classCount_ = 0;

@@ -28,8 +28,8 @@ constexpr std::size_t kReleaseStep = std::size_t{16} << 20;
 constexpr std::size_t kMinBytesPerThread = std::size_t{8} << 20;
 constexpr std::size_t kMaxThreads = 4;
 
-// Lets the caller drop bytes [begin, end) of the text from memory; they are read again if
-// touched later.
+// Tells the owner of the text that the parser is done with bytes [begin, end) and reads on from
+// `end`, so it can drop the first from memory and map what follows ahead of use.
 using ReleaseCallback = std::function<void(std::size_t begin, std::size_t end)>;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -82,6 +82,7 @@ public:
         std::size_t pos = 0;
         std::size_t released = 0;
         const std::size_t size = text_.size();
+        if (release_) release_(offset_, offset_);
         while (pos < size) {
             const char* start = text_.data() + pos;
             const void* nl = std::memchr(start, '\n', size - pos);
@@ -634,13 +635,20 @@ public:
     }
 
     // Lets the system drop the whole pages of bytes [begin, end) of the mapping from this
-    // process's memory; they are read again from the page cache if touched later.
-    void release(std::size_t begin, std::size_t end) const {
+    // process's memory (they are read again from the page cache if touched later), and maps the
+    // next `ahead` bytes from `end` in one go rather than page by page as they are touched.
+    void release(std::size_t begin, std::size_t end, std::size_t ahead) const {
         if (!mapped_) return;
         const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        begin = (begin + page - 1) / page * page;
-        end = std::min(end, size_) / page * page;
-        if (end > begin) madvise(static_cast<char*>(mapped_) + begin, end - begin, MADV_DONTNEED);
+        const std::size_t from = (begin + page - 1) / page * page;
+        const std::size_t to = std::min(end, size_) / page * page;
+        char* base = static_cast<char*>(mapped_);
+        if (to > from) madvise(base + from, to - from, MADV_DONTNEED);
+#ifdef MADV_POPULATE_READ
+        const std::size_t next = end / page * page;
+        const std::size_t last = std::min(next + ahead, size_);
+        if (last > next) madvise(base + next, last - next, MADV_POPULATE_READ);  // a hint only
+#endif
     }
 
 private:
@@ -679,7 +687,7 @@ Result<Dataset> readDataset(const std::string& base) {
     const std::size_t skipped = text.size() - skipByteOrderMark(text).size();
     return parseWith(text, namesView, dataPath, namesPath, 0,
                      [&file, skipped](std::size_t begin, std::size_t end) {
-                         file.release(skipped + begin, skipped + end);
+                         file.release(skipped + begin, skipped + end, kReleaseStep);
                      });
 }
 
