@@ -49,8 +49,11 @@ enum class Outcome { Done, Restart, Failed };
 // Parses one run of whole lines of the data text into its own columns.
 class PartParser {
 public:
+    // `reserveFor` is the size of text to reserve the columns for: the first part reserves
+    // for the whole file, so that the other parts are appended to it without moving it
+    // (reserved memory costs nothing until it is written).
     PartParser(const Layout& layout, std::string_view text, std::size_t offset,
-               const ReleaseCallback& release)
+               std::size_t reserveFor, const ReleaseCallback& release)
         : layout_(layout), text_(text), offset_(offset), release_(release) {
         const std::size_t attributes = layout.fieldCount - 1;
         numeric_.resize(attributes);
@@ -61,7 +64,9 @@ public:
         const auto sampleLines =
             static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sample), '\n'));
         const std::size_t estimate =
-            sampleLines == 0 ? 16 : text.size() / std::max<std::size_t>(1, sample / sampleLines) * 21 / 20 + 16;
+            sampleLines == 0
+                ? 16
+                : reserveFor / std::max<std::size_t>(1, sample / sampleLines) * 21 / 20 + 16;
         coders_.reserve(attributes + 1);
         for (std::size_t i = 0; i < attributes; ++i) {
             const AttributeType type = layout.types[i];
@@ -410,7 +415,8 @@ public:
             std::vector<std::unique_ptr<PartParser>> parts;
             for (const auto& [begin, end] : ranges)
                 parts.push_back(std::make_unique<PartParser>(
-                    layout, text.substr(begin, end - begin), begin, release));
+                    layout, text.substr(begin, end - begin), begin,
+                    parts.empty() ? text.size() : end - begin, release));
             if (parts.size() == 1) {
                 parts[0]->run();
             } else {
