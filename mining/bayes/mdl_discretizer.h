@@ -26,6 +26,16 @@ struct ValueClass {
 // for the bin of a value. Requires every classCode < classCount. Reorders `values`.
 std::vector<double> mdlCutPoints(std::vector<ValueClass>& values, std::size_t classCount);
 
+// Returns packDecimal's key of a value mantissa / scale of class `classCode`: ordered like the
+// values in its upper half, the class in its lower half.
+std::uint64_t packDecimal(std::int32_t mantissa, std::int32_t classCode);
+
+// As mdlCutPoints, for values given as packDecimal keys of one scale (as a NumericColumn stores
+// decimals): sorts them by a radix sort, much faster on large data, and gives the same cuts.
+// Reorders `keys`.
+std::vector<double> mdlCutPointsOfDecimals(std::vector<std::uint64_t>& keys, double scale,
+                                           std::size_t classCount);
+
 // Returns the bin of `value` for the sorted `cuts`: the count of cut points below `value`.
 std::size_t binOf(const std::vector<double>& cuts, double value);
 

@@ -125,18 +125,30 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
             trainNormal(data, a, rows, model);
         } else {
             const NumericColumn& column = data.numeric(a);
-            std::vector<ValueClass> values;
-            values.reserve(rows.size());
-            for (RowIndex r : rows) {
-                const double x = column[r];
-                if (!isMissing(x)) values.push_back({x, classes[r]});
+            const std::span<const std::int32_t> mantissas = column.mantissas();
+            std::size_t present = 0;
+            if (!mantissas.empty()) {
+                std::vector<std::uint64_t> keys;
+                keys.reserve(rows.size());
+                for (RowIndex r : rows)
+                    if (mantissas[r] != NumericColumn::kMissingMantissa)
+                        keys.push_back(packDecimal(mantissas[r], classes[r]));
+                present = keys.size();
+                if (present) model.cuts = mdlCutPointsOfDecimals(keys, column.scale(), classCount_);
+            } else {
+                std::vector<ValueClass> values;
+                values.reserve(rows.size());
+                for (RowIndex r : rows) {
+                    const double x = column[r];
+                    if (!isMissing(x)) values.push_back({x, classes[r]});
+                }
+                present = values.size();
+                if (present) model.cuts = mdlCutPoints(values, classCount_);
             }
-            if (values.empty()) {
+            if (present == 0) {
                 model.note = "no values in the training records";
                 return;
             }
-            model.cuts = mdlCutPoints(values, classCount_);
-            values = {};
             model.kind = Kind::Bins;
             trainTable(trainClasses, model.cuts.size() + 1, [&](std::size_t i) {
                 const double x = column[rows[i]];

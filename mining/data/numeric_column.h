@@ -32,6 +32,16 @@ public:
     // Returns every value as a double (NaN where missing), in row order.
     std::vector<double> toVector() const;
 
+    // The marker of a missing value among mantissas().
+    static constexpr std::int32_t kMissingMantissa = std::numeric_limits<std::int32_t>::min();
+    // Returns the stored decimal mantissas (value = mantissa / scale(), kMissingMantissa where
+    // missing), or an empty span when the column is stored as doubles.
+    std::span<const std::int32_t> mantissas() const {
+        return scaled_ ? std::span<const std::int32_t>(mantissas_) : std::span<const std::int32_t>();
+    }
+    // Returns the power of ten that mantissas() are divided by.
+    double scale() const { return scale_; }
+
     // Returns the number of distinct present values in the rows `rows` (each < size()).
     std::size_t distinctCount(std::span<const std::uint32_t> rows) const;
 
@@ -57,7 +67,6 @@ public:
     void appendAndClear(NumericColumn& other);
 
 private:
-    static constexpr std::int32_t kMissingMantissa = std::numeric_limits<std::int32_t>::min();
     void appendDecimalSlowly(std::int64_t mantissa, int fractionDigits);
     void convertToDoubles();
 

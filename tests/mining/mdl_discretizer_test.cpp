@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace mining {
 namespace {
 
@@ -33,6 +35,28 @@ TEST(MdlDiscretizer, NeverCutsBetweenEqualValues) {
     const std::vector<double> cuts = mdlCutPoints(v, 2);
     ASSERT_FALSE(cuts.empty());
     for (double c : cuts) EXPECT_TRUE(c == 1.5 || c == 2.5) << c;
+}
+
+TEST(MdlDiscretizer, DecimalKeysGiveTheSameCutsAsPairs) {
+    std::mt19937_64 engine(11);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<ValueClass> pairs;
+        std::vector<std::uint64_t> keys;
+        const int n = 50 + static_cast<int>(engine() % 400);
+        for (int i = 0; i < n; ++i) {
+            // Values -5.00 .. 5.00 with many repeats; the class leans on the value, with noise.
+            const auto mantissa = static_cast<std::int32_t>(engine() % 101) * 10 - 500;
+            std::int32_t c = mantissa < -100 ? 0 : (mantissa < 200 ? 1 : 2);
+            if (engine() % 5 == 0) c = static_cast<std::int32_t>(engine() % 3);
+            pairs.push_back({mantissa / 100.0, c});
+            keys.push_back(packDecimal(mantissa, c));
+        }
+        const std::vector<double> expected = mdlCutPoints(pairs, 3);
+        EXPECT_EQ(mdlCutPointsOfDecimals(keys, 100.0, 3), expected) << round;
+        if (round == 0) {
+            EXPECT_FALSE(expected.empty());
+        }
+    }
 }
 
 TEST(MdlDiscretizer, BinOfCountsCutsBelowTheValue) {
