@@ -27,7 +27,9 @@ double entropy(const std::vector<std::size_t>& counts, std::size_t total, std::s
 struct PairSample {
     const std::vector<ValueClass>& values;
     double value(std::size_t i) const { return values[i].value; }
-    std::size_t classOf(std::size_t i) const { return static_cast<std::size_t>(values[i].classCode); }
+    std::size_t classOf(std::size_t i) const {
+        return static_cast<std::size_t>(values[i].classCode);
+    }
 };
 
 struct PackedSample {
@@ -96,8 +98,8 @@ void cutRange(const Sample& s, std::size_t begin, std::size_t end, std::size_t c
                     hRight -= p * std::log2(p);
                 }
             }
-            const double weighted = (static_cast<double>(nLeft) * hLeft +
-                                     static_cast<double>(nRight) * hRight) / dn;
+            const double weighted =
+                (static_cast<double>(nLeft) * hLeft + static_cast<double>(nRight) * hRight) / dn;
             if (weighted < best) {
                 best = weighted;
                 bestSplit = runStop;

@@ -62,7 +62,8 @@ double NaiveBayes::logIntervalProbability(const AttributeModel& m, std::size_t c
     // P(x - r/2 < X <= x + r/2) for X ~ N(mean, sd), from the side that keeps precision.
     const double a = (z - h) / std::numbers::sqrt2;
     const double b = (z + h) / std::numbers::sqrt2;
-    const double p = z > 0 ? 0.5 * (std::erfc(a) - std::erfc(b)) : 0.5 * (std::erfc(-b) - std::erfc(-a));
+    const double p =
+        z > 0 ? 0.5 * (std::erfc(a) - std::erfc(b)) : 0.5 * (std::erfc(-b) - std::erfc(-a));
     return p > 0 ? std::log(p) : m.logNormalizer[c] - 0.5 * z * z;
 }
 
@@ -99,8 +100,9 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
 
     attributes_.assign(data.attributeCount(), AttributeModel{});
     // Attributes are trained independently, so large training sets use every core.
-    runTasks(data.attributeCount(), [&](std::size_t a) { trainAttribute(data, a, rows, trainClasses); },
-             rows.size() >= kParallelRows);
+    runTasks(
+        data.attributeCount(), [&](std::size_t a) { trainAttribute(data, a, rows, trainClasses); },
+        rows.size() >= kParallelRows);
     return Status();
 }
 
@@ -115,8 +117,9 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
         } else if (attribute.type == AttributeType::Nominal) {
             const std::span<const std::int32_t> column = data.nominal(a);
             model.kind = Kind::Table;
-            trainTable(trainClasses, attribute.values.size(),
-                       [&](std::size_t i) { return column[rows[i]]; }, model);
+            trainTable(
+                trainClasses, attribute.values.size(),
+                [&](std::size_t i) { return column[rows[i]]; }, model);
             if (model.valueCount == 0) {
                 model.kind = Kind::Unused;
                 model.note = "no values";
@@ -150,11 +153,14 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
                 return;
             }
             model.kind = Kind::Bins;
-            trainTable(trainClasses, model.cuts.size() + 1, [&](std::size_t i) {
-                const double x = column[rows[i]];
-                return isMissing(x) ? kMissingCode
-                                    : static_cast<std::int32_t>(binOf(model.cuts, x));
-            }, model);
+            trainTable(
+                trainClasses, model.cuts.size() + 1,
+                [&](std::size_t i) {
+                    const double x = column[rows[i]];
+                    return isMissing(x) ? kMissingCode
+                                        : static_cast<std::int32_t>(binOf(model.cuts, x));
+                },
+                model);
         }
     }
 }
@@ -196,7 +202,8 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
         bool wide = bound / 6.0 <= kStdDevFloor * overallSd;
         for (std::size_t c = 0; c < classCount_ && wide; ++c) {
             const Moments& m = perClass[c];
-            const double sd = std::max(m.count < 2 ? overallSd : m.stdDev(), kStdDevFloor * overallSd);
+            const double sd =
+                std::max(m.count < 2 ? overallSd : m.stdDev(), kStdDevFloor * overallSd);
             wide = sd >= kNarrow * bound;
         }
         if (wide) model.resolution = bound;
@@ -266,69 +273,74 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
     const std::size_t blocks = (rows.size() + kBlock - 1) / kBlock;
     constexpr std::size_t kBlocksPerTask = 64;
     const std::size_t tasks = (blocks + kBlocksPerTask - 1) / kBlocksPerTask;
-    runTasks(tasks, [&](std::size_t task) {
-    std::vector<double> scores(kBlock * k);
-    const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kBlocksPerTask * kBlock);
-    for (std::size_t begin = task * kBlocksPerTask * kBlock; begin < taskEnd; begin += kBlock) {
-        const std::size_t count = std::min(kBlock, taskEnd - begin);
-        for (std::size_t i = 0; i < count; ++i)
-            std::copy(logPriors_.begin(), logPriors_.end(), scores.begin() + static_cast<std::ptrdiff_t>(i * k));
-        for (std::size_t a = 0; a < attributes_.size(); ++a) {
-            const AttributeModel& m = attributes_[a];
-            switch (m.kind) {
-                case Kind::Unused:
-                    break;
-                case Kind::Normal: {
-                    const NumericColumn& column = data.numeric(a);
-                    for (std::size_t i = 0; i < count; ++i) {
-                        const double x = column[rows[begin + i]];
-                        if (isMissing(x)) continue;
-                        double* s = &scores[i * k];
-                        for (std::size_t c = 0; c < k; ++c) {
-                            const double d = x - m.mean[c];
-                            if (m.narrow[c]) {
-                                s[c] += logIntervalProbability(m, c, x);
-                                continue;
+    runTasks(
+        tasks,
+        [&](std::size_t task) {
+            std::vector<double> scores(kBlock * k);
+            const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kBlocksPerTask * kBlock);
+            for (std::size_t begin = task * kBlocksPerTask * kBlock; begin < taskEnd;
+                 begin += kBlock) {
+                const std::size_t count = std::min(kBlock, taskEnd - begin);
+                for (std::size_t i = 0; i < count; ++i)
+                    std::copy(logPriors_.begin(), logPriors_.end(),
+                              scores.begin() + static_cast<std::ptrdiff_t>(i * k));
+                for (std::size_t a = 0; a < attributes_.size(); ++a) {
+                    const AttributeModel& m = attributes_[a];
+                    switch (m.kind) {
+                        case Kind::Unused:
+                            break;
+                        case Kind::Normal: {
+                            const NumericColumn& column = data.numeric(a);
+                            for (std::size_t i = 0; i < count; ++i) {
+                                const double x = column[rows[begin + i]];
+                                if (isMissing(x)) continue;
+                                double* s = &scores[i * k];
+                                for (std::size_t c = 0; c < k; ++c) {
+                                    const double d = x - m.mean[c];
+                                    if (m.narrow[c]) {
+                                        s[c] += logIntervalProbability(m, c, x);
+                                        continue;
+                                    }
+                                    s[c] += m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
+                                }
                             }
-                            s[c] += m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
+                            break;
+                        }
+                        case Kind::Table: {
+                            const std::span<const std::int32_t> column = data.nominal(a);
+                            for (std::size_t i = 0; i < count; ++i) {
+                                const std::int32_t v = column[rows[begin + i]];
+                                if (v < 0) continue;
+                                double* s = &scores[i * k];
+                                const double* p = &m.logProbability[static_cast<std::size_t>(v)];
+                                for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
+                            }
+                            break;
+                        }
+                        case Kind::Bins: {
+                            const NumericColumn& column = data.numeric(a);
+                            for (std::size_t i = 0; i < count; ++i) {
+                                const double x = column[rows[begin + i]];
+                                if (isMissing(x)) continue;
+                                const std::size_t v = binOf(m.cuts, x);
+                                double* s = &scores[i * k];
+                                const double* p = &m.logProbability[v];
+                                for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
+                            }
+                            break;
                         }
                     }
-                    break;
                 }
-                case Kind::Table: {
-                    const std::span<const std::int32_t> column = data.nominal(a);
-                    for (std::size_t i = 0; i < count; ++i) {
-                        const std::int32_t v = column[rows[begin + i]];
-                        if (v < 0) continue;
-                        double* s = &scores[i * k];
-                        const double* p = &m.logProbability[static_cast<std::size_t>(v)];
-                        for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
-                    }
-                    break;
-                }
-                case Kind::Bins: {
-                    const NumericColumn& column = data.numeric(a);
-                    for (std::size_t i = 0; i < count; ++i) {
-                        const double x = column[rows[begin + i]];
-                        if (isMissing(x)) continue;
-                        const std::size_t v = binOf(m.cuts, x);
-                        double* s = &scores[i * k];
-                        const double* p = &m.logProbability[v];
-                        for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
-                    }
-                    break;
+                for (std::size_t i = 0; i < count; ++i) {
+                    const double* s = &scores[i * k];
+                    std::size_t best = 0;
+                    for (std::size_t c = 1; c < k; ++c)
+                        if (s[c] > s[best]) best = c;
+                    predicted[begin + i] = static_cast<std::int32_t>(best);
                 }
             }
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            const double* s = &scores[i * k];
-            std::size_t best = 0;
-            for (std::size_t c = 1; c < k; ++c)
-                if (s[c] > s[best]) best = c;
-            predicted[begin + i] = static_cast<std::int32_t>(best);
-        }
-    }
-    }, rows.size() >= kParallelRows);
+        },
+        rows.size() >= kParallelRows);
 }
 
 void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
@@ -337,8 +349,8 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
     TextTable priors;
     priors.setHeader({"Class", "Training records", "Prior"});
     for (std::size_t c = 0; c < classCount_; ++c)
-        priors.addRow({data.classValues()[c], std::to_string(classCounts_[c]),
-                       formatFixed(priors_[c], 4)});
+        priors.addRow(
+            {data.classValues()[c], std::to_string(classCounts_[c]), formatFixed(priors_[c], 4)});
     priors.write(out);
 
     std::vector<std::string> classHeader{"Attribute"};
@@ -397,8 +409,7 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
             table.addRow(std::move(row));
         }
         table.write(out);
-        if (m.valueCount > shown)
-            out << "  ... and " << m.valueCount - shown << " more values\n";
+        if (m.valueCount > shown) out << "  ... and " << m.valueCount - shown << " more values\n";
     }
 
     bool anyUnused = false;

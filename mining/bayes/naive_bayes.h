@@ -69,7 +69,9 @@ public:
     double prior(std::size_t c) const { return priors_[c]; }
     // Normal attributes: the resolution r, and the class's mean and (floored) standard deviation.
     double resolution(std::size_t attribute) const { return attributes_[attribute].resolution; }
-    double mean(std::size_t attribute, std::size_t c) const { return attributes_[attribute].mean[c]; }
+    double mean(std::size_t attribute, std::size_t c) const {
+        return attributes_[attribute].mean[c];
+    }
     double stdDev(std::size_t attribute, std::size_t c) const {
         return attributes_[attribute].stdDev[c];
     }
@@ -82,9 +84,7 @@ public:
         return attributes_[attribute].cuts;
     }
     // Returns whether the attribute takes part in prediction.
-    bool uses(std::size_t attribute) const {
-        return attributes_[attribute].kind != Kind::Unused;
-    }
+    bool uses(std::size_t attribute) const { return attributes_[attribute].kind != Kind::Unused; }
 
 private:
     enum class Kind { Unused, Normal, Table, Bins };

@@ -43,7 +43,8 @@ std::string helpText(const ProgramInfo& info) {
         << "Options:\n";
     std::size_t nameWidth = 0;
     for (const auto& o : info.options)
-        nameWidth = std::max(nameWidth, o.name.size() + (o.valueName.empty() ? 0 : o.valueName.size() + 1));
+        nameWidth =
+            std::max(nameWidth, o.name.size() + (o.valueName.empty() ? 0 : o.valueName.size() + 1));
     nameWidth = std::max<std::size_t>(nameWidth, 12);
     auto option = [&](const std::string& name, const std::string& help) {
         out << "  " << name << std::string(nameWidth - name.size() + 2, ' ') << help << '\n';
@@ -66,8 +67,7 @@ std::string parseArguments(int argc, char** argv, const ProgramInfo& info, Argum
     std::string error;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-' ||
-            (arg[1] != '-' && arg != "-h")) {
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
             args.positional.push_back(arg);
             continue;
         }
@@ -130,7 +130,7 @@ std::string parseArguments(int argc, char** argv, const ProgramInfo& info, Argum
     if (args.help || args.version || !error.empty()) return error;
     if (args.positional.size() != 2)
         return args.positional.size() < 2 ? "expected BASE and PERCENT"
-                                           : "expected only BASE and PERCENT";
+                                          : "expected only BASE and PERCENT";
     return error;
 }
 
@@ -202,7 +202,8 @@ int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFac
     // The report goes beside the data as soon as BASE is known, so even a usage error shows.
     const std::string reportPath =
         args.positional.empty() ? "" : args.positional[0] + info.reportSuffix + ".output";
-    if (!usageError.empty()) return fail(args.positional.size() == 2 ? reportPath : "", usageError, 2, info);
+    if (!usageError.empty())
+        return fail(args.positional.size() == 2 ? reportPath : "", usageError, 2, info);
 
     const std::string& base = args.positional[0];
     if (base.empty()) return fail("", "BASE is empty", 2, info);
@@ -261,14 +262,14 @@ int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFac
     out << "Attributes:  " << data.attributeCount() << '\n';
     auto typeLine = [&](const char* label, const std::vector<std::string>& names) {
         if (names.empty()) return;
-        writeWrappedList(out, std::string("  ") + label + " (" + std::to_string(names.size()) + "): ",
-                         names);
+        writeWrappedList(
+            out, std::string("  ") + label + " (" + std::to_string(names.size()) + "): ", names);
     };
     typeLine("numeric", numeric);
     typeLine("nominal", nominal);
     typeLine("ignored", ignored);
-    writeWrappedList(out, "Class values (" + std::to_string(data.classCount()) + "): ",
-                     data.classValues());
+    writeWrappedList(
+        out, "Class values (" + std::to_string(data.classCount()) + "): ", data.classValues());
     out << "Records:     " << data.recordCount() + data.missingClassCount() << " read, "
         << data.missingClassCount() << " left out (class missing), " << data.recordCount()
         << " used\n";

@@ -21,7 +21,7 @@ struct ProgramInfo {
     std::string summary;       // one line for --help, e.g. "naive Bayesian classifier"
     std::string reportSuffix;  // "_bayes": the report is BASE + reportSuffix + ".output"
     std::vector<ProgramOption> options;
-    std::string helpNotes;     // more text for --help (may be empty), lines ending in '\n'
+    std::string helpNotes;  // more text for --help (may be empty), lines ending in '\n'
 };
 
 // The whole run of a classifier program: `NAME [options] BASE PERCENT`.

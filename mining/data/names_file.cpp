@@ -77,8 +77,7 @@ Result<NamesFile> parseNames(std::string_view text, const std::string& fileName)
         return Result<NamesFile>::failure(fileName + ", line " + std::to_string(line) + ": " +
                                           what);
     };
-    if (statements.empty())
-        return Result<NamesFile>::failure(fileName + " lists no class values");
+    if (statements.empty()) return Result<NamesFile>::failure(fileName + " lists no class values");
 
     NamesFile names;
     const Statement& classes = statements.front();

@@ -18,7 +18,8 @@ constexpr std::int64_t kIntPowersOfTen[] = {1,      10,      100,      1000,    
                                             100000, 1000000, 10000000, 100000000, 1000000000};
 
 bool fitsMantissa(std::int64_t m) {
-    return m > std::numeric_limits<std::int32_t>::min() && m <= std::numeric_limits<std::int32_t>::max();
+    return m > std::numeric_limits<std::int32_t>::min() &&
+           m <= std::numeric_limits<std::int32_t>::max();
 }
 
 }  // namespace

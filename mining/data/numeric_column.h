@@ -37,7 +37,8 @@ public:
     // Returns the stored decimal mantissas (value = mantissa / scale(), kMissingMantissa where
     // missing), or an empty span when the column is stored as doubles.
     std::span<const std::int32_t> mantissas() const {
-        return scaled_ ? std::span<const std::int32_t>(mantissas_) : std::span<const std::int32_t>();
+        return scaled_ ? std::span<const std::int32_t>(mantissas_)
+                       : std::span<const std::int32_t>();
     }
     // Returns the power of ten that mantissas() are divided by.
     double scale() const { return scale_; }

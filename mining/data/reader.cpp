@@ -61,8 +61,8 @@ public:
         values_.resize(attributes);
         // Reserve for the lines this part probably holds, judged by its first lines.
         const std::size_t sample = std::min<std::size_t>(text.size(), 1 << 16);
-        const auto sampleLines =
-            static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sample), '\n'));
+        const auto sampleLines = static_cast<std::size_t>(
+            std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sample), '\n'));
         const std::size_t estimate =
             sampleLines == 0
                 ? 16
@@ -458,11 +458,11 @@ private:
             missing += part->missingClassCount_;
         }
         if (total == 0) {
-            if (missing == 0) return Result<Dataset>::failure(layout.dataName + " holds no records");
-            return Result<Dataset>::failure(layout.dataName +
-                                            " holds no record with a class value (" +
-                                            std::to_string(missing) +
-                                            " records have '?' as class)");
+            if (missing == 0)
+                return Result<Dataset>::failure(layout.dataName + " holds no records");
+            return Result<Dataset>::failure(
+                layout.dataName + " holds no record with a class value (" +
+                std::to_string(missing) + " records have '?' as class)");
         }
         if (total > 0xFFFFFFFFull)
             return Result<Dataset>::failure(layout.dataName +
@@ -490,13 +490,10 @@ private:
                     break;
                 case AttributeType::Nominal:
                     data.attributes_[i].values = std::move(first.values_[i]);
-                    data.nominal_[i] = joinCodes(first.nominal_[i], data.attributes_[i].values,
-                                                 parts, [i](PartParser& p) -> auto& {
-                                                     return p.nominal_[i];
-                                                 },
-                                                 [i](PartParser& p) -> auto& {
-                                                     return p.values_[i];
-                                                 });
+                    data.nominal_[i] = joinCodes(
+                        first.nominal_[i], data.attributes_[i].values,
+                        parts, [i](PartParser & p) -> auto& { return p.nominal_[i]; },
+                        [i](PartParser & p) -> auto& { return p.values_[i]; });
                     break;
                 case AttributeType::Ignored:
                     break;
@@ -505,8 +502,8 @@ private:
         data.classValues_ = std::move(first.classValues_);
         data.classes_ = joinCodes(
             first.classes_, data.classValues_, parts,
-            [](PartParser& p) -> auto& { return p.classes_; },
-            [](PartParser& p) -> auto& { return p.classValues_; });
+            [](PartParser & p) -> auto& { return p.classes_; },
+            [](PartParser & p) -> auto& { return p.classValues_; });
         data.missingClassCount_ = missing;
         data.dataPath_ = layout.dataName;
         data.namesPath_ = layout.names ? layout.namesName : std::string();

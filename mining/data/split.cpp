@@ -31,7 +31,8 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
             i -= count;
         }
     }
-    auto trainCount = static_cast<std::size_t>(std::llround(static_cast<double>(n) * percent / 100.0));
+    auto trainCount =
+        static_cast<std::size_t>(std::llround(static_cast<double>(n) * percent / 100.0));
     if (trainCount > n) trainCount = n;
     Split split;
     split.test.assign(order.begin() + static_cast<std::ptrdiff_t>(trainCount), order.end());
@@ -66,12 +67,12 @@ Result<double> parsePercent(std::string_view text) {
         // from_chars needs a digit first.
         const std::string withZero = "0" + std::string(t);
         const auto r = std::from_chars(withZero.data(), withZero.data() + withZero.size(), value);
-        if (r.ec != std::errc()) return Result<double>::failure("the percentage " + shown + " is not a number");
+        if (r.ec != std::errc())
+            return Result<double>::failure("the percentage " + shown + " is not a number");
     } else if (ec != std::errc() || ptr != t.data() + t.size()) {
         return Result<double>::failure("the percentage " + shown + " is not a number");
     }
-    if (value > 100.0)
-        return Result<double>::failure("the percentage " + shown + " is above 100");
+    if (value > 100.0) return Result<double>::failure("the percentage " + shown + " is above 100");
     return value;
 }
 

@@ -99,7 +99,8 @@ NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fract
     // also take "inf", "nan" and hex digits after a prefix, which are not numbers here.
     if (digitsStart == end) return NumberForm::NotNumber;
     const char first = *digitsStart;
-    if (!(static_cast<unsigned char>(first - '0') <= 9 || first == '.')) return NumberForm::NotNumber;
+    if (!(static_cast<unsigned char>(first - '0') <= 9 || first == '.'))
+        return NumberForm::NotNumber;
     for (const char* q = digitsStart; q < end; ++q) {
         const char c = *q;
         if (!(static_cast<unsigned char>(c - '0') <= 9 || c == '.' || c == 'e' || c == 'E' ||

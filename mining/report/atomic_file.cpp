@@ -16,8 +16,7 @@ Status writeFileAtomically(const std::string& path, std::string_view content) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return Status::failure("cannot write " + path + ": " + std::strerror(errno));
+    if (fd < 0) return Status::failure("cannot write " + path + ": " + std::strerror(errno));
     const std::string tmp(name.data());
     auto fail = [&](int error) {
         close(fd);

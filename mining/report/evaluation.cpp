@@ -45,7 +45,8 @@ double Evaluation::kappa() const {
     const double n = static_cast<double>(total_);
     double expected = 0;
     for (std::size_t c = 0; c < classCount_; ++c)
-        expected += (static_cast<double>(support(c)) / n) * (static_cast<double>(predictedCount(c)) / n);
+        expected +=
+            (static_cast<double>(support(c)) / n) * (static_cast<double>(predictedCount(c)) / n);
     const double observed = accuracy();
     if (expected >= 1.0) return correct() == total_ ? 1.0 : 0.0;
     return (observed - expected) / (1.0 - expected);

@@ -33,7 +33,7 @@ public:
     std::size_t count(std::size_t actual, std::size_t predicted) const {
         return matrix_[actual * classCount_ + predicted];
     }
-    std::size_t support(std::size_t c) const;        // records whose actual class is c
+    std::size_t support(std::size_t c) const;         // records whose actual class is c
     std::size_t predictedCount(std::size_t c) const;  // records predicted as c
 
     double accuracy() const;  // in [0, 1]; 0 when total() == 0

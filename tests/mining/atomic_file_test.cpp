@@ -15,9 +15,8 @@ class AtomicFile : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("atomic_file_test_" + std::string(::testing::UnitTest::GetInstance()
-                                                      ->current_test_info()
-                                                      ->name()));
+               ("atomic_file_test_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -50,9 +49,8 @@ TEST_F(AtomicFile, WritesAndReplacesLeavingNoTemporaryFile) {
 TEST_F(AtomicFile, AFailureNamesThePathAndLeavesTheOldStateAlone) {
     const Status noFolder = writeFileAtomically((dir_ / "missing" / "x.output").string(), "x");
     ASSERT_FALSE(noFolder.ok());
-    EXPECT_EQ(noFolder.error(),
-              "cannot write " + (dir_ / "missing" / "x.output").string() +
-                  ": No such file or directory");
+    EXPECT_EQ(noFolder.error(), "cannot write " + (dir_ / "missing" / "x.output").string() +
+                                    ": No such file or directory");
     // The target is a folder: rename fails; the folder stays, no temporary file is left.
     fs::create_directory(dir_ / "taken.output");
     const Status taken = writeFileAtomically((dir_ / "taken.output").string(), "x");

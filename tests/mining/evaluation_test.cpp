@@ -51,9 +51,11 @@ TEST(Evaluation, ReportSectionHasTheAccuracyLineAndNamedMatrix) {
     std::ostringstream out;
     writeEvaluation(worked(), {"good", "bad"}, false, out);
     const std::string text = out.str();
-    EXPECT_EQ(text.rfind("Accuracy: 70.00 % (7 of 10 test records correct)\nKappa: 0.4000\n", 0), 0u)
+    EXPECT_EQ(text.rfind("Accuracy: 70.00 % (7 of 10 test records correct)\nKappa: 0.4000\n", 0),
+              0u)
         << text;
-    EXPECT_NE(text.find("  good      0.6000  0.7500  0.6667        4\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  good      0.6000  0.7500  0.6667        4\n"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("  actual \\ predicted  good  bad\n"
                         "  good                   3    1\n"
                         "  bad                    2    4\n"),

@@ -9,7 +9,8 @@ namespace {
 
 TEST(MdlDiscretizer, CutsBetweenCleanlySeparatedClasses) {
     std::vector<ValueClass> v;
-    for (int i = 0; i < 30; ++i) v.push_back({static_cast<double>(i), i < 10 ? 0 : (i < 20 ? 1 : 2)});
+    for (int i = 0; i < 30; ++i)
+        v.push_back({static_cast<double>(i), i < 10 ? 0 : (i < 20 ? 1 : 2)});
     EXPECT_EQ(mdlCutPoints(v, 3), (std::vector<double>{9.5, 19.5}));
 }
 

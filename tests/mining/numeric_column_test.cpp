@@ -11,8 +11,8 @@ TEST(NumericColumn, RescalesWhenFinerDecimalsArrive) {
     NumericColumn c;
     c.appendDecimal(12, 0);
     c.appendMissing();
-    c.appendDecimal(125, 1);   // 12.5
-    c.appendDecimal(-3, 3);    // -0.003
+    c.appendDecimal(125, 1);  // 12.5
+    c.appendDecimal(-3, 3);   // -0.003
     ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c[0], 12.0);
     EXPECT_TRUE(std::isnan(c[1]));

@@ -57,7 +57,8 @@ TEST(ReaderParts, ManyPartsGiveTheSameDataSetAsOne) {
 TEST(ReaderParts, WithNamesManyPartsGiveTheSameDataSetAsOne) {
     std::string data;
     for (int i = 0; i < 200; ++i)
-        data += std::to_string(i % 9) + ".5," + (i % 3 ? "b" : "a") + "," + (i % 4 ? "y" : "x") + "\n";
+        data +=
+            std::to_string(i % 9) + ".5," + (i % 3 ? "b" : "a") + "," + (i % 4 ? "y" : "x") + "\n";
     const char* names = "y, x.\nn: continuous.\nk: a, b.\n";
     const Result<Dataset> one = parseDataset(data, std::string_view(names), "d", "n", 1);
     const Result<Dataset> many = parseDataset(data, std::string_view(names), "d", "n", 4);

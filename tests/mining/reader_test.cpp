@@ -16,7 +16,8 @@ Dataset parseOk(std::string_view data, std::optional<std::string_view> names = s
     return std::move(result.value());
 }
 
-std::string parseError(std::string_view data, std::optional<std::string_view> names = std::nullopt) {
+std::string parseError(std::string_view data,
+                       std::optional<std::string_view> names = std::nullopt) {
     Result<Dataset> result = parseDataset(data, names, "t.data", "t.names");
     EXPECT_FALSE(result.ok());
     return result.ok() ? "" : result.error();
@@ -57,7 +58,9 @@ TEST(Reader, AColumnWithALateNonNumberIsNominal) {
 }
 
 TEST(Reader, AcceptsByteOrderMarkCrLfBlankLinesAndQuotes) {
-    const Dataset d = parseOk("\xEF\xBB\xBF" "1,'a, b',x\r\n\r\n   \n2 , \"c\" ,y\r\n\n");
+    const Dataset d = parseOk(
+        "\xEF\xBB\xBF"
+        "1,'a, b',x\r\n\r\n   \n2 , \"c\" ,y\r\n\n");
     ASSERT_EQ(d.recordCount(), 2u);
     EXPECT_EQ(d.attribute(1).values, (std::vector<std::string>{"a, b", "c"}));
     EXPECT_EQ(d.classValues(), (std::vector<std::string>{"x", "y"}));
@@ -96,7 +99,8 @@ TEST(Reader, NumbersAreExactlyTheDoublesTheTextDenotes) {
 TEST(Reader, ErrorsNameTheFileAndTheLine) {
     const char* names = "no, yes.\nage: continuous.\ncolour: red, green.\n";
     EXPECT_EQ(parseError("1,a,b\n\n2,a\n"), "t.data, line 3: found 2 fields, expected 3");
-    EXPECT_EQ(parseError("1,red,yes\n2,red\n", names), "t.data, line 2: found 2 fields, expected 3");
+    EXPECT_EQ(parseError("1,red,yes\n2,red\n", names),
+              "t.data, line 2: found 2 fields, expected 3");
     EXPECT_EQ(parseError("1,red,yes\nold,red,no\n", names),
               "t.data, line 2: \"old\" is not a number, but attribute age is continuous");
     EXPECT_EQ(parseError("1,pink,yes\n", names),

@@ -10,7 +10,7 @@ namespace {
 
 TEST(Split, TrainsOnTheRoundedShareAndTestsOnTheRest) {
     EXPECT_EQ(splitRecords(150, 66.67, false, 1).train.size(), 100u);  // 100.005
-    EXPECT_EQ(splitRecords(3, 50, false, 1).train.size(), 2u);          // 1.5 rounds up
+    EXPECT_EQ(splitRecords(3, 50, false, 1).train.size(), 2u);         // 1.5 rounds up
     EXPECT_EQ(splitRecords(10, 0, false, 1).train.size(), 0u);
     const Split all = splitRecords(10, 100, false, 1);
     EXPECT_EQ(all.train.size(), 10u);

@@ -1,9 +1,8 @@
 // Runs the built classify program as the front end does and checks what it leaves behind.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -27,7 +26,8 @@ std::string readFile(const fs::path& p) {
 }
 
 // Runs `program` with `args` (no shell), in `dir`, and returns its exit status and output.
-ProcessResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& dir) {
+ProcessResult run(const std::string& program, const std::vector<std::string>& args,
+                  const fs::path& dir) {
     const fs::path outPath = dir / "stdout.txt";
     const fs::path errPath = dir / "stderr.txt";
     const pid_t pid = fork();
@@ -72,8 +72,12 @@ protected:
     void write(const std::string& name, const std::string& content) {
         std::ofstream(dir_ / name, std::ios::binary) << content;
     }
-    ProcessResult classify(const std::vector<std::string>& args) { return run(CLASSIFY_PATH, args, dir_); }
-    std::string report(const std::string& base) { return readFile(dir_ / (base + "_bayes.output")); }
+    ProcessResult classify(const std::vector<std::string>& args) {
+        return run(CLASSIFY_PATH, args, dir_);
+    }
+    std::string report(const std::string& base) {
+        return readFile(dir_ / (base + "_bayes.output"));
+    }
 
     fs::path dir_;
 };
