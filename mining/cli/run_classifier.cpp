@@ -32,14 +32,35 @@ std::string usageLine(const ProgramInfo& info) {
     return "Usage: " + info.name + " [options] BASE PERCENT";
 }
 
+// Returns `text` broken into lines of at most the report width, each ending in '\n'.
+std::string wrap(const std::string& text) {
+    std::string out;
+    std::string line;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        if (!line.empty() && line.size() + 1 + word.size() > kReportWidth) {
+            out += line + '\n';
+            line.clear();
+        }
+        if (!line.empty()) line += ' ';
+        line += word;
+    }
+    if (!line.empty()) out += line + '\n';
+    return out;
+}
+
 std::string helpText(const ProgramInfo& info) {
     std::ostringstream out;
     out << usageLine(info) << "\n"
         << info.name << ", the " << info.summary << ", version " << kVersion << ".\n\n"
-        << "Reads BASE.data (and BASE.names when it exists), trains on PERCENT % of the\n"
-        << "records (shuffled with a fixed seed), tests on the rest and writes the report to\n"
-        << "BASE" << info.reportSuffix << ".output. PERCENT is a decimal from 0 to 100; with 100\n"
-        << "the model is evaluated on its training records.\n\n"
+        << wrap(
+               "Reads BASE.data (and BASE.names when it exists), trains on PERCENT % of the "
+               "records (shuffled with a fixed seed), tests on the rest and writes the report "
+               "to BASE" +
+               info.reportSuffix +
+               ".output. PERCENT is a decimal from 0 to 100; with 100 the model is evaluated "
+               "on its training records.")
+        << "\n"
         << "Options:\n";
     std::size_t nameWidth = 0;
     for (const auto& o : info.options)
