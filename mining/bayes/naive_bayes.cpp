@@ -200,12 +200,8 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
     if (rows.size() > kResolutionSample) {
         const double bound = resolutionOf(column.distinctCount(rows.first(kResolutionSample)));
         bool wide = bound / 6.0 <= kStdDevFloor * overallSd;
-        for (std::size_t c = 0; c < classCount_ && wide; ++c) {
-            const Moments& m = perClass[c];
-            const double sd =
-                std::max(m.count < 2 ? overallSd : m.stdDev(), kStdDevFloor * overallSd);
-            wide = sd >= kNarrow * bound;
-        }
+        // Every class's standard deviation ends at least at the floor, so this suffices.
+        wide = wide && kStdDevFloor * overallSd >= kNarrow * bound;
         if (wide) model.resolution = bound;
     }
     if (model.resolution < 0) model.resolution = resolutionOf(column.distinctCount(rows));
@@ -216,10 +212,26 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
     model.logNormalizer.resize(classCount_);
     model.inverseTwoVar.resize(classCount_);
     model.narrow.assign(classCount_, 0);
+    // The pooled within-class variance, and each class's variance drawn towards it.
+    double pooledVariance = 0;
+    double freedom = 0;
+    for (const Moments& m : perClass)
+        if (m.count >= 2) {
+            const double sd = m.stdDev();
+            pooledVariance += (static_cast<double>(m.count) - 1.0) * sd * sd;
+            freedom += static_cast<double>(m.count) - 1.0;
+        }
+    pooledVariance = freedom > 0 ? pooledVariance / freedom : overallSd * overallSd;
     for (std::size_t c = 0; c < classCount_; ++c) {
         const Moments& m = perClass[c];
         const double mean = m.count == 0 ? overall.mean() : m.mean();
-        const double sd = std::max(m.count < 2 ? overallSd : m.stdDev(), floor);
+        double variance = pooledVariance;
+        if (m.count >= 2) {
+            const double own = static_cast<double>(m.count) - 1.0;
+            const double sd = m.stdDev();
+            variance = (own * sd * sd + kPooledWeight * pooledVariance) / (own + kPooledWeight);
+        }
+        const double sd = std::max(std::sqrt(variance), floor);
         model.mean[c] = mean;
         model.stdDev[c] = sd;
         // log of resolution * density: the probability of the value's interval when sd is wide

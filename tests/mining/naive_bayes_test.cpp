@@ -72,12 +72,15 @@ TEST(NaiveBayes, MissingValuesStayOutOfTheCounts) {
 }
 
 TEST(NaiveBayes, NormalFiguresAndTheStandardDeviationFloor) {
-    // a: 1, 2, 3 (mean 2, sd 1); b: 10, 10 (sd 0, so the floor: 0.2 * sd of all five values).
+    // a: 1, 2, 3 (mean 2, variance 1, 2 degrees of freedom); b: 10, 10 (variance 0, 1 degree).
+    // Pooled within-class variance (2 * 1 + 1 * 0) / 3 = 2/3; drawn towards it with weight 2:
+    //   a: (2 * 1 + 2 * 2/3) / 4 = 5/6      b: (1 * 0 + 2 * 2/3) / 3 = 4/9 (sd 2/3)
+    // Floor: 0.2 * sd of all five values (variance 78.8 / 4) = 0.888, above b's 2/3.
     const Dataset d = parse("1,a\n2,a\n3,a\n10,b\n10,b\n?,a\n");
     NaiveBayes model;
     ASSERT_TRUE(model.train(d, allRows(d)).ok());
     EXPECT_DOUBLE_EQ(model.mean(0, 0), 2.0);
-    EXPECT_DOUBLE_EQ(model.stdDev(0, 0), 1.0);
+    EXPECT_NEAR(model.stdDev(0, 0), std::sqrt(5.0 / 6.0), 1e-12);
     EXPECT_DOUBLE_EQ(model.mean(0, 1), 10.0);
     EXPECT_NEAR(model.stdDev(0, 1), 0.2 * std::sqrt(78.8 / 4), 1e-12);
     EXPECT_DOUBLE_EQ(model.prior(0), 5.0 / 8.0);
@@ -87,28 +90,37 @@ TEST(NaiveBayes, NormalFiguresAndTheStandardDeviationFloor) {
     EXPECT_EQ(predicted, (std::vector<std::int32_t>{0, 1, 0, 0, 1, 1}));
 }
 
-TEST(NaiveBayes, AClassWithOneValueTakesTheOverallSpread) {
-    // a: 0, 4 (sd 2.828); b: only 2. Overall: 0, 2, 4: mean 2, sd 2.
+TEST(NaiveBayes, AClassWithOneValueTakesThePooledSpread) {
+    // a: 0, 4 (variance 8, the only class with two values, so the pooled variance is 8);
+    // b: only 2. The overall standard deviation (of 0, 2, 4) would be 2.
     const Dataset d = parse("0,a\n4,a\n2,b\n?,b\n");
     NaiveBayes model;
     ASSERT_TRUE(model.train(d, allRows(d)).ok());
     EXPECT_DOUBLE_EQ(model.mean(0, 1), 2.0);
-    EXPECT_DOUBLE_EQ(model.stdDev(0, 1), 2.0);
+    EXPECT_NEAR(model.stdDev(0, 1), std::sqrt(8.0), 1e-12);
     EXPECT_NEAR(model.stdDev(0, 0), std::sqrt(8.0), 1e-12);
 }
 
 TEST(NaiveBayes, ANarrowClassGetsTheProbabilityOfTheValuesInterval) {
-    // a: 2, 2, 2; b: 1, 3 (sd 1.414). Distinct values 1, 2, 3: resolution 1. Overall sd 0.707,
-    // so the floor is max(0.2 * 0.707, 1 / 6) = 1/6 and a's sd is 1/6.
+    // a: 2, 2, 2 (variance 0, 2 degrees of freedom); b: 1, 3 (variance 2, 1 degree).
+    // Pooled 2/3; a: (0 + 2 * 2/3) / 4 = 1/3; b: (2 + 2 * 2/3) / 3 = 10/9. Distinct values 1, 2,
+    // 3: resolution 1; both spreads are below 4 resolutions, so the interval is integrated.
     const Dataset d = parse("2,a\n2,a\n2,a\n1,b\n3,b\n");
     NaiveBayes model;
     ASSERT_TRUE(model.train(d, allRows(d)).ok());
     EXPECT_DOUBLE_EQ(model.resolution(0), 1.0);
-    EXPECT_DOUBLE_EQ(model.stdDev(0, 0), 1.0 / 6.0);
-    // P(1.5 < X <= 2.5): |Z| <= 3 for a, |Z| <= 0.5 / sqrt(2) for b.
-    EXPECT_NEAR(model.logLikelihood(0, 0, 2.0), std::log(std::erf(3.0 / std::sqrt(2.0))), 1e-12);
-    EXPECT_NEAR(model.logLikelihood(0, 1, 2.0), std::log(std::erf(0.25)), 1e-12);
-    EXPECT_LE(model.logLikelihood(0, 0, 2.0), 0.0);
+    EXPECT_NEAR(model.stdDev(0, 0), std::sqrt(1.0 / 3.0), 1e-12);
+    // P(1.5 < X <= 2.5) with X ~ N(2, sd) is erf(0.5 / (sd sqrt 2)).
+    EXPECT_NEAR(model.logLikelihood(0, 0, 2.0), std::log(std::erf(0.5 / std::sqrt(2.0 / 3.0))),
+                1e-12);
+    EXPECT_NEAR(model.logLikelihood(0, 1, 2.0), std::log(std::erf(0.5 / std::sqrt(20.0 / 9.0))),
+                1e-12);
+    // Off centre: P(2.5 < X <= 3.5) for b, whose mean is 2.
+    const double sdB = std::sqrt(10.0 / 9.0);
+    EXPECT_NEAR(model.logLikelihood(0, 1, 3.0),
+                std::log(0.5 * (std::erf(1.5 / (sdB * std::sqrt(2.0))) -
+                                std::erf(0.5 / (sdB * std::sqrt(2.0))))),
+                1e-12);
 }
 
 TEST(NaiveBayes, AWideClassUsesResolutionTimesDensity) {
