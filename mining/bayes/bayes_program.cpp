@@ -29,7 +29,8 @@ ProgramInfo bayesProgramInfo() {
     info.helpNotes =
         "A numeric value counts as the interval of the attribute's resolution (the mean\n"
         "gap between its distinct training values) around it, under a normal\n"
-        "distribution per class whose standard deviation is at least a fifth of the\n"
+        "distribution per class; each class's variance is drawn towards the pooled\n"
+        "within-class variance, and its standard deviation is at least a fifth of the\n"
         "attribute's overall one and a sixth of the resolution. Nominal values and the\n"
         "class priors are counted with Laplace (add-one) smoothing. Missing values\n"
         "('?') are left out of training and of the prediction. The default treatment of\n"
