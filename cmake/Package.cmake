@@ -19,11 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CLASSIFIERS_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Continuation lines of the long description start with a space in the control file; CPack
-# indents them itself.
+# The long description below the summary line; CPack indents its lines for the control file.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Classifiers learns to predict the class of a record from its attributes, tests
+    "Classifiers learns to predict the class of a record from its attributes, tests
 what it learned on records it has not seen and shows a plain-text report of
 the model and its accuracy. Choose a data file (comma-separated records, with
 an optional C4.5 names file), the percentage of records to train on and a
