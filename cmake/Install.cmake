@@ -13,6 +13,7 @@ set(CLASSIFIERS_PROGRAM_DIR "lib/classifiers" CACHE STRING
 
 set(_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(_generated ${CMAKE_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${_generated})
 
 set(_installed_programs "")
 foreach(_program Classifiers tarnel classify)
