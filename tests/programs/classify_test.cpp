@@ -1,60 +1,15 @@
 // Runs the built classify program as the front end does and checks what it leaves behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ProcessResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs `program` with `args` (no shell), in `dir`, and returns its exit status and output.
-ProcessResult run(const std::string& program, const std::vector<std::string>& args,
-                  const fs::path& dir) {
-    const fs::path outPath = dir / "stdout.txt";
-    const fs::path errPath = dir / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    ProcessResult r;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readFile(outPath);
-    r.err = readFile(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
-    return r;
-}
-
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+using program_run::firstLine;
+using program_run::ProcessResult;
+using program_run::readFile;
+using program_run::run;
 
 class Classify : public ::testing::Test {
 protected:

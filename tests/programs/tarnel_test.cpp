@@ -1,30 +1,14 @@
 // Runs the built tarnel program as the front end does and checks what it leaves behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
+
+#include "program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TarnelRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using program_run::ProcessResult;
 
 class Tarnel : public ::testing::Test {
 protected:
@@ -44,41 +28,18 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     // Runs tarnel with `args` (no shell) in the test's folder.
-    TarnelRun tarnel(const std::vector<std::string>& args) {
-        const fs::path outPath = dir_ / "stdout.txt";
-        const fs::path errPath = dir_ / "stderr.txt";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, 1);
-            dup2(err, 2);
-            if (chdir(dir_.c_str()) != 0) _exit(126);
-            std::vector<char*> argv{const_cast<char*>(TARNEL_PATH)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(TARNEL_PATH, argv.data());
-            _exit(127);
-        }
-        TarnelRun r;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(outPath);
-        r.err = slurp(errPath);
-        fs::remove(outPath);
-        fs::remove(errPath);
-        return r;
+    ProcessResult tarnel(const std::vector<std::string>& args) {
+        return program_run::run(TARNEL_PATH, args, dir_);
     }
     std::string report(const std::string& base) {
-        return slurp(dir_ / (base + "_interval.output"));
+        return program_run::readFile(dir_ / (base + "_interval.output"));
     }
 
     fs::path dir_;
 };
 
 TEST_F(Tarnel, IrisReportHasTheTreeTheRulesAndTheEvaluation) {
-    const TarnelRun r = tarnel({"iris", "66.67"});
+    const ProcessResult r = tarnel({"iris", "66.67"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string text = report("iris");
@@ -96,7 +57,7 @@ TEST_F(Tarnel, IrisReportHasTheTreeTheRulesAndTheEvaluation) {
 
 TEST_F(Tarnel, MissingAndNominalValuesRunThrough) {
     // vote: sixteen nominal attributes with many '?'.
-    const TarnelRun r = tarnel({"--seed", "3", "vote", "50"});
+    const ProcessResult r = tarnel({"--seed", "3", "vote", "50"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string text = report("vote");
     EXPECT_TRUE(std::regex_search(
@@ -127,7 +88,7 @@ TEST_F(Tarnel, BadOptionValuesAreUsageErrors) {
         const std::string option = args[0];
         args.push_back("iris");
         args.push_back("50");
-        const TarnelRun r = tarnel(args);
+        const ProcessResult r = tarnel(args);
         EXPECT_EQ(r.status, 2) << option;
         const std::string text = report("iris");
         EXPECT_EQ(text.rfind("Error: " + option + " needs", 0), 0u) << text;
@@ -136,17 +97,17 @@ TEST_F(Tarnel, BadOptionValuesAreUsageErrors) {
 }
 
 TEST_F(Tarnel, ErrorsBehaveAsInTheSharedRun) {
-    const TarnelRun missing = tarnel({"nothing", "50"});
+    const ProcessResult missing = tarnel({"nothing", "50"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(report("nothing"), "Error: cannot read nothing.data: No such file or directory\n");
     std::ofstream(dir_ / "bad.data") << "1,a\n2\n";
-    const TarnelRun bad = tarnel({"bad", "50"});
+    const ProcessResult bad = tarnel({"bad", "50"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(report("bad").find("line 2"), std::string::npos);
 }
 
 TEST_F(Tarnel, HelpNamesTheDefaults) {
-    const TarnelRun help = tarnel({"--help"});
+    const ProcessResult help = tarnel({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* s : {"--bins N", "(default 20)", "--max-depth L", "(default 10)",
                           "(default width)", "--prune CF", "(default 0.25;"}) {
