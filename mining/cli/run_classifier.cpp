@@ -206,45 +206,17 @@ void sortSplit(Split& split, std::size_t n) {
 
 }  // namespace
 
-int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFactory& makeModel) {
+Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
+                                     const ProgramInfo& info, Model& model,
+                                     std::chrono::steady_clock::time_point start,
+                                     std::chrono::steady_clock::time_point readDone) {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-
-    Arguments args;
-    const std::string usageError = parseArguments(argc, argv, info, args);
-    if (args.help) {
-        std::cout << helpText(info);
-        return 0;
-    }
-    if (args.version) {
-        std::cout << info.name << ' ' << kVersion << '\n';
-        return 0;
-    }
-    // The report goes beside the data as soon as BASE is known, so even a usage error shows.
-    const std::string reportPath =
-        args.positional.empty() ? "" : args.positional[0] + info.reportSuffix + ".output";
-    if (!usageError.empty())
-        return fail(args.positional.size() == 2 ? reportPath : "", usageError, 2, info);
-
-    const std::string& base = args.positional[0];
-    if (base.empty()) return fail("", "BASE is empty", 2, info);
-    const Result<double> percent = parsePercent(args.positional[1]);
-    if (!percent) return fail(reportPath, percent.error(), 2, info);
-    Result<std::unique_ptr<Model>> made = makeModel(args.modelOptions);
-    if (!made) return fail(reportPath, made.error(), 2, info);
-    Model& model = **made;
-
-    Result<Dataset> read = readDataset(base);
-    if (!read) return fail(reportPath, read.error(), 1, info);
-    const Dataset& data = *read;
-    const Clock::time_point readDone = Clock::now();
-
-    Split split = splitRecords(data.recordCount(), *percent, args.keepOrder, args.seed);
+    using R = Result<std::string>;
+    const double percent = settings.percent;
+    Split split = splitRecords(data.recordCount(), percent, settings.keepOrder, settings.seed);
     if (split.train.empty())
-        return fail(reportPath,
-                    "the split leaves no training records (" + formatGeneral(*percent, 6) +
-                        " % of " + std::to_string(data.recordCount()) + " records)",
-                    1, info);
+        return R::failure("the split leaves no training records (" + formatGeneral(percent, 6) +
+                          " % of " + std::to_string(data.recordCount()) + " records)");
     const bool onTraining = split.test.empty();
     // Models see their rows in file order: the split decides which rows, not their order, and
     // reading columns in order is far faster on large data.
@@ -252,7 +224,7 @@ int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFac
     if (onTraining) split.test = split.train;
 
     const Status trained = model.train(data, split.train);
-    if (!trained) return fail(reportPath, trained.error(), 1, info);
+    if (!trained) return R::failure(trained.error());
     const Clock::time_point trainDone = Clock::now();
 
     std::vector<std::int32_t> predicted;
@@ -294,10 +266,10 @@ int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFac
     out << "Records:     " << data.recordCount() + data.missingClassCount() << " read, "
         << data.missingClassCount() << " left out (class missing), " << data.recordCount()
         << " used\n";
-    out << "Split:       " << formatGeneral(*percent, 6) << " % train: " << split.train.size()
+    out << "Split:       " << formatGeneral(percent, 6) << " % train: " << split.train.size()
         << " training, " << (onTraining ? std::size_t{0} : split.test.size()) << " test records; "
-        << (args.keepOrder ? "in file order (--keep-order)"
-                           : "shuffled with seed " + std::to_string(args.seed))
+        << (settings.keepOrder ? "in file order (--keep-order)"
+                               : "shuffled with seed " + std::to_string(settings.seed))
         << '\n';
 
     out << "\n=== Model ===\n\n";
@@ -311,8 +283,45 @@ int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFac
     out << "\nTime: " << seconds(end - start) << " (reading " << seconds(readDone - start)
         << ", training " << seconds(trainDone - readDone) << ", testing "
         << seconds(testDone - trainDone) << ")\n";
+    return out.str();
+}
 
-    const Status written = writeFileAtomically(reportPath, out.str());
+int runClassifier(int argc, char** argv, const ProgramInfo& info, const ModelFactory& makeModel) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+
+    Arguments args;
+    const std::string usageError = parseArguments(argc, argv, info, args);
+    if (args.help) {
+        std::cout << helpText(info);
+        return 0;
+    }
+    if (args.version) {
+        std::cout << info.name << ' ' << kVersion << '\n';
+        return 0;
+    }
+    // The report goes beside the data as soon as BASE is known, so even a usage error shows.
+    const std::string reportPath =
+        args.positional.empty() ? "" : args.positional[0] + info.reportSuffix + ".output";
+    if (!usageError.empty())
+        return fail(args.positional.size() == 2 ? reportPath : "", usageError, 2, info);
+
+    const std::string& base = args.positional[0];
+    if (base.empty()) return fail("", "BASE is empty", 2, info);
+    const Result<double> percent = parsePercent(args.positional[1]);
+    if (!percent) return fail(reportPath, percent.error(), 2, info);
+    Result<std::unique_ptr<Model>> made = makeModel(args.modelOptions);
+    if (!made) return fail(reportPath, made.error(), 2, info);
+    Model& model = **made;
+
+    Result<Dataset> read = readDataset(base);
+    if (!read) return fail(reportPath, read.error(), 1, info);
+    const RunSettings settings{*percent, args.keepOrder, args.seed};
+    const Result<std::string> report =
+        classifierReport(*read, settings, info, model, start, Clock::now());
+    if (!report) return fail(reportPath, report.error(), 1, info);
+
+    const Status written = writeFileAtomically(reportPath, *report);
     if (!written) {
         std::cerr << info.name << ": Error: " << written.error() << '\n';
         return 1;

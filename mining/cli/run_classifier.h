@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,24 @@ struct ProgramInfo {
     std::vector<ProgramOption> options;
     std::string helpNotes;  // more text for --help (may be empty), lines ending in '\n'
 };
+
+// How a run splits its records: the training share (0 to 100), file order or a shuffle, and the
+// shuffle's seed.
+struct RunSettings {
+    double percent = 100;
+    bool keepOrder = false;
+    std::uint64_t seed = 1;
+};
+
+// The part of a run after reading: splits `data` by `settings`, trains `model`, evaluates it on
+// the test records (on the training records when none are left, and says so) and returns the
+// report text, timed from `start` with reading done at `readDone`. Writes no file.
+// Returns an error message (exit status 1) when the split leaves no training records or the
+// model cannot be trained.
+Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
+                                     const ProgramInfo& info, Model& model,
+                                     std::chrono::steady_clock::time_point start,
+                                     std::chrono::steady_clock::time_point readDone);
 
 // The whole run of a classifier program: `NAME [options] BASE PERCENT`.
 //
