@@ -34,6 +34,15 @@ using ReleaseCallback = std::function<void(std::size_t begin, std::size_t end)>;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
+// Returns an attribute name as error messages show it: control bytes (a .names file may hold
+// any) become '?', so that a message stays one clean line.
+std::string printableName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
 // What every part of the data text is parsed against.
 struct Layout {
     std::size_t fieldCount = 0;
@@ -41,7 +50,7 @@ struct Layout {
     const NamesFile* names = nullptr;
     std::string dataName;
     std::string namesName;
-    std::vector<std::string> attributeNames;
+    std::vector<std::string> attributeNames;  // as error messages show them
 };
 
 enum class Outcome { Done, Restart, Failed };
@@ -150,15 +159,16 @@ private:
                 std::int64_t m = 0;
                 int digits = 0;
                 int fraction = 0;
+                // More than 15 digits would overflow the mantissa: slowLine() reads those.
                 while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
+                    if (++digits > 15) return false;
                     m = m * 10 + (*p++ - '0');
-                    ++digits;
                 }
                 if (p < end && *p == '.') {
                     ++p;
                     while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
+                        if (++digits > 15) return false;
                         m = m * 10 + (*p++ - '0');
-                        ++digits;
                         ++fraction;
                     }
                 }
@@ -367,7 +377,7 @@ public:
             layout.fieldCount = names->attributes.size() + 1;
             for (const Attribute& a : names->attributes) {
                 layout.types.push_back(a.type);
-                layout.attributeNames.push_back(a.name);
+                layout.attributeNames.push_back(printableName(a.name));
             }
         } else {
             // The first record gives the number of fields and a first guess of each type.
