@@ -1,0 +1,25 @@
+// Fuzz target: the .data reader without a .names file. The input is the .data text. It is read
+// by one thread and by several, which must agree (the reader promises the result does not
+// depend on the thread count).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "data/reader.h"
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+    const mining::Result<mining::Dataset> one =
+        mining::parseDataset(text, std::nullopt, "data", "names", 1);
+    if (one)
+        fuzz::checkDataset(*one);
+    else
+        fuzz::checkMessage(one.error());
+    for (const std::size_t threads : {2, 3, 4}) {
+        const mining::Result<mining::Dataset> many =
+            mining::parseDataset(text, std::nullopt, "data", "names", threads);
+        fuzz::checkSame(one, many, "1 thread and " + std::to_string(threads) + " threads");
+    }
+    return 0;
+}
