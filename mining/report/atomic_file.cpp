@@ -12,6 +12,11 @@
 namespace mining {
 
 Status writeFileAtomically(const std::string& path, std::string_view content) {
+    // Renaming over a file needs only the folder's permission; a report its owner made
+    // read-only is kept all the same, as writing it in place would.
+    if (faccessat(AT_FDCWD, path.c_str(), F_OK, AT_EACCESS) == 0 &&
+        faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+        return Status::failure("cannot write " + path + ": the file is read-only");
     std::string pattern = path + ".tmpXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
