@@ -72,6 +72,14 @@ std::string splitValues(std::string_view list, std::vector<std::string>& values)
 
 Result<NamesFile> parseNames(std::string_view text, const std::string& fileName) {
     text = skipByteOrderMark(text);
+    if (const std::size_t line = lineOfNulByte(text); line != 0)
+        return Result<NamesFile>::failure(fileName + ", line " + std::to_string(line) +
+                                          ": a NUL byte: this is not a plain text file");
+    std::string newlineCopy;
+    if (endsLinesWithCarriageReturns(text)) {
+        newlineCopy = carriageReturnsToNewlines(text);
+        text = newlineCopy;
+    }
     const std::vector<Statement> statements = collectStatements(text);
     auto fail = [&](std::size_t line, const std::string& what) {
         return Result<NamesFile>::failure(fileName + ", line " + std::to_string(line) + ": " +

@@ -27,6 +27,19 @@ constexpr std::size_t kReleaseStep = std::size_t{16} << 20;
 // Below this size one thread parses the whole text.
 constexpr std::size_t kMinBytesPerThread = std::size_t{8} << 20;
 constexpr std::size_t kMaxThreads = 4;
+// The most attributes a data set may have. Each costs a few hundred bytes whatever the number of
+// records, so without a bound one long line of commas would take memory far beyond its size.
+constexpr std::size_t kMaxAttributes = 100000;
+// A line with more fields than expected is split this far only; its message says "more than".
+constexpr std::size_t kExtraFieldsCounted = 1000;
+
+std::string nulByteMessage() {
+    return "a NUL byte: this is not a plain text file (binary, or UTF-16 rather than UTF-8)";
+}
+
+std::string tooManyAttributesMessage() {
+    return "more than " + std::to_string(kMaxAttributes) + " attributes, the most supported";
+}
 
 // Tells the owner of the text that the parser is done with bytes [begin, end) and reads on from
 // `end`, so it can drop the first from memory and map what follows ahead of use.
@@ -185,16 +198,16 @@ private:
                 if (p == end || *p != ',') return false;  // a number is never the last field
                 ++p;
             } else if (type == AttributeType::Ignored) {
-                while (p < end && *p != ',') ++p;
-                if (p == end) return false;
+                while (p < end && *p != ',' && *p != '\0') ++p;
+                if (p == end || *p != ',') return false;
                 ++p;
             } else {
                 const char* start = p;
                 const char* stop;
                 // Fields are short: a plain loop beats a library call here.
                 stop = p;
-                while (stop < end && *stop != ',') ++stop;
-                if (last ? stop != end : stop == end) return false;
+                while (stop < end && *stop != ',' && *stop != '\0') ++stop;
+                if (last ? stop != end : stop == end || *stop != ',') return false;
                 const char* e = stop;
                 while (e > start && isBlank(e[-1])) --e;
                 const std::string_view field(start, static_cast<std::size_t>(e - start));
@@ -243,9 +256,14 @@ private:
 
     // Parses any non-blank line by the full rules.
     Outcome slowLine(std::string_view line) {
+        if (line.find('\0') != std::string_view::npos) return fail(nulByteMessage());
         std::string what;
-        if (!splitFields(line, fields_, quoted_, what)) return fail(what);
         const std::size_t expected = layout_.fieldCount;
+        if (!splitFields(line, fields_, quoted_, what, expected + kExtraFieldsCounted))
+            return fail(what);
+        if (fields_.size() > expected + kExtraFieldsCounted)
+            return fail("found more than " + std::to_string(expected + kExtraFieldsCounted) +
+                        " fields, expected " + std::to_string(expected));
         if (fields_.size() != expected)
             return fail("found " + std::to_string(fields_.size()) +
                         (fields_.size() == 1 ? " field" : " fields") + ", expected " +
@@ -369,11 +387,21 @@ public:
                                  const std::string& dataName, const std::string& namesName,
                                  std::size_t threads, const ReleaseCallback& release) {
         text = skipByteOrderMark(text);
+        // Lines ended by a carriage return alone are read from a copy with '\n' ends; it has
+        // the same length, so offsets given to `release` still match the original text.
+        std::string newlineCopy;
+        if (endsLinesWithCarriageReturns(text)) {
+            newlineCopy = carriageReturnsToNewlines(text);
+            text = newlineCopy;
+        }
         Layout layout;
         layout.names = names;
         layout.dataName = dataName;
         layout.namesName = namesName;
         if (names) {
+            if (names->attributes.size() > kMaxAttributes)
+                return Result<Dataset>::failure(namesName + " declares " +
+                                                tooManyAttributesMessage());
             layout.fieldCount = names->attributes.size() + 1;
             for (const Attribute& a : names->attributes) {
                 layout.types.push_back(a.type);
@@ -392,9 +420,11 @@ public:
                 std::vector<std::string_view> fields;
                 std::vector<bool> quoted;
                 std::string what;
-                if (!splitFields(line, fields, quoted, what))
-                    return Result<Dataset>::failure(dataName + ", line " +
-                                                    std::to_string(lineNumber) + ": " + what);
+                const std::string where = dataName + ", line " + std::to_string(lineNumber) + ": ";
+                if (!splitFields(line, fields, quoted, what, kMaxAttributes + 1))
+                    return Result<Dataset>::failure(where + what);
+                if (fields.size() > kMaxAttributes + 1)
+                    return Result<Dataset>::failure(where + tooManyAttributesMessage());
                 layout.fieldCount = fields.size();
                 for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
                     std::int64_t m;

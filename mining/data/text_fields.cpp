@@ -1,5 +1,6 @@
 #include "data/text_fields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -25,7 +26,7 @@ std::string_view skipByteOrderMark(std::string_view text) {
 }
 
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
-                 std::vector<bool>& quoted, std::string& error) {
+                 std::vector<bool>& quoted, std::string& error, std::size_t maxFields) {
     fields.clear();
     quoted.clear();
     const char* p = line.data();
@@ -56,9 +57,28 @@ bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
             fields.emplace_back(start, static_cast<std::size_t>(e - start));
             quoted.push_back(false);
         }
-        if (p == end) return true;
+        if (p == end || fields.size() > maxFields) return true;
         ++p;  // the comma
     }
+}
+
+bool endsLinesWithCarriageReturns(std::string_view text) {
+    const std::size_t end = text.find_first_of("\r\n");
+    return end != std::string_view::npos && text[end] == '\r' &&
+           (end + 1 == text.size() || text[end + 1] != '\n');
+}
+
+std::string carriageReturnsToNewlines(std::string_view text) {
+    std::string out(text);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (out[i] == '\r' && (i + 1 == out.size() || out[i + 1] != '\n')) out[i] = '\n';
+    return out;
+}
+
+std::size_t lineOfNulByte(std::string_view text) {
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return 0;
+    return static_cast<std::size_t>(std::count(text.begin(), text.begin() + nul, '\n')) + 1;
 }
 
 NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fractionDigits,

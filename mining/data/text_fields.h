@@ -18,9 +18,22 @@ std::string_view skipByteOrderMark(std::string_view text);
 // Splits one line (without its '\n') into fields at commas. Blanks around fields are dropped; a
 // field that starts with ' or " runs to the matching quote and may hold commas (the quotes are
 // dropped, and `quoted` tells which fields had them). Returns false and sets `error` when a quote
-// is not closed or text follows a closing quote.
+// is not closed or text follows a closing quote. Stops after `maxFields` + 1 fields, so that a
+// line with more than `maxFields` fields leaves exactly that many + 1 in `fields`.
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
-                 std::vector<bool>& quoted, std::string& error);
+                 std::vector<bool>& quoted, std::string& error,
+                 std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
+
+// Returns true when the first line end of `text` is a carriage return alone (the line ends of
+// old Mac files), false when it is '\n' or "\r\n" or there is none.
+bool endsLinesWithCarriageReturns(std::string_view text);
+
+// Returns `text` with each carriage return that is not followed by '\n' replaced by '\n'.
+std::string carriageReturnsToNewlines(std::string_view text);
+
+// Returns the 1-based number of the line holding the first NUL byte of `text`, or 0 when it
+// holds none.
+std::size_t lineOfNulByte(std::string_view text);
 
 // How a field reads as a number.
 enum class NumberForm {
