@@ -4,7 +4,7 @@ namespace mining {
 
 ValueCoder::ValueCoder(std::vector<std::string>* values, bool fixed)
     : values_(values), fixed_(fixed) {
-    rebuild(16);
+    rebuild(1);  // grows with the values; a wide file has many columns of few values
 }
 
 std::int32_t ValueCoder::add(std::string_view value) {
