@@ -27,10 +27,7 @@ bool readSettings(std::string_view line, mining::RunSettings& settings,
         ++count;
         if (!havePercent) {
             const mining::Result<double> percent = mining::parsePercent(word);
-            if (!percent) {
-                checkMessage(percent.error());
-                return false;
-            }
+            if (!percent) return false;
             settings.percent = *percent;
             havePercent = true;
             continue;
@@ -63,10 +60,8 @@ void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
     mining::ModelOptions options;
     if (!readSettings(parts.first.substr(0, newline), settings, options)) return;
     mining::Result<std::unique_ptr<mining::Model>> made = makeModel(options);
-    if (!made) {
-        checkMessage(made.error());
-        return;
-    }
+    // Usage errors echo the command line as typed; only the file's bytes are hostile here.
+    if (!made) return;
 
     const auto start = std::chrono::steady_clock::now();
     const mining::Result<mining::Dataset> data =
