@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -35,6 +36,16 @@ constexpr std::size_t kExtraFieldsCounted = 1000;
 
 std::string nulByteMessage() {
     return "a NUL byte: this is not a plain text file (binary, or UTF-16 rather than UTF-8)";
+}
+
+// Returns true when `text` is a decimal number too large or too small in size for a double.
+bool isOutOfRange(std::string_view text) {
+    const char* begin = text.data();
+    const char* const end = begin + text.size();
+    if (begin < end && (*begin == '+' || *begin == '-')) ++begin;
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    return ec == std::errc::result_out_of_range && ptr == end;
 }
 
 std::string tooManyAttributesMessage() {
@@ -300,8 +311,13 @@ private:
                             restartColumn_ = i;
                             return Outcome::Restart;
                         }
-                        return fail(quoteForMessage(field) + " is not a number, but attribute " +
-                                    layout_.attributeNames[i] + " is continuous");
+                        return fail(quoteForMessage(field) +
+                                    (isOutOfRange(field)
+                                         ? " is out of the range of numbers (about 1e-308 to "
+                                           "1e308 in size)"
+                                         : " is not a number") +
+                                    ", but attribute " + layout_.attributeNames[i] +
+                                    " is continuous");
                     }
                     if (form == NumberForm::Decimal) {
                         cell.mantissa = mantissa;

@@ -13,7 +13,9 @@ namespace mining {
 //
 // .data: one record a line, fields separated by commas with surrounding spaces and tabs ignored,
 // the class in the last field; '...' or "..." quote a value that holds commas; '?' is missing;
-// blank lines are skipped; CR LF and a leading UTF-8 byte-order mark are accepted.
+// blank lines are skipped; CR LF, lines ended by a carriage return alone and a leading UTF-8
+// byte-order mark are accepted; a NUL byte is an error (a binary or UTF-16 file); at most 100000
+// attributes.
 // .names (C4.5): first the class values, then one line per attribute: `name: continuous.`,
 // `name: v1, v2, v3.` or `name: ignore.`; '|' starts a comment.
 // Without .names: the class is the last field, a column whose every present value is a number is
