@@ -162,7 +162,7 @@ void writeWrappedList(std::ostream& out, const std::string& label,
     std::string line = label;
     const std::size_t indent = label.size();
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::string item = items[i] + (i + 1 < items.size() ? "," : "");
+        const std::string item = shortForReport(items[i]) + (i + 1 < items.size() ? "," : "");
         if (line.size() > indent && line.size() + 1 + item.size() > kReportWidth) {
             out << line << '\n';
             line = std::string(indent, ' ');

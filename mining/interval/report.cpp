@@ -4,12 +4,14 @@
 #include <cmath>
 
 #include "interval/strength.h"
+#include "report/text_table.h"
 
 namespace mining::interval {
 
 namespace {
 
-std::string valueText(const std::string& v) {
+std::string valueText(const std::string& value) {
+    const std::string v = shortForReport(value);
     if (v.find_first_of(" ,'\"()") == std::string::npos && !v.empty()) return v;
     std::string out = "'";
     for (char ch : v) {
@@ -52,12 +54,12 @@ struct TreeWriter {
         for (std::size_t j = 0; j < node.children.size(); ++j) {
             const TreeNode& child = tree.nodes()[node.children[j]];
             const std::string condition = indent + branchText(node, j, data.attributes()) + ":";
-            std::string figures = classes[static_cast<std::size_t>(child.winner)] +
+            std::string figures = shortForReport(classes[static_cast<std::size_t>(child.winner)]) +
                                   (child.strong ? " strong, " : " weak, ") +
                                   std::to_string(child.total) +
                                   (child.total == 1 ? " record" : " records");
             if (child.isLeaf()) {
-                figures += " -> " + classes[static_cast<std::size_t>(child.label)];
+                figures += " -> " + shortForReport(classes[static_cast<std::size_t>(child.label)]);
                 if (child.pruned) figures += " (pruned)";
             }
             // A long condition puts the figures on a line of their own, one level deeper.
@@ -182,12 +184,12 @@ void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& 
     const auto& classes = data.classValues();
     out << "All " << root.total << " training records";
     for (std::size_t m = 0; m < classes.size() && m < 10; ++m) {
-        out << (m ? ", " : ": ") << classes[m] << " " << root.counts[m];
+        out << (m ? ", " : ": ") << shortForReport(classes[m]) << " " << root.counts[m];
     }
     if (classes.size() > 10) out << ", ...";
     out << '\n';
     if (root.isLeaf()) {
-        out << "(no split: every record gets " << classes[static_cast<std::size_t>(root.label)]
+        out << "(no split: every record gets " << shortForReport(classes[static_cast<std::size_t>(root.label)])
             << ")\n";
     }
     const bool summary = leaves > limits.maxLeaves;
@@ -201,7 +203,7 @@ void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& 
            "with the most training records, which these rules do not show):\n";
     const auto rules = extractRules(tree, data.attributes(), data.classCount());
     for (const RuleSet& r : rules) {
-        out << "\nClass " << classes[static_cast<std::size_t>(r.classCode)];
+        out << "\nClass " << shortForReport(classes[static_cast<std::size_t>(r.classCode)]);
         if (r.conjunctions.empty()) {
             out << ": never predicted\n";
             continue;

@@ -6,9 +6,25 @@
 
 namespace mining {
 
-void TextTable::setHeader(std::vector<std::string> header) { header_ = std::move(header); }
+std::string shortForReport(std::string_view text) {
+    if (text.size() <= kShownLength) return std::string(text);
+    std::size_t end = kShownLength - 4;
+    // Back up over UTF-8 continuation bytes to the start of the character they belong to.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return std::string(text.substr(0, end)) + "...";
+}
 
-void TextTable::addRow(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+void TextTable::setHeader(std::vector<std::string> header) {
+    for (std::string& cell : header)
+        if (cell.size() > kShownLength) cell = shortForReport(cell);
+    header_ = std::move(header);
+}
+
+void TextTable::addRow(std::vector<std::string> row) {
+    for (std::string& cell : row)
+        if (cell.size() > kShownLength) cell = shortForReport(cell);
+    rows_.push_back(std::move(row));
+}
 
 void TextTable::write(std::ostream& out, std::size_t width, std::size_t indent) const {
     std::size_t columns = header_.size();

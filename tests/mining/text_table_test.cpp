@@ -34,6 +34,22 @@ TEST(TextTable, WrapsWideTablesIntoBlocksRepeatingTheFirstColumn) {
               "r     3\n");
 }
 
+TEST(TextTable, LongValuesAreShortenedWithoutSplittingACharacter) {
+    EXPECT_EQ(shortForReport(std::string(60, 'v')), std::string(60, 'v'));
+    EXPECT_EQ(shortForReport(std::string(61, 'v')), std::string(56, 'v') + "...");
+    // 'a' then two-byte characters: byte 56 is the second byte of one, so the cut is at 55.
+    std::string accents = "a";
+    for (int i = 0; i < 40; ++i) accents += "\xC3\xA9";
+    EXPECT_EQ(shortForReport(accents), accents.substr(0, 55) + "...");
+    TextTable t;
+    t.setHeader({"Value", "x"});
+    t.addRow({std::string(100'000, 'v'), "0.5"});
+    std::ostringstream out;
+    t.write(out);
+    EXPECT_EQ(out.str(), "  Value" + std::string(58, ' ') + "x\n  " + std::string(56, 'v') +
+                             "...  0.5\n");
+}
+
 TEST(FormatNumbers, FixedAndGeneral) {
     EXPECT_EQ(formatFixed(94.0, 2), "94.00");
     EXPECT_EQ(formatFixed(-0.0001, 2), "0.00");
