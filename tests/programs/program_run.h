@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,10 +33,20 @@ inline std::string readFile(const fs::path& p) {
 // Returns the text up to the first line end.
 inline std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
+// The user and group that a test running as root starts a program as, when file permissions
+// must count: root ignores them.
+inline constexpr uid_t kUnprivilegedId = 65534;  // "nobody" / "nogroup"
+
+// Returns true when this process runs as root, so that `unprivileged` runs change user.
+inline bool runningAsRoot() { return geteuid() == 0; }
+
 // Runs `program` with `args` in `dir` and returns its exit status and output. Its stdout and
 // stderr go to files outside `dir`, so they never show up among what the program wrote.
+// With `unprivileged` and when this process is root, the program runs as user and group
+// kUnprivilegedId (it exits with 125 when it cannot switch); `program` and `dir` must then be
+// open to that user.
 inline ProcessResult run(const std::string& program, const std::vector<std::string>& args,
-                         const fs::path& dir) {
+                         const fs::path& dir, bool unprivileged = false) {
     const fs::path base = fs::temp_directory_path() / ("program_run_" + std::to_string(getpid()));
     const fs::path outPath = base.string() + ".out";
     const fs::path errPath = base.string() + ".err";
@@ -45,6 +56,10 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
+        if (unprivileged && runningAsRoot() &&
+            (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||
+             setuid(kUnprivilegedId) != 0 || setuid(0) == 0))
+            _exit(125);
         if (chdir(dir.c_str()) != 0) _exit(126);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
