@@ -80,6 +80,17 @@ void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
     if (report->find("\nAccuracy: ") == std::string::npos)
         fail("the report has no accuracy line", *report);
     if (report->back() != '\n') fail("the report's last line is not ended", *report);
+
+    // The same run on a fresh model gives the same report, but for the time it took.
+    mining::Result<std::unique_ptr<mining::Model>> again = makeModel(options);
+    const mining::Result<std::string> second = mining::classifierReport(
+        *data, settings, info, **again, start, std::chrono::steady_clock::now());
+    if (!second) fail("a second run fails", second.error());
+    const auto untimed = [](const std::string& text) {
+        return text.substr(0, text.rfind("\nTime: "));
+    };
+    if (untimed(*report) != untimed(*second))
+        fail("two runs give different reports", *report + "\n----\n" + *second);
 }
 
 }  // namespace fuzz

@@ -14,7 +14,8 @@ namespace fuzz {
 // own options as `--name` or `--name=value`. The rest is the .data text, up to a NUL byte after
 // which comes the .names text when there is one. A bad percentage or option ends the run as a
 // usage error would. Otherwise the data is read, split, the model trained and evaluated, and the
-// report must hold the accuracy line, or the error must be one printable line.
+// report must hold the accuracy line and be the same on a second run, or the error must be one
+// printable line.
 void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
                         const mining::ProgramInfo& info, const mining::ModelFactory& makeModel);
 
