@@ -183,8 +183,12 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
         return;
     }
     const double overallSd = overall.stdDev();
-    if (!(overallSd > 0)) {
-        model.note = "the same value in every training record";
+    if (!(overallSd > 0) || !std::isfinite(overallSd)) {
+        // Squares of values beyond about 1e154 overflow, those below about 1e-154 vanish.
+        model.note = overall.minimum == overall.maximum
+                         ? "the same value in every training record"
+                         : "values too large or too small in size to model as a normal "
+                           "distribution";
         return;
     }
     // The resolution of the recorded values: the mean gap between distinct training values.
@@ -415,7 +419,7 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
         const std::size_t shown = std::min(m.valueCount, kMaxValuesShown);
         for (std::size_t v = 0; v < shown; ++v) {
             std::vector<std::string> row{m.kind == Kind::Bins ? intervalLabel(m.cuts, v)
-                                                              : attribute.values[v]};
+                                                              : shortForReport(attribute.values[v])};
             for (std::size_t c = 0; c < classCount_; ++c)
                 row.push_back(formatFixed(probability(a, c, v), 4));
             table.addRow(std::move(row));

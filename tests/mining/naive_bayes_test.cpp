@@ -155,6 +155,23 @@ TEST(NaiveBayes, AnAttributeConstantInTrainingIsLeftOut) {
     EXPECT_NE(out.str().find("a1 (the same value in every training record)"), std::string::npos);
 }
 
+TEST(NaiveBayes, ValuesWhoseSquaresOverflowOrVanishAreLeftOutAndTheReportSaysWhy) {
+    // Their variance is inf - inf or 0: no normal distribution, and not "the same value".
+    for (const char* data : {"1.7e308,a\n1.6e308,a\n-1.7e308,b\n-1.5e308,b\n",
+                             "1e-320,a\n2e-320,a\n5e-320,b\n6e-320,b\n"}) {
+        const Dataset d = parse(data);
+        NaiveBayes model;
+        ASSERT_TRUE(model.train(d, allRows(d)).ok());
+        EXPECT_FALSE(model.uses(0));
+        std::ostringstream out;
+        model.describe(d, out);
+        EXPECT_NE(out.str().find("a1 (values too large or too small in size to model"),
+                  std::string::npos)
+            << out.str();
+        EXPECT_EQ(out.str().find("nan"), std::string::npos);
+    }
+}
+
 TEST(NaiveBayes, DiscretizedModelCountsBins) {
     std::string data;
     for (int i = 1; i <= 20; ++i) data += std::to_string(i) + (i <= 10 ? ",lo\n" : ",hi\n");
