@@ -366,11 +366,11 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
     priors.setHeader({"Class", "Training records", "Prior"});
     for (std::size_t c = 0; c < classCount_; ++c)
         priors.addRow(
-            {data.classValues()[c], std::to_string(classCounts_[c]), formatFixed(priors_[c], 4)});
+            {shortForReport(data.classValues()[c]), std::to_string(classCounts_[c]), formatFixed(priors_[c], 4)});
     priors.write(out);
 
     std::vector<std::string> classHeader{"Attribute"};
-    for (const std::string& c : data.classValues()) classHeader.push_back(c);
+    for (const std::string& c : data.classValues()) classHeader.push_back(shortForReport(c));
 
     // Numeric attributes under a normal distribution: one table, two rows per attribute.
     std::size_t nameWidth = 0;
@@ -378,7 +378,7 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
     for (std::size_t a = 0; a < attributes_.size(); ++a)
         if (attributes_[a].kind == Kind::Normal) {
             anyNormal = true;
-            nameWidth = std::max(nameWidth, data.attribute(a).name.size());
+            nameWidth = std::max(nameWidth, shortForReport(data.attribute(a).name).size());
         }
     if (anyNormal) {
         out << "\nNumeric attributes: mean and standard deviation per class\n";
@@ -387,7 +387,7 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
         for (std::size_t a = 0; a < attributes_.size(); ++a) {
             const AttributeModel& m = attributes_[a];
             if (m.kind != Kind::Normal) continue;
-            std::string label = data.attribute(a).name;
+            std::string label = shortForReport(data.attribute(a).name);
             label.append(nameWidth - label.size(), ' ');
             std::vector<std::string> means{label + "  mean"};
             std::vector<std::string> sds{std::string(nameWidth, ' ') + "  sd"};

@@ -80,7 +80,7 @@ void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string
     TextTable perClass;
     perClass.setHeader({"Class", "Precision", "Recall", "F1", "Support"});
     for (std::size_t c = 0; c < evaluation.classCount(); ++c)
-        perClass.addRow({classNames[c], formatFixed(evaluation.precision(c), 4),
+        perClass.addRow({shortForReport(classNames[c]), formatFixed(evaluation.precision(c), 4),
                          formatFixed(evaluation.recall(c), 4), formatFixed(evaluation.f1(c), 4),
                          std::to_string(evaluation.support(c))});
     perClass.write(out);
@@ -97,7 +97,8 @@ void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string
         header.push_back(numbered ? "(" + std::to_string(c + 1) + ")" : classNames[c]);
     matrix.setHeader(header);
     for (std::size_t a = 0; a < evaluation.classCount(); ++a) {
-        std::vector<std::string> row{numbered ? "(" + std::to_string(a + 1) + ") " + classNames[a]
+        std::vector<std::string> row{numbered ? "(" + std::to_string(a + 1) + ") " +
+                                                    shortForReport(classNames[a])
                                               : classNames[a]};
         for (std::size_t p = 0; p < evaluation.classCount(); ++p)
             row.push_back(std::to_string(evaluation.count(a, p)));

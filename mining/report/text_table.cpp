@@ -6,9 +6,9 @@
 
 namespace mining {
 
-std::string shortForReport(std::string_view text) {
-    if (text.size() <= kShownLength) return std::string(text);
-    std::size_t end = kShownLength - 4;
+std::string shortForReport(std::string_view text, std::size_t length) {
+    if (text.size() <= length) return std::string(text);
+    std::size_t end = length - 4;
     // Back up over UTF-8 continuation bytes to the start of the character they belong to.
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     return std::string(text.substr(0, end)) + "...";
@@ -16,13 +16,13 @@ std::string shortForReport(std::string_view text) {
 
 void TextTable::setHeader(std::vector<std::string> header) {
     for (std::string& cell : header)
-        if (cell.size() > kShownLength) cell = shortForReport(cell);
+        if (cell.size() > kCellLength) cell = shortForReport(cell, kCellLength);
     header_ = std::move(header);
 }
 
 void TextTable::addRow(std::vector<std::string> row) {
     for (std::string& cell : row)
-        if (cell.size() > kShownLength) cell = shortForReport(cell);
+        if (cell.size() > kCellLength) cell = shortForReport(cell, kCellLength);
     rows_.push_back(std::move(row));
 }
 

@@ -16,8 +16,8 @@ namespace mining {
 // column wider than the width stands alone), so 60 attributes or 10 classes stay readable.
 class TextTable {
 public:
-    // Sets the header row (may be left empty for a table without one). Each cell of it and of
-    // the rows is shown as shortForReport() gives it.
+    // Sets the header row (may be left empty for a table without one). A cell of it or of the
+    // rows longer than kCellLength is shortened as shortForReport() does.
     void setHeader(std::vector<std::string> header);
     // Appends a row; rows shorter than the widest row are padded with empty cells.
     void addRow(std::vector<std::string> row);
@@ -32,11 +32,13 @@ private:
 
 // The longest value or name a report shows whole.
 inline constexpr std::size_t kShownLength = 60;
+// The longest table cell written whole: room for a shortened name and a few words around it.
+inline constexpr std::size_t kCellLength = 80;
 
-// Returns `text` as a report shows a value or a name: unchanged when at most kShownLength bytes
-// long, else its first kShownLength - 4 bytes (never ending inside a UTF-8 character) and "...",
-// so that no value in the data can make a report line unreadably long.
-std::string shortForReport(std::string_view text);
+// Returns `text` as a report shows a value or a name: unchanged when at most `length` bytes
+// long, else its first `length` - 4 bytes (never ending inside a UTF-8 character) and "...",
+// so that no value in the data can make a report line unreadably long. Requires length >= 4.
+std::string shortForReport(std::string_view text, std::size_t length = kShownLength);
 
 // Returns `value` formatted with `decimals` fraction digits ("%.*f"), "-0.00" written "0.00".
 std::string formatFixed(double value, int decimals);
