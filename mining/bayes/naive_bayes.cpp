@@ -365,8 +365,8 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
     TextTable priors;
     priors.setHeader({"Class", "Training records", "Prior"});
     for (std::size_t c = 0; c < classCount_; ++c)
-        priors.addRow(
-            {shortForReport(data.classValues()[c]), std::to_string(classCounts_[c]), formatFixed(priors_[c], 4)});
+        priors.addRow({shortForReport(data.classValues()[c]), std::to_string(classCounts_[c]),
+                       formatFixed(priors_[c], 4)});
     priors.write(out);
 
     std::vector<std::string> classHeader{"Attribute"};
@@ -418,8 +418,9 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
         table.setHeader(header);
         const std::size_t shown = std::min(m.valueCount, kMaxValuesShown);
         for (std::size_t v = 0; v < shown; ++v) {
-            std::vector<std::string> row{m.kind == Kind::Bins ? intervalLabel(m.cuts, v)
-                                                              : shortForReport(attribute.values[v])};
+            std::vector<std::string> row{m.kind == Kind::Bins
+                                             ? intervalLabel(m.cuts, v)
+                                             : shortForReport(attribute.values[v])};
             for (std::size_t c = 0; c < classCount_; ++c)
                 row.push_back(formatFixed(probability(a, c, v), 4));
             table.addRow(std::move(row));

@@ -24,14 +24,14 @@ std::string valueText(const std::string& value) {
 std::string branchText(const TreeNode& parent, std::size_t j,
                        const std::vector<Attribute>& attributes) {
     const Attribute& attribute = attributes[static_cast<std::size_t>(parent.attribute)];
+    const std::string name = shortForReport(attribute.name);
     if (!parent.numeric) {
         const auto code = static_cast<std::size_t>(parent.childValues[j]);
-        return attribute.name + " = " + valueText(attribute.values[code]);
+        return name + " = " + valueText(attribute.values[code]);
     }
-    if (j == 0) return attribute.name + " < " + formatCut(parent.cuts[0]);
-    if (j == parent.cuts.size()) return attribute.name + " >= " + formatCut(parent.cuts[j - 1]);
-    return formatCut(parent.cuts[j - 1]) + " <= " + attribute.name + " < " +
-           formatCut(parent.cuts[j]);
+    if (j == 0) return name + " < " + formatCut(parent.cuts[0]);
+    if (j == parent.cuts.size()) return name + " >= " + formatCut(parent.cuts[j - 1]);
+    return formatCut(parent.cuts[j - 1]) + " <= " + name + " < " + formatCut(parent.cuts[j]);
 }
 
 struct TreeWriter {
@@ -120,17 +120,18 @@ std::string formatCut(double v) {
 std::vector<std::string> conditionParts(const Condition& c,
                                         const std::vector<Attribute>& attributes) {
     const Attribute& a = attributes[static_cast<std::size_t>(c.attribute)];
+    const std::string name = shortForReport(a.name);
     if (c.numeric) {
         std::vector<std::string> parts;
-        if (!(std::isinf(c.lo) && c.lo < 0)) parts.push_back(a.name + " >= " + formatCut(c.lo));
-        if (!(std::isinf(c.hi) && c.hi > 0)) parts.push_back(a.name + " < " + formatCut(c.hi));
-        if (parts.empty()) parts.push_back(a.name + " IS ANY");
+        if (!(std::isinf(c.lo) && c.lo < 0)) parts.push_back(name + " >= " + formatCut(c.lo));
+        if (!(std::isinf(c.hi) && c.hi > 0)) parts.push_back(name + " < " + formatCut(c.hi));
+        if (parts.empty()) parts.push_back(name + " IS ANY");
         return parts;
     }
     if (c.values.size() == 1) {
-        return {a.name + " = " + valueText(a.values[static_cast<std::size_t>(c.values[0])])};
+        return {name + " = " + valueText(a.values[static_cast<std::size_t>(c.values[0])])};
     }
-    std::string s = a.name + " IN (";
+    std::string s = name + " IN (";
     for (std::size_t i = 0; i < c.values.size(); ++i) {
         if (i) s += ", ";
         s += valueText(a.values[static_cast<std::size_t>(c.values[i])]);
@@ -189,8 +190,8 @@ void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& 
     if (classes.size() > 10) out << ", ...";
     out << '\n';
     if (root.isLeaf()) {
-        out << "(no split: every record gets " << shortForReport(classes[static_cast<std::size_t>(root.label)])
-            << ")\n";
+        out << "(no split: every record gets "
+            << shortForReport(classes[static_cast<std::size_t>(root.label)]) << ")\n";
     }
     const bool summary = leaves > limits.maxLeaves;
     if (summary) {

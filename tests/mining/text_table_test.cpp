@@ -47,8 +47,8 @@ TEST(TextTable, LongValuesAreShortenedWithoutSplittingACharacter) {
     std::ostringstream out;
     t.write(out);
     // A table cell is cut at kCellLength, which leaves room for words around a short name.
-    EXPECT_EQ(out.str(), "  Value" + std::string(78, ' ') + "x\n  " + std::string(76, 'v') +
-                             "...  0.5\n");
+    EXPECT_EQ(out.str(),
+              "  Value" + std::string(78, ' ') + "x\n  " + std::string(76, 'v') + "...  0.5\n");
     EXPECT_EQ(shortForReport(std::string(10, 'v'), 8), "vvvv...");
 }
 

@@ -136,8 +136,8 @@ std::vector<Program> programs() {
 }
 
 void writeFile(const fs::path& path, std::string_view content) {
-    std::ofstream(path, std::ios::binary).write(content.data(),
-                                                static_cast<std::streamsize>(content.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 // Every path below `dir`, relative to it.
@@ -231,8 +231,8 @@ protected:
                     oldReports_[p.name] = "An old report of " + p.name + "\nthat must survive.\n";
                     writeFile(report, oldReports_[p.name]);
                     // Writable itself (to the unprivileged user too), or read-only.
-                    fs::permissions(report, fs::perms(n == "readonly_folder_old_report" ? 0666
-                                                                                        : 0444));
+                    fs::permissions(report,
+                                    fs::perms(n == "readonly_folder_old_report" ? 0666 : 0444));
                 }
             }
             // Open to the unprivileged user when the test is root; read-only where the case
