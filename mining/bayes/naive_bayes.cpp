@@ -406,7 +406,7 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
         const AttributeModel& m = attributes_[a];
         if (m.kind != Kind::Table && m.kind != Kind::Bins) continue;
         const Attribute& attribute = data.attribute(a);
-        out << '\n' << attribute.name;
+        out << '\n' << shortForReport(attribute.name);
         if (m.kind == Kind::Bins)
             out << ": P(bin | class), " << m.cuts.size() + 1
                 << (m.cuts.empty() ? " bin (no cut pays for itself)\n" : " bins\n");
@@ -434,7 +434,8 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
         if (attributes_[a].kind != Kind::Unused) continue;
         if (!anyUnused) out << "\nAttributes not used:\n";
         anyUnused = true;
-        out << "  " << data.attribute(a).name << " (" << attributes_[a].note << ")\n";
+        out << "  " << shortForReport(data.attribute(a).name) << " (" << attributes_[a].note
+            << ")\n";
     }
 }
 
