@@ -15,15 +15,11 @@ set(_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(_generated ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${_generated})
 
-set(_installed_programs "")
-foreach(_program Classifiers tarnel classify)
-    if(TARGET ${_program})
-        list(APPEND _installed_programs ${_program})
-    endif()
-endforeach()
-if(_installed_programs)
-    install(TARGETS ${_installed_programs} RUNTIME DESTINATION ${CLASSIFIERS_PROGRAM_DIR})
+set(_installed_programs tarnel classify)
+if(CLASSIFIERS_APP)
+    list(PREPEND _installed_programs Classifiers)
 endif()
+install(TARGETS ${_installed_programs} RUNTIME DESTINATION ${CLASSIFIERS_PROGRAM_DIR})
 
 # The commands: links from bin/ into the program folder. The front end resolves the link to its
 # real folder, so it finds the classifiers beside itself.
@@ -41,7 +37,7 @@ foreach(_program ${_installed_programs})
 endforeach()
 
 # Desktop entry, icon and metainfo, named by the application's id.
-if(TARGET Classifiers)
+if(CLASSIFIERS_APP)
     configure_file(${_packaging}/classifiers.desktop.in
                    ${_generated}/${CLASSIFIERS_APP_ID}.desktop @ONLY)
     configure_file(${_packaging}/classifiers.metainfo.xml.in
@@ -58,33 +54,25 @@ endif()
 # Manual pages. The classifiers' pages are made from their own --help and --version by help2man,
 # plus the sections --help lacks (packaging/NAME.h2m), so page and help say the same.
 set(_man_pages "")
-if(TARGET Classifiers)
+if(CLASSIFIERS_APP)
     set(CLASSIFIERS_PROGRAM_PATH "${CMAKE_INSTALL_PREFIX}/${CLASSIFIERS_PROGRAM_DIR}")
     configure_file(${_packaging}/classifiers.1.in ${_generated}/classifiers.1 @ONLY)
     list(APPEND _man_pages ${_generated}/classifiers.1)
 endif()
-find_program(CLASSIFIERS_HELP2MAN help2man)
-set(CLASSIFIERS_MAN_PAGES_FROM_HELP OFF)
-if(NOT CLASSIFIERS_HELP2MAN)
-    message(STATUS "help2man not found: the manual pages of tarnel and classify are not built "
-                   "(install the Debian package help2man to build them)")
-else()
-    set(CLASSIFIERS_MAN_PAGES_FROM_HELP ON)
-    foreach(_program tarnel classify)
-        if(TARGET ${_program})
-            add_custom_command(
-                OUTPUT ${_generated}/${_program}.1
-                COMMAND ${CLASSIFIERS_HELP2MAN} --no-info --section=1
-                        "--source=Classifiers ${PROJECT_VERSION}" "--manual=User Commands"
-                        --include=${_packaging}/${_program}.h2m
-                        --output=${_generated}/${_program}.1 $<TARGET_FILE:${_program}>
-                DEPENDS ${_program} ${_packaging}/${_program}.h2m
-                COMMENT "Writing the manual page of ${_program}"
-                VERBATIM)
-            list(APPEND _man_pages ${_generated}/${_program}.1)
-        endif()
-    endforeach()
-endif()
+# help2man is a build requirement (scripts/setup installs it).
+find_program(CLASSIFIERS_HELP2MAN help2man REQUIRED)
+foreach(_program tarnel classify)
+    add_custom_command(
+        OUTPUT ${_generated}/${_program}.1
+        COMMAND ${CLASSIFIERS_HELP2MAN} --no-info --section=1
+                "--source=Classifiers ${PROJECT_VERSION}" "--manual=User Commands"
+                --include=${_packaging}/${_program}.h2m
+                --output=${_generated}/${_program}.1 $<TARGET_FILE:${_program}>
+        DEPENDS ${_program} ${_packaging}/${_program}.h2m
+        COMMENT "Writing the manual page of ${_program}"
+        VERBATIM)
+    list(APPEND _man_pages ${_generated}/${_program}.1)
+endforeach()
 # Installed compressed, as the manual reader and Debian expect.
 set(_man_gz "")
 foreach(_page ${_man_pages})
@@ -94,17 +82,14 @@ foreach(_page ${_man_pages})
                        VERBATIM)
     list(APPEND _man_gz ${_page}.gz)
 endforeach()
-if(_man_gz)
-    add_custom_target(man_pages ALL DEPENDS ${_man_gz})
-    install(FILES ${_man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+add_custom_target(man_pages ALL DEPENDS ${_man_gz})
+install(FILES ${_man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The installed layout, checked by installing this build into a temporary prefix.
 if(CLASSIFIERS_TESTS)
     add_test(NAME install_layout
              COMMAND bash ${_packaging}/check_install.sh ${CMAKE_BINARY_DIR}
                      ${CLASSIFIERS_APP_ID} ${CLASSIFIERS_PROGRAM_DIR}
-                     $<IF:$<TARGET_EXISTS:Classifiers>,app,no-app>
-                     $<IF:$<BOOL:${CLASSIFIERS_MAN_PAGES_FROM_HELP}>,man,no-man>)
+                     $<IF:$<BOOL:${CLASSIFIERS_APP}>,app,no-app> man)
     set_tests_properties(install_layout PROPERTIES TIMEOUT 120)
 endif()

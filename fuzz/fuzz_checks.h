@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "data/dataset.h"
-#include "result.h"
+#include "util/result.h"
 
 // Checks shared by the fuzz targets. A failed check prints what was wrong and aborts, so that
 // the fuzzer keeps the input as a crash.

@@ -5,8 +5,8 @@
 #include <numbers>
 
 #include "bayes/mdl_discretizer.h"
-#include "model/parallel.h"
-#include "report/text_table.h"
+#include "util/parallel.h"
+#include "util/text_table.h"
 
 namespace mining {
 

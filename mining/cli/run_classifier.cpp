@@ -9,14 +9,13 @@
 #include "data/split.h"
 #include "report/atomic_file.h"
 #include "report/evaluation.h"
-#include "report/text_table.h"
+#include "util/text_table.h"
 
 namespace mining {
 
 namespace {
 
 constexpr const char* kVersion = "1.00";
-constexpr std::size_t kReportWidth = 78;
 
 // The parsed command line.
 struct Arguments {
@@ -32,28 +31,11 @@ std::string usageLine(const ProgramInfo& info) {
     return "Usage: " + info.name + " [options] BASE PERCENT";
 }
 
-// Returns `text` broken into lines of at most the report width, each ending in '\n'.
-std::string wrap(const std::string& text) {
-    std::string out;
-    std::string line;
-    std::istringstream words(text);
-    for (std::string word; words >> word;) {
-        if (!line.empty() && line.size() + 1 + word.size() > kReportWidth) {
-            out += line + '\n';
-            line.clear();
-        }
-        if (!line.empty()) line += ' ';
-        line += word;
-    }
-    if (!line.empty()) out += line + '\n';
-    return out;
-}
-
 std::string helpText(const ProgramInfo& info) {
     std::ostringstream out;
     out << usageLine(info) << "\n"
         << info.name << ", the " << info.summary << ", version " << kVersion << ".\n\n"
-        << wrap(
+        << wrapWords(
                "Reads BASE.data (and BASE.names when it exists), trains on PERCENT % of the "
                "records (shuffled with a fixed seed), tests on the rest and writes the report "
                "to BASE" +
@@ -153,24 +135,6 @@ std::string parseArguments(int argc, char** argv, const ProgramInfo& info, Argum
         return args.positional.size() < 2 ? "expected BASE and PERCENT"
                                           : "expected only BASE and PERCENT";
     return error;
-}
-
-// Appends "label" + items separated by ", " wrapped at the report width, continuation lines
-// indented under the first item.
-void writeWrappedList(std::ostream& out, const std::string& label,
-                      const std::vector<std::string>& items) {
-    std::string line = label;
-    const std::size_t indent = label.size();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::string item = shortForReport(items[i]) + (i + 1 < items.size() ? "," : "");
-        if (line.size() > indent && line.size() + 1 + item.size() > kReportWidth) {
-            out << line << '\n';
-            line = std::string(indent, ' ');
-        }
-        if (line.size() > indent) line += ' ';
-        line += item;
-    }
-    out << line << '\n';
 }
 
 std::string seconds(std::chrono::steady_clock::duration d) {

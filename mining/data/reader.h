@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "data/dataset.h"
-#include "result.h"
+#include "util/result.h"
 
 namespace mining {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "interval/interval_model.h"
-#include "report/text_table.h"
+#include "util/text_table.h"
 
 namespace mining {
 

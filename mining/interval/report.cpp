@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "interval/strength.h"
-#include "report/text_table.h"
+#include "util/text_table.h"
 
 namespace mining::interval {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/dataset.h"
-#include "result.h"
+#include "util/result.h"
 
 namespace mining {
 

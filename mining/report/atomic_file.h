@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "result.h"
+#include "util/result.h"
 
 namespace mining {
 

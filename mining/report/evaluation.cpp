@@ -1,6 +1,6 @@
 #include "report/evaluation.h"
 
-#include "report/text_table.h"
+#include "util/text_table.h"
 
 namespace mining {
 

@@ -1,4 +1,4 @@
-#include "report/text_table.h"
+#include "util/text_table.h"
 
 #include <gtest/gtest.h>
 

@@ -128,11 +128,7 @@ struct Program {
 };
 
 std::vector<Program> programs() {
-    std::vector<Program> list{{"classify", CLASSIFY_PATH, "_bayes"}};
-#ifdef TARNEL_PATH
-    list.push_back({"tarnel", TARNEL_PATH, "_interval"});
-#endif
-    return list;
+    return {{"classify", CLASSIFY_PATH, "_bayes"}, {"tarnel", TARNEL_PATH, "_interval"}};
 }
 
 void writeFile(const fs::path& path, std::string_view content) {

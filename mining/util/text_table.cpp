@@ -1,7 +1,8 @@
-#include "report/text_table.h"
+#include "util/text_table.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 #include <string_view>
 
 namespace mining {
@@ -88,6 +89,38 @@ std::string formatGeneral(double value, int significant) {
     std::snprintf(buffer, sizeof buffer, "%.*g", significant, value);
     if (std::string_view(buffer) == "-0") return "0";
     return buffer;
+}
+
+std::string wrapWords(const std::string& text, std::size_t width) {
+    std::string out;
+    std::string line;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += line + '\n';
+            line.clear();
+        }
+        if (!line.empty()) line += ' ';
+        line += word;
+    }
+    if (!line.empty()) out += line + '\n';
+    return out;
+}
+
+void writeWrappedList(std::ostream& out, const std::string& label,
+                      const std::vector<std::string>& items, std::size_t width) {
+    std::string line = label;
+    const std::size_t indent = label.size();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string item = shortForReport(items[i]) + (i + 1 < items.size() ? "," : "");
+        if (line.size() > indent && line.size() + 1 + item.size() > width) {
+            out << line << '\n';
+            line = std::string(indent, ' ');
+        }
+        if (line.size() > indent) line += ' ';
+        line += item;
+    }
+    out << line << '\n';
 }
 
 }  // namespace mining

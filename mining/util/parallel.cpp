@@ -1,4 +1,4 @@
-#include "model/parallel.h"
+#include "util/parallel.h"
 
 #include <algorithm>
 #include <atomic>

@@ -40,6 +40,18 @@ inline constexpr std::size_t kCellLength = 80;
 // so that no value in the data can make a report line unreadably long. Requires length >= 4.
 std::string shortForReport(std::string_view text, std::size_t length = kShownLength);
 
+// The width a report's lines keep to.
+inline constexpr std::size_t kReportWidth = 78;
+
+// Returns `text` broken at spaces into lines of at most `width` columns, each ending in '\n'.
+// A word longer than the width stands alone on its line.
+std::string wrapWords(const std::string& text, std::size_t width = kReportWidth);
+
+// Writes `label` followed by `items` separated by ", ", wrapped at `width` columns, continuation
+// lines indented under the first item. Each item is shortened as shortForReport() does.
+void writeWrappedList(std::ostream& out, const std::string& label,
+                      const std::vector<std::string>& items, std::size_t width = kReportWidth);
+
 // Returns `value` formatted with `decimals` fraction digits ("%.*f"), "-0.00" written "0.00".
 std::string formatFixed(double value, int decimals);
 
