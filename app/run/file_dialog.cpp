@@ -17,7 +17,8 @@ QStringList effectivePatterns(const QStringList& patterns) {
     return patterns;
 #else
     QStringList out;
-    for (const QString& p : patterns) out.append(p == QLatin1String("*.*") ? QStringLiteral("*") : p);
+    for (const QString& p : patterns)
+        out.append(p == QLatin1String("*.*") ? QStringLiteral("*") : p);
     return out;
 #endif
 }
@@ -48,8 +49,7 @@ void setDialogFilters(QFileDialog* dialog, const QString& list) {
     dialog->selectNameFilter(names.constFirst());
     applyPatterns(dialog, filters, names.constFirst());
     QObject::disconnect(dialog, &QFileDialog::filterSelected, nullptr, nullptr);
-    QObject::connect(dialog, &QFileDialog::filterSelected, dialog,
-                     [dialog, filters](const QString& chosen) {
-                         applyPatterns(dialog, filters, chosen);
-                     });
+    QObject::connect(
+        dialog, &QFileDialog::filterSelected, dialog,
+        [dialog, filters](const QString& chosen) { applyPatterns(dialog, filters, chosen); });
 }

@@ -8,11 +8,10 @@ class QFileDialog;
 
 // The data file dialog's filter list, in its one-string form: "|"-separated pairs of a
 // description and a pattern.
-inline constexpr char kDataFileFilterList[] =
-    "All Files (*.*)|*.*|Data Files (*.data)|*.data";
+inline constexpr char kDataFileFilterList[] = "All Files (*.*)|*.*|Data Files (*.data)|*.data";
 
 struct DialogFilter {
-    QString description;  // what the user sees, e.g. "Data Files (*.data)"
+    QString description;   // what the user sees, e.g. "Data Files (*.data)"
     QStringList patterns;  // e.g. {"*.data"}; several are separated by ';' in the list
 };
 

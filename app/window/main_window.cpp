@@ -46,8 +46,8 @@ void paintLabel(QLabel* label, const QColor& text) {
 // the system names none that is installed.
 QFont reportFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setFamilies({font.family(), "DejaVu Sans Mono", "Liberation Mono", "Noto Mono",
-                      "Monospace"});
+    font.setFamilies(
+        {font.family(), "DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Monospace"});
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     return font;
@@ -129,8 +129,8 @@ void MainWindow::createControls() {
     Combo1->setObjectName("Combo1");
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
-    Combo1->addItems({QString::fromLatin1(kIntervalClassifier),
-                      QString::fromLatin1(kBayesianClassifier)});
+    Combo1->addItems(
+        {QString::fromLatin1(kIntervalClassifier), QString::fromLatin1(kBayesianClassifier)});
     Combo1->setCurrentIndex(0);
     Combo1->setEditText(QString::fromLatin1(kIntervalClassifier));
     place(Combo1, kCombo1, inset);

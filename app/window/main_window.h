@@ -18,10 +18,10 @@ class QTimer;
 // What the window is given from outside. The shipped program uses the defaults; tests give a
 // temporary program directory, a short wait and a recording or real launcher.
 struct WindowOptions {
-    QString programDir;      // folder of the front end; empty: the running program's own folder
-    QString programSubdir;   // folder below programDir that holds the classifiers ("" or "debug")
-    int waitMs = 3000;       // how long Run waits before it loads the result
-    Launcher launcher;       // empty: startDetached
+    QString programDir;     // folder of the front end; empty: the running program's own folder
+    QString programSubdir;  // folder below programDir that holds the classifiers ("" or "debug")
+    int waitMs = 3000;      // how long Run waits before it loads the result
+    Launcher launcher;      // empty: startDetached
 };
 
 // Form1, the program's one window. The controls keep the names of the window's description, as
@@ -68,6 +68,6 @@ private:
 
     WindowOptions options_;
     WindowState state_;
-    QString dialogFileName_;     // CommonDialog1's current file name; kept between openings
-    FileSnapshot resultAtRun_;   // the result file as it was when Run started the wait
+    QString dialogFileName_;    // CommonDialog1's current file name; kept between openings
+    FileSnapshot resultAtRun_;  // the result file as it was when Run started the wait
 };

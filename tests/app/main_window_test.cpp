@@ -1,6 +1,8 @@
 // The window as it opens: every control's kind, container, content, place, font and focus order;
 // the panel's resize rule, Exit, the message box and the two programs' identities.
 
+#include "window/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -19,7 +21,6 @@
 #include "gui_helpers.h"
 #include "qt_print.h"
 #include "window/app_identity.h"
-#include "window/main_window.h"
 #include "window/show_message.h"
 
 namespace {
@@ -77,8 +78,8 @@ TEST(MainWindow, EveryControlInItsPlace) {
         ASSERT_NE(c->parentWidget(), nullptr);
         EXPECT_EQ(c->parentWidget()->objectName(), e.container);
         const int shift = QString(e.container) == "Picture1" ? inset : 0;
-        EXPECT_EQ(c->geometry(), QRect(e.left / 15 + shift, e.top / 15 + shift, e.width / 15,
-                                       e.height / 15));
+        EXPECT_EQ(c->geometry(),
+                  QRect(e.left / 15 + shift, e.top / 15 + shift, e.width / 15, e.height / 15));
     }
     EXPECT_EQ(w.Picture1->parentWidget(), &w);
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 10215 / 15, 8055 / 15));  // before it is shown
@@ -134,9 +135,9 @@ TEST(MainWindow, LabelFontsAndColours) {
         bool underline;
         QColor colour;
     };
-    for (const LabelLook& l : {LabelLook{w.Label3, 15.75, true, Qt::white},
-                               LabelLook{w.Label2, 14.25, false, Qt::red},
-                               LabelLook{w.Label4, 14.25, false, Qt::red}}) {
+    for (const LabelLook& l :
+         {LabelLook{w.Label3, 15.75, true, Qt::white}, LabelLook{w.Label2, 14.25, false, Qt::red},
+          LabelLook{w.Label4, 14.25, false, Qt::red}}) {
         SCOPED_TRACE(l.label->objectName().toStdString());
         const QFont f = l.label->font();
         ASSERT_FALSE(f.families().isEmpty());
@@ -219,7 +220,8 @@ TEST(MainWindow, PanelCoversTheClientAreaThroughResizes) {
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 679, 524));
     // Nothing else moves.
     EXPECT_EQ(w.Command1->geometry(), QRect(288, 160, 81, 33));
-    EXPECT_EQ(w.rtbResult->pos(), QPoint(40 + w.Picture1->frameWidth(), 208 + w.Picture1->frameWidth()));
+    EXPECT_EQ(w.rtbResult->pos(),
+              QPoint(40 + w.Picture1->frameWidth(), 208 + w.Picture1->frameWidth()));
 }
 
 TEST(MainWindow, ExitClosesTheWindowAndDropsAPendingWait) {

@@ -4,11 +4,11 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -38,9 +38,7 @@ QByteArray readFile(const QString& path) {
 }
 
 // The view's text for the result file at `path`, line ends as the front end shows them.
-QByteArray resultLinesOf(const QString& path) {
-    return resultLines(readFile(path));
-}
+QByteArray resultLinesOf(const QString& path) { return resultLines(readFile(path)); }
 
 class Run : public ::testing::Test {
 protected:
@@ -134,8 +132,8 @@ TEST_F(Run, BayesianClassifierForEveryOtherComboText) {
     classifierWrites("Bayes\r\n");
     makeWindow(200);
     choose(input);
-    for (const char* combo : {"Naive Bayesian Classifier", "interval classifier",
-                              "Interval Classifier ", ""}) {
+    for (const char* combo :
+         {"Naive Bayesian Classifier", "interval classifier", "Interval Classifier ", ""}) {
         SCOPED_TRACE(combo);
         QFile::remove(programs.filePath("args.txt"));
         window->Combo1->setEditText(combo);
@@ -186,8 +184,9 @@ TEST_F(Run, ZeroAndOneHundredRunWithoutAMessage) {
         QFile::remove(programs.filePath("args.txt"));
         window->txtPercent->setText(percent);
         pressRun();
-        EXPECT_EQ(argumentsReceived().value(1),
-                  QString(percent) == ".5" ? "0.5" : QString(percent).startsWith("100") ? "100" : "0");
+        EXPECT_EQ(argumentsReceived().value(1), QString(percent) == ".5"             ? "0.5"
+                                                : QString(percent).startsWith("100") ? "100"
+                                                                                     : "0");
         ASSERT_TRUE(waitUntilRunEnabled());
     }
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
@@ -336,8 +335,9 @@ TEST_F(Run, TheShippedDefaultsRunTheRealClassifier) {
     ASSERT_TRUE(waitUntilRunEnabled(3000));
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
     const QString report = window->rtbResult->toPlainText();
-    EXPECT_TRUE(report.contains(QRegularExpression("^Accuracy: \\d+\\.\\d\\d % \\(\\d+ of \\d+ test records correct\\)$",
-                                                   QRegularExpression::MultilineOption)))
+    EXPECT_TRUE(report.contains(
+        QRegularExpression("^Accuracy: \\d+\\.\\d\\d % \\(\\d+ of \\d+ test records correct\\)$",
+                           QRegularExpression::MultilineOption)))
         << report.toStdString();
     EXPECT_EQ(report.toUtf8(), resultLinesOf(base + "_bayes.output"));
 }
