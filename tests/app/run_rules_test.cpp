@@ -11,7 +11,7 @@
 #include "qt_print.h"
 #include "run/base_name.h"
 #include "run/classifier_choice.h"
-#include "run/file_dialog.h"
+#include "run/dialog_filters.h"
 #include "run/percent.h"
 #include "run/result_file.h"
 #include "window/percent_filter.h"
