@@ -3,8 +3,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 std::optional<double> parsePercent(const QString& text) {
     static const QRegularExpression kDecimal(

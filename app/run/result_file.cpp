@@ -42,26 +42,30 @@ ResultLoad loadResult(const QString& path, const FileSnapshot& atRun, int waitMs
     const QString shown = QDir::toNativeSeparators(path);
     const FileSnapshot now = snapshotFile(path);
     if (!now.exists) {
-        return {false, {},
+        return {false,
+                {},
                 QStringLiteral("The classifier left no result file within %1 seconds:\n%2")
                     .arg(seconds, shown)};
     }
     if (now == atRun) {
-        return {false, {},
+        return {false,
+                {},
                 QStringLiteral("The classifier wrote no new result within %1 seconds. The result "
                                "file is unchanged since Run, so it is not shown:\n%2")
                     .arg(seconds, shown)};
     }
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        const QString why = QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
-                                                    : file.errorString();
-        return {false, {},
+        const QString why =
+            QFileInfo(path).isDir() ? QStringLiteral("it is a folder") : file.errorString();
+        return {false,
+                {},
                 QStringLiteral("The result file could not be read (%1):\n%2").arg(why, shown)};
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return {false, {},
+        return {false,
+                {},
                 QStringLiteral("The result file could not be read (%1):\n%2")
                     .arg(file.errorString(), shown)};
     }

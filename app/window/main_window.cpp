@@ -2,8 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFrame>
@@ -13,7 +11,9 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "file_dialog.h"
 #include "percent_filter.h"
+#include "show_message.h"
 #include "twips.h"
 #include "window_layout.h"
 
@@ -46,11 +46,20 @@ void paintLabel(QLabel* label, const QColor& text) {
 // the system names none that is installed.
 QFont reportFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setFamilies({font.family(), "DejaVu Sans Mono", "Liberation Mono", "Noto Mono",
-                      "Monospace"});
+    font.setFamilies(
+        {font.family(), "DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Monospace"});
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     return font;
+}
+
+QLabel* makeLabel(const char* name, const char* caption, const QFont& font, const QColor& colour,
+                  QWidget* parent) {
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    paintLabel(label, colour);
+    return label;
 }
 
 QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent) {
@@ -65,8 +74,9 @@ QPushButton* makeButton(const char* name, const QString& caption, QWidget* paren
 }  // namespace
 
 MainWindow::MainWindow(WindowOptions options, QWidget* parent)
-    : QWidget(parent), options_(std::move(options)) {
-    if (!options_.launcher) options_.launcher = startDetached;
+    : QWidget(parent),
+      launcher_(options.launcher ? std::move(options.launcher) : Launcher(startDetached)),
+      engine_({std::move(options.programDir), std::move(options.programSubdir), options.waitMs}) {
     createControls();
     wireEvents();
 }
@@ -77,10 +87,18 @@ void MainWindow::createControls() {
     setObjectName("Form1");
     setWindowTitle(QString::fromLatin1(kFormCaption));
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
-
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
+    createPanel();
+    createLabels();
+    createResultView();
+    createInputs();
+    createButtons();
+    createDialog();
+    setFocusOrder();
+}
 
+void MainWindow::createPanel() {
     Picture1 = new QFrame(this);
     Picture1->setObjectName("Picture1");
     Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -91,29 +109,22 @@ void MainWindow::createControls() {
     Picture1->setPalette(panelPalette);
     Picture1->setFocusPolicy(Qt::StrongFocus);
     place(Picture1, kPicture1);
-    // Children of the panel are measured from the inside of its border.
-    const int inset = Picture1->frameWidth();
+}
 
-    Label3 = new QLabel(QString::fromLatin1(kLabel3Caption), Picture1);
-    Label3->setObjectName("Label3");
+// Children of the panel are measured from the inside of its border.
+void MainWindow::createLabels() {
+    const int inset = Picture1->frameWidth();
     QFont titleFont = labelFont(kTitlePointSize);
     titleFont.setUnderline(true);
-    Label3->setFont(titleFont);
-    paintLabel(Label3, Qt::white);
+    Label3 = makeLabel("Label3", kLabel3Caption, titleFont, Qt::white, Picture1);
     place(Label3, kLabel3, inset);
-
-    Label2 = new QLabel(QString::fromLatin1(kLabel2Caption), Picture1);
-    Label2->setObjectName("Label2");
-    Label2->setFont(labelFont(kLabelPointSize));
-    paintLabel(Label2, Qt::red);
+    Label2 = makeLabel("Label2", kLabel2Caption, labelFont(kLabelPointSize), Qt::red, Picture1);
     place(Label2, kLabel2, inset);
-
-    Label4 = new QLabel(QString::fromLatin1(kLabel4Caption), Picture1);
-    Label4->setObjectName("Label4");
-    Label4->setFont(labelFont(kLabelPointSize));
-    paintLabel(Label4, Qt::red);
+    Label4 = makeLabel("Label4", kLabel4Caption, labelFont(kLabelPointSize), Qt::red, Picture1);
     place(Label4, kLabel4, inset);
+}
 
+void MainWindow::createResultView() {
     rtbResult = new QTextEdit(Picture1);
     rtbResult->setObjectName("rtbResult");
     rtbResult->setAcceptRichText(false);
@@ -123,29 +134,33 @@ void MainWindow::createControls() {
     rtbResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtbResult->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtbResult->setTabChangesFocus(true);
-    place(rtbResult, kRtbResult, inset);
+    place(rtbResult, kRtbResult, Picture1->frameWidth());
+}
 
+// The classifier box and the percentage field, each with the label that names it.
+void MainWindow::createInputs() {
     Combo1 = new QComboBox(Picture1);
     Combo1->setObjectName("Combo1");
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
-    Combo1->addItems({QString::fromLatin1(kIntervalClassifier),
-                      QString::fromLatin1(kBayesianClassifier)});
+    Combo1->addItems(
+        {QString::fromLatin1(kIntervalClassifier), QString::fromLatin1(kBayesianClassifier)});
     Combo1->setCurrentIndex(0);
     Combo1->setEditText(QString::fromLatin1(kIntervalClassifier));
-    place(Combo1, kCombo1, inset);
+    place(Combo1, kCombo1, Picture1->frameWidth());
 
     txtPercent = new QLineEdit(QString::fromLatin1(kDefaultPercent), Picture1);
     txtPercent->setObjectName("txtPercent");
     txtPercent->installEventFilter(new PercentFilter(txtPercent));
-    place(txtPercent, kTxtPercent, inset);
+    place(txtPercent, kTxtPercent, Picture1->frameWidth());
 
     Label4->setBuddy(Combo1);
     Label2->setBuddy(txtPercent);
+}
 
+void MainWindow::createButtons() {
     Command3 = makeButton("Command3", QString::fromLatin1(kCommand3Caption), Picture1);
-    place(Command3, kCommand3, inset);
-
+    place(Command3, kCommand3, Picture1->frameWidth());
     // The two window buttons stand in front of the panel.
     cmdFile = makeButton("cmdFile", QString::fromLatin1(kCmdFileCaption), this);
     place(cmdFile, kCmdFile);
@@ -153,16 +168,20 @@ void MainWindow::createControls() {
     place(Command1, kCommand1);
     cmdFile->raise();
     Command1->raise();
+}
 
+void MainWindow::createDialog() {
     CommonDialog1 = new QFileDialog(this);
     CommonDialog1->setObjectName("CommonDialog1");
     // Qt's own dialog, so it behaves the same on every desktop.
     CommonDialog1->setOption(QFileDialog::DontUseNativeDialog);
     CommonDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     CommonDialog1->setFileMode(QFileDialog::ExistingFile);
+}
 
-    // Focus order: the panel, the result view, the classifier, the percentage, Input File, Run,
-    // Exit, and round to the panel again. The panel holds the focus when the window opens.
+// Focus order: the panel, the result view, the classifier, the percentage, Input File, Run,
+// Exit, and round to the panel again. The panel holds the focus when the window opens.
+void MainWindow::setFocusOrder() {
     QWidget::setTabOrder(Picture1, rtbResult);
     QWidget::setTabOrder(rtbResult, Combo1);
     QWidget::setTabOrder(Combo1, txtPercent);
@@ -177,6 +196,38 @@ void MainWindow::wireEvents() {
     connect(Command1, &QPushButton::clicked, this, &MainWindow::command1Clicked);
     connect(Command3, &QPushButton::clicked, this, &MainWindow::command3Clicked);
     connect(Timer1, &QTimer::timeout, this, &MainWindow::timer1Elapsed);
+}
+
+// Input File: a cancelled dialog gives back the name it kept, and that is taken again.
+void MainWindow::cmdFileClicked() {
+    dialogFileName_ = chooseDataFile(CommonDialog1, dialogFileName_);
+    engine_.fileChosen(dialogFileName_);
+}
+
+// Run: a message ends the request; otherwise the classifier starts and the wait begins.
+void MainWindow::command1Clicked() {
+    const RunOutcome outcome = engine_.runPressed(txtPercent->text(), Combo1->currentText());
+    if (!outcome.message.isEmpty()) {
+        ShowMessage(this, outcome.message);
+        return;
+    }
+    if (!launcher_(outcome.program, outcome.arguments)) {
+        ShowMessage(this, engine_.startFailed());
+        return;
+    }
+    setTimer1Interval(engine_.waitMs());
+    Command1->setEnabled(false);
+}
+
+// The end of the wait: show the classifier's result and let the user run again. A missing,
+// unreadable or stale result is never shown as this run's result.
+void MainWindow::timer1Elapsed() {
+    setTimer1Interval(0);  // once per run
+    rtbResult->setPlainText(QString());
+    const ResultLoad result = engine_.waitEnded();
+    if (result.ok) rtbResult->setPlainText(result.text);
+    Command1->setEnabled(true);
+    if (!result.ok) ShowMessage(this, result.problem);
 }
 
 // The panel always covers the whole client area; nothing else moves.
@@ -205,9 +256,4 @@ void MainWindow::setTimer1Interval(int milliseconds) {
     } else {
         Timer1->start(milliseconds);
     }
-}
-
-QString MainWindow::programDirectory() const {
-    return options_.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                         : options_.programDir;
 }

@@ -44,6 +44,6 @@ inline constexpr char kPanelColour[] = "#2b3440";
 
 // The labels' family, then Palatino-like serifs to fall back on where it is not installed.
 inline QStringList labelFontFamilies() {
-    return {"Book Antiqua", "Palatino Linotype", "Palatino", "P052", "TeX Gyre Pagella",
-            "URW Palladio L"};
+    return {"Book Antiqua", "Palatino Linotype", "Palatino",
+            "P052",         "TeX Gyre Pagella",  "URW Palladio L"};
 }

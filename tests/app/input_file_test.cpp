@@ -13,9 +13,9 @@
 #include <QTest>
 
 #include "gui_helpers.h"
-#include "window_driver.h"
 #include "qt_print.h"
 #include "window/main_window.h"
+#include "window_driver.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // The window as it opens: every control's kind, container, content, place, font and focus order;
 // the panel's resize rule, Exit, the message box and the two programs' identities.
 
+#include "window/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -16,10 +18,10 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "controls.h"
 #include "gui_helpers.h"
 #include "qt_print.h"
 #include "window/app_identity.h"
-#include "window/main_window.h"
 #include "window/show_message.h"
 
 namespace {
@@ -67,76 +69,80 @@ TEST(MainWindow, WindowCaptionAndClientArea) {
 
 TEST(MainWindow, EveryControlInItsPlace) {
     MainWindow w;
-    const int inset = w.Picture1->frameWidth();
+    const Controls c(w);
+    const int inset = c.Picture1->frameWidth();
     EXPECT_GE(inset, 1);  // the panel keeps a thin border
     EXPECT_LE(inset, 2);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
-        QWidget* c = control(w, e.name);
-        ASSERT_NE(c, nullptr);
-        ASSERT_NE(c->parentWidget(), nullptr);
-        EXPECT_EQ(c->parentWidget()->objectName(), e.container);
+        QWidget* widget = control(w, e.name);
+        ASSERT_NE(widget, nullptr);
+        ASSERT_NE(widget->parentWidget(), nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), e.container);
         const int shift = QString(e.container) == "Picture1" ? inset : 0;
-        EXPECT_EQ(c->geometry(), QRect(e.left / 15 + shift, e.top / 15 + shift, e.width / 15,
-                                       e.height / 15));
+        EXPECT_EQ(widget->geometry(),
+                  QRect(e.left / 15 + shift, e.top / 15 + shift, e.width / 15, e.height / 15));
     }
-    EXPECT_EQ(w.Picture1->parentWidget(), &w);
-    EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 10215 / 15, 8055 / 15));  // before it is shown
+    EXPECT_EQ(c.Picture1->parentWidget(), &w);
+    EXPECT_EQ(c.Picture1->geometry(), QRect(0, 0, 10215 / 15, 8055 / 15));  // before it is shown
     // The window's own buttons are drawn in front of the panel.
     const QObjectList& order = w.children();
-    EXPECT_GT(order.indexOf(w.Command1), order.indexOf(w.Picture1));
-    EXPECT_GT(order.indexOf(w.cmdFile), order.indexOf(w.Picture1));
+    EXPECT_GT(order.indexOf(c.Command1), order.indexOf(c.Picture1));
+    EXPECT_GT(order.indexOf(c.cmdFile), order.indexOf(c.Picture1));
 }
 
 TEST(MainWindow, InitialContents) {
     MainWindow w;
-    EXPECT_EQ(w.Command1->text(), "Run");
-    EXPECT_EQ(w.cmdFile->text(), "Input File");
-    EXPECT_EQ(w.Command3->text(), "Exit");
-    EXPECT_EQ(w.txtPercent->text(), "66.67");
-    EXPECT_TRUE(w.Combo1->isEditable());
-    EXPECT_EQ(w.Combo1->currentText(), "Interval Classifier");
-    ASSERT_EQ(w.Combo1->count(), 2);
-    EXPECT_EQ(w.Combo1->itemText(0), "Interval Classifier");
-    EXPECT_EQ(w.Combo1->itemText(1), "Naive Bayesian Classifier");
-    EXPECT_EQ(w.rtbResult->toPlainText(), "");
-    EXPECT_EQ(w.Label3->text(), "Classifiers for Data Mining Applications");
-    EXPECT_EQ(w.Label2->text(), "Percentage of Train");
-    EXPECT_EQ(w.Label4->text(), "Classifier");
-    EXPECT_EQ(w.Label4->buddy(), w.Combo1);
-    EXPECT_EQ(w.Label2->buddy(), w.txtPercent);
-    EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_TRUE(w.Command1->isEnabled());
+    const Controls c(w);
+    EXPECT_EQ(c.Command1->text(), "Run");
+    EXPECT_EQ(c.cmdFile->text(), "Input File");
+    EXPECT_EQ(c.Command3->text(), "Exit");
+    EXPECT_EQ(c.txtPercent->text(), "66.67");
+    EXPECT_TRUE(c.Combo1->isEditable());
+    EXPECT_EQ(c.Combo1->currentText(), "Interval Classifier");
+    ASSERT_EQ(c.Combo1->count(), 2);
+    EXPECT_EQ(c.Combo1->itemText(0), "Interval Classifier");
+    EXPECT_EQ(c.Combo1->itemText(1), "Naive Bayesian Classifier");
+    EXPECT_EQ(c.rtbResult->toPlainText(), "");
+    EXPECT_EQ(c.Label3->text(), "Classifiers for Data Mining Applications");
+    EXPECT_EQ(c.Label2->text(), "Percentage of Train");
+    EXPECT_EQ(c.Label4->text(), "Classifier");
+    EXPECT_EQ(c.Label4->buddy(), c.Combo1);
+    EXPECT_EQ(c.Label2->buddy(), c.txtPercent);
+    EXPECT_FALSE(c.Timer1->isActive());
+    EXPECT_TRUE(c.Command1->isEnabled());
     EXPECT_TRUE(w.state().strOutputFile.isEmpty());
     EXPECT_TRUE(w.state().strInputFile.isEmpty());
     EXPECT_TRUE(w.state().strBaseName.isEmpty());
     EXPECT_EQ(w.state().dblTrainPercent, 0.0);
-    EXPECT_EQ(w.findChild<QFileDialog*>("CommonDialog1"), w.CommonDialog1);
-    EXPECT_TRUE(w.CommonDialog1->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(c.CommonDialog1->parentWidget(), &w);
+    EXPECT_TRUE(c.CommonDialog1->testOption(QFileDialog::DontUseNativeDialog));
 }
 
 TEST(MainWindow, TypingANewClassifierNameDoesNotGrowTheList) {
     MainWindow w;
+    const Controls c(w);
     w.show();
-    w.Combo1->setFocus();
-    w.Combo1->lineEdit()->selectAll();
-    QTest::keyClicks(w.Combo1->lineEdit(), "Something typed");
-    QTest::keyClick(w.Combo1->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(w.Combo1->currentText(), "Something typed");
-    EXPECT_EQ(w.Combo1->count(), 2);
+    c.Combo1->setFocus();
+    c.Combo1->lineEdit()->selectAll();
+    QTest::keyClicks(c.Combo1->lineEdit(), "Something typed");
+    QTest::keyClick(c.Combo1->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(c.Combo1->currentText(), "Something typed");
+    EXPECT_EQ(c.Combo1->count(), 2);
 }
 
 TEST(MainWindow, LabelFontsAndColours) {
     MainWindow w;
+    const Controls c(w);
     struct LabelLook {
         QLabel* label;
         double points;
         bool underline;
         QColor colour;
     };
-    for (const LabelLook& l : {LabelLook{w.Label3, 15.75, true, Qt::white},
-                               LabelLook{w.Label2, 14.25, false, Qt::red},
-                               LabelLook{w.Label4, 14.25, false, Qt::red}}) {
+    for (const LabelLook& l :
+         {LabelLook{c.Label3, 15.75, true, Qt::white}, LabelLook{c.Label2, 14.25, false, Qt::red},
+          LabelLook{c.Label4, 14.25, false, Qt::red}}) {
         SCOPED_TRACE(l.label->objectName().toStdString());
         const QFont f = l.label->font();
         ASSERT_FALSE(f.families().isEmpty());
@@ -156,16 +162,17 @@ TEST(MainWindow, LabelFontsAndColours) {
         EXPECT_EQ(l.label->palette().color(QPalette::WindowText), l.colour);
     }
     // Every other control keeps the default font; the result view is fixed-width for tables.
-    for (QWidget* c : {static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.cmdFile),
-                       static_cast<QWidget*>(w.Command3), static_cast<QWidget*>(w.txtPercent),
-                       static_cast<QWidget*>(w.Combo1)}) {
-        EXPECT_EQ(c->font(), QApplication::font(c)) << c->objectName().toStdString();
+    for (QWidget* other : {static_cast<QWidget*>(c.Command1), static_cast<QWidget*>(c.cmdFile),
+                           static_cast<QWidget*>(c.Command3), static_cast<QWidget*>(c.txtPercent),
+                           static_cast<QWidget*>(c.Combo1)}) {
+        EXPECT_EQ(other->font(), QApplication::font(other)) << other->objectName().toStdString();
     }
-    EXPECT_TRUE(QFontInfo(w.rtbResult->font()).fixedPitch());
+    EXPECT_TRUE(QFontInfo(c.rtbResult->font()).fixedPitch());
 }
 
 TEST(MainWindow, PanelHoldsTheFocusAndTabVisitsTheControlsInOrder) {
     MainWindow w;
+    const Controls c(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     EXPECT_EQ(focusName(), "Picture1");
@@ -178,22 +185,23 @@ TEST(MainWindow, PanelHoldsTheFocusAndTabVisitsTheControlsInOrder) {
                                     "Command3", "Picture1"}));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(focusName(), "Command3");
-    for (QLabel* l : {w.Label2, w.Label3, w.Label4}) EXPECT_EQ(l->focusPolicy(), Qt::NoFocus);
+    for (QLabel* l : {c.Label2, c.Label3, c.Label4}) EXPECT_EQ(l->focusPolicy(), Qt::NoFocus);
 }
 
 TEST(MainWindow, EnterAndEscapePressNoButton) {
     MainWindow w;
+    const Controls c(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    QSignalSpy run(w.Command1, &QPushButton::clicked);
-    QSignalSpy file(w.cmdFile, &QPushButton::clicked);
-    QSignalSpy exitSpy(w.Command3, &QPushButton::clicked);
-    for (QPushButton* b : {w.Command1, w.cmdFile, w.Command3}) {
+    QSignalSpy run(c.Command1, &QPushButton::clicked);
+    QSignalSpy file(c.cmdFile, &QPushButton::clicked);
+    QSignalSpy exitSpy(c.Command3, &QPushButton::clicked);
+    for (QPushButton* b : {c.Command1, c.cmdFile, c.Command3}) {
         EXPECT_FALSE(b->isDefault());
         EXPECT_FALSE(b->autoDefault());
     }
-    for (QWidget* target : {static_cast<QWidget*>(w.Picture1), static_cast<QWidget*>(w.Combo1),
-                            static_cast<QWidget*>(w.Command1)}) {
+    for (QWidget* target : {static_cast<QWidget*>(c.Picture1), static_cast<QWidget*>(c.Combo1),
+                            static_cast<QWidget*>(c.Command1)}) {
         target->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
@@ -207,37 +215,41 @@ TEST(MainWindow, EnterAndEscapePressNoButton) {
 
 TEST(MainWindow, PanelCoversTheClientAreaThroughResizes) {
     MainWindow w;
+    const Controls c(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 679, 524));  // fitted when first shown
+    EXPECT_EQ(c.Picture1->geometry(), QRect(0, 0, 679, 524));  // fitted when first shown
     w.resize(900, 700);
-    EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 900, 700));
+    EXPECT_EQ(c.Picture1->geometry(), QRect(0, 0, 900, 700));
     w.resize(300, 0);
     EXPECT_EQ(w.height(), 0);
-    EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 300, 0));
+    EXPECT_EQ(c.Picture1->geometry(), QRect(0, 0, 300, 0));
     w.resize(679, 524);
-    EXPECT_EQ(w.Picture1->geometry(), QRect(0, 0, 679, 524));
+    EXPECT_EQ(c.Picture1->geometry(), QRect(0, 0, 679, 524));
     // Nothing else moves.
-    EXPECT_EQ(w.Command1->geometry(), QRect(288, 160, 81, 33));
-    EXPECT_EQ(w.rtbResult->pos(), QPoint(40 + w.Picture1->frameWidth(), 208 + w.Picture1->frameWidth()));
+    EXPECT_EQ(c.Command1->geometry(), QRect(288, 160, 81, 33));
+    EXPECT_EQ(c.rtbResult->pos(),
+              QPoint(40 + c.Picture1->frameWidth(), 208 + c.Picture1->frameWidth()));
 }
 
 TEST(MainWindow, ExitClosesTheWindowAndDropsAPendingWait) {
     MainWindow w;
+    const Controls c(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.Timer1->start(60000);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    c.Timer1->start(60000);
+    QTest::mouseClick(c.Command3, Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(w.Timer1->isActive());
+    EXPECT_FALSE(c.Timer1->isActive());
 }
 
 TEST(MainWindow, ClosingTheWindowDropsAPendingWait) {
     MainWindow w;
+    const Controls c(w);
     w.show();
-    w.Timer1->start(60000);
+    c.Timer1->start(60000);
     EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.Timer1->isActive());
+    EXPECT_FALSE(c.Timer1->isActive());
 }
 
 TEST(ShowMessage, ModalOkOnlyNoIconCaptionedWithTheTitle) {

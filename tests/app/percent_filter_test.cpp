@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "controls.h"
 #include "qt_print.h"
 #include "window/main_window.h"
 
@@ -19,7 +20,7 @@ protected:
     void SetUp() override {
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        field = window.txtPercent;
+        field = Controls(window).txtPercent;
         field->setFocus();
         field->clear();
     }
@@ -94,7 +95,7 @@ TEST_F(PercentField, KeysThatTypeNothingStillWork) {
     QTest::keyClicks(field, "9");
     EXPECT_EQ(field->text(), "2359");
     QTest::keyClick(field, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(window.cmdFile));
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(Controls(window).cmdFile));
 }
 
 TEST_F(PercentField, InputMethodTextIsJudgedCharacterByCharacter) {

@@ -11,7 +11,7 @@
 #include "qt_print.h"
 #include "run/base_name.h"
 #include "run/classifier_choice.h"
-#include "run/file_dialog.h"
+#include "run/dialog_filters.h"
 #include "run/percent.h"
 #include "run/result_file.h"
 #include "window/percent_filter.h"
@@ -22,7 +22,7 @@ TEST(Twips, FifteenTwipsAreOnePixel) {
     EXPECT_EQ(twipsToPixels(7860), 524);
     EXPECT_EQ(twipsToPixels(15), 1);
     EXPECT_EQ(twipsToPixels(0), 0);
-    EXPECT_EQ(twipsToPixels(7), 0);   // rounds to the nearest pixel
+    EXPECT_EQ(twipsToPixels(7), 0);  // rounds to the nearest pixel
     EXPECT_EQ(twipsToPixels(8), 1);
     EXPECT_EQ(twipsToPixels(-8), -1);
     EXPECT_EQ(pixelsToTwips(679), 10185);
@@ -31,7 +31,8 @@ TEST(Twips, FifteenTwipsAreOnePixel) {
 TEST(PercentFilterRule, AdmitsExactlyDigitsPointAndBackspace) {
     std::string admitted;
     for (int code = -32768; code <= 32767; ++code) {
-        if (percentFilterAdmits(code)) admitted += code == 8 ? std::string("\\b") : std::string(1, char(code));
+        if (percentFilterAdmits(code))
+            admitted += code == 8 ? std::string("\\b") : std::string(1, char(code));
     }
     EXPECT_EQ(admitted, "\\b.0123456789");
 }
@@ -154,7 +155,7 @@ static QByteArray lines(const char* bytes) { return resultLines(QByteArray(bytes
 TEST(ResultLines, LinesEndAtCarriageReturnOrCrLf) {
     EXPECT_EQ(lines("a\r\nb\r\nc\r\n"), "a\nb\nc\n");
     EXPECT_EQ(lines("a\rb\rc\r"), "a\nb\nc\n");
-    EXPECT_EQ(lines("a\r\nb"), "a\nb\n");  // a last line without terminator is still a line
+    EXPECT_EQ(lines("a\r\nb"), "a\nb\n");      // a last line without terminator is still a line
     EXPECT_EQ(lines("a\nb\nc"), "a\nb\nc\n");  // a lone line feed is no end: one line
     EXPECT_EQ(lines("a\n\r\nb\r"), "a\n\nb\n");
     EXPECT_EQ(lines(""), "");

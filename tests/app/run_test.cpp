@@ -4,16 +4,17 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 
+#include "controls.h"
 #include "gui_helpers.h"
 #include "qt_print.h"
 #include "run/result_file.h"
@@ -38,9 +39,7 @@ QByteArray readFile(const QString& path) {
 }
 
 // The view's text for the result file at `path`, line ends as the front end shows them.
-QByteArray resultLinesOf(const QString& path) {
-    return resultLines(readFile(path));
-}
+QByteArray resultLinesOf(const QString& path) { return resultLines(readFile(path)); }
 
 class Run : public ::testing::Test {
 protected:
@@ -80,10 +79,12 @@ protected:
         return *window;
     }
 
+    // The controls of the window under test.
+    Controls form() const { return Controls(*window); }
     void choose(const QString& path) { chooseInDialog(*window, path); }
-    void pressRun() { QTest::mouseClick(window->Command1, Qt::LeftButton); }
+    void pressRun() { QTest::mouseClick(form().Command1, Qt::LeftButton); }
     bool waitUntilRunEnabled(int ms = 5000) {
-        return QTest::qWaitFor([&] { return window->Command1->isEnabled(); }, ms);
+        return QTest::qWaitFor([&] { return form().Command1->isEnabled(); }, ms);
     }
     QStringList argumentsReceived() {
         const QString path = programs.filePath("args.txt");
@@ -95,8 +96,8 @@ protected:
     bool started() const { return QFile::exists(programs.filePath("args.txt")); }
     // Run is enabled, no wait is pending and no classifier was started.
     void expectNothingStarted() {
-        EXPECT_TRUE(window->Command1->isEnabled());
-        EXPECT_FALSE(window->Timer1->isActive());
+        EXPECT_TRUE(form().Command1->isEnabled());
+        EXPECT_FALSE(form().Timer1->isActive());
         QTest::qWait(100);
         EXPECT_FALSE(started());
     }
@@ -115,17 +116,17 @@ TEST_F(Run, IntervalClassifierFromEndToEnd) {
     makeWindow(400);
     choose(input);
     pressRun();
-    EXPECT_FALSE(window->Command1->isEnabled());  // disabled for the whole wait
-    EXPECT_TRUE(window->Timer1->isActive());
-    EXPECT_EQ(window->Timer1->interval(), 400);
+    EXPECT_FALSE(form().Command1->isEnabled());  // disabled for the whole wait
+    EXPECT_TRUE(form().Timer1->isActive());
+    EXPECT_EQ(form().Timer1->interval(), 400);
     EXPECT_EQ(window->state().strOutputFile, base + "_interval.output");
     EXPECT_EQ(window->state().dblTrainPercent, 66.67);
     // The base path with its space arrives whole: exactly two arguments.
     EXPECT_EQ(argumentsReceived(), QStringList({base, "66.67"}));
     pressRun();  // a disabled Run does nothing
     ASSERT_TRUE(waitUntilRunEnabled());
-    EXPECT_FALSE(window->Timer1->isActive());  // the tick comes once
-    EXPECT_EQ(window->rtbResult->toPlainText(),
+    EXPECT_FALSE(form().Timer1->isActive());  // the tick comes once
+    EXPECT_EQ(form().rtbResult->toPlainText(),
               QString::fromUtf8("Interval report\n\nAccuracy: 94.00 %\ncafé\n"));
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
 }
@@ -134,17 +135,17 @@ TEST_F(Run, BayesianClassifierForEveryOtherComboText) {
     classifierWrites("Bayes\r\n");
     makeWindow(200);
     choose(input);
-    for (const char* combo : {"Naive Bayesian Classifier", "interval classifier",
-                              "Interval Classifier ", ""}) {
+    for (const char* combo :
+         {"Naive Bayesian Classifier", "interval classifier", "Interval Classifier ", ""}) {
         SCOPED_TRACE(combo);
         QFile::remove(programs.filePath("args.txt"));
-        window->Combo1->setEditText(combo);
-        window->txtPercent->setText("70.0");
+        form().Combo1->setEditText(combo);
+        form().txtPercent->setText("70.0");
         pressRun();
         EXPECT_EQ(window->state().strOutputFile, base + "_bayes.output");
         EXPECT_EQ(argumentsReceived(), QStringList({base, "70"}));
         ASSERT_TRUE(waitUntilRunEnabled());
-        EXPECT_EQ(window->rtbResult->toPlainText(), "Bayes\n");
+        EXPECT_EQ(form().rtbResult->toPlainText(), "Bayes\n");
     }
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
 }
@@ -170,7 +171,7 @@ TEST_F(Run, APercentageOutOfRangeEndsTheRequest) {
     makeWindow(200);
     choose(input);
     for (const char* percent : {"150", "100.01", "-1"}) {
-        window->txtPercent->setText(percent);
+        form().txtPercent->setText(percent);
         pressRun();
         expectNothingStarted();
     }
@@ -184,10 +185,11 @@ TEST_F(Run, ZeroAndOneHundredRunWithoutAMessage) {
     choose(input);
     for (const char* percent : {"0", "100", "100.0", ".5"}) {
         QFile::remove(programs.filePath("args.txt"));
-        window->txtPercent->setText(percent);
+        form().txtPercent->setText(percent);
         pressRun();
-        EXPECT_EQ(argumentsReceived().value(1),
-                  QString(percent) == ".5" ? "0.5" : QString(percent).startsWith("100") ? "100" : "0");
+        EXPECT_EQ(argumentsReceived().value(1), QString(percent) == ".5"             ? "0.5"
+                                                : QString(percent).startsWith("100") ? "100"
+                                                                                     : "0");
         ASSERT_TRUE(waitUntilRunEnabled());
     }
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
@@ -197,7 +199,7 @@ TEST_F(Run, APercentageThatIsNoNumberAborts) {
     makeWindow(200);
     choose(input);
     for (const char* percent : {"", "1.2.3", "."}) {
-        window->txtPercent->setText(percent);
+        form().txtPercent->setText(percent);
         pressRun();
         expectNothingStarted();
     }
@@ -210,15 +212,15 @@ TEST_F(Run, AMissingClassifierProgramAborts) {
     choose(input);
     pressRun();
     EXPECT_EQ(messages.texts(), QStringList({kAborting}));
-    EXPECT_TRUE(window->Command1->isEnabled());
-    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_TRUE(form().Command1->isEnabled());
+    EXPECT_FALSE(form().Timer1->isActive());
     EXPECT_EQ(window->state().strOutputFile, base + "_interval.output");  // stored before the start
 
     // Present but not executable: the same.
     writeFile(empty.filePath("tarnel"), "not a program");
     pressRun();
     EXPECT_EQ(messages.texts(), QStringList({kAborting, kAborting}));
-    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(form().Command1->isEnabled());
 }
 
 TEST_F(Run, TheDebugBuildStartsItsClassifiersFromDebug) {
@@ -231,20 +233,20 @@ TEST_F(Run, TheDebugBuildStartsItsClassifiersFromDebug) {
     ASSERT_TRUE(waitUntilRunEnabled());
     EXPECT_TRUE(QFile::exists(app.filePath("debug/args.txt")));
     EXPECT_FALSE(started());
-    EXPECT_EQ(window->rtbResult->toPlainText(), "from debug\n");
+    EXPECT_EQ(form().rtbResult->toPlainText(), "from debug\n");
 }
 
 TEST_F(Run, AMissingResultIsReportedNotShown) {
     makeWindow(200);  // the classifier writes nothing
     choose(input);
-    window->rtbResult->setPlainText("an earlier report");
+    form().rtbResult->setPlainText("an earlier report");
     pressRun();
     ASSERT_TRUE(waitUntilRunEnabled());
     ASSERT_EQ(messages.seen().size(), 1u);
     EXPECT_TRUE(messages.texts()[0].contains("no result file"));
     EXPECT_TRUE(messages.texts()[0].contains(base + "_interval.output"));
-    EXPECT_EQ(window->rtbResult->toPlainText(), "");
-    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_EQ(form().rtbResult->toPlainText(), "");
+    EXPECT_FALSE(form().Timer1->isActive());
 }
 
 TEST_F(Run, AStaleResultIsReportedNotShown) {
@@ -256,13 +258,13 @@ TEST_F(Run, AStaleResultIsReportedNotShown) {
     ASSERT_EQ(messages.seen().size(), 1u);
     EXPECT_TRUE(messages.texts()[0].contains("unchanged")) << messages.texts()[0].toStdString();
     EXPECT_TRUE(messages.texts()[0].contains(base + "_interval.output"));
-    EXPECT_EQ(window->rtbResult->toPlainText(), "");
+    EXPECT_EQ(form().rtbResult->toPlainText(), "");
 
     // Once the classifier writes again, its new report replaces it.
     classifierWrites("this week's report\r\n");
     pressRun();
     ASSERT_TRUE(waitUntilRunEnabled());
-    EXPECT_EQ(window->rtbResult->toPlainText(), "this week's report\n");
+    EXPECT_EQ(form().rtbResult->toPlainText(), "this week's report\n");
     EXPECT_EQ(messages.seen().size(), 1u);
 }
 
@@ -272,12 +274,12 @@ TEST_F(Run, AnEarlierTextIsGoneAfterTheNextTick) {
     choose(input);
     pressRun();
     ASSERT_TRUE(waitUntilRunEnabled());
-    EXPECT_EQ(window->rtbResult->toPlainText(), "first\nsecond\n");
+    EXPECT_EQ(form().rtbResult->toPlainText(), "first\nsecond\n");
     classifierWrites("");
-    window->Combo1->setEditText("Naive Bayesian Classifier");
+    form().Combo1->setEditText("Naive Bayesian Classifier");
     pressRun();
     ASSERT_TRUE(waitUntilRunEnabled());
-    EXPECT_EQ(window->rtbResult->toPlainText(), "");  // an empty result gives an empty view
+    EXPECT_EQ(form().rtbResult->toPlainText(), "");  // an empty result gives an empty view
     EXPECT_TRUE(messages.seen().empty());
 }
 
@@ -290,8 +292,8 @@ TEST_F(Run, TheTickLoadsTheResultWhileTheFileDialogIsOpen) {
     writeFile(other, "");
     QString seenInside;
     chooseInDialog(*window, other, [&](QFileDialog*) {
-        (void)QTest::qWaitFor([&] { return window->Command1->isEnabled(); }, 5000);
-        seenInside = window->rtbResult->toPlainText();
+        (void)QTest::qWaitFor([&] { return form().Command1->isEnabled(); }, 5000);
+        seenInside = form().rtbResult->toPlainText();
     });
     EXPECT_EQ(seenInside, "loaded meanwhile\n");
     // The new choice changes the input, not the result that was pending.
@@ -304,13 +306,13 @@ TEST_F(Run, ExitDuringTheWaitLeavesTheClassifierRunning) {
     makeWindow(200);
     choose(input);
     pressRun();
-    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    QTest::mouseClick(form().Command3, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_FALSE(form().Timer1->isActive());
     const QString result = base + "_interval.output";
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(result); }, 5000));
     EXPECT_EQ(readFile(result), "finished anyway\r\n");
-    EXPECT_EQ(window->rtbResult->toPlainText(), "");  // nothing was loaded
+    EXPECT_EQ(form().rtbResult->toPlainText(), "");  // nothing was loaded
 }
 
 // The shipped wiring: the program's own folder (where the build puts the real classifiers beside
@@ -328,16 +330,17 @@ TEST_F(Run, TheShippedDefaultsRunTheRealClassifier) {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     choose(input);
-    window->Combo1->setEditText("Naive Bayesian Classifier");
+    form().Combo1->setEditText("Naive Bayesian Classifier");
     pressRun();
-    EXPECT_EQ(window->Timer1->interval(), 3000);
+    EXPECT_EQ(form().Timer1->interval(), 3000);
     QTest::qWait(2500);
-    EXPECT_FALSE(window->Command1->isEnabled());
+    EXPECT_FALSE(form().Command1->isEnabled());
     ASSERT_TRUE(waitUntilRunEnabled(3000));
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
-    const QString report = window->rtbResult->toPlainText();
-    EXPECT_TRUE(report.contains(QRegularExpression("^Accuracy: \\d+\\.\\d\\d % \\(\\d+ of \\d+ test records correct\\)$",
-                                                   QRegularExpression::MultilineOption)))
+    const QString report = form().rtbResult->toPlainText();
+    EXPECT_TRUE(report.contains(
+        QRegularExpression("^Accuracy: \\d+\\.\\d\\d % \\(\\d+ of \\d+ test records correct\\)$",
+                           QRegularExpression::MultilineOption)))
         << report.toStdString();
     EXPECT_EQ(report.toUtf8(), resultLinesOf(base + "_bayes.output"));
 }

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "controls.h"
 #include "gui_helpers.h"
 #include "window/main_window.h"
 
@@ -28,7 +29,7 @@ inline void chooseInDialog(MainWindow& window, const QString& choice,
             QTest::keyClick(edit, Qt::Key_Return);
         }
     });
-    QTest::mouseClick(window.cmdFile, Qt::LeftButton);
+    QTest::mouseClick(Controls(window).cmdFile, Qt::LeftButton);
     EXPECT_TRUE(opened);
-    EXPECT_FALSE(window.CommonDialog1->isVisible());
+    EXPECT_FALSE(Controls(window).CommonDialog1->isVisible());
 }

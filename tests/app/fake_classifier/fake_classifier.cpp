@@ -27,9 +27,9 @@ int main(int argc, char** argv) {
     }
     std::ifstream result(dir / "result.txt", std::ios::binary);
     if (!result || argc < 2) return 0;
-    const std::string bytes((std::istreambuf_iterator<char>(result)), std::istreambuf_iterator<char>());
-    const std::string suffix =
-        self.filename() == "tarnel" ? "_interval.output" : "_bayes.output";
+    const std::string bytes((std::istreambuf_iterator<char>(result)),
+                            std::istreambuf_iterator<char>());
+    const std::string suffix = self.filename() == "tarnel" ? "_interval.output" : "_bayes.output";
     const std::string out = std::string(argv[1]) + suffix;
     std::ofstream(out + ".tmp", std::ios::binary) << bytes;
     fs::rename(out + ".tmp", out);

@@ -4,15 +4,12 @@
 #include <QString>
 #include <QStringList>
 
-class QFileDialog;
-
 // The data file dialog's filter list, in its one-string form: "|"-separated pairs of a
 // description and a pattern.
-inline constexpr char kDataFileFilterList[] =
-    "All Files (*.*)|*.*|Data Files (*.data)|*.data";
+inline constexpr char kDataFileFilterList[] = "All Files (*.*)|*.*|Data Files (*.data)|*.data";
 
 struct DialogFilter {
-    QString description;  // what the user sees, e.g. "Data Files (*.data)"
+    QString description;   // what the user sees, e.g. "Data Files (*.data)"
     QStringList patterns;  // e.g. {"*.data"}; several are separated by ';' in the list
 };
 
@@ -23,7 +20,3 @@ QList<DialogFilter> parseFilterList(const QString& list);
 // Returns the patterns that select the files a filter means on this platform. On Linux "*.*" would
 // pass only names with a dot; it means every file, so it becomes "*".
 QStringList effectivePatterns(const QStringList& patterns);
-
-// Gives `dialog` the filters of `list`, the first one selected. The dialog shows each filter's
-// description as it is and lists the files its effective patterns select.
-void setDialogFilters(QFileDialog* dialog, const QString& list);

@@ -3,24 +3,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 
-QList<DialogFilter> parseFilterList(const QString& list) {
-    const QStringList parts = list.split(QLatin1Char('|'));
-    QList<DialogFilter> filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        filters.append({parts[i], parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)});
-    }
-    return filters;
-}
-
-QStringList effectivePatterns(const QStringList& patterns) {
-#ifdef Q_OS_WIN
-    return patterns;
-#else
-    QStringList out;
-    for (const QString& p : patterns) out.append(p == QLatin1String("*.*") ? QStringLiteral("*") : p);
-    return out;
-#endif
-}
+#include "../run/dialog_filters.h"
 
 namespace {
 
@@ -48,8 +31,17 @@ void setDialogFilters(QFileDialog* dialog, const QString& list) {
     dialog->selectNameFilter(names.constFirst());
     applyPatterns(dialog, filters, names.constFirst());
     QObject::disconnect(dialog, &QFileDialog::filterSelected, nullptr, nullptr);
-    QObject::connect(dialog, &QFileDialog::filterSelected, dialog,
-                     [dialog, filters](const QString& chosen) {
-                         applyPatterns(dialog, filters, chosen);
-                     });
+    QObject::connect(
+        dialog, &QFileDialog::filterSelected, dialog,
+        [dialog, filters](const QString& chosen) { applyPatterns(dialog, filters, chosen); });
+}
+
+QString chooseDataFile(QFileDialog* dialog, const QString& current) {
+    setDialogFilters(dialog, QString::fromLatin1(kDataFileFilterList));
+    // The dialog keeps its file name between openings and shows it again; a cancel keeps it.
+    if (!current.isEmpty()) dialog->selectFile(current);
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+        return dialog->selectedFiles().constFirst();
+    }
+    return current;
 }
