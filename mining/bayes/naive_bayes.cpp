@@ -455,12 +455,12 @@ void NaiveBayes::describeTable(const Dataset& data, std::size_t a,
                                std::ostream& out) const {
     const AttributeModel& m = attributes_[a];
     const Attribute& attribute = data.attribute(a);
-    out << '\n' << shortForReport(attribute.name);
+    std::string what = "P(value | class)";
     if (m.kind == Kind::Bins)
-        out << ": P(bin | class), " << m.cuts.size() + 1
-            << (m.cuts.empty() ? " bin (no cut pays for itself)\n" : " bins\n");
-    else
-        out << ": P(value | class)\n";
+        what = "P(bin | class), " + std::to_string(m.cuts.size() + 1) +
+               (m.cuts.empty() ? " bin (no cut pays for itself)" : " bins");
+    out << '\n';
+    writeLines(out, wrapPieces({shortForReport(attribute.name) + ":", what}, "", "  "));
     TextTable table;
     std::vector<std::string> header = classHeader;
     header[0] = m.kind == Kind::Bins ? "Bin" : "Value";
