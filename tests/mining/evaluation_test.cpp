@@ -84,7 +84,10 @@ TEST(Evaluation, ManyLongOrWideClassNamesKeepEveryLineWithin80Columns) {
         EXPECT_LE(displayWidth(line), 80u) << line;
     }
     // The columns are numbered, and the key names each class.
-    EXPECT_NE(out.str().find("  (1) \xE6\x9D\xB1\xE4\xBA\xAC" "0 "), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("  (1) \xE6\x9D\xB1\xE4\xBA\xAC"
+                             "0 "),
+              std::string::npos)
+        << out.str();
 }
 
 TEST(Evaluation, NamesNumberedByWidthNotBytes) {
