@@ -51,11 +51,12 @@ std::string levelIndent(int level) {
     return indent;
 }
 
-// Returns the indent under a branch's condition for its continuation lines.
+// Returns the indent under a branch's condition for its continuation lines: the bars stay, a
+// level's number becomes spaces, and the text goes one level deeper.
 std::string continuationIndent(const std::string& indent) {
-    const std::size_t bars = indent.rfind('|') == std::string::npos ? 0 : indent.rfind('|') + 4;
-    return indent.substr(0, std::min(bars, indent.size())) +
-           std::string(indent.size() - std::min(bars, indent.size()), ' ') + "      ";
+    const std::size_t number = indent.find('[');
+    if (number == std::string::npos) return indent + "      ";
+    return indent.substr(0, number) + std::string(indent.size() - number, ' ') + "      ";
 }
 
 struct TreeWriter {
@@ -230,8 +231,11 @@ void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& 
             << limits.summaryLevels << " levels:\n";
     }
     const int maxDepth = tree.options().maxDepth;
-    if (tree.depth() > kIndentLevels && (!summary || limits.summaryLevels > kIndentLevels)) {
-        out << "(below level " << kIndentLevels << " a branch's level is written [n])\n";
+    // The deepest indent written: a branch's parent level, or a summary's "leaves below".
+    const int deepest = summary ? std::min(limits.summaryLevels, tree.depth()) : tree.depth() - 1;
+    if (deepest > kIndentLevels) {
+        out << "(branches below level " << kIndentLevels + 1
+            << " show their level as [n] instead of more bars)\n";
     }
     TreeWriter{tree, data, out, summary ? limits.summaryLevels : maxDepth + 1}.write(0, 0);
     writeRules(tree, data, out, limits);

@@ -60,6 +60,7 @@ std::string shortForReport(std::string_view text, std::size_t length) {
 
 std::string shortToWidth(std::string_view text, std::size_t columns) {
     if (displayWidth(text) <= columns) return std::string(text);
+    if (columns < 3) return std::string(text.substr(0, prefixFitting(text, columns)));
     return std::string(text.substr(0, prefixFitting(text, columns - 3))) + "...";
 }
 

@@ -24,7 +24,8 @@ inline constexpr std::size_t kReportWidth = 78;
 std::string shortForReport(std::string_view text, std::size_t length = kShownLength);
 
 // Returns `text` shortened to at most `columns` display columns: unchanged when it fits, else
-// the longest prefix that leaves room for "..." and then "...". Requires columns >= 3.
+// the longest prefix that leaves room for "..." and then "..." (below 3 columns, the prefix
+// alone).
 std::string shortToWidth(std::string_view text, std::size_t columns);
 
 // Returns `text` broken at spaces into lines of at most `width` columns, each ending in '\n'.

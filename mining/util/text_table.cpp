@@ -47,7 +47,7 @@ std::vector<std::size_t> TextTable::columnWidths(std::size_t columns, std::size_
     }
     // Another column may take what the first leaves, or at least half the room; the first
     // then takes what the widest other column leaves.
-    const std::size_t half = room / 2 - kGap;
+    const std::size_t half = room / 2 > kGap ? room / 2 - kGap : 1;
     const std::size_t otherLimit =
         std::max(room > kGap + widths[0] ? room - kGap - widths[0] : 0, half);
     std::size_t widestOther = 0;
@@ -55,7 +55,7 @@ std::vector<std::size_t> TextTable::columnWidths(std::size_t columns, std::size_
         widths[c] = std::min(widths[c], otherLimit);
         widestOther = std::max(widestOther, widths[c]);
     }
-    widths[0] = std::min(widths[0], room - kGap - widestOther);
+    widths[0] = std::min(widths[0], room > kGap + widestOther ? room - kGap - widestOther : 1);
     return widths;
 }
 
@@ -96,7 +96,7 @@ void TextTable::writeRow(std::ostream& out, const std::vector<std::string>& row,
 void TextTable::write(std::ostream& out, std::size_t width, std::size_t indent) const {
     const std::size_t columns = columnCount();
     if (columns == 0) return;
-    const std::size_t room = width - indent;
+    const std::size_t room = width > indent ? width - indent : 1;
     const std::vector<std::size_t> widths = columnWidths(columns, room);
     const std::vector<Block> parts = blocks(widths, room);
     for (std::size_t i = 0; i < parts.size(); ++i) {

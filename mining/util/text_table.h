@@ -28,7 +28,7 @@ public:
     // Appends a row; rows shorter than the widest row are padded with empty cells.
     void addRow(std::vector<std::string> row);
     // Writes the table, each line indented by `indent` spaces, lines at most `width` columns,
-    // each ending in '\n'. Requires width >= indent + 20.
+    // each ending in '\n' (a width under indent + 20 leaves little of any cell).
     void write(std::ostream& out, std::size_t width = 78, std::size_t indent = 2) const;
 
 private:

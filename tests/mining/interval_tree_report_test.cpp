@@ -109,6 +109,7 @@ TEST(IntervalReport, DeepTreesKeepABoundedIndent) {
     const std::string text = out.str();
     const std::string deepest = "|   |   |   |   |   |   [" + std::to_string(tree.depth()) + "] x";
     EXPECT_NE(text.find("\n" + deepest), std::string::npos) << text;
+    EXPECT_NE(text.find("show their level as [n]"), std::string::npos);
     EXPECT_EQ(text.find(std::string("|   ") + "|   |   |   |   |   |   |   |"), std::string::npos);
     EXPECT_EQ(linesOver80(text), std::vector<std::string>{});
 }

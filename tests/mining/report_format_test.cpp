@@ -72,6 +72,12 @@ TEST(TextTable, WideCellsAreShortenedToFitTheWidth) {
     std::istringstream lines(out.str());
     for (std::string line; std::getline(lines, line);) EXPECT_LE(displayWidth(line), 78u) << line;
     EXPECT_NE(out.str().find("...  "), std::string::npos) << out.str();
+    // Widths too narrow for any cell still give a table, never a fault.
+    for (std::size_t width : {0u, 1u, 3u, 6u}) {
+        std::ostringstream narrow;
+        t.write(narrow, width, 2);
+        EXPECT_FALSE(narrow.str().empty());
+    }
 }
 
 TEST(Wrapping, WideCharactersCountTwice) {
