@@ -55,6 +55,82 @@ std::size_t runEnd(const Sample& s, std::size_t i, std::size_t end, bool& pure) 
     return j;
 }
 
+// Returns the class entropy, weighted by size, of the two parts of [begin, end) split before
+// `split`; `left` holds the class counts before the split and `all` those of the whole range.
+double splitEntropy(const std::vector<std::size_t>& left, const std::vector<std::size_t>& all,
+                    std::size_t nLeft, std::size_t n) {
+    const std::size_t nRight = n - nLeft;
+    double hLeft = 0;
+    double hRight = 0;
+    for (std::size_t c = 0; c < all.size(); ++c) {
+        if (left[c] != 0) {
+            const double p = static_cast<double>(left[c]) / static_cast<double>(nLeft);
+            hLeft -= p * std::log2(p);
+        }
+        const std::size_t r = all[c] - left[c];
+        if (r != 0) {
+            const double p = static_cast<double>(r) / static_cast<double>(nRight);
+            hRight -= p * std::log2(p);
+        }
+    }
+    return (static_cast<double>(nLeft) * hLeft + static_cast<double>(nRight) * hRight) /
+           static_cast<double>(n);
+}
+
+// Returns the boundary between runs of equal values in [begin, end) of least weighted class
+// entropy, and that entropy in `best`; 0 when all values are equal. A boundary between two runs
+// of one and the same class is never the best (Fayyad and Irani's boundary points), so it is
+// skipped.
+template <class Sample>
+std::size_t bestBoundary(const Sample& s, std::size_t begin, std::size_t end,
+                         const std::vector<std::size_t>& all, double& best) {
+    std::vector<std::size_t> left(all.size(), 0);
+    best = INFINITY;
+    std::size_t bestSplit = 0;
+    bool pure = false;
+    std::size_t run = begin;
+    std::size_t runStop = runEnd(s, run, end, pure);
+    while (runStop < end) {
+        for (std::size_t i = run; i < runStop; ++i) ++left[s.classOf(i)];
+        bool nextPure = false;
+        const std::size_t nextStop = runEnd(s, runStop, end, nextPure);
+        const bool boundary = !(pure && nextPure && s.classOf(run) == s.classOf(runStop));
+        if (boundary) {
+            const double weighted = splitEntropy(left, all, runStop - begin, end - begin);
+            if (weighted < best) {
+                best = weighted;
+                bestSplit = runStop;
+            }
+        }
+        run = runStop;
+        runStop = nextStop;
+        pure = nextPure;
+    }
+    return bestSplit;
+}
+
+// Returns whether the split of [begin, end) before `split`, of weighted entropy `best`, pays
+// for itself by the MDL criterion; hAll and k are the range's entropy and classes present.
+template <class Sample>
+bool acceptSplit(const Sample& s, std::size_t begin, std::size_t split, std::size_t end,
+                 const std::vector<std::size_t>& all, double hAll, std::size_t k, double best) {
+    std::vector<std::size_t> left(all.size(), 0);
+    std::vector<std::size_t> right(all.size(), 0);
+    for (std::size_t i = begin; i < split; ++i) ++left[s.classOf(i)];
+    for (std::size_t c = 0; c < all.size(); ++c) right[c] = all[c] - left[c];
+    std::size_t k1 = 0;
+    std::size_t k2 = 0;
+    const double h1 = entropy(left, split - begin, k1);
+    const double h2 = entropy(right, end - split, k2);
+    const double gain = hAll - best;
+    const double delta = std::log2(std::pow(3.0, static_cast<double>(k)) - 2.0) -
+                         (static_cast<double>(k) * hAll - static_cast<double>(k1) * h1 -
+                          static_cast<double>(k2) * h2);
+    const double dn = static_cast<double>(end - begin);
+    const double threshold = (std::log2(dn - 1.0) + delta) / dn;
+    return gain > threshold;
+}
+
 template <class Sample>
 void cutRange(const Sample& s, std::size_t begin, std::size_t end, std::size_t classCount,
               std::vector<double>& cuts) {
@@ -65,66 +141,10 @@ void cutRange(const Sample& s, std::size_t begin, std::size_t end, std::size_t c
     std::size_t k = 0;
     const double hAll = entropy(all, n, k);
     if (k < 2) return;  // one class: nothing to separate
-
-    // Try the boundaries between runs of equal values; keep the one of least weighted entropy.
-    // A boundary between two runs of one and the same class is never the best (Fayyad and
-    // Irani's boundary points), so it is skipped.
-    std::vector<std::size_t> left(classCount, 0);
-    std::vector<std::size_t> right(classCount, 0);
     double best = INFINITY;
-    std::size_t bestSplit = 0;
-    const double dn = static_cast<double>(n);
-    bool pure = false;
-    std::size_t run = begin;
-    std::size_t runStop = runEnd(s, run, end, pure);
-    while (runStop < end) {
-        for (std::size_t i = run; i < runStop; ++i) ++left[s.classOf(i)];
-        bool nextPure = false;
-        const std::size_t nextStop = runEnd(s, runStop, end, nextPure);
-        const bool boundary = !(pure && nextPure && s.classOf(run) == s.classOf(runStop));
-        if (boundary) {
-            const std::size_t nLeft = runStop - begin;
-            const std::size_t nRight = n - nLeft;
-            double hLeft = 0;
-            double hRight = 0;
-            for (std::size_t c = 0; c < classCount; ++c) {
-                if (left[c] != 0) {
-                    const double p = static_cast<double>(left[c]) / static_cast<double>(nLeft);
-                    hLeft -= p * std::log2(p);
-                }
-                const std::size_t r = all[c] - left[c];
-                if (r != 0) {
-                    const double p = static_cast<double>(r) / static_cast<double>(nRight);
-                    hRight -= p * std::log2(p);
-                }
-            }
-            const double weighted =
-                (static_cast<double>(nLeft) * hLeft + static_cast<double>(nRight) * hRight) / dn;
-            if (weighted < best) {
-                best = weighted;
-                bestSplit = runStop;
-            }
-        }
-        run = runStop;
-        runStop = nextStop;
-        pure = nextPure;
-    }
+    const std::size_t bestSplit = bestBoundary(s, begin, end, all, best);
     if (bestSplit == 0) return;  // all values equal
-
-    std::fill(left.begin(), left.end(), 0);
-    for (std::size_t i = begin; i < bestSplit; ++i) ++left[s.classOf(i)];
-    for (std::size_t c = 0; c < classCount; ++c) right[c] = all[c] - left[c];
-    std::size_t k1 = 0;
-    std::size_t k2 = 0;
-    const double h1 = entropy(left, bestSplit - begin, k1);
-    const double h2 = entropy(right, end - bestSplit, k2);
-    const double gain = hAll - best;
-    const double delta = std::log2(std::pow(3.0, static_cast<double>(k)) - 2.0) -
-                         (static_cast<double>(k) * hAll - static_cast<double>(k1) * h1 -
-                          static_cast<double>(k2) * h2);
-    const double threshold = (std::log2(dn - 1.0) + delta) / dn;
-    if (!(gain > threshold)) return;
-
+    if (!acceptSplit(s, begin, bestSplit, end, all, hAll, k, best)) return;
     cutRange(s, begin, bestSplit, classCount, cuts);
     cuts.push_back((s.value(bestSplit - 1) + s.value(bestSplit)) / 2.0);
     cutRange(s, bestSplit, end, classCount, cuts);

@@ -5,6 +5,8 @@
 #include <numbers>
 
 #include "bayes/mdl_discretizer.h"
+#include "util/display_width.h"
+#include "util/interval_text.h"
 #include "util/parallel.h"
 #include "util/text_table.h"
 
@@ -15,9 +17,11 @@ namespace {
 // Rows of the model's tables shown per nominal attribute before the rest is summarised.
 constexpr std::size_t kMaxValuesShown = 30;
 
+}  // namespace
+
 // Sums of (x - shift) and its square per class; the shift (the first value seen) keeps the
 // variance exact for large values with a small spread.
-struct Moments {
+struct NaiveBayes::Moments {
     std::size_t count = 0;
     double shift = 0;
     double sum = 0;
@@ -46,10 +50,30 @@ struct Moments {
     }
 };
 
-std::string intervalLabel(const std::vector<double>& cuts, std::size_t bin) {
-    const std::string low = bin == 0 ? "-inf" : formatGeneral(cuts[bin - 1]);
-    const std::string high = bin == cuts.size() ? "inf" : formatGeneral(cuts[bin]);
-    return "(" + low + ", " + high + "]";
+// The moments of one numeric attribute's training values, per class and over all.
+struct NaiveBayes::ValueSummary {
+    std::vector<Moments> perClass;
+    Moments overall;
+};
+
+namespace {
+
+// Names in the labels of the table of normal attributes and of the bins are shortened to
+// these widths, so that the tables keep room for the classes' columns.
+constexpr std::size_t kNormalNameWidth = 40;
+constexpr std::size_t kBinNameWidth = 24;
+
+// Returns the condition of bin `bin` of `name`: a bin holds the values above its lower cut up to
+// and including its upper cut (binOf()).
+std::string binCondition(const std::string& name, const std::vector<double>& cuts,
+                         std::size_t bin) {
+    const double low = bin == 0 ? -INFINITY : cuts[bin - 1];
+    const double high = bin == cuts.size() ? INFINITY : cuts[bin];
+    return intervalCondition(name, low, high, ClosedEnd::Upper);
+}
+
+std::string normalLabel(const Dataset& data, std::size_t a) {
+    return shortToWidth(shortForReport(data.attribute(a).name), kNormalNameWidth);
 }
 
 }  // namespace
@@ -108,76 +132,111 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
 
 void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                                 const std::vector<std::int32_t>& trainClasses) {
-    const std::span<const std::int32_t> classes = data.classes();
-    {
-        const Attribute& attribute = data.attribute(a);
-        AttributeModel& model = attributes_[a];
-        if (attribute.type == AttributeType::Ignored) {
-            model.note = "ignored";
-        } else if (attribute.type == AttributeType::Nominal) {
-            const std::span<const std::int32_t> column = data.nominal(a);
-            model.kind = Kind::Table;
-            trainTable(
-                trainClasses, attribute.values.size(),
-                [&](std::size_t i) { return column[rows[i]]; }, model);
-            if (model.valueCount == 0) {
-                model.kind = Kind::Unused;
-                model.note = "no values";
-            }
-        } else if (mode_ == NumericMode::Normal) {
-            trainNormal(data, a, rows, model);
-        } else {
-            const NumericColumn& column = data.numeric(a);
-            const std::span<const std::int32_t> mantissas = column.mantissas();
-            std::size_t present = 0;
-            if (!mantissas.empty()) {
-                std::vector<std::uint64_t> keys;
-                keys.reserve(rows.size());
-                for (RowIndex r : rows)
-                    if (mantissas[r] != NumericColumn::kMissingMantissa)
-                        keys.push_back(packDecimal(mantissas[r], classes[r]));
-                present = keys.size();
-                if (present) model.cuts = mdlCutPointsOfDecimals(keys, column.scale(), classCount_);
-            } else {
-                std::vector<ValueClass> values;
-                values.reserve(rows.size());
-                for (RowIndex r : rows) {
-                    const double x = column[r];
-                    if (!isMissing(x)) values.push_back({x, classes[r]});
-                }
-                present = values.size();
-                if (present) model.cuts = mdlCutPoints(values, classCount_);
-            }
-            if (present == 0) {
-                model.note = "no values in the training records";
-                return;
-            }
-            model.kind = Kind::Bins;
-            trainTable(
-                trainClasses, model.cuts.size() + 1,
-                [&](std::size_t i) {
-                    const double x = column[rows[i]];
-                    return isMissing(x) ? kMissingCode
-                                        : static_cast<std::int32_t>(binOf(model.cuts, x));
-                },
-                model);
+    const Attribute& attribute = data.attribute(a);
+    AttributeModel& model = attributes_[a];
+    if (attribute.type == AttributeType::Ignored) {
+        model.note = "ignored";
+    } else if (attribute.type == AttributeType::Nominal) {
+        const std::span<const std::int32_t> column = data.nominal(a);
+        model.kind = Kind::Table;
+        trainTable(
+            trainClasses, attribute.values.size(), [&](std::size_t i) { return column[rows[i]]; },
+            model);
+        if (model.valueCount == 0) {
+            model.kind = Kind::Unused;
+            model.note = "no values";
         }
+    } else if (mode_ == NumericMode::Normal) {
+        trainNormal(data, a, rows, model);
+    } else {
+        trainBins(data, a, rows, trainClasses, model);
     }
+}
+
+std::size_t NaiveBayes::findCuts(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                                 std::vector<double>& cuts) const {
+    const NumericColumn& column = data.numeric(a);
+    const std::span<const std::int32_t> classes = data.classes();
+    const std::span<const std::int32_t> mantissas = column.mantissas();
+    if (!mantissas.empty()) {
+        std::vector<std::uint64_t> keys;
+        keys.reserve(rows.size());
+        for (RowIndex r : rows)
+            if (mantissas[r] != NumericColumn::kMissingMantissa)
+                keys.push_back(packDecimal(mantissas[r], classes[r]));
+        if (!keys.empty()) cuts = mdlCutPointsOfDecimals(keys, column.scale(), classCount_);
+        return keys.size();
+    }
+    std::vector<ValueClass> values;
+    values.reserve(rows.size());
+    for (RowIndex r : rows) {
+        const double x = column[r];
+        if (!isMissing(x)) values.push_back({x, classes[r]});
+    }
+    if (!values.empty()) cuts = mdlCutPoints(values, classCount_);
+    return values.size();
+}
+
+void NaiveBayes::trainBins(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                           const std::vector<std::int32_t>& trainClasses,
+                           AttributeModel& model) const {
+    if (findCuts(data, a, rows, model.cuts) == 0) {
+        model.note = "no values in the training records";
+        return;
+    }
+    const NumericColumn& column = data.numeric(a);
+    model.kind = Kind::Bins;
+    trainTable(
+        trainClasses, model.cuts.size() + 1,
+        [&](std::size_t i) {
+            const double x = column[rows[i]];
+            return isMissing(x) ? kMissingCode : static_cast<std::int32_t>(binOf(model.cuts, x));
+        },
+        model);
+}
+
+NaiveBayes::ValueSummary NaiveBayes::summarise(const NumericColumn& column,
+                                               std::span<const std::int32_t> classes,
+                                               std::span<const RowIndex> rows) const {
+    ValueSummary summary;
+    summary.perClass.resize(classCount_);
+    for (RowIndex r : rows) {
+        const double x = column[r];
+        if (isMissing(x)) continue;
+        summary.perClass[static_cast<std::size_t>(classes[r])].add(x);
+        summary.overall.add(x);
+        summary.overall.track(x);
+    }
+    return summary;
+}
+
+double NaiveBayes::resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
+                                const Moments& overall) {
+    // The resolution of the recorded values: the mean gap between distinct training values.
+    const double range = overall.maximum - overall.minimum;
+    auto fromCount = [range](std::size_t distinct) {
+        return distinct > 1 ? range / static_cast<double>(distinct - 1) : range;
+    };
+    // Counting distinct values takes a pass with a large bitmap or a sort. On many rows the
+    // distinct values of the first kResolutionSample rows give an upper bound on r first; when
+    // even that bound leaves every class wide and the floor untouched, r enters every class's
+    // log P(x|c) as the same log r, so the exact count would not change any prediction.
+    if (rows.size() > kResolutionSample) {
+        const double overallSd = overall.stdDev();
+        const double bound = fromCount(column.distinctCount(rows.first(kResolutionSample)));
+        bool wide = bound / 6.0 <= kStdDevFloor * overallSd;
+        // Every class's standard deviation ends at least at the floor, so this suffices.
+        wide = wide && kStdDevFloor * overallSd >= kNarrow * bound;
+        if (wide) return bound;
+    }
+    return fromCount(column.distinctCount(rows));
 }
 
 void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                              AttributeModel& model) const {
     const NumericColumn& column = data.numeric(a);
-    const std::span<const std::int32_t> classes = data.classes();
-    std::vector<Moments> perClass(classCount_);
-    Moments overall;
-    for (RowIndex r : rows) {
-        const double x = column[r];
-        if (isMissing(x)) continue;
-        perClass[static_cast<std::size_t>(classes[r])].add(x);
-        overall.add(x);
-        overall.track(x);
-    }
+    const ValueSummary summary = summarise(column, data.classes(), rows);
+    const Moments& overall = summary.overall;
     if (overall.count == 0) {
         model.note = "no values in the training records";
         return;
@@ -191,26 +250,14 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
                            "distribution";
         return;
     }
-    // The resolution of the recorded values: the mean gap between distinct training values.
-    const double range = overall.maximum - overall.minimum;
-    auto resolutionOf = [range](std::size_t distinct) {
-        return distinct > 1 ? range / static_cast<double>(distinct - 1) : range;
-    };
-    // Counting distinct values takes a pass with a large bitmap or a sort. On many rows the
-    // distinct values of the first kResolutionSample rows give an upper bound on r first; when
-    // even that bound leaves every class wide and the floor untouched, r enters every class's
-    // log P(x|c) as the same log r, so the exact count would not change any prediction.
-    model.resolution = -1;
-    if (rows.size() > kResolutionSample) {
-        const double bound = resolutionOf(column.distinctCount(rows.first(kResolutionSample)));
-        bool wide = bound / 6.0 <= kStdDevFloor * overallSd;
-        // Every class's standard deviation ends at least at the floor, so this suffices.
-        wide = wide && kStdDevFloor * overallSd >= kNarrow * bound;
-        if (wide) model.resolution = bound;
-    }
-    if (model.resolution < 0) model.resolution = resolutionOf(column.distinctCount(rows));
-    const double floor = std::max(kStdDevFloor * overallSd, model.resolution / 6.0);
+    model.resolution = resolutionOf(column, rows, overall);
     model.kind = Kind::Normal;
+    setClassDistributions(summary, model);
+}
+
+void NaiveBayes::setClassDistributions(const ValueSummary& summary, AttributeModel& model) const {
+    const double overallSd = summary.overall.stdDev();
+    const double floor = std::max(kStdDevFloor * overallSd, model.resolution / 6.0);
     model.mean.resize(classCount_);
     model.stdDev.resize(classCount_);
     model.logNormalizer.resize(classCount_);
@@ -219,7 +266,7 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
     // The pooled within-class variance, and each class's variance drawn towards it.
     double pooledVariance = 0;
     double freedom = 0;
-    for (const Moments& m : perClass)
+    for (const Moments& m : summary.perClass)
         if (m.count >= 2) {
             const double sd = m.stdDev();
             pooledVariance += (static_cast<double>(m.count) - 1.0) * sd * sd;
@@ -227,8 +274,8 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
         }
     pooledVariance = freedom > 0 ? pooledVariance / freedom : overallSd * overallSd;
     for (std::size_t c = 0; c < classCount_; ++c) {
-        const Moments& m = perClass[c];
-        const double mean = m.count == 0 ? overall.mean() : m.mean();
+        const Moments& m = summary.perClass[c];
+        const double mean = m.count == 0 ? summary.overall.mean() : m.mean();
         double variance = pooledVariance;
         if (m.count >= 2) {
             const double own = static_cast<double>(m.count) - 1.0;
@@ -280,87 +327,91 @@ std::int32_t NaiveBayes::predict(const Dataset& data, RowIndex row) const {
     return predicted[0];
 }
 
+void NaiveBayes::addNormalScores(const AttributeModel& m, const NumericColumn& column,
+                                 std::span<const RowIndex> rows, double* scores) const {
+    const std::size_t k = classCount_;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const double x = column[rows[i]];
+        if (isMissing(x)) continue;
+        double* s = scores + i * k;
+        for (std::size_t c = 0; c < k; ++c) {
+            const double d = x - m.mean[c];
+            if (m.narrow[c]) {
+                s[c] += logIntervalProbability(m, c, x);
+                continue;
+            }
+            s[c] += m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
+        }
+    }
+}
+
+void NaiveBayes::addTableScores(const AttributeModel& m, std::span<const std::int32_t> column,
+                                std::span<const RowIndex> rows, double* scores) const {
+    const std::size_t k = classCount_;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::int32_t v = column[rows[i]];
+        if (v < 0) continue;
+        double* s = scores + i * k;
+        const double* p = &m.logProbability[static_cast<std::size_t>(v)];
+        for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
+    }
+}
+
+void NaiveBayes::addBinScores(const AttributeModel& m, const NumericColumn& column,
+                              std::span<const RowIndex> rows, double* scores) const {
+    const std::size_t k = classCount_;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const double x = column[rows[i]];
+        if (isMissing(x)) continue;
+        double* s = scores + i * k;
+        const double* p = &m.logProbability[binOf(m.cuts, x)];
+        for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
+    }
+}
+
+void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> rows,
+                              std::vector<double>& scores, std::int32_t* predicted) const {
+    const std::size_t k = classCount_;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        std::copy(logPriors_.begin(), logPriors_.end(),
+                  scores.begin() + static_cast<std::ptrdiff_t>(i * k));
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        const AttributeModel& m = attributes_[a];
+        if (m.kind == Kind::Normal) addNormalScores(m, data.numeric(a), rows, scores.data());
+        if (m.kind == Kind::Table) addTableScores(m, data.nominal(a), rows, scores.data());
+        if (m.kind == Kind::Bins) addBinScores(m, data.numeric(a), rows, scores.data());
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const double* s = &scores[i * k];
+        std::size_t best = 0;
+        for (std::size_t c = 1; c < k; ++c)
+            if (s[c] > s[best]) best = c;
+        predicted[i] = static_cast<std::int32_t>(best);
+    }
+}
+
 void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows,
                              std::vector<std::int32_t>& predicted) const {
     predicted.resize(rows.size());
+    // Rows are scored a block at a time, attribute by attribute; groups of blocks are scored
+    // independently, so a large test set uses every core.
     constexpr std::size_t kBlock = 1024;
-    const std::size_t k = classCount_;
-    // Blocks of rows are scored independently: a large test set uses every core.
-    const std::size_t blocks = (rows.size() + kBlock - 1) / kBlock;
-    constexpr std::size_t kBlocksPerTask = 64;
-    const std::size_t tasks = (blocks + kBlocksPerTask - 1) / kBlocksPerTask;
+    constexpr std::size_t kTaskRows = 64 * kBlock;
+    const std::size_t tasks = (rows.size() + kTaskRows - 1) / kTaskRows;
     runTasks(
         tasks,
         [&](std::size_t task) {
-            std::vector<double> scores(kBlock * k);
-            const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kBlocksPerTask * kBlock);
-            for (std::size_t begin = task * kBlocksPerTask * kBlock; begin < taskEnd;
-                 begin += kBlock) {
+            std::vector<double> scores(kBlock * classCount_);
+            const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kTaskRows);
+            for (std::size_t begin = task * kTaskRows; begin < taskEnd; begin += kBlock) {
                 const std::size_t count = std::min(kBlock, taskEnd - begin);
-                for (std::size_t i = 0; i < count; ++i)
-                    std::copy(logPriors_.begin(), logPriors_.end(),
-                              scores.begin() + static_cast<std::ptrdiff_t>(i * k));
-                for (std::size_t a = 0; a < attributes_.size(); ++a) {
-                    const AttributeModel& m = attributes_[a];
-                    switch (m.kind) {
-                        case Kind::Unused:
-                            break;
-                        case Kind::Normal: {
-                            const NumericColumn& column = data.numeric(a);
-                            for (std::size_t i = 0; i < count; ++i) {
-                                const double x = column[rows[begin + i]];
-                                if (isMissing(x)) continue;
-                                double* s = &scores[i * k];
-                                for (std::size_t c = 0; c < k; ++c) {
-                                    const double d = x - m.mean[c];
-                                    if (m.narrow[c]) {
-                                        s[c] += logIntervalProbability(m, c, x);
-                                        continue;
-                                    }
-                                    s[c] += m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
-                                }
-                            }
-                            break;
-                        }
-                        case Kind::Table: {
-                            const std::span<const std::int32_t> column = data.nominal(a);
-                            for (std::size_t i = 0; i < count; ++i) {
-                                const std::int32_t v = column[rows[begin + i]];
-                                if (v < 0) continue;
-                                double* s = &scores[i * k];
-                                const double* p = &m.logProbability[static_cast<std::size_t>(v)];
-                                for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
-                            }
-                            break;
-                        }
-                        case Kind::Bins: {
-                            const NumericColumn& column = data.numeric(a);
-                            for (std::size_t i = 0; i < count; ++i) {
-                                const double x = column[rows[begin + i]];
-                                if (isMissing(x)) continue;
-                                const std::size_t v = binOf(m.cuts, x);
-                                double* s = &scores[i * k];
-                                const double* p = &m.logProbability[v];
-                                for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
-                            }
-                            break;
-                        }
-                    }
-                }
-                for (std::size_t i = 0; i < count; ++i) {
-                    const double* s = &scores[i * k];
-                    std::size_t best = 0;
-                    for (std::size_t c = 1; c < k; ++c)
-                        if (s[c] > s[best]) best = c;
-                    predicted[begin + i] = static_cast<std::int32_t>(best);
-                }
+                predictBlock(data, rows.subspan(begin, count), scores, &predicted[begin]);
             }
         },
         rows.size() >= kParallelRows);
 }
 
-void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
-    out << name() << "\n\n";
+void NaiveBayes::describePriors(const Dataset& data, std::ostream& out) const {
     out << "Class priors (Laplace-smoothed):\n";
     TextTable priors;
     priors.setHeader({"Class", "Training records", "Prior"});
@@ -368,75 +419,89 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
         priors.addRow({shortForReport(data.classValues()[c]), std::to_string(classCounts_[c]),
                        formatFixed(priors_[c], 4)});
     priors.write(out);
+}
 
-    std::vector<std::string> classHeader{"Attribute"};
-    for (const std::string& c : data.classValues()) classHeader.push_back(shortForReport(c));
-
-    // Numeric attributes under a normal distribution: one table, two rows per attribute.
+void NaiveBayes::describeNormal(const Dataset& data, const std::vector<std::string>& classHeader,
+                                std::ostream& out) const {
+    // One table, two rows per attribute; names are shortened so that the labels "mean" and
+    // "sd" after them stay in the table's first column.
     std::size_t nameWidth = 0;
-    bool anyNormal = false;
     for (std::size_t a = 0; a < attributes_.size(); ++a)
-        if (attributes_[a].kind == Kind::Normal) {
-            anyNormal = true;
-            nameWidth = std::max(nameWidth, shortForReport(data.attribute(a).name).size());
-        }
-    if (anyNormal) {
-        out << "\nNumeric attributes: mean and standard deviation per class\n";
-        TextTable normal;
-        normal.setHeader(classHeader);
-        for (std::size_t a = 0; a < attributes_.size(); ++a) {
-            const AttributeModel& m = attributes_[a];
-            if (m.kind != Kind::Normal) continue;
-            std::string label = shortForReport(data.attribute(a).name);
-            label.append(nameWidth - label.size(), ' ');
-            std::vector<std::string> means{label + "  mean"};
-            std::vector<std::string> sds{std::string(nameWidth, ' ') + "  sd"};
-            for (std::size_t c = 0; c < classCount_; ++c) {
-                means.push_back(formatGeneral(m.mean[c], 6));
-                sds.push_back(formatGeneral(m.stdDev[c], 6));
-            }
-            normal.addRow(std::move(means));
-            normal.addRow(std::move(sds));
-        }
-        normal.write(out);
-    }
-
-    // Nominal and discretized attributes: P(value | class), one table per attribute.
+        if (attributes_[a].kind == Kind::Normal)
+            nameWidth = std::max(nameWidth, displayWidth(normalLabel(data, a)));
+    if (nameWidth == 0) return;
+    out << "\nNumeric attributes: mean and standard deviation per class\n";
+    TextTable normal;
+    normal.setHeader(classHeader);
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         const AttributeModel& m = attributes_[a];
-        if (m.kind != Kind::Table && m.kind != Kind::Bins) continue;
-        const Attribute& attribute = data.attribute(a);
-        out << '\n' << shortForReport(attribute.name);
-        if (m.kind == Kind::Bins)
-            out << ": P(bin | class), " << m.cuts.size() + 1
-                << (m.cuts.empty() ? " bin (no cut pays for itself)\n" : " bins\n");
-        else
-            out << ": P(value | class)\n";
-        TextTable table;
-        std::vector<std::string> header = classHeader;
-        header[0] = m.kind == Kind::Bins ? "Bin" : "Value";
-        table.setHeader(header);
-        const std::size_t shown = std::min(m.valueCount, kMaxValuesShown);
-        for (std::size_t v = 0; v < shown; ++v) {
-            std::vector<std::string> row{m.kind == Kind::Bins
-                                             ? intervalLabel(m.cuts, v)
-                                             : shortForReport(attribute.values[v])};
-            for (std::size_t c = 0; c < classCount_; ++c)
-                row.push_back(formatFixed(probability(a, c, v), 4));
-            table.addRow(std::move(row));
+        if (m.kind != Kind::Normal) continue;
+        std::string label = normalLabel(data, a);
+        label.append(nameWidth - displayWidth(label), ' ');
+        std::vector<std::string> means{label + "  mean"};
+        std::vector<std::string> sds{std::string(nameWidth, ' ') + "  sd"};
+        for (std::size_t c = 0; c < classCount_; ++c) {
+            means.push_back(formatGeneral(m.mean[c], 6));
+            sds.push_back(formatGeneral(m.stdDev[c], 6));
         }
-        table.write(out);
-        if (m.valueCount > shown) out << "  ... and " << m.valueCount - shown << " more values\n";
+        normal.addRow(std::move(means));
+        normal.addRow(std::move(sds));
     }
+    normal.write(out);
+}
 
+void NaiveBayes::describeTable(const Dataset& data, std::size_t a,
+                               const std::vector<std::string>& classHeader,
+                               std::ostream& out) const {
+    const AttributeModel& m = attributes_[a];
+    const Attribute& attribute = data.attribute(a);
+    std::string what = "P(value | class)";
+    if (m.kind == Kind::Bins)
+        what = "P(bin | class), " + std::to_string(m.cuts.size() + 1) +
+               (m.cuts.empty() ? " bin (no cut pays for itself)" : " bins");
+    out << '\n';
+    writeLines(out, wrapPieces({shortForReport(attribute.name) + ":", what}, "", "  "));
+    TextTable table;
+    std::vector<std::string> header = classHeader;
+    header[0] = m.kind == Kind::Bins ? "Bin" : "Value";
+    table.setHeader(header);
+    const std::size_t shown = std::min(m.valueCount, kMaxValuesShown);
+    const std::string name = shortToWidth(attribute.name, kBinNameWidth);
+    for (std::size_t v = 0; v < shown; ++v) {
+        std::vector<std::string> row{m.kind == Kind::Bins ? binCondition(name, m.cuts, v)
+                                                          : shortForReport(attribute.values[v])};
+        for (std::size_t c = 0; c < classCount_; ++c)
+            row.push_back(formatFixed(probability(a, c, v), 4));
+        table.addRow(std::move(row));
+    }
+    table.write(out);
+    if (m.valueCount > shown) out << "  ... and " << m.valueCount - shown << " more values\n";
+}
+
+void NaiveBayes::describeUnused(const Dataset& data, std::ostream& out) const {
     bool anyUnused = false;
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         if (attributes_[a].kind != Kind::Unused) continue;
         if (!anyUnused) out << "\nAttributes not used:\n";
         anyUnused = true;
-        out << "  " << shortForReport(data.attribute(a).name) << " (" << attributes_[a].note
-            << ")\n";
+        const std::string text =
+            shortForReport(data.attribute(a).name) + " (" + attributes_[a].note + ")";
+        writeLines(out, wrapPieces({text}, "  ", "    "));
     }
+}
+
+void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
+    out << name() << "\n\n";
+    describePriors(data, out);
+    std::vector<std::string> classHeader{"Attribute"};
+    for (const std::string& c : data.classValues()) classHeader.push_back(shortForReport(c));
+    describeNormal(data, classHeader, out);
+    // Nominal and discretized attributes: P(value | class), one table per attribute.
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        const Kind kind = attributes_[a].kind;
+        if (kind == Kind::Table || kind == Kind::Bins) describeTable(data, a, classHeader, out);
+    }
+    describeUnused(data, out);
 }
 
 }  // namespace mining

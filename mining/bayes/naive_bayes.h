@@ -114,16 +114,55 @@ private:
     // Training or test sets from this size on are worked on by all cores.
     static constexpr std::size_t kParallelRows = 100000;
 
+    struct Moments;
+    struct ValueSummary;
+
     void trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                         const std::vector<std::int32_t>& trainClasses);
     static double logIntervalProbability(const AttributeModel& m, std::size_t c, double x);
     void trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                      AttributeModel& model) const;
+    // Returns the moments of the attribute's present training values.
+    ValueSummary summarise(const NumericColumn& column, std::span<const std::int32_t> classes,
+                           std::span<const RowIndex> rows) const;
+    // Returns the resolution r of the attribute's training values (see the class comment).
+    static double resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
+                               const Moments& overall);
+    // Sets each class's mean and standard deviation and the terms prediction uses from them.
+    // Requires model.resolution set.
+    void setClassDistributions(const ValueSummary& summary, AttributeModel& model) const;
+    // Sets the MDL cut points of numeric attribute `a` into `cuts`; returns the number of
+    // training rows where it is present (no cut is set when none).
+    std::size_t findCuts(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                         std::vector<double>& cuts) const;
+    void trainBins(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                   const std::vector<std::int32_t>& trainClasses, AttributeModel& model) const;
     // Counts n_cv and sets log P(v|c); codeOf(i) is the code of the i-th training row (-1 when
     // missing) and classes[i] its class.
     void trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
                     const std::function<std::int32_t(std::size_t)>& codeOf,
                     AttributeModel& model) const;
+
+    // Add each row's log P(x | c) for one attribute to its scores (classCount_ per row).
+    void addNormalScores(const AttributeModel& m, const NumericColumn& column,
+                         std::span<const RowIndex> rows, double* scores) const;
+    void addTableScores(const AttributeModel& m, std::span<const std::int32_t> column,
+                        std::span<const RowIndex> rows, double* scores) const;
+    void addBinScores(const AttributeModel& m, const NumericColumn& column,
+                      std::span<const RowIndex> rows, double* scores) const;
+    // Sets predicted[i] to the class of rows[i]. Requires scores.size() >= rows.size() *
+    // classCount_.
+    void predictBlock(const Dataset& data, std::span<const RowIndex> rows,
+                      std::vector<double>& scores, std::int32_t* predicted) const;
+
+    // The parts of describe(): priors, normal attributes, one nominal or discretized
+    // attribute, the attributes not used.
+    void describePriors(const Dataset& data, std::ostream& out) const;
+    void describeNormal(const Dataset& data, const std::vector<std::string>& classHeader,
+                        std::ostream& out) const;
+    void describeTable(const Dataset& data, std::size_t a,
+                       const std::vector<std::string>& classHeader, std::ostream& out) const;
+    void describeUnused(const Dataset& data, std::ostream& out) const;
 
     NumericMode mode_;
     std::size_t classCount_ = 0;

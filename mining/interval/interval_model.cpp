@@ -1,6 +1,6 @@
 #include "interval/interval_model.h"
 
-#include "interval/report.h"
+#include "interval/tree_report.h"
 
 namespace mining::interval {
 

@@ -54,72 +54,101 @@ std::int32_t majority(std::span<const std::uint32_t> counts) {
     return best;
 }
 
-std::vector<Bin> initialBins(std::span<const double> values, std::span<const std::int32_t> classes,
-                             std::size_t classCount, int bins, Binning binning) {
-    std::vector<Bin> out;
-    if (values.empty()) return out;
-    const auto b = static_cast<std::size_t>(std::max(bins, 1));
-    // Flat arrays while counting; the bins are built at the end.
-    std::vector<std::uint32_t> counts(b * classCount, 0);
-    std::vector<double> lo(b, INFINITY);
-    std::vector<double> hi(b, -INFINITY);
-    auto put = [&](std::size_t index, double v, std::int32_t cls) {
+namespace {
+
+// Class counts and value ranges of the initial bins while they are filled, in flat arrays.
+struct BinCounts {
+    std::size_t classCount;
+    std::vector<std::uint32_t> counts;  // [bin * classCount + class]
+    std::vector<double> lo;
+    std::vector<double> hi;
+
+    BinCounts(std::size_t bins, std::size_t classes)
+        : classCount(classes), counts(bins * classes, 0), lo(bins, INFINITY), hi(bins, -INFINITY) {}
+
+    void put(std::size_t index, double v, std::int32_t cls) {
         ++counts[index * classCount + static_cast<std::size_t>(cls)];
         lo[index] = std::min(lo[index], v);
         hi[index] = std::max(hi[index], v);
-    };
+    }
+
+    // Returns the bins that received a value.
+    std::vector<Bin> nonEmpty() const {
+        std::vector<Bin> out;
+        for (std::size_t i = 0; i < lo.size(); ++i) {
+            if (!(lo[i] <= hi[i])) continue;  // empty
+            const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
+            out.push_back(Bin{lo[i], hi[i],
+                              std::vector<std::uint32_t>(
+                                  first, first + static_cast<std::ptrdiff_t>(classCount))});
+        }
+        return out;
+    }
+};
+
+void fillEqualWidth(std::span<const double> values, std::span<const std::int32_t> classes,
+                    BinCounts& bins) {
+    const std::size_t b = bins.lo.size();
+    // The range of the finite values; an infinite value goes to the end bin on its side.
+    double first = INFINITY;
+    double last = -INFINITY;
+    for (double v : values) {
+        if (std::isfinite(v)) {
+            first = std::min(first, v);
+            last = std::max(last, v);
+        }
+    }
+    // Halved, the span stays finite even between the largest doubles of opposite sign.
+    const double halfSpan = last / 2 - first / 2;
+    const double scale = halfSpan > 0 ? static_cast<double>(b) / halfSpan : 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double v = values[i];
+        std::size_t index = 0;
+        if (v > last) {
+            index = b - 1;
+        } else if (v > first) {
+            index = std::min(static_cast<std::size_t>((v / 2 - first / 2) * scale), b - 1);
+        }
+        bins.put(index, v, classes[i]);
+    }
+}
+
+void fillEqualCount(std::span<const double> values, std::span<const std::int32_t> classes,
+                    BinCounts& bins) {
+    const std::size_t b = bins.lo.size();
+    std::vector<double> sorted(values.begin(), values.end());
+    const std::size_t n = sorted.size();
+    std::vector<std::size_t> positions;
+    for (std::size_t k = 1; k < b; ++k) {
+        const std::size_t p = k * n / b;
+        if (p > 0 && p < n && (positions.empty() || positions.back() != p)) {
+            positions.push_back(p);
+        }
+    }
+    selectPositions(sorted, 0, n, positions);
+    std::vector<double> edges;
+    for (std::size_t p : positions) {
+        if (edges.empty() || edges.back() != sorted[p]) edges.push_back(sorted[p]);
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto index = static_cast<std::size_t>(
+            std::upper_bound(edges.begin(), edges.end(), values[i]) - edges.begin());
+        bins.put(index, values[i], classes[i]);
+    }
+}
+
+}  // namespace
+
+std::vector<Bin> initialBins(std::span<const double> values, std::span<const std::int32_t> classes,
+                             std::size_t classCount, int bins, Binning binning) {
+    if (values.empty()) return {};
+    BinCounts counts(static_cast<std::size_t>(std::max(bins, 1)), classCount);
     if (binning == Binning::EqualWidth) {
-        // The range of the finite values; an infinite value goes to the end bin on its side.
-        double first = INFINITY;
-        double last = -INFINITY;
-        for (double v : values) {
-            if (std::isfinite(v)) {
-                first = std::min(first, v);
-                last = std::max(last, v);
-            }
-        }
-        // Halved, the span stays finite even between the largest doubles of opposite sign.
-        const double halfSpan = last / 2 - first / 2;
-        const double scale = halfSpan > 0 ? static_cast<double>(b) / halfSpan : 0;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const double v = values[i];
-            std::size_t index = 0;
-            if (v > last) {
-                index = b - 1;
-            } else if (v > first) {
-                index = std::min(static_cast<std::size_t>((v / 2 - first / 2) * scale), b - 1);
-            }
-            put(index, v, classes[i]);
-        }
+        fillEqualWidth(values, classes, counts);
     } else {
-        std::vector<double> sorted(values.begin(), values.end());
-        const std::size_t n = sorted.size();
-        std::vector<std::size_t> positions;
-        for (std::size_t k = 1; k < b; ++k) {
-            const std::size_t p = k * n / b;
-            if (p > 0 && p < n && (positions.empty() || positions.back() != p)) {
-                positions.push_back(p);
-            }
-        }
-        selectPositions(sorted, 0, n, positions);
-        std::vector<double> edges;
-        for (std::size_t p : positions) {
-            if (edges.empty() || edges.back() != sorted[p]) edges.push_back(sorted[p]);
-        }
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const auto index = static_cast<std::size_t>(
-                std::upper_bound(edges.begin(), edges.end(), values[i]) - edges.begin());
-            put(index, values[i], classes[i]);
-        }
+        fillEqualCount(values, classes, counts);
     }
-    for (std::size_t i = 0; i < b; ++i) {
-        if (!(lo[i] <= hi[i])) continue;  // empty
-        const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
-        out.push_back(Bin{
-            lo[i], hi[i],
-            std::vector<std::uint32_t>(first, first + static_cast<std::ptrdiff_t>(classCount))});
-    }
-    return out;
+    return counts.nonEmpty();
 }
 
 std::int32_t smoothedWinner(const Bin* prev, const Bin& bin, const Bin* next) {

@@ -1,12 +1,10 @@
 #include "interval/tree.h"
 
 #include <algorithm>
-#include <functional>
-#include <system_error>
-#include <thread>
 
 #include "interval/gain_ratio.h"
 #include "interval/prune.h"
+#include "util/parallel.h"
 
 namespace mining::interval {
 
@@ -15,8 +13,10 @@ namespace {
 // A gain ratio at or below this is rounding noise, not information.
 constexpr double kMinGainRatio = 1e-12;
 
-// Nodes with at least this many records evaluate their attributes on two threads.
+// Nodes with at least this many records evaluate their attributes and reorder their records
+// in kTasks tasks that may run on threads of their own.
 constexpr std::size_t kParallelRecords = 20000;
+constexpr std::size_t kTasks = 2;
 
 // The best split found for a node.
 struct Choice {
@@ -113,54 +113,68 @@ public:
     }
 
 private:
+    // Returns the present values of numeric attribute `a` at the node and their classes (in
+    // `scratch` when some are missing).
+    std::pair<std::span<const double>, std::span<const std::int32_t>> presentValues(
+        Range range, std::size_t a, Scratch& scratch) const {
+        const std::span<const std::int32_t> classes(columns_.classes.data() + range.begin,
+                                                    range.size());
+        const std::span<const double> all(columns_.numeric[a].data() + range.begin, range.size());
+        if (std::none_of(all.begin(), all.end(), [](double v) { return isMissing(v); })) {
+            return {all, classes};
+        }
+        scratch.values.clear();
+        scratch.classes.clear();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (isMissing(all[i])) continue;
+            scratch.values.push_back(all[i]);
+            scratch.classes.push_back(classes[i]);
+        }
+        return {scratch.values, scratch.classes};
+    }
+
+    // Sets the intervals of numeric attribute `a` at the node into `c`.
+    void numericChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
+        const auto [values, classes] = presentValues(range, a, scratch);
+        int binCount = options_.bins;
+        if (options_.binRecords > 0) {
+            const auto fit = values.size() / static_cast<std::size_t>(options_.binRecords);
+            binCount = static_cast<int>(
+                std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
+        }
+        auto bins = initialBins(values, classes, classCount_, binCount, options_.binning);
+        NumericPartition p = mergeBins(bins, len, options_.maxDepth);
+        c.numeric = true;
+        c.cuts = std::move(p.cuts);
+        c.parts = std::move(p.parts);
+    }
+
+    // Sets the values of nominal attribute `a` at the node into `c`.
+    void nominalChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
+        const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
+        const std::int32_t* classes = columns_.classes.data() + range.begin;
+        const std::size_t valueCount = data_.attribute(a).values.size();
+        scratch.counts.assign(valueCount * classCount_, 0);
+        for (std::size_t i = 0; i < range.size(); ++i) {
+            const std::int32_t code = codes[i];
+            if (code < 0 || static_cast<std::size_t>(code) >= valueCount) continue;
+            ++scratch.counts[static_cast<std::size_t>(code) * classCount_ +
+                             static_cast<std::size_t>(classes[i])];
+        }
+        NominalPartition p = nominalPartition(scratch.counts, classCount_, len, options_.maxDepth);
+        c.values = std::move(p.values);
+        c.parts = std::move(p.parts);
+    }
+
     // Returns the partition of the node on attribute `a` with its gain ratio, or a choice with
     // attribute -1 when `a` cannot split it.
     Choice evaluate(Range range, std::size_t a, int len, Scratch& scratch) const {
         Choice c;
         const AttributeType type = data_.attribute(a).type;
-        const std::span<const std::int32_t> nodeClasses(columns_.classes.data() + range.begin,
-                                                        range.size());
         if (type == AttributeType::Numeric) {
-            const std::span<const double> all(columns_.numeric[a].data() + range.begin,
-                                              range.size());
-            std::span<const double> values = all;
-            std::span<const std::int32_t> classes = nodeClasses;
-            if (std::any_of(all.begin(), all.end(), [](double v) { return isMissing(v); })) {
-                scratch.values.clear();
-                scratch.classes.clear();
-                for (std::size_t i = 0; i < all.size(); ++i) {
-                    if (isMissing(all[i])) continue;
-                    scratch.values.push_back(all[i]);
-                    scratch.classes.push_back(nodeClasses[i]);
-                }
-                values = scratch.values;
-                classes = scratch.classes;
-            }
-            int binCount = options_.bins;
-            if (options_.binRecords > 0) {
-                const auto fit = values.size() / static_cast<std::size_t>(options_.binRecords);
-                binCount = static_cast<int>(
-                    std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
-            }
-            auto bins = initialBins(values, classes, classCount_, binCount, options_.binning);
-            NumericPartition p = mergeBins(bins, len, options_.maxDepth);
-            c.numeric = true;
-            c.cuts = std::move(p.cuts);
-            c.parts = std::move(p.parts);
+            numericChoice(range, a, len, scratch, c);
         } else if (type == AttributeType::Nominal && !usedNominal_[a]) {
-            const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
-            const std::size_t valueCount = data_.attribute(a).values.size();
-            scratch.counts.assign(valueCount * classCount_, 0);
-            for (std::size_t i = 0; i < range.size(); ++i) {
-                const std::int32_t code = codes[i];
-                if (code < 0 || static_cast<std::size_t>(code) >= valueCount) continue;
-                ++scratch.counts[static_cast<std::size_t>(code) * classCount_ +
-                                 static_cast<std::size_t>(nodeClasses[i])];
-            }
-            NominalPartition p =
-                nominalPartition(scratch.counts, classCount_, len, options_.maxDepth);
-            c.values = std::move(p.values);
-            c.parts = std::move(p.parts);
+            nominalChoice(range, a, len, scratch, c);
         } else {
             return c;
         }
@@ -173,24 +187,16 @@ private:
     Choice choose(Range range, int len) {
         const std::size_t attributes = data_.attributeCount();
         std::vector<Choice> choices(attributes);
-        // On a large node the odd attributes go to a second thread; the result does not depend
-        // on which thread evaluates what. Without a thread, all are evaluated here.
-        std::thread helper;
-        if (range.size() >= kParallelRecords && attributes > 1) {
-            try {
-                helper = std::thread([&] {
-                    for (std::size_t a = 1; a < attributes; a += 2) {
-                        choices[a] = evaluate(range, a, len, helperScratch_);
-                    }
-                });
-            } catch (const std::system_error&) {
-            }
-        }
-        const std::size_t step = helper.joinable() ? 2 : 1;
-        for (std::size_t a = 0; a < attributes; a += step) {
-            choices[a] = evaluate(range, a, len, scratch_);
-        }
-        if (helper.joinable()) helper.join();
+        // On a large node the attributes are shared out between two tasks, each with its own
+        // scratch; the result does not depend on which task evaluates what.
+        runTasks(
+            kTasks,
+            [&](std::size_t t) {
+                for (std::size_t a = t; a < attributes; a += kTasks) {
+                    choices[a] = evaluate(range, a, len, scratch_[t]);
+                }
+            },
+            range.size() >= kParallelRecords && attributes > 1);
         Choice best;
         for (Choice& c : choices) {
             if (c.attribute < 0) continue;
@@ -199,53 +205,68 @@ private:
         return best;
     }
 
-    void split(std::size_t index, Range range, Choice choice) {
-        const std::size_t branches = choice.parts.size();
+    // Returns the branch with the most training records, which takes missing values.
+    static std::uint32_t missingBranch(const Choice& choice) {
         std::uint32_t missingChild = 0;
-        for (std::uint32_t j = 1; j < branches; ++j) {
+        for (std::uint32_t j = 1; j < choice.parts.size(); ++j) {
             if (choice.parts[j].total > choice.parts[missingChild].total) missingChild = j;
         }
-        const auto a = static_cast<std::size_t>(choice.attribute);
-        const std::size_t n = range.size();
-        std::vector<std::uint32_t> slot(n);
-        std::vector<std::int32_t> childOfValue;
-        if (choice.numeric) {
-            const double* values = columns_.numeric[a].data() + range.begin;
-            for (std::size_t i = 0; i < n; ++i) {
-                const double v = values[i];
-                slot[i] = isMissing(v)
-                              ? missingChild
-                              : static_cast<std::uint32_t>(
-                                    std::upper_bound(choice.cuts.begin(), choice.cuts.end(), v) -
-                                    choice.cuts.begin());
-            }
-        } else {
-            childOfValue.assign(data_.attribute(a).values.size(), -1);
-            for (std::size_t j = 0; j < branches; ++j) {
-                childOfValue[static_cast<std::size_t>(choice.values[j])] =
-                    static_cast<std::int32_t>(j);
-            }
-            const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::int32_t code = codes[i];
-                const bool known =
-                    code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
-                const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
-                slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
-            }
-        }
+        return missingChild;
+    }
 
+    // Returns the branch of each record in `range` for a numeric split.
+    std::vector<std::uint32_t> numericSlots(Range range, const Choice& choice,
+                                            std::uint32_t missingChild) const {
+        std::vector<std::uint32_t> slot(range.size());
+        const double* values =
+            columns_.numeric[static_cast<std::size_t>(choice.attribute)].data() + range.begin;
+        for (std::size_t i = 0; i < slot.size(); ++i) {
+            const double v = values[i];
+            slot[i] = isMissing(v)
+                          ? missingChild
+                          : static_cast<std::uint32_t>(
+                                std::upper_bound(choice.cuts.begin(), choice.cuts.end(), v) -
+                                choice.cuts.begin());
+        }
+        return slot;
+    }
+
+    // Returns the branch of each record in `range` for a nominal split, and sets the branch of
+    // each value code (-1 for a value with no branch) in `childOfValue`.
+    std::vector<std::uint32_t> nominalSlots(Range range, const Choice& choice,
+                                            std::uint32_t missingChild,
+                                            std::vector<std::int32_t>& childOfValue) const {
+        const auto a = static_cast<std::size_t>(choice.attribute);
+        childOfValue.assign(data_.attribute(a).values.size(), -1);
+        for (std::size_t j = 0; j < choice.values.size(); ++j) {
+            childOfValue[static_cast<std::size_t>(choice.values[j])] = static_cast<std::int32_t>(j);
+        }
+        std::vector<std::uint32_t> slot(range.size());
+        const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
+        for (std::size_t i = 0; i < slot.size(); ++i) {
+            const std::int32_t code = codes[i];
+            const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
+            const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
+            slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
+        }
+        return slot;
+    }
+
+    // Appends the children of node `index` to the tree, their counts taken from the records'
+    // branches `slot`; sets each child's range and whether it grows further.
+    void addChildren(std::size_t index, Range range, const Choice& choice,
+                     const std::vector<std::uint32_t>& slot, std::vector<Range>& childRanges,
+                     std::vector<bool>& growing) {
+        const std::size_t branches = choice.parts.size();
         const std::int32_t parentLabel = nodes_[index].label;
         const int depth = nodes_[index].depth + 1;
         std::vector<TreeNode> newNodes(branches);
         for (TreeNode& child : newNodes) child.counts.assign(classCount_, 0);
         const std::int32_t* classes = columns_.classes.data() + range.begin;
-        for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < slot.size(); ++i) {
             ++newNodes[slot[i]].counts[static_cast<std::size_t>(classes[i])];
         }
-        std::vector<std::uint32_t> childIndices;
-        std::vector<bool> growing(branches);
-        std::vector<Range> childRanges(branches);
+        const auto minSplit = static_cast<std::uint32_t>(std::max(options_.minSplit, 2));
         std::size_t at = range.begin;
         for (std::size_t j = 0; j < branches; ++j) {
             TreeNode& child = newNodes[j];
@@ -255,16 +276,30 @@ private:
             child.winner = choice.parts[j].winner;
             child.strong = choice.parts[j].strong;
             const bool pure = child.counts[static_cast<std::size_t>(child.label)] == child.total;
-            growing[j] = !child.strong && !pure && depth < options_.maxDepth &&
-                         child.total >= static_cast<std::uint32_t>(std::max(options_.minSplit, 2));
+            growing[j] =
+                !child.strong && !pure && depth < options_.maxDepth && child.total >= minSplit;
             childRanges[j] = Range{at, at + child.total};
             at += child.total;
-            childIndices.push_back(static_cast<std::uint32_t>(nodes_.size()));
+            nodes_[index].children.push_back(static_cast<std::uint32_t>(nodes_.size()));
             nodes_.push_back(std::move(child));
         }
+    }
+
+    void split(std::size_t index, Range range, Choice choice) {
+        const std::size_t branches = choice.parts.size();
+        const std::uint32_t missingChild = missingBranch(choice);
+        std::vector<std::int32_t> childOfValue;
+        const std::vector<std::uint32_t> slot =
+            choice.numeric ? numericSlots(range, choice, missingChild)
+                           : nominalSlots(range, choice, missingChild, childOfValue);
+        std::vector<bool> growing(branches);
+        std::vector<Range> childRanges(branches);
+        addChildren(index, range, choice, slot, childRanges, growing);
         if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
             reorder(range, slot, childRanges);
         }
+        const auto a = static_cast<std::size_t>(choice.attribute);
+        const bool nominal = !choice.numeric;
         {
             TreeNode& node = nodes_[index];
             node.attribute = choice.attribute;
@@ -272,15 +307,28 @@ private:
             node.cuts = std::move(choice.cuts);
             node.childValues = std::move(choice.values);
             node.childOfValue = std::move(childOfValue);
-            node.children = childIndices;
             node.missingChild = missingChild;
         }
-        const bool nominal = !choice.numeric;
+        const std::vector<std::uint32_t> children = nodes_[index].children;
         if (nominal) usedNominal_[a] = true;
         for (std::size_t j = 0; j < branches; ++j) {
-            if (growing[j]) grow(childIndices[j], childRanges[j]);
+            if (growing[j]) grow(children[j], childRanges[j]);
         }
         if (nominal) usedNominal_[a] = false;
+    }
+
+    // Returns the columns of the training records, the classes first.
+    std::pair<std::vector<std::vector<double>*>, std::vector<std::vector<std::int32_t>*>>
+    allColumns() {
+        std::vector<std::vector<double>*> doubles;
+        std::vector<std::vector<std::int32_t>*> ints = {&columns_.classes};
+        for (auto& column : columns_.numeric) {
+            if (!column.empty()) doubles.push_back(&column);
+        }
+        for (auto& column : columns_.nominal) {
+            if (!column.empty()) ints.push_back(&column);
+        }
+        return {std::move(doubles), std::move(ints)};
     }
 
     // Reorders the node's records in `range` so that branch j's records (slot[i] == j) fill
@@ -292,39 +340,26 @@ private:
         std::vector<std::size_t> next;
         for (const Range& r : childRanges) next.push_back(r.begin - range.begin);
         for (std::size_t i = 0; i < n; ++i) order_[next[slot[i]]++] = static_cast<std::uint32_t>(i);
-        // Each column is reordered through a buffer of its own thread; on a large node the
-        // columns are shared out between two threads.
+        // Each column is reordered through a buffer of its task; on a large node the columns
+        // are shared out between two tasks.
         auto permute = [&](auto& column, auto& buffer) {
             buffer.resize(std::max(buffer.size(), n));
             auto* const first = column.data() + range.begin;
             for (std::size_t k = 0; k < n; ++k) buffer[k] = first[order_[k]];
             std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n), first);
         };
-        std::vector<std::vector<double>*> doubles;
-        std::vector<std::vector<std::int32_t>*> ints = {&columns_.classes};
-        for (auto& column : columns_.numeric) {
-            if (!column.empty()) doubles.push_back(&column);
-        }
-        for (auto& column : columns_.nominal) {
-            if (!column.empty()) ints.push_back(&column);
-        }
-        auto work = [&](std::size_t from, std::size_t stride, std::vector<double>& doubleBuffer,
-                        std::vector<std::int32_t>& intBuffer) {
-            for (std::size_t i = from; i < doubles.size(); i += stride) {
-                permute(*doubles[i], doubleBuffer);
-            }
-            for (std::size_t i = from; i < ints.size(); i += stride) permute(*ints[i], intBuffer);
-        };
-        std::thread helper;
-        if (n >= kParallelRecords) {
-            try {
-                helper = std::thread(work, 1, 2, std::ref(helperDoubleBuffer_),
-                                     std::ref(helperIntBuffer_));
-            } catch (const std::system_error&) {
-            }
-        }
-        work(0, helper.joinable() ? 2 : 1, doubleBuffer_, intBuffer_);
-        if (helper.joinable()) helper.join();
+        const auto [doubles, ints] = allColumns();
+        runTasks(
+            kTasks,
+            [&](std::size_t t) {
+                for (std::size_t i = t; i < doubles.size(); i += kTasks) {
+                    permute(*doubles[i], doubleBuffers_[t]);
+                }
+                for (std::size_t i = t; i < ints.size(); i += kTasks) {
+                    permute(*ints[i], intBuffers_[t]);
+                }
+            },
+            n >= kParallelRecords);
     }
 
     const Dataset& data_;
@@ -334,12 +369,10 @@ private:
     std::vector<bool> usedNominal_;
     Columns columns_;
     std::vector<std::uint32_t> order_;
-    std::vector<double> doubleBuffer_;
-    std::vector<std::int32_t> intBuffer_;
-    std::vector<double> helperDoubleBuffer_;
-    std::vector<std::int32_t> helperIntBuffer_;
-    Scratch scratch_;
-    Scratch helperScratch_;
+    // Buffers and scratch of each task.
+    std::vector<double> doubleBuffers_[kTasks];
+    std::vector<std::int32_t> intBuffers_[kTasks];
+    Scratch scratch_[kTasks];
 };
 
 IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> rows,

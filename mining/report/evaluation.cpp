@@ -1,5 +1,6 @@
 #include "report/evaluation.h"
 
+#include "util/display_width.h"
 #include "util/text_table.h"
 
 namespace mining {
@@ -68,14 +69,10 @@ double Evaluation::f1(std::size_t c) const {
     return p + r == 0.0 ? 0.0 : 2 * p * r / (p + r);
 }
 
-void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string>& classNames,
-                     bool onTraining, std::ostream& out) {
-    const char* which = onTraining ? "training" : "test";
-    out << "Accuracy: " << formatFixed(100.0 * evaluation.accuracy(), 2) << " % ("
-        << evaluation.correct() << " of " << evaluation.total() << ' ' << which
-        << " records correct)\n";
-    out << "Kappa: " << formatFixed(evaluation.kappa(), 4) << "\n\n";
+namespace {
 
+void writePerClass(const Evaluation& evaluation, const std::vector<std::string>& classNames,
+                   std::ostream& out) {
     out << "Per class:\n";
     TextTable perClass;
     perClass.setHeader({"Class", "Precision", "Recall", "F1", "Support"});
@@ -84,7 +81,10 @@ void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string
                          formatFixed(evaluation.recall(c), 4), formatFixed(evaluation.f1(c), 4),
                          std::to_string(evaluation.support(c))});
     perClass.write(out);
+}
 
+void writeConfusionMatrix(const Evaluation& evaluation, const std::vector<std::string>& classNames,
+                          std::ostream& out) {
     out << "\nConfusion matrix (rows: actual class, columns: predicted class):\n";
     TextTable matrix;
     std::vector<std::string> header{"actual \\ predicted"};
@@ -92,7 +92,7 @@ void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string
     // below the table names them.
     bool numbered = false;
     for (const std::string& name : classNames)
-        if (name.size() > 12) numbered = true;
+        if (displayWidth(name) > 12) numbered = true;
     for (std::size_t c = 0; c < classNames.size(); ++c)
         header.push_back(numbered ? "(" + std::to_string(c + 1) + ")" : classNames[c]);
     matrix.setHeader(header);
@@ -105,6 +105,19 @@ void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string
         matrix.addRow(std::move(row));
     }
     matrix.write(out);
+}
+
+}  // namespace
+
+void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string>& classNames,
+                     bool onTraining, std::ostream& out) {
+    const char* which = onTraining ? "training" : "test";
+    out << "Accuracy: " << formatFixed(100.0 * evaluation.accuracy(), 2) << " % ("
+        << evaluation.correct() << " of " << evaluation.total() << ' ' << which
+        << " records correct)\n";
+    out << "Kappa: " << formatFixed(evaluation.kappa(), 4) << "\n\n";
+    writePerClass(evaluation, classNames, out);
+    writeConfusionMatrix(evaluation, classNames, out);
 }
 
 }  // namespace mining

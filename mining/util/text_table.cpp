@@ -1,19 +1,21 @@
 #include "util/text_table.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <sstream>
-#include <string_view>
+
+#include "util/display_width.h"
 
 namespace mining {
 
-std::string shortForReport(std::string_view text, std::size_t length) {
-    if (text.size() <= length) return std::string(text);
-    std::size_t end = length - 4;
-    // Back up over UTF-8 continuation bytes to the start of the character they belong to.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return std::string(text.substr(0, end)) + "...";
+namespace {
+
+constexpr std::size_t kGap = 2;
+
+const std::string& cellOf(const std::vector<std::string>& row, std::size_t c) {
+    static const std::string empty;
+    return c < row.size() ? row[c] : empty;
 }
+
+}  // namespace
 
 void TextTable::setHeader(std::vector<std::string> header) {
     for (std::string& cell : header)
@@ -27,100 +29,81 @@ void TextTable::addRow(std::vector<std::string> row) {
     rows_.push_back(std::move(row));
 }
 
-void TextTable::write(std::ostream& out, std::size_t width, std::size_t indent) const {
+std::size_t TextTable::columnCount() const {
     std::size_t columns = header_.size();
     for (const auto& row : rows_) columns = std::max(columns, row.size());
-    if (columns == 0) return;
-    auto cell = [](const std::vector<std::string>& row, std::size_t c) -> const std::string& {
-        static const std::string empty;
-        return c < row.size() ? row[c] : empty;
-    };
+    return columns;
+}
+
+std::vector<std::size_t> TextTable::columnWidths(std::size_t columns, std::size_t room) const {
     std::vector<std::size_t> widths(columns, 0);
     for (std::size_t c = 0; c < columns; ++c) {
-        widths[c] = cell(header_, c).size();
-        for (const auto& row : rows_) widths[c] = std::max(widths[c], cell(row, c).size());
+        widths[c] = displayWidth(cellOf(header_, c));
+        for (const auto& row : rows_) widths[c] = std::max(widths[c], displayWidth(cellOf(row, c)));
     }
-    constexpr std::size_t kGap = 2;
-    // Blocks of columns 1.. that fit beside the first column.
-    std::vector<std::pair<std::size_t, std::size_t>> blocks;
-    std::size_t begin = 1;
-    const std::size_t firstWidth = indent + widths[0];
-    if (columns == 1) blocks.emplace_back(1, 1);
-    while (begin < columns) {
+    if (columns == 1) {
+        widths[0] = std::min(widths[0], room);
+        return widths;
+    }
+    // Another column may take what the first leaves, or at least half the room; the first
+    // then takes what the widest other column leaves.
+    const std::size_t half = room / 2 > kGap ? room / 2 - kGap : 1;
+    const std::size_t otherLimit =
+        std::max(room > kGap + widths[0] ? room - kGap - widths[0] : 0, half);
+    std::size_t widestOther = 0;
+    for (std::size_t c = 1; c < columns; ++c) {
+        widths[c] = std::min(widths[c], otherLimit);
+        widestOther = std::max(widestOther, widths[c]);
+    }
+    widths[0] = std::min(widths[0], room > kGap + widestOther ? room - kGap - widestOther : 1);
+    return widths;
+}
+
+std::vector<TextTable::Block> TextTable::blocks(const std::vector<std::size_t>& widths,
+                                                std::size_t room) {
+    const std::size_t columns = widths.size();
+    std::vector<Block> out;
+    if (columns == 1) out.emplace_back(1, 1);
+    for (std::size_t begin = 1; begin < columns;) {
         std::size_t end = begin;
-        std::size_t used = firstWidth;
-        while (end < columns && (end == begin || used + kGap + widths[end] <= width)) {
+        std::size_t used = widths[0];
+        while (end < columns && (end == begin || used + kGap + widths[end] <= room)) {
             used += kGap + widths[end];
             ++end;
         }
-        blocks.emplace_back(begin, end);
+        out.emplace_back(begin, end);
         begin = end;
     }
-    auto writeRow = [&](const std::vector<std::string>& row, std::size_t b, std::size_t e) {
-        std::string line(indent, ' ');
-        const std::string& first = cell(row, 0);
-        line += first;
-        line.append(widths[0] - first.size(), ' ');
-        for (std::size_t c = b; c < e; ++c) {
-            const std::string& text = cell(row, c);
-            line.append(kGap + widths[c] - text.size(), ' ');
-            line += text;
-        }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        out << line << '\n';
-    };
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (i > 0) out << '\n';
-        if (!header_.empty()) writeRow(header_, blocks[i].first, blocks[i].second);
-        for (const auto& row : rows_) writeRow(row, blocks[i].first, blocks[i].second);
-    }
-}
-
-std::string formatFixed(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    std::string s = buffer;
-    if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
-    return s;
-}
-
-std::string formatGeneral(double value, int significant) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*g", significant, value);
-    if (std::string_view(buffer) == "-0") return "0";
-    return buffer;
-}
-
-std::string wrapWords(const std::string& text, std::size_t width) {
-    std::string out;
-    std::string line;
-    std::istringstream words(text);
-    for (std::string word; words >> word;) {
-        if (!line.empty() && line.size() + 1 + word.size() > width) {
-            out += line + '\n';
-            line.clear();
-        }
-        if (!line.empty()) line += ' ';
-        line += word;
-    }
-    if (!line.empty()) out += line + '\n';
     return out;
 }
 
-void writeWrappedList(std::ostream& out, const std::string& label,
-                      const std::vector<std::string>& items, std::size_t width) {
-    std::string line = label;
-    const std::size_t indent = label.size();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::string item = shortForReport(items[i]) + (i + 1 < items.size() ? "," : "");
-        if (line.size() > indent && line.size() + 1 + item.size() > width) {
-            out << line << '\n';
-            line = std::string(indent, ' ');
-        }
-        if (line.size() > indent) line += ' ';
-        line += item;
+void TextTable::writeRow(std::ostream& out, const std::vector<std::string>& row,
+                         const std::vector<std::size_t>& widths, Block block,
+                         std::size_t indent) const {
+    std::string line(indent, ' ');
+    const std::string first = shortToWidth(cellOf(row, 0), widths[0]);
+    line += first;
+    line.append(widths[0] - displayWidth(first), ' ');
+    for (std::size_t c = block.first; c < block.second; ++c) {
+        const std::string text = shortToWidth(cellOf(row, c), widths[c]);
+        line.append(kGap + widths[c] - displayWidth(text), ' ');
+        line += text;
     }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
     out << line << '\n';
+}
+
+void TextTable::write(std::ostream& out, std::size_t width, std::size_t indent) const {
+    const std::size_t columns = columnCount();
+    if (columns == 0) return;
+    const std::size_t room = width > indent ? width - indent : 1;
+    const std::vector<std::size_t> widths = columnWidths(columns, room);
+    const std::vector<Block> parts = blocks(widths, room);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out << '\n';
+        if (!header_.empty()) writeRow(out, header_, widths, parts[i], indent);
+        for (const auto& row : rows_) writeRow(out, row, widths, parts[i], indent);
+    }
 }
 
 }  // namespace mining

@@ -3,17 +3,23 @@
 #include <cstddef>
 #include <ostream>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
+
+#include "util/number_format.h"
+#include "util/report_text.h"
 
 namespace mining {
 
 // A table of text cells laid out in columns for a plain-text report.
 //
-// Columns are as wide as their widest cell; the first column is left-aligned, the others
-// right-aligned, two spaces apart. When the table is wider than `width`, the first column is
-// repeated and the other columns are written in consecutive blocks that each fit (a single
-// column wider than the width stands alone), so 60 attributes or 10 classes stay readable.
+// Columns are as wide as their widest cell in display columns (display_width.h), so "café" and
+// "東京" line up with plain ASCII; the first column is left-aligned, the others right-aligned,
+// two spaces apart. When the table is wider than `width`, the first column is repeated and the
+// other columns are written in consecutive blocks that each fit, so 60 attributes or 10 classes
+// stay readable. A column too wide to fit beside the first even alone has its widest cells
+// shortened with "..." (the first column too, when it takes more than its share), so every line
+// fits the width.
 class TextTable {
 public:
     // Sets the header row (may be left empty for a table without one). A cell of it or of the
@@ -21,41 +27,23 @@ public:
     void setHeader(std::vector<std::string> header);
     // Appends a row; rows shorter than the widest row are padded with empty cells.
     void addRow(std::vector<std::string> row);
-    // Writes the table, each line indented by `indent` spaces, lines at most `width` columns
-    // where possible, each ending in '\n'.
+    // Writes the table, each line indented by `indent` spaces, lines at most `width` columns,
+    // each ending in '\n' (a width under indent + 20 leaves little of any cell).
     void write(std::ostream& out, std::size_t width = 78, std::size_t indent = 2) const;
 
 private:
+    using Block = std::pair<std::size_t, std::size_t>;  // columns [first, second)
+
+    std::size_t columnCount() const;
+    // Returns each column's width, after limiting them so that the first column and any other
+    // fit in `room` columns.
+    std::vector<std::size_t> columnWidths(std::size_t columns, std::size_t room) const;
+    static std::vector<Block> blocks(const std::vector<std::size_t>& widths, std::size_t room);
+    void writeRow(std::ostream& out, const std::vector<std::string>& row,
+                  const std::vector<std::size_t>& widths, Block block, std::size_t indent) const;
+
     std::vector<std::string> header_;
     std::vector<std::vector<std::string>> rows_;
 };
-
-// The longest value or name a report shows whole.
-inline constexpr std::size_t kShownLength = 60;
-// The longest table cell written whole: room for a shortened name and a few words around it.
-inline constexpr std::size_t kCellLength = 80;
-
-// Returns `text` as a report shows a value or a name: unchanged when at most `length` bytes
-// long, else its first `length` - 4 bytes (never ending inside a UTF-8 character) and "...",
-// so that no value in the data can make a report line unreadably long. Requires length >= 4.
-std::string shortForReport(std::string_view text, std::size_t length = kShownLength);
-
-// The width a report's lines keep to.
-inline constexpr std::size_t kReportWidth = 78;
-
-// Returns `text` broken at spaces into lines of at most `width` columns, each ending in '\n'.
-// A word longer than the width stands alone on its line.
-std::string wrapWords(const std::string& text, std::size_t width = kReportWidth);
-
-// Writes `label` followed by `items` separated by ", ", wrapped at `width` columns, continuation
-// lines indented under the first item. Each item is shortened as shortForReport() does.
-void writeWrappedList(std::ostream& out, const std::string& label,
-                      const std::vector<std::string>& items, std::size_t width = kReportWidth);
-
-// Returns `value` formatted with `decimals` fraction digits ("%.*f"), "-0.00" written "0.00".
-std::string formatFixed(double value, int decimals);
-
-// Returns `value` in at most `significant` significant digits ("%.*g").
-std::string formatGeneral(double value, int significant = 6);
 
 }  // namespace mining

@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "util/display_width.h"
+
 namespace mining {
 namespace {
 
@@ -64,6 +66,43 @@ TEST(Evaluation, ReportSectionHasTheAccuracyLineAndNamedMatrix) {
     std::ostringstream training;
     writeEvaluation(worked(), {"good", "bad"}, true, training);
     EXPECT_NE(training.str().find("(7 of 10 training records correct)"), std::string::npos);
+}
+
+TEST(Evaluation, ManyLongOrWideClassNamesKeepEveryLineWithin80Columns) {
+    // 30 classes, some named at the longest a report shows, some in wide characters.
+    std::vector<std::string> names;
+    for (int c = 0; c < 30; ++c) {
+        names.push_back(c % 2 ? std::string(60, 'a' + c % 26)
+                              : "\xE6\x9D\xB1\xE4\xBA\xAC" + std::to_string(c));
+    }
+    Evaluation e(names.size());
+    for (std::int32_t c = 0; c < 30; ++c) e.add(c, (c * 7) % 30);
+    std::ostringstream out;
+    writeEvaluation(e, names, false, out);
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(displayWidth(line), 80u) << line;
+    }
+    // The columns are numbered, and the key names each class.
+    EXPECT_NE(out.str().find("  (1) \xE6\x9D\xB1\xE4\xBA\xAC"
+                             "0 "),
+              std::string::npos)
+        << out.str();
+}
+
+TEST(Evaluation, NamesNumberedByWidthNotBytes) {
+    // Seven wide characters take 14 columns (21 bytes): the columns are numbered.
+    std::string wide;
+    for (int i = 0; i < 7; ++i) wide += "\xE6\x9D\xB1";
+    std::ostringstream out;
+    writeEvaluation(worked(), {wide, "b"}, false, out);
+    EXPECT_NE(out.str().find("  actual \\ predicted"), std::string::npos);
+    EXPECT_NE(out.str().find("(1)  (2)\n"), std::string::npos) << out.str();
+    // Six take 12 columns though 18 bytes: they head their column.
+    const std::string six = wide.substr(3);
+    std::ostringstream named;
+    writeEvaluation(worked(), {six, "b"}, false, named);
+    EXPECT_NE(named.str().find(six + "  b\n"), std::string::npos) << named.str();
 }
 
 }  // namespace

@@ -46,9 +46,9 @@ TEST(TextTable, LongValuesAreShortenedWithoutSplittingACharacter) {
     t.addRow({std::string(100'000, 'v'), "0.5"});
     std::ostringstream out;
     t.write(out);
-    // A table cell is cut at kCellLength, which leaves room for words around a short name.
+    // A cell is cut at kCellLength, and further where the table would not fit the width.
     EXPECT_EQ(out.str(),
-              "  Value" + std::string(78, ' ') + "x\n  " + std::string(76, 'v') + "...  0.5\n");
+              "  Value" + std::string(70, ' ') + "x\n  " + std::string(68, 'v') + "...  0.5\n");
     EXPECT_EQ(shortForReport(std::string(10, 'v'), 8), "vvvv...");
 }
 

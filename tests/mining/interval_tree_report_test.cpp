@@ -3,8 +3,9 @@
 #include <sstream>
 
 #include "interval/interval_model.h"
-#include "interval/report.h"
+#include "interval/tree_report.h"
 #include "interval_test_data.h"
+#include "util/display_width.h"
 
 namespace mining::interval {
 namespace {
@@ -67,8 +68,18 @@ TEST(IntervalReport, LargeTreeIsSummarisedByItsFirstLevels) {
     }
 }
 
-TEST(IntervalReport, LongConjunctionsWrapAfterAnAnd) {
-    const std::string name = "a_long_attribute_name_to_wrap";  // 29 characters
+// Returns the lines of `text` wider than 80 columns.
+std::vector<std::string> linesOver80(const std::string& text) {
+    std::vector<std::string> over;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (displayWidth(line) > 80) over.push_back(line);
+    }
+    return over;
+}
+
+TEST(IntervalReport, LongConditionsBreakBeforeAComparison) {
+    const std::string name(60, 'n');
     const Dataset data =
         testing::parseOrFail(testing::stepData(), "A, B.\n" + name + ": continuous.\n");
     TreeOptions options = testing::unpruned();
@@ -76,18 +87,51 @@ TEST(IntervalReport, LongConjunctionsWrapAfterAnAnd) {
     std::ostringstream out;
     describeModel(IntervalTree::grow(data, testing::rowRange(0, 40), options), data, out);
     const std::string text = out.str();
-    EXPECT_NE(text.find("   OR " + name + " >= 3.5 AND\n          " + name + " < 9.5\n"),
-              std::string::npos)
+    EXPECT_NE(text.find("   OR 3.5 <= " + name + "\n          < 9.5\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n" + name + " < 19.5:\n      B weak, 20 records\n"), std::string::npos)
         << text;
-    EXPECT_NE(text.find("|   |   |   |   |   " + name +
-                        " >= 3.5:\n"
-                        "|   |   |   |   |         A strong, 1 record -> A\n"),
-              std::string::npos)
-        << text;
-    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1) {
-        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+    EXPECT_EQ(linesOver80(text), std::vector<std::string>{});
+}
+
+TEST(IntervalReport, DeepTreesKeepABoundedIndent) {
+    // One A at x = 0 among 1024 B: each split halves the range around it, a level deeper.
+    std::string records;
+    for (int i = 0; i < 1024; ++i) records += std::to_string(i) + (i == 0 ? ",A\n" : ",B\n");
+    const Dataset data = testing::parseOrFail(records, testing::kStepNames);
+    TreeOptions options = testing::unpruned();
+    options.bins = 2;
+    options.binRecords = 0;
+    options.maxDepth = 40;
+    const IntervalTree tree = IntervalTree::grow(data, testing::rowRange(0, 1024), options);
+    ASSERT_GT(tree.depth(), kIndentLevels + 1);
+    std::ostringstream out;
+    describeModel(tree, data, out);
+    const std::string text = out.str();
+    const std::string deepest = "|   |   |   |   |   |   [" + std::to_string(tree.depth()) + "] x";
+    EXPECT_NE(text.find("\n" + deepest), std::string::npos) << text;
+    EXPECT_NE(text.find("show their level as [n]"), std::string::npos);
+    EXPECT_EQ(text.find(std::string("|   ") + "|   |   |   |   |   |   |   |"), std::string::npos);
+    EXPECT_EQ(linesOver80(text), std::vector<std::string>{});
+}
+
+TEST(IntervalReport, ManyClassesWrapTheCountsLine) {
+    std::string records;
+    std::string classes;
+    for (int c = 0; c < 30; ++c) {
+        const std::string name = "class_number_" + std::to_string(c);
+        classes += (c ? ", " : "") + name;
+        records += std::to_string(c) + "," + name + "\n";
     }
+    const Dataset data = testing::parseOrFail(records, classes + ".\nx: continuous.\n");
+    std::ostringstream out;
+    describeModel(IntervalTree::grow(data, testing::rowRange(0, 30), testing::unpruned()), data,
+                  out);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("All 30 training records: class_number_0 1, class_number_1 1,"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("class_number_9 1, ...\n"), std::string::npos) << text;
+    EXPECT_EQ(linesOver80(text), std::vector<std::string>{});
 }
 
 }  // namespace

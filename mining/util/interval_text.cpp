@@ -1,0 +1,28 @@
+#include "util/interval_text.h"
+
+#include <cmath>
+
+#include "util/number_format.h"
+
+namespace mining {
+
+std::string intervalCondition(std::string_view name, double lo, double hi, ClosedEnd closed) {
+    const bool hasLow = !(std::isinf(lo) && lo < 0);
+    const bool hasHigh = !(std::isinf(hi) && hi > 0);
+    const bool lowerClosed = closed == ClosedEnd::Lower;
+    std::string text;
+    if (hasLow && hasHigh) {
+        text = formatCutPoint(lo) + (lowerClosed ? " <= " : " < ");
+    }
+    text += name;
+    if (hasHigh) {
+        text += (lowerClosed ? " < " : " <= ") + formatCutPoint(hi);
+    } else if (hasLow) {
+        text += (lowerClosed ? " >= " : " > ") + formatCutPoint(lo);
+    } else {
+        text += " IS ANY";
+    }
+    return text;
+}
+
+}  // namespace mining
