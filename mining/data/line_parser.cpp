@@ -86,7 +86,9 @@ bool LineParser::parsePlain(std::string_view line) {
     const char* const end = p + line.size();
     const std::size_t fields = layout_.fieldCount;
     for (std::size_t i = 0; i < fields; ++i) {
-        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        // The same blanks as the full rules skip, carriage returns too: else a field such as
+        // "\r'a, b'" would be read as an unquoted value here.
+        while (p < end && isBlank(*p)) ++p;
         if (p < end && (*p == '\'' || *p == '"')) return false;
         const bool last = i + 1 == fields;
         const AttributeType type = last ? AttributeType::Nominal : layout_.types[i];
