@@ -13,8 +13,8 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 bool isMissingField(std::string_view field, bool quoted) { return !quoted && field == "?"; }
 
-// The plain path's steps read one field from `p` and the comma after it, and return false,
-// where `p` then stands being of no concern, when the field is not plain.
+// The plain path's steps: each reads one field from `p` and the comma after it, and returns false
+// when the field is not plain (`p` is then of no further use).
 
 // Reads a number or '?' (never the last field, so a comma must follow).
 bool plainNumber(const char*& p, const char* end, Cell& cell) {
