@@ -1,6 +1,7 @@
 // Fuzz target: the .data reader without a .names file. The input is the .data text. It is read
 // by one thread and by several, which must agree (the reader promises the result does not
-// depend on the thread count).
+// depend on the thread count), and each line by both paths of the line parser, which must agree
+// too.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,5 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const mining::Result<mining::Dataset> many =
         mining::parseDataset(text, std::nullopt, "data", "names", threads);
     fuzz::checkSame(one, many, "1 thread and " + std::to_string(threads) + " threads");
+    fuzz::checkLinePaths(text);
     return 0;
 }

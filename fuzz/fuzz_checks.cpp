@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
+
+#include "data/line_parser.h"
 
 namespace fuzz {
 
@@ -73,8 +77,7 @@ void checkSame(const mining::Result<mining::Dataset>& a, const mining::Result<mi
     if (x.recordCount() != y.recordCount() || x.missingClassCount() != y.missingClassCount())
         fail(what + ": different record counts");
     if (x.classValues() != y.classValues()) fail(what + ": different class values");
-    if (!std::equal(x.classes().begin(), x.classes().end(), y.classes().begin(),
-                    y.classes().end()))
+    if (!std::equal(x.classes().begin(), x.classes().end(), y.classes().begin(), y.classes().end()))
         fail(what + ": different classes");
     if (x.attributeCount() != y.attributeCount()) fail(what + ": different attribute counts");
     for (std::size_t i = 0; i < x.attributeCount(); ++i) {
@@ -92,6 +95,65 @@ void checkSame(const mining::Result<mining::Dataset>& a, const mining::Result<mi
                             y.nominal(i).end()))
                 fail(what + ": nominal attribute " + p.name + " differs");
         }
+    }
+}
+
+namespace {
+
+// A line parser with open value lists of its own.
+struct LineReading {
+    explicit LineReading(const mining::RecordLayout& layout) : values(layout.fieldCount) {
+        coders.reserve(layout.fieldCount);
+        for (std::vector<std::string>& v : values) coders.emplace_back(&v, false);
+        parser = std::make_unique<mining::LineParser>(layout, coders);
+    }
+    std::vector<std::vector<std::string>> values;
+    std::vector<mining::ValueCoder> coders;
+    std::unique_ptr<mining::LineParser> parser;
+};
+
+bool sameCell(const mining::Cell& a, const std::vector<std::string>& aValues, const mining::Cell& b,
+              const std::vector<std::string>& bValues) {
+    using mining::CellKind;
+    if (a.kind != b.kind) return false;
+    if (a.kind == CellKind::Decimal)
+        return a.decimal.mantissa == b.decimal.mantissa &&
+               a.decimal.fractionDigits == b.decimal.fractionDigits;
+    if (a.kind == CellKind::Code)
+        return aValues[static_cast<std::size_t>(a.code)] ==
+               bValues[static_cast<std::size_t>(b.code)];
+    return true;
+}
+
+void checkLine(const mining::RecordLayout& layout, std::string_view line) {
+    LineReading plain(layout);
+    if (!plain.parser->parsePlain(line)) return;
+    LineReading full(layout);
+    if (full.parser->parse(line) != mining::LineOutcome::Record)
+        fail("the plain path accepts a line the full rules do not", std::string(line));
+    for (std::size_t i = 0; i < layout.fieldCount; ++i) {
+        const bool ignored =
+            i + 1 < layout.fieldCount && layout.types[i] == mining::AttributeType::Ignored;
+        if (!ignored && !sameCell(plain.parser->cells()[i], plain.values[i],
+                                  full.parser->cells()[i], full.values[i]))
+            fail("the plain and full paths read field " + std::to_string(i + 1) + " apart",
+                 std::string(line));
+    }
+}
+
+}  // namespace
+
+void checkLinePaths(std::string_view text) {
+    const mining::Result<mining::RecordLayout> layout = mining::layoutFromFirstRecord(text, "data");
+    // A bound on the work per input, so that a wide or long one stays quick to check.
+    constexpr std::size_t kMostCells = 100000;
+    if (!layout || layout->fieldCount > kMostCells) return;
+    std::size_t cells = 0;
+    while (!text.empty() && cells < kMostCells) {
+        cells += layout->fieldCount;
+        const std::size_t nl = text.find('\n');
+        checkLine(*layout, text.substr(0, nl));
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
     }
 }
 

@@ -32,6 +32,12 @@ void checkDataset(const mining::Dataset& data);
 void checkSame(const mining::Result<mining::Dataset>& a, const mining::Result<mining::Dataset>& b,
                const std::string& what);
 
+// Aborts unless the two paths of the line parser agree: every line of `text` that the plain
+// path accepts, the full rules read as a record with the same cells (the layout guessed from the
+// first record, value lists open, each line read afresh). Checks the first lines only, up to
+// about 100000 fields in all.
+void checkLinePaths(std::string_view text);
+
 // The fuzz input cut at its first NUL byte: the text before it, and the text after it when
 // there is a NUL.
 struct Parts {

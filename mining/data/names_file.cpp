@@ -68,6 +68,43 @@ std::string splitValues(std::string_view list, std::vector<std::string>& values)
     return "";
 }
 
+bool isDiscreteKeyword(const std::string& keyword) {
+    return keyword.rfind("discrete", 0) == 0 &&
+           std::all_of(keyword.begin() + 8, keyword.end(), [](char c) {
+               return c == ' ' || std::isdigit(static_cast<unsigned char>(c));
+           });
+}
+
+// Reads the type after an attribute's colon into `a`. Returns an error message or "".
+std::string readType(std::string_view type, Attribute& a) {
+    const std::string keyword = lower(type);
+    if (keyword == "continuous") {
+        a.type = AttributeType::Numeric;
+    } else if (keyword == "ignore") {
+        a.type = AttributeType::Ignored;
+    } else if (isDiscreteKeyword(keyword)) {
+        a.type = AttributeType::Nominal;  // values come from the data
+    } else if (type.empty()) {
+        return "the attribute " + quoteForMessage(a.name) + " has no type";
+    } else {
+        a.type = AttributeType::Nominal;
+        return splitValues(type, a.values);
+    }
+    return "";
+}
+
+// Reads one attribute statement into `a`; `seen` holds the names declared so far. Returns an
+// error message or "".
+std::string readAttribute(const std::string& text, std::set<std::string>& seen, Attribute& a) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) return "expected \"name: type\" for an attribute";
+    a.name = std::string(trimBlanks(std::string_view(text).substr(0, colon)));
+    if (a.name.empty()) return "an attribute has no name";
+    if (!seen.insert(a.name).second)
+        return "the attribute " + quoteForMessage(a.name) + " is declared twice";
+    return readType(trimBlanks(std::string_view(text).substr(colon + 1)), a);
+}
+
 }  // namespace
 
 Result<NamesFile> parseNames(std::string_view text, const std::string& fileName) {
@@ -93,35 +130,11 @@ Result<NamesFile> parseNames(std::string_view text, const std::string& fileName)
         return fail(classes.line, "the first statement must list the class values");
     if (std::string e = splitValues(classes.text, names.classValues); !e.empty())
         return fail(classes.line, e);
-
     std::set<std::string> attributeNames;
     for (std::size_t i = 1; i < statements.size(); ++i) {
-        const Statement& s = statements[i];
-        const std::size_t colon = s.text.find(':');
-        if (colon == std::string::npos)
-            return fail(s.line, "expected \"name: type\" for an attribute");
         Attribute a;
-        a.name = std::string(trimBlanks(std::string_view(s.text).substr(0, colon)));
-        const std::string_view type = trimBlanks(std::string_view(s.text).substr(colon + 1));
-        if (a.name.empty()) return fail(s.line, "an attribute has no name");
-        if (!attributeNames.insert(a.name).second)
-            return fail(s.line, "the attribute " + quoteForMessage(a.name) + " is declared twice");
-        const std::string keyword = lower(type);
-        if (keyword == "continuous") {
-            a.type = AttributeType::Numeric;
-        } else if (keyword == "ignore") {
-            a.type = AttributeType::Ignored;
-        } else if (keyword.rfind("discrete", 0) == 0 &&
-                   std::all_of(keyword.begin() + 8, keyword.end(), [](char c) {
-                       return c == ' ' || std::isdigit(static_cast<unsigned char>(c));
-                   })) {
-            a.type = AttributeType::Nominal;  // values come from the data
-        } else if (type.empty()) {
-            return fail(s.line, "the attribute " + quoteForMessage(a.name) + " has no type");
-        } else {
-            a.type = AttributeType::Nominal;
-            if (std::string e = splitValues(type, a.values); !e.empty()) return fail(s.line, e);
-        }
+        if (std::string e = readAttribute(statements[i].text, attributeNames, a); !e.empty())
+            return fail(statements[i].line, e);
         names.attributes.push_back(std::move(a));
     }
     return names;

@@ -1,11 +1,11 @@
 #include "data/split.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numeric>
 #include <random>
 
+#include "data/number_parser.h"
 #include "data/text_fields.h"
 
 namespace mining {
@@ -61,16 +61,17 @@ Result<double> parsePercent(std::string_view text) {
     if (!digit || dots > 1)
         return Result<double>::failure("the percentage " + shown +
                                        " is not a plain decimal number between 0 and 100");
+    std::int64_t mantissa = 0;
+    int fractionDigits = 0;
     double value = 0;
-    const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (t.front() == '.') {
-        // from_chars needs a digit first.
-        const std::string withZero = "0" + std::string(t);
-        const auto r = std::from_chars(withZero.data(), withZero.data() + withZero.size(), value);
-        if (r.ec != std::errc())
+    switch (parseNumber(t, mantissa, fractionDigits, value)) {
+        case NumberForm::Decimal:
+            value = decimalToDouble(mantissa, fractionDigits);
+            break;
+        case NumberForm::Other:
+            break;
+        case NumberForm::NotNumber:
             return Result<double>::failure("the percentage " + shown + " is not a number");
-    } else if (ec != std::errc() || ptr != t.data() + t.size()) {
-        return Result<double>::failure("the percentage " + shown + " is not a number");
     }
     if (value > 100.0) return Result<double>::failure("the percentage " + shown + " is above 100");
     return value;

@@ -1,8 +1,6 @@
 #include "data/text_fields.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 
 namespace mining {
 
@@ -79,59 +77,6 @@ std::size_t lineOfNulByte(std::string_view text) {
     const std::size_t nul = text.find('\0');
     if (nul == std::string_view::npos) return 0;
     return static_cast<std::size_t>(std::count(text.begin(), text.begin() + nul, '\n')) + 1;
-}
-
-NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fractionDigits,
-                       double& value) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    const char* const digitsStart = p;
-    std::int64_t m = 0;
-    int digits = 0;
-    int fraction = 0;
-    bool sawDigit = false;
-    while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
-        m = m * 10 + (*p - '0');
-        ++p;
-        ++digits;
-        sawDigit = true;
-        if (digits > 15) break;
-    }
-    if (digits <= 15 && p < end && *p == '.') {
-        ++p;
-        while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
-            m = m * 10 + (*p - '0');
-            ++p;
-            ++digits;
-            ++fraction;
-            sawDigit = true;
-            if (digits > 15) break;
-        }
-    }
-    if (p == end && sawDigit && digits <= 15) {
-        mantissa = negative ? -m : m;
-        fractionDigits = fraction;
-        return NumberForm::Decimal;
-    }
-    // Anything else must be a plain decimal number with an optional exponent: from_chars would
-    // also take "inf", "nan" and hex digits after a prefix, which are not numbers here.
-    if (digitsStart == end) return NumberForm::NotNumber;
-    const char first = *digitsStart;
-    if (!(static_cast<unsigned char>(first - '0') <= 9 || first == '.'))
-        return NumberForm::NotNumber;
-    for (const char* q = digitsStart; q < end; ++q) {
-        const char c = *q;
-        if (!(static_cast<unsigned char>(c - '0') <= 9 || c == '.' || c == 'e' || c == 'E' ||
-              c == '+' || c == '-'))
-            return NumberForm::NotNumber;
-    }
-    double v = 0;
-    const auto [ptr, ec] = std::from_chars(digitsStart, end, v, std::chars_format::general);
-    if (ec != std::errc() || ptr != end || !std::isfinite(v)) return NumberForm::NotNumber;
-    value = negative ? -v : v;
-    return NumberForm::Other;
 }
 
 std::string quoteForMessage(std::string_view text) {

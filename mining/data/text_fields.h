@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,17 +34,6 @@ std::string carriageReturnsToNewlines(std::string_view text);
 // Returns the 1-based number of the line holding the first NUL byte of `text`, or 0 when it
 // holds none.
 std::size_t lineOfNulByte(std::string_view text);
-
-// How a field reads as a number.
-enum class NumberForm {
-    NotNumber,  // anything else, including "inf", "nan", hex and empty text
-    Decimal,    // [+-]digits[.digits] with at most 15 digits: mantissa * 10^-fractionDigits
-    Other,      // any other finite decimal number (exponent, many digits): `value`
-};
-
-// Reads `text` (already trimmed) as a number. Returns the form and fills the matching outputs.
-NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fractionDigits,
-                       double& value);
 
 // Returns `text` quoted for an error message, shortened to about 40 characters and with control
 // bytes shown as '?', so that no byte of a bad file can garble a message.

@@ -7,8 +7,10 @@
 
 namespace mining {
 
+std::size_t coreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+
 void runTasks(std::size_t count, const std::function<void(std::size_t)>& task, bool parallel) {
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t cores = coreCount();
     const std::size_t threads = parallel ? std::min(cores, count) : 1;
     if (threads <= 1) {
         for (std::size_t i = 0; i < count; ++i) task(i);

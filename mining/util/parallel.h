@@ -5,6 +5,9 @@
 
 namespace mining {
 
+// Returns the number of cores the machine has, at least 1.
+std::size_t coreCount();
+
 // Runs task(0) .. task(count - 1), spread over up to as many threads as the machine has cores
 // (the calling thread included), and returns when all are done. Tasks must be independent.
 // With `parallel` false, or one core, or one task, everything runs on the calling thread.

@@ -67,6 +67,16 @@ TEST(Reader, AcceptsByteOrderMarkCrLfBlankLinesAndQuotes) {
     EXPECT_EQ(d.numeric(0)[1], 2.0);
 }
 
+// A carriage return before a field is a blank like a space: the value is the same whether the
+// rest of the line is plain or not, and a quote after it still opens a quoted value.
+TEST(Reader, ACarriageReturnBeforeAFieldIsABlank) {
+    const Dataset d = parseOk("1, red, yes\n2,\rred, no\n3,\r red , '?'\n");
+    EXPECT_EQ(d.attribute(1).values, (std::vector<std::string>{"red"}));
+    EXPECT_EQ(d.nominal(1)[1], 0);
+    EXPECT_EQ(parseError("1, red, yes\n2, \r'x, no\n"),
+              "t.data, line 2: a quoted value is not closed");
+}
+
 TEST(Reader, LeavesOutAndCountsRecordsWithoutClass) {
     const Dataset d = parseOk("1,a\n2,?\n3,b\n4, ?\n");
     EXPECT_EQ(d.recordCount(), 2u);

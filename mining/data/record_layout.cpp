@@ -1,0 +1,82 @@
+#include "data/record_layout.h"
+
+#include "data/number_parser.h"
+#include "data/text_fields.h"
+
+namespace mining {
+
+namespace {
+
+std::string tooManyAttributesMessage() {
+    return "more than " + std::to_string(kMaxAttributes) + " attributes, the most supported";
+}
+
+// Returns an attribute name as error messages show it: control bytes (a .names file may hold
+// any) become '?', so that a message stays one clean line.
+std::string printableName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
+// Returns the first line of `text` that holds more than blanks, and its 1-based number in
+// `lineNumber`; an empty view when there is none.
+std::string_view firstRecordLine(std::string_view text, std::size_t& lineNumber) {
+    lineNumber = 0;
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        const std::string_view line = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        ++lineNumber;
+        if (!trimBlanks(line).empty()) return line;
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<RecordLayout> layoutFromNames(const NamesFile& names, const std::string& namesName) {
+    if (names.attributes.size() > kMaxAttributes)
+        return Result<RecordLayout>::failure(namesName + " declares " + tooManyAttributesMessage());
+    RecordLayout layout;
+    layout.names = &names;
+    layout.fieldCount = names.attributes.size() + 1;
+    for (const Attribute& a : names.attributes) {
+        layout.types.push_back(a.type);
+        layout.attributeNames.push_back(printableName(a.name));
+    }
+    return layout;
+}
+
+AttributeType guessType(std::string_view field, bool quoted) {
+    std::int64_t mantissa;
+    int fractionDigits;
+    double value;
+    const bool number = (!quoted && field == "?") || parseNumber(field, mantissa, fractionDigits,
+                                                                 value) != NumberForm::NotNumber;
+    return number ? AttributeType::Numeric : AttributeType::Nominal;
+}
+
+Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::string& dataName) {
+    std::size_t lineNumber = 0;
+    const std::string_view line = firstRecordLine(text, lineNumber);
+    if (line.empty()) return Result<RecordLayout>::failure(dataName + " holds no records");
+    std::vector<std::string_view> fields;
+    std::vector<bool> quoted;
+    std::string what;
+    const std::string where = dataName + ", line " + std::to_string(lineNumber) + ": ";
+    if (!splitFields(line, fields, quoted, what, kMaxAttributes + 1))
+        return Result<RecordLayout>::failure(where + what);
+    if (fields.size() > kMaxAttributes + 1)
+        return Result<RecordLayout>::failure(where + tooManyAttributesMessage());
+    RecordLayout layout;
+    layout.fieldCount = fields.size();
+    for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
+        layout.types.push_back(guessType(fields[i], quoted[i]));
+        layout.attributeNames.push_back("a" + std::to_string(i + 1));
+    }
+    return layout;
+}
+
+}  // namespace mining

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/dataset.h"
+#include "data/names_file.h"
+#include "util/result.h"
+
+namespace mining {
+
+// The most attributes a data set may have. Each costs a few hundred bytes whatever the number of
+// records, so without a bound one long line of commas would take memory far beyond its size.
+inline constexpr std::size_t kMaxAttributes = 100000;
+
+// What every line of a .data text is read against.
+struct RecordLayout {
+    std::size_t fieldCount = 0;               // the attributes and the class
+    std::vector<AttributeType> types;         // per attribute (fieldCount - 1)
+    std::vector<std::string> attributeNames;  // as error messages show them
+    const NamesFile* names = nullptr;         // the .names file, or null when there is none
+    std::string dataName;                     // the sources, as error messages name them
+    std::string namesName;
+};
+
+// Returns the layout `names` declares: its attributes' types and names (control bytes shown as
+// '?'), with `names` kept in it. Requires `names` to outlive the layout. Fails, naming
+// `namesName`, when it declares more than kMaxAttributes attributes.
+Result<RecordLayout> layoutFromNames(const NamesFile& names, const std::string& namesName);
+
+// Returns the type a first record suggests for an attribute: Numeric when its field is a number
+// or an unquoted '?', else Nominal. Later records may still turn Numeric into Nominal.
+AttributeType guessType(std::string_view field, bool quoted);
+
+// Returns the layout the first non-blank line of `text` (lines ended by '\n') suggests: its
+// number of fields, each attribute's guessType() and names a1, a2, ... Fails, naming `dataName`
+// and the line, when that line cannot be split or has more than kMaxAttributes + 1 fields, and
+// with "DATA holds no records" when every line is blank.
+Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::string& dataName);
+
+}  // namespace mining
