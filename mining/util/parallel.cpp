@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -21,7 +22,12 @@ void runTasks(std::size_t count, const std::function<void(std::size_t)>& task, b
         for (std::size_t i = next++; i < count; i = next++) task(i);
     };
     std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    try {
+        for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread could be had (a process or memory limit): the threads already started and
+        // this one share the tasks, so the work is done all the same, only on fewer cores.
+    }
     work();
     for (std::thread& h : helpers) h.join();
 }

@@ -10,7 +10,8 @@ std::size_t coreCount();
 
 // Runs task(0) .. task(count - 1), spread over up to as many threads as the machine has cores
 // (the calling thread included), and returns when all are done. Tasks must be independent.
-// With `parallel` false, or one core, or one task, everything runs on the calling thread.
+// With `parallel` false, or one core, or one task, everything runs on the calling thread; when
+// no further thread can be started, the threads that could be share the tasks.
 void runTasks(std::size_t count, const std::function<void(std::size_t)>& task,
               bool parallel = true);
 
