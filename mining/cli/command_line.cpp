@@ -13,7 +13,7 @@ namespace mining {
 namespace {
 
 // The help's column of option names: names longer than this put their help on the next line.
-constexpr std::size_t kNameColumn = 18;
+constexpr std::size_t kNameColumn = 19;
 // The width help lines keep to.
 constexpr std::size_t kHelpWidth = 80;
 
