@@ -31,6 +31,25 @@ std::vector<std::string> commandLine(std::string_view line) {
     return words;
 }
 
+// Checks a report of a run that went through: it holds the accuracy line, its last line is
+// ended, and the same run on a fresh model gives the same report, but for the time it took.
+void checkReport(const std::string& report, const mining::Dataset& data,
+                 const mining::RunSettings& settings, const mining::ClassifierProgram& program,
+                 std::chrono::steady_clock::time_point start) {
+    if (report.find("\nAccuracy: ") == std::string::npos)
+        fail("the report has no accuracy line", report);
+    if (report.back() != '\n') fail("the report's last line is not ended", report);
+    const std::unique_ptr<mining::Model> again = program.makeModel();
+    const mining::Result<std::string> second = mining::classifierReport(
+        data, settings, program.info(), *again, start, std::chrono::steady_clock::now());
+    if (!second) fail("a second run fails", second.error());
+    const auto untimed = [](const std::string& text) {
+        return text.substr(0, text.rfind("\nTime: "));
+    };
+    if (untimed(report) != untimed(*second))
+        fail("two runs give different reports", report + "\n----\n" + *second);
+}
+
 }  // namespace
 
 void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
@@ -60,20 +79,7 @@ void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
         checkMessage(report.error());
         return;
     }
-    if (report->find("\nAccuracy: ") == std::string::npos)
-        fail("the report has no accuracy line", *report);
-    if (report->back() != '\n') fail("the report's last line is not ended", *report);
-
-    // The same run on a fresh model gives the same report, but for the time it took.
-    const std::unique_ptr<mining::Model> again = program.makeModel();
-    const mining::Result<std::string> second = mining::classifierReport(
-        *data, settings, info, *again, start, std::chrono::steady_clock::now());
-    if (!second) fail("a second run fails", second.error());
-    const auto untimed = [](const std::string& text) {
-        return text.substr(0, text.rfind("\nTime: "));
-    };
-    if (untimed(*report) != untimed(*second))
-        fail("two runs give different reports", *report + "\n----\n" + *second);
+    checkReport(*report, *data, settings, program, start);
 }
 
 }  // namespace fuzz

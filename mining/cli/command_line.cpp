@@ -33,6 +33,15 @@ public:
                make_groups(app, mode) + make_footer(app);
     }
 
+    // Writes "-h, --help" for an option of two names (CLI11 writes "-h,--help").
+    std::string make_option_name(const CLI::Option* opt, bool positional) const override {
+        std::string names = CLI::Formatter::make_option_name(opt, positional);
+        for (std::size_t at = names.find(','); at != std::string::npos;
+             at = names.find(',', at + 2))
+            names.replace(at, 1, ", ");
+        return names;
+    }
+
     // Shows an option's value name alone (not the options it excludes, which its error names).
     std::string make_option_opts(const CLI::Option* opt) const override {
         return opt->get_type_name().empty() ? "" : " " + opt->get_type_name();
