@@ -84,8 +84,8 @@ std::string footer(const ProgramInfo& info) {
            "error. On an error the report's first line is \"Error: \" and the message.\n";
 }
 
-// Declares BASE and PERCENT. Their checks run before those of the options (callbacks run in
-// the order of declaration), so a bad percentage is the error named first.
+// Declares BASE and PERCENT. Their checks run before those of the program's options
+// (callbacks run in the order of declaration), so a bad percentage is named before a bad value.
 void addArguments(CLI::App& app, CommandLine& line) {
     CLI::callback_t base = [&line](const CLI::results_t& results) {
         if (results.back().empty())
@@ -127,6 +127,12 @@ bool looksLikeOption(const std::string& arg) {
            !std::isdigit(static_cast<unsigned char>(arg[1]));
 }
 
+// Returns the option's name in `arg`: "--fast" of "--fast=3".
+std::string optionName(const std::string& arg) {
+    const std::size_t eq = arg.find('=');
+    return eq != std::string::npos && eq > 2 ? arg.substr(0, eq) : arg;
+}
+
 // Returns the usage error for what the parse left over ("" when nothing), counting the
 // arguments left over into `extraArguments`.
 std::string leftOverError(const std::vector<std::string>& left, std::size_t& extraArguments) {
@@ -136,7 +142,7 @@ std::string leftOverError(const std::vector<std::string>& left, std::size_t& ext
         if (arg == "--" && !optionsEnded) {
             optionsEnded = true;
         } else if (!optionsEnded && looksLikeOption(arg)) {
-            if (error.empty()) error = "unknown option " + arg.substr(0, arg.find('='));
+            if (error.empty()) error = "unknown option " + optionName(arg);
         } else {
             ++extraArguments;
         }
