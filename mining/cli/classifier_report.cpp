@@ -92,6 +92,22 @@ void writeAttributes(std::ostream& out, const Dataset& data) {
     typeLine("ignored", ignored);
 }
 
+// Writes "Split: ..." on one line, or on two (broken after the ';') when one would be wider
+// than 80 columns, as with millions of records or a long seed.
+void writeSplitLine(std::ostream& out, const RunSettings& settings, const RunSplit& run) {
+    const std::size_t tested = run.onTraining ? 0 : run.split.test.size();
+    const std::string counts = "Split:       " + formatGeneral(settings.percent, 6) +
+                               " % train: " + std::to_string(run.split.train.size()) +
+                               " training, " + std::to_string(tested) + " test records;";
+    const std::string order = settings.keepOrder
+                                  ? "in file order (--keep-order)"
+                                  : "shuffled with seed " + std::to_string(settings.seed);
+    if (counts.size() + 1 + order.size() <= 80)
+        out << counts << ' ' << order << '\n';
+    else
+        out << counts << "\n             " << order << '\n';
+}
+
 // Writes the lines on the data: its files, attributes, class values, records and the split.
 void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings& settings,
                       const RunSplit& run) {
@@ -106,12 +122,7 @@ void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings&
     out << "Records:     " << data.recordCount() + data.missingClassCount() << " read, "
         << data.missingClassCount() << " left out (class missing), " << data.recordCount()
         << " used\n";
-    const std::size_t tested = run.onTraining ? 0 : run.split.test.size();
-    out << "Split:       " << formatGeneral(settings.percent, 6)
-        << " % train: " << run.split.train.size() << " training, " << tested << " test records; "
-        << (settings.keepOrder ? "in file order (--keep-order)"
-                               : "shuffled with seed " + std::to_string(settings.seed))
-        << '\n';
+    writeSplitLine(out, settings, run);
 }
 
 std::string seconds(Clock::duration d) {
