@@ -1,7 +1,8 @@
 // classify: the naive Bayesian classifier program.
-#include "bayes/bayes_program.h"
+#include "cli/bayes_program.h"
 #include "cli/run_classifier.h"
 
 int main(int argc, char** argv) {
-    return mining::runClassifier(argc, argv, mining::bayesProgramInfo(), mining::makeBayesModel);
+    mining::BayesProgram program;
+    return mining::runClassifier(argc, argv, program);
 }

@@ -1,8 +1,8 @@
 // tarnel: the interval classifier program.
+#include "cli/interval_program.h"
 #include "cli/run_classifier.h"
-#include "interval/interval_program.h"
 
 int main(int argc, char** argv) {
-    return mining::runClassifier(argc, argv, mining::intervalProgramInfo(),
-                                 mining::makeIntervalModel);
+    mining::IntervalProgram program;
+    return mining::runClassifier(argc, argv, program);
 }

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <map>
-#include <memory>
 #include <ostream>
 #include <span>
 #include <string>
@@ -24,7 +21,7 @@ public:
     virtual std::string name() const = 0;
 
     // Trains on the rows `rows` of `data`. Requires rows non-empty and every row < recordCount().
-    // runClassifier passes them in increasing order (the split decides which rows train, not
+    // The shared run passes them in increasing order (the split decides which rows train, not
     // their order). Returns an error message if the model cannot be trained on these records.
     virtual Status train(const Dataset& data, std::span<const RowIndex> rows) = 0;
 
@@ -42,11 +39,5 @@ public:
     // Requires a successful train().
     virtual void describe(const Dataset& data, std::ostream& out) const = 0;
 };
-
-// The values of a program's own options, by option name ("--discretize"); a flag maps to "".
-using ModelOptions = std::map<std::string, std::string>;
-
-// Makes a fresh model for the given options, or returns an error message (a usage error).
-using ModelFactory = std::function<Result<std::unique_ptr<Model>>(const ModelOptions&)>;
 
 }  // namespace mining

@@ -1,6 +1,8 @@
 // Runs the built classify program as the front end does and checks what it leaves behind.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "program_run.h"
 
 namespace {
@@ -75,6 +77,9 @@ TEST_F(Classify, TheSameSeedGivesTheSameReportAndKeepOrderIsHonoured) {
     ASSERT_EQ(classify({"--keep-order", "iris", "50"}).status, 0);
     const std::string kept = report("iris");
     EXPECT_NE(kept.find("in file order (--keep-order)"), std::string::npos);
+    // The data lines keep to 80 columns, the longer split line too.
+    std::istringstream header(kept.substr(0, kept.find("=== Model ===")));
+    for (std::string line; std::getline(header, line);) EXPECT_LE(line.size(), 80u) << line;
     EXPECT_NE(kept.find("  Iris-setosa         0.0000  0.0000  0.0000        0\n"),
               std::string::npos)
         << kept;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "bayes/naive_bayes.h"
+#include "cli/program.h"
+
+namespace mining {
+
+// The classify program: a naive Bayes model whose one option is the treatment of numeric
+// attributes, --normal or --discretize (they exclude each other).
+class BayesProgram : public ClassifierProgram {
+public:
+    BayesProgram();
+
+    // Returns name "classify", its summary, report suffix "_bayes" and the notes for --help.
+    const ProgramInfo& info() const override { return info_; }
+    // Declares --normal and --discretize, bound to mode().
+    void addOptions(CLI::App& app) override;
+    void resetOptions() override;
+    // Returns a naive Bayes model for mode().
+    std::unique_ptr<Model> makeModel() const override;
+
+    // Returns the treatment of numeric attributes the options chose.
+    NumericMode mode() const { return mode_; }
+
+private:
+    ProgramInfo info_;
+    NumericMode mode_;
+};
+
+}  // namespace mining

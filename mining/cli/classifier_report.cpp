@@ -1,0 +1,167 @@
+#include "cli/classifier_report.h"
+
+#include <sstream>
+#include <vector>
+
+#include "data/split.h"
+#include "report/evaluation.h"
+#include "util/text_table.h"
+
+namespace mining {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// When each stage of a run ended.
+struct Timings {
+    Clock::time_point start, readDone, trainDone, testDone;
+};
+
+// The records a run trains and tests on.
+struct RunSplit {
+    Split split;
+    bool onTraining = false;  // no record is left for testing: the test rows are the training rows
+};
+
+// Puts the rows of `split` in increasing order, in time linear in `n`.
+void sortSplit(Split& split, std::size_t n) {
+    std::vector<std::uint8_t> training(n, 0);
+    for (RowIndex r : split.train) training[r] = 1;
+    std::size_t t = 0;
+    std::size_t u = 0;
+    for (std::size_t r = 0; r < n; ++r) {
+        if (training[r])
+            split.train[t++] = static_cast<RowIndex>(r);
+        else
+            split.test[u++] = static_cast<RowIndex>(r);
+    }
+}
+
+// Returns the split `settings` ask for, or an error when it leaves no training records.
+Result<RunSplit> splitForRun(const Dataset& data, const RunSettings& settings) {
+    RunSplit run;
+    run.split =
+        splitRecords(data.recordCount(), settings.percent, settings.keepOrder, settings.seed);
+    if (run.split.train.empty())
+        return Result<RunSplit>::failure("the split leaves no training records (" +
+                                         formatGeneral(settings.percent, 6) + " % of " +
+                                         std::to_string(data.recordCount()) + " records)");
+    run.onTraining = run.split.test.empty();
+    // Models see their rows in file order: the split decides which rows, not their order, and
+    // reading columns in order is far faster on large data.
+    sortSplit(run.split, data.recordCount());
+    if (run.onTraining) run.split.test = run.split.train;
+    return run;
+}
+
+// Returns the evaluation of `model`'s predictions on the rows `rows`.
+Evaluation evaluate(const Model& model, const Dataset& data, std::span<const RowIndex> rows) {
+    std::vector<std::int32_t> predicted;
+    model.predictRows(data, rows, predicted);
+    Evaluation evaluation(data.classCount());
+    const std::span<const std::int32_t> classes = data.classes();
+    for (std::size_t i = 0; i < rows.size(); ++i) evaluation.add(classes[rows[i]], predicted[i]);
+    return evaluation;
+}
+
+void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining) {
+    out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
+    if (onTraining)
+        out << "Note: every record trains, none is left for testing; the evaluation below is on\n"
+               "the training records and overstates how well the model does on new data.\n";
+    out << '\n';
+}
+
+// Writes "Attributes:  N" and a wrapped list of the attributes of each type that has any.
+void writeAttributes(std::ostream& out, const Dataset& data) {
+    std::vector<std::string> numeric, nominal, ignored;
+    for (const Attribute& a : data.attributes()) {
+        if (a.type == AttributeType::Numeric) numeric.push_back(a.name);
+        if (a.type == AttributeType::Nominal) nominal.push_back(a.name);
+        if (a.type == AttributeType::Ignored) ignored.push_back(a.name);
+    }
+    out << "Attributes:  " << data.attributeCount() << '\n';
+    auto typeLine = [&](const char* label, const std::vector<std::string>& names) {
+        if (names.empty()) return;
+        writeWrappedList(
+            out, std::string("  ") + label + " (" + std::to_string(names.size()) + "): ", names);
+    };
+    typeLine("numeric", numeric);
+    typeLine("nominal", nominal);
+    typeLine("ignored", ignored);
+}
+
+// Writes "Split: ..." on one line, or on two (broken after the ';') when one would be wider
+// than 80 columns, as with millions of records or a long seed.
+void writeSplitLine(std::ostream& out, const RunSettings& settings, const RunSplit& run) {
+    const std::size_t tested = run.onTraining ? 0 : run.split.test.size();
+    const std::string counts = "Split:       " + formatGeneral(settings.percent, 6) +
+                               " % train: " + std::to_string(run.split.train.size()) +
+                               " training, " + std::to_string(tested) + " test records;";
+    const std::string order = settings.keepOrder
+                                  ? "in file order (--keep-order)"
+                                  : "shuffled with seed " + std::to_string(settings.seed);
+    if (counts.size() + 1 + order.size() <= 80)
+        out << counts << ' ' << order << '\n';
+    else
+        out << counts << "\n             " << order << '\n';
+}
+
+// Writes the lines on the data: its files, attributes, class values, records and the split.
+void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings& settings,
+                      const RunSplit& run) {
+    out << "Data file:   " << data.dataPath() << '\n';
+    out << "Names file:  "
+        << (data.namesPath().empty() ? "none (types and values taken from the data)"
+                                     : data.namesPath())
+        << '\n';
+    writeAttributes(out, data);
+    writeWrappedList(
+        out, "Class values (" + std::to_string(data.classCount()) + "): ", data.classValues());
+    out << "Records:     " << data.recordCount() + data.missingClassCount() << " read, "
+        << data.missingClassCount() << " left out (class missing), " << data.recordCount()
+        << " used\n";
+    writeSplitLine(out, settings, run);
+}
+
+std::string seconds(Clock::duration d) {
+    return formatFixed(std::chrono::duration<double>(d).count(), 3) + " s";
+}
+
+void writeTime(std::ostream& out, const Timings& t) {
+    const Clock::time_point end = Clock::now();
+    out << "\nTime: " << seconds(end - t.start) << " (reading " << seconds(t.readDone - t.start)
+        << ", training " << seconds(t.trainDone - t.readDone) << ", testing "
+        << seconds(t.testDone - t.trainDone) << ")\n";
+}
+
+}  // namespace
+
+Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
+                                     const ProgramInfo& info, Model& model,
+                                     std::chrono::steady_clock::time_point start,
+                                     std::chrono::steady_clock::time_point readDone) {
+    using R = Result<std::string>;
+    Timings time{start, readDone, {}, {}};
+    const Result<RunSplit> run = splitForRun(data, settings);
+    if (!run) return R::failure(run.error());
+    const Status trained = model.train(data, run->split.train);
+    if (!trained) return R::failure(trained.error());
+    time.trainDone = Clock::now();
+    const Evaluation evaluation = evaluate(model, data, run->split.test);
+    time.testDone = Clock::now();
+
+    std::ostringstream out;
+    writeTitle(out, info, run->onTraining);
+    writeDataSection(out, data, settings, *run);
+    out << "\n=== Model ===\n\n";
+    model.describe(data, out);
+    out << "\n=== Evaluation on the " << evaluation.total()
+        << (run->onTraining ? " training records" : " test records") << " ===\n\n";
+    writeEvaluation(evaluation, data.classValues(), run->onTraining, out);
+    writeTime(out, time);
+    return out.str();
+}
+
+}  // namespace mining

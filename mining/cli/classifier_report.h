@@ -1,0 +1,24 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "cli/command_line.h"
+#include "cli/program.h"
+#include "data/dataset.h"
+#include "model/model.h"
+#include "util/result.h"
+
+namespace mining {
+
+// The part of a run after reading: splits `data` by `settings`, trains `model`, evaluates it on
+// the test records (on the training records when none are left, and says so) and returns the
+// report text, timed from `start` with reading done at `readDone`. Writes no file.
+// Returns an error message (exit status 1) when the split leaves no training records or the
+// model cannot be trained.
+Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
+                                     const ProgramInfo& info, Model& model,
+                                     std::chrono::steady_clock::time_point start,
+                                     std::chrono::steady_clock::time_point readDone);
+
+}  // namespace mining

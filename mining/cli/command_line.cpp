@@ -1,0 +1,221 @@
+#include "cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+
+#include "cli/option_binding.h"
+#include "data/split.h"
+#include "util/text_table.h"
+
+namespace mining {
+
+namespace {
+
+// The help's column of option names: names longer than this put their help on the next line.
+constexpr std::size_t kNameColumn = 19;
+// The width help lines keep to.
+constexpr std::size_t kHelpWidth = 80;
+
+// Lays out --help: the usage line first (the manual page generator reads it), then what the
+// program does, BASE and PERCENT, the options with their help wrapped to 80 columns, and the
+// notes.
+class HelpFormatter : public CLI::Formatter {
+public:
+    explicit HelpFormatter(std::string usage) : usage_(std::move(usage)) {
+        column_width(kNameColumn);
+        label("Positionals", "Arguments");
+    }
+
+    std::string make_help(const CLI::App* app, std::string,
+                          CLI::AppFormatMode mode) const override {
+        return usage_ + "\n" + app->get_description() + make_positionals(app) +
+               make_groups(app, mode) + make_footer(app);
+    }
+
+    // Writes "-h, --help" for an option of two names (CLI11 writes "-h,--help").
+    std::string make_option_name(const CLI::Option* opt, bool positional) const override {
+        std::string names = CLI::Formatter::make_option_name(opt, positional);
+        for (std::size_t at = names.find(','); at != std::string::npos;
+             at = names.find(',', at + 2))
+            names.replace(at, 1, ", ");
+        return names;
+    }
+
+    // Shows an option's value name alone (not the options it excludes, which its error names).
+    std::string make_option_opts(const CLI::Option* opt) const override {
+        return opt->get_type_name().empty() ? "" : " " + opt->get_type_name();
+    }
+
+    std::string make_option(const CLI::Option* opt, bool positional) const override {
+        std::string help = wrapWords(make_option_desc(opt), kHelpWidth - kNameColumn);
+        if (!help.empty()) help.pop_back();
+        std::ostringstream out;
+        CLI::detail::format_help(out, make_option_name(opt, positional) + make_option_opts(opt),
+                                 help, kNameColumn);
+        return out.str();
+    }
+
+    std::string make_footer(const CLI::App* app) const override {
+        return app->get_footer().empty() ? "" : "\n" + app->get_footer();
+    }
+
+private:
+    std::string usage_;
+};
+
+std::string versionLine(const ProgramInfo& info) { return info.name + " " + kProgramVersion; }
+
+std::string describeProgram(const ProgramInfo& info) {
+    return info.name + ", the " + info.summary + ", version " + kProgramVersion + ".\n\n" +
+           wrapWords(
+               "Reads BASE.data (and BASE.names when it exists), trains on PERCENT % of the "
+               "records (shuffled with a fixed seed), tests on the rest and writes the "
+               "report to BASE" +
+                   info.reportSuffix +
+                   ".output. PERCENT is a decimal from 0 to 100; with 100 the model is "
+                   "evaluated on its training records.",
+               kHelpWidth - 2);
+}
+
+std::string footer(const ProgramInfo& info) {
+    return info.helpNotes + (info.helpNotes.empty() ? "" : "\n") +
+           "Exit status: 0 on success, 1 on an error in the data or the run, 2 on a usage\n"
+           "error. On an error the report's first line is \"Error: \" and the message.\n";
+}
+
+// Declares BASE and PERCENT. Their checks run before those of the program's options
+// (callbacks run in the order of declaration), so a bad percentage is named before a bad value.
+void addArguments(CLI::App& app, CommandLine& line) {
+    CLI::callback_t base = [&line](const CLI::results_t& results) {
+        if (results.back().empty())
+            throw CLI::ValidationError("BASE is empty", CLI::ExitCodes::ValidationError);
+        line.base = results.back();
+        return true;
+    };
+    CLI::callback_t percent = [&line](const CLI::results_t& results) {
+        const Result<double> value = parsePercent(results.back());
+        if (!value) throw CLI::ValidationError(value.error(), CLI::ExitCodes::ValidationError);
+        line.settings.percent = *value;
+        return true;
+    };
+    app.add_option("BASE", base, "the data file's path, without \".data\"")->type_name("");
+    app.add_option("PERCENT", percent, "the share of the records that trains, 0 to 100")
+        ->type_name("");
+}
+
+// Declares every argument and option of `program`'s command line, bound into `line` and
+// `program`.
+void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
+    const ProgramInfo& info = program.info();
+    app.formatter(std::make_shared<HelpFormatter>(usageLine(info)));
+    app.description(describeProgram(info));
+    app.footer(footer(info));
+    app.set_help_flag("-h,--help", "show this help and exit");
+    app.set_version_flag("--version", versionLine(info), "show the version and exit");
+    app.allow_extras();  // unknown options and extra arguments get this program's own messages
+    addArguments(app, line);
+    app.add_flag("--keep-order", line.settings.keepOrder,
+                 "split the records in file order, without shuffling");
+    addSeed(app, "--seed", line.settings.seed, "shuffle with seed N");
+    program.addOptions(app);
+}
+
+// Returns true when CLI11 took `arg` for an option (a lone "-" and "-1" are arguments).
+bool looksLikeOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-' && arg != "--" &&
+           !std::isdigit(static_cast<unsigned char>(arg[1]));
+}
+
+// Returns the option's name in `arg`: "--fast" of "--fast=3".
+std::string optionName(const std::string& arg) {
+    const std::size_t eq = arg.find('=');
+    return eq != std::string::npos && eq > 2 ? arg.substr(0, eq) : arg;
+}
+
+// Returns the usage error for what the parse left over ("" when nothing), counting the
+// arguments left over into `extraArguments`.
+std::string leftOverError(const std::vector<std::string>& left, std::size_t& extraArguments) {
+    bool optionsEnded = false;
+    std::string error;
+    for (const std::string& arg : left) {
+        if (arg == "--" && !optionsEnded) {
+            optionsEnded = true;
+        } else if (!optionsEnded && looksLikeOption(arg)) {
+            if (error.empty()) error = "unknown option " + optionName(arg);
+        } else {
+            ++extraArguments;
+        }
+    }
+    return error;
+}
+
+// Returns the usage error that the whole parsed line still holds, or "".
+std::string wholeLineError(const CLI::App& app, std::size_t& arguments) {
+    std::size_t extra = 0;
+    const std::string left = leftOverError(app.remaining(), extra);
+    arguments += extra;
+    if (!left.empty()) return left;
+    if (arguments < 2) return "expected BASE and PERCENT";
+    if (arguments > 2) return "expected only BASE and PERCENT";
+    return "";
+}
+
+// Returns the message of a value missing at the end of the line (CLI11 says "--seed: 1 required
+// N missing") as "--seed needs a value (N)"; any other message as it is.
+std::string missingValueMessage(const std::string& message, const CLI::App& app) {
+    const std::size_t colon = message.find(':');
+    const CLI::Option* option =
+        colon == std::string::npos ? nullptr : app.get_option_no_throw(message.substr(0, colon));
+    if (option == nullptr || option->get_type_name().empty()) return message;
+    return message.substr(0, colon) + " needs a value (" + option->get_type_name() + ")";
+}
+
+// Returns the usage error `error` of `line`. The report goes beside the data only when BASE is
+// surely BASE: exactly two arguments and the first not empty.
+CommandLine usageError(const CLI::App& app, CommandLine line, const std::string& error,
+                       std::size_t arguments) {
+    const std::vector<std::string>& base = app.get_option("BASE")->results();
+    line.base = arguments == 2 && !base.empty() ? base.front() : "";
+    line.action = CommandLine::Action::UsageError;
+    line.text = error;
+    return line;
+}
+
+}  // namespace
+
+std::string usageLine(const ProgramInfo& info) {
+    return "Usage: " + info.name + " [options] BASE PERCENT";
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierProgram& program) {
+    program.resetOptions();
+    CommandLine line;
+    CLI::App app;
+    declare(app, program, line);
+    std::string thrown;
+    bool complete = true;
+    try {
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+    } catch (const CLI::Success&) {
+        // --help or --version: answered below.
+    } catch (const CLI::ArgumentMismatch& e) {
+        thrown = missingValueMessage(e.what(), app);
+        complete = false;  // thrown while arguments were still being read
+    } catch (const CLI::ParseError& e) {
+        thrown = e.what();
+    }
+    // --help and --version win over any error, wherever they stand.
+    if (app.get_help_ptr()->count() > 0) return {CommandLine::Action::Help, app.help(), "", {}};
+    if (app.get_version_ptr()->count() > 0)
+        return {CommandLine::Action::Version, versionLine(program.info()), "", {}};
+    std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
+    std::string error = wholeLineError(app, arguments);
+    // Wrong arguments and unknown options come first, as they say more than a value would;
+    // unless the error cut the reading short, which leaves the line's count unknown.
+    if (!thrown.empty() && (!complete || error.empty())) error = thrown;
+    if (error.empty()) return line;
+    return usageError(app, std::move(line), error, arguments);
+}
+
+}  // namespace mining

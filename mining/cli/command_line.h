@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/program.h"
+
+namespace mining {
+
+// How a run splits its records: the training share (0 to 100), file order or a shuffle, and the
+// shuffle's seed.
+struct RunSettings {
+    double percent = 100;
+    bool keepOrder = false;
+    std::uint64_t seed = 1;
+};
+
+// What a command line `NAME [options] BASE PERCENT` asks for.
+struct CommandLine {
+    enum class Action { Run, Help, Version, UsageError };
+    Action action = Action::Run;
+    // Help: the help text, whole lines. Version: the version line and UsageError: the
+    // message, both without a line end.
+    std::string text;
+    // BASE as given. For a usage error it is "" unless exactly BASE and PERCENT were given
+    // and BASE is not empty (then the error report can go beside the data).
+    std::string base;
+    RunSettings settings;  // Run: the split PERCENT, --keep-order and --seed ask for
+};
+
+// Reads `args`, the arguments after the program's name, as `program`'s command line: BASE
+// PERCENT (PERCENT read by parsePercent()), the shared options --keep-order, --seed N (0 to
+// 2^64-1), -h/--help and --version, and the program's own options, which are bound into
+// `program` (its options are reset first). `--opt value` and `--opt=value` both work, `--`
+// ends the options, and no option is required. Touches no file.
+// Returns the action: Run with the settings, Help or Version with the text to print, or
+// UsageError with a one-line message (an unknown option, a bad value, options that exclude
+// each other, BASE or PERCENT missing or one argument too many).
+CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierProgram& program);
+
+// Returns "Usage: NAME [options] BASE PERCENT".
+std::string usageLine(const ProgramInfo& info);
+
+}  // namespace mining

@@ -1,0 +1,42 @@
+#include "cli/interval_program.h"
+
+#include "cli/option_binding.h"
+#include "interval/interval_model.h"
+
+namespace mining {
+
+IntervalProgram::IntervalProgram() {
+    info_.name = "tarnel";
+    info_.summary = "interval classifier";
+    info_.reportSuffix = "_interval";
+    info_.helpNotes =
+        "Grows a tree with many branches per node: one per value of a nominal\n"
+        "attribute, one per interval of a numeric one. A branch whose majority holds\n"
+        "at least the share t(len) = 1 - ((len - 1) / L)^2 of its records (len:\n"
+        "conditions on its path) is strong and becomes a leaf; a weak one is split\n"
+        "further. Splits are chosen by gain ratio; the grown tree is pruned by\n"
+        "estimated errors. The report shows the tree and one rule set per class.\n";
+}
+
+void IntervalProgram::addOptions(CLI::App& app) {
+    interval::TreeOptions& o = options_;
+    addWholeNumber(app, "--bins", "N", o.bins, 2, 1000, "initial intervals per numeric attribute");
+    addChoice(app, "--binning", "KIND", o.binning,
+              {{"width", interval::Binning::EqualWidth}, {"count", interval::Binning::EqualCount}},
+              "width or count: equal widths or counts");
+    addWholeNumber(app, "--bin-records", "N", o.binRecords, 0, kLargestWholeOption,
+                   "~N records per interval at small nodes", "off");
+    addWholeNumber(app, "--max-depth", "L", o.maxDepth, 1, 100, "most conditions on a path");
+    addWholeNumber(app, "--min-split", "N", o.minSplit, 2, kLargestWholeOption,
+                   "nodes with fewer training records are leaves");
+    addFraction(app, "--prune", "CF", o.pruneConfidence, "prune at confidence 0 < CF < 1",
+                "a number from 0 (no pruning) to below 1", "off");
+}
+
+void IntervalProgram::resetOptions() { options_ = interval::TreeOptions(); }
+
+std::unique_ptr<Model> IntervalProgram::makeModel() const {
+    return std::make_unique<interval::IntervalModel>(options_);
+}
+
+}  // namespace mining

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "cli/program.h"
+#include "interval/tree.h"
+
+namespace mining {
+
+// The tarnel program: the interval classifier, configured by the tree options --bins N,
+// --binning width|count, --bin-records N, --max-depth L, --min-split N and --prune CF.
+class IntervalProgram : public ClassifierProgram {
+public:
+    IntervalProgram();
+
+    // Returns name "tarnel", its summary, report suffix "_interval" and the notes for --help.
+    const ProgramInfo& info() const override { return info_; }
+    // Declares the tree options, bound to treeOptions(): --bins takes a whole number from 2 to
+    // 1000, --max-depth one from 1 to 100, --bin-records one of at least 0, --min-split one of
+    // at least 2, --prune a decimal from 0 to below 1, --binning "width" or "count".
+    void addOptions(CLI::App& app) override;
+    void resetOptions() override;
+    // Returns an interval classifier for treeOptions().
+    std::unique_ptr<Model> makeModel() const override;
+
+    // Returns the tree options the command line chose.
+    const interval::TreeOptions& treeOptions() const { return options_; }
+
+private:
+    ProgramInfo info_;
+    interval::TreeOptions options_;
+};
+
+}  // namespace mining

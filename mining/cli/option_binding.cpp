@@ -1,0 +1,108 @@
+#include "cli/option_binding.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+
+#include "util/text_table.h"
+
+namespace mining {
+
+namespace {
+
+// Returns "(default D)" or "(default D; 0: ZERO)".
+std::string defaultNote(const std::string& shown, const std::string& zeroMeans) {
+    return "(default " + shown + (zeroMeans.empty() ? "" : "; 0: " + zeroMeans) + ")";
+}
+
+// Returns what a whole-number option needs, for its error: "a whole number from 2 to 1000",
+// "a whole number of at least 2", or "a whole number" when any count goes.
+std::string wholeRange(int lo, int hi) {
+    if (hi < kLargestWholeOption)
+        return "a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
+    if (lo > 0) return "a whole number of at least " + std::to_string(lo);
+    return "a whole number";
+}
+
+// Finishes the declaration of an option that takes one value: the last one given counts.
+CLI::Option* oneValue(CLI::Option* option, const std::string& valueName) {
+    return option->type_name(valueName)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+[[noreturn]] void reject(const std::string& message) {
+    throw CLI::ValidationError(message, CLI::ExitCodes::ValidationError);
+}
+
+}  // namespace
+
+bool parseWholeNumber(std::string_view text, long long lo, long long hi, long long& value) {
+    long long v = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || ptr != end || v < lo || v > hi) return false;
+    value = v;
+    return true;
+}
+
+CLI::Option* addWholeNumber(CLI::App& app, const std::string& name, const std::string& valueName,
+                            int& target, int lo, int hi, const std::string& help,
+                            const std::string& zeroMeans) {
+    CLI::callback_t set = [&target, name, lo, hi](const CLI::results_t& results) {
+        long long v = 0;
+        if (!parseWholeNumber(results.back(), lo, hi, v))
+            reject(name + " needs " + wholeRange(lo, hi) + ", not '" + results.back() + "'");
+        target = static_cast<int>(v);
+        return true;
+    };
+    const std::string range =
+        hi < kLargestWholeOption ? ", " + std::to_string(lo) + ".." + std::to_string(hi) : "";
+    const std::string shown = std::to_string(target);
+    return oneValue(app.add_option(name, set, help + range + " " + defaultNote(shown, zeroMeans)),
+                    valueName);
+}
+
+CLI::Option* addFraction(CLI::App& app, const std::string& name, const std::string& valueName,
+                         double& target, const std::string& help, const std::string& rangeText,
+                         const std::string& zeroMeans) {
+    CLI::callback_t set = [&target, name, rangeText](const CLI::results_t& results) {
+        const std::string& value = results.back();
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(v >= 0 && v < 1))
+            reject(name + " needs " + rangeText + ", not '" + value + "'");
+        target = v;
+        return true;
+    };
+    const std::string shown = formatGeneral(target);
+    return oneValue(app.add_option(name, set, help + " " + defaultNote(shown, zeroMeans)),
+                    valueName);
+}
+
+CLI::Option* addSeed(CLI::App& app, const std::string& name, std::uint64_t& target,
+                     const std::string& help) {
+    CLI::callback_t set = [&target](const CLI::results_t& results) {
+        const std::string& value = results.back();
+        std::uint64_t seed = 0;
+        const char* end = value.data() + value.size();
+        const auto [ptr, ec] = std::from_chars(value.data(), end, seed);
+        // from_chars takes no sign and no base prefix: only decimal digits get through.
+        if (value.empty() || ec != std::errc() || ptr != end)
+            reject("the seed \"" + value + "\" is not a whole number from 0 to 2^64-1");
+        target = seed;
+        return true;
+    };
+    const std::string shown = std::to_string(target);
+    return oneValue(app.add_option(name, set, help + " " + defaultNote(shown, "")), "N");
+}
+
+std::string choiceError(const std::string& name, const std::vector<std::string>& words,
+                        const std::string& value) {
+    std::string listed;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) listed += i + 1 == words.size() ? " or " : ", ";
+        listed += "'" + words[i] + "'";
+    }
+    return name + " needs " + listed + ", not '" + value + "'";
+}
+
+}  // namespace mining
