@@ -10,6 +10,7 @@ std::string intervalCondition(std::string_view name, double lo, double hi, Close
     const bool hasLow = !(std::isinf(lo) && lo < 0);
     const bool hasHigh = !(std::isinf(hi) && hi > 0);
     const bool lowerClosed = closed == ClosedEnd::Lower;
+    if (!hasLow && !hasHigh) return "any " + std::string(name);
     std::string text;
     if (hasLow && hasHigh) {
         text = formatCutPoint(lo) + (lowerClosed ? " <= " : " < ");
@@ -17,10 +18,8 @@ std::string intervalCondition(std::string_view name, double lo, double hi, Close
     text += name;
     if (hasHigh) {
         text += (lowerClosed ? " < " : " <= ") + formatCutPoint(hi);
-    } else if (hasLow) {
-        text += (lowerClosed ? " >= " : " > ") + formatCutPoint(lo);
     } else {
-        text += " IS ANY";
+        text += (lowerClosed ? " >= " : " > ") + formatCutPoint(lo);
     }
     return text;
 }

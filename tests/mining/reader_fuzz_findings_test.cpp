@@ -37,8 +37,9 @@ TEST(ReaderFuzzFindings, ErrorMessagesShowControlBytesInNamesAsQuestionMarks) {
     const Result<Dataset> numeric =
         parseDataset("x, yes\n", "yes, no.\n\x1b[2J: continuous.\n", "t.data", "t.names");
     ASSERT_FALSE(numeric.ok());
-    EXPECT_EQ(numeric.error(), "t.data, line 1: \"x\" is not a number, but attribute ?[2J is "
-                               "continuous");
+    EXPECT_EQ(numeric.error(),
+              "t.data, line 1: \"x\" is not a number, but attribute ?[2J is "
+              "continuous");
 }
 
 }  // namespace

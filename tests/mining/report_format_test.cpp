@@ -26,8 +26,8 @@ TEST(IntervalCondition, SaysWhichEndHoldsTheCut) {
         {-INFINITY, 6.5, ClosedEnd::Upper, "w <= 6.5"},
         {6.5, 7.2, ClosedEnd::Upper, "6.5 < w <= 7.2"},
         {7.2, INFINITY, ClosedEnd::Upper, "w > 7.2"},
-        {-INFINITY, INFINITY, ClosedEnd::Upper, "w IS ANY"},
-        {-INFINITY, INFINITY, ClosedEnd::Lower, "w IS ANY"},
+        {-INFINITY, INFINITY, ClosedEnd::Upper, "any w"},
+        {-INFINITY, INFINITY, ClosedEnd::Lower, "any w"},
         {-1e20, -0.0, ClosedEnd::Lower, "-1e+20 <= w < 0"},
     };
     for (const IntervalCase& c : cases) {
