@@ -24,6 +24,14 @@
 // age < 40 and elevel in {0, 1}, or 40 <= age < 60 and elevel in {0 .. 3}, or age >= 60 and
 // elevel = 0; no perturbation.
 //
+// --wide writes instead a set of many nominal attributes with many values each: --attributes N
+// (default 50) attributes a1 .. aN, each drawing one of --values V (default 1000) codes v0 .. vV-1
+// uniformly; class A when a1 is below vV/2 (before --noise flips it). It stresses the per-value
+// tables of the models rather than number parsing.
+//
+// --missing F writes each non-class field as '?' with probability F. The holes come from a random
+// stream of their own, so a set with holes has the values and labels of the same seed without.
+//
 // Random numbers: std::mt19937_64 seeded with --seed; a uniform real is the top 53 bits of the next
 // output scaled to [0, 1), an integer in [0, n) is the next output mod n, so the data are the same
 // on every platform.
@@ -65,6 +73,18 @@ public:
 
 private:
     std::mt19937_64 engine_;
+};
+
+// Decides which fields are written as '?'.
+class Holes {
+public:
+    Holes(double fraction, std::uint64_t seed) : fraction_(fraction), random_(~seed) {}
+    // Returns true when the next field is to be missing.
+    bool next() { return fraction_ > 0 && random_.unit() < fraction_; }
+
+private:
+    double fraction_;
+    Random random_;
 };
 
 bool in(double v, double lo, double hi) { return v >= lo && v <= hi; }
@@ -153,6 +173,23 @@ public:
         std::memcpy(buf_ + used_, s.data(), s.size());
         used_ += s.size();
     }
+    // Writes a value and its comma, or '?' and the comma when hole is true.
+    void field(double v, bool hole) {
+        if (hole) {
+            text("?");
+        } else {
+            number(v);
+        }
+        text(",");
+    }
+    void field(int v, bool hole) {
+        if (hole) {
+            text("?");
+        } else {
+            integer(v);
+        }
+        text(",");
+    }
     bool flush() {
         bool ok = std::fwrite(buf_, 1, used_, file_) == used_;
         used_ = 0;
@@ -175,8 +212,12 @@ struct Options {
     std::uint64_t seed = 1;
     double perturbation = 0.05;
     double noise = 0;
+    double missing = 0;
     bool intrinsic = false;
     bool example = false;
+    bool wide = false;
+    int attributes = 50;
+    int values = 1000;
     std::string base;
 };
 
@@ -188,8 +229,13 @@ const char* const kUsage =
     "  --seed S          random seed (default 1)\n"
     "  --perturbation P  perturbation factor of numeric values (default 0.05)\n"
     "  --noise P         probability of flipping each label (default 0)\n"
+    "  --missing F       probability of writing each non-class field as '?' (default 0)\n"
     "  --intrinsic       also write BASE.intrinsic: the function of the perturbed values\n"
-    "  --example         the three-attribute example set (age, zipcode, elevel) instead\n";
+    "  --example         the three-attribute example set (age, zipcode, elevel) instead\n"
+    "  --wide            many nominal attributes (a1 .. aN, values v0 .. vV-1) instead;\n"
+    "                    class A when a1 is below vV/2\n"
+    "  --attributes N    with --wide: number of attributes (default 50)\n"
+    "  --values V        with --wide: values per attribute (default 1000)\n";
 
 bool parse_number(const char* s, double& out) {
     char* end = nullptr;
@@ -227,6 +273,16 @@ int parse(int argc, char** argv, Options& o) {
             if (!value(o.perturbation, 0, 1)) return 2;
         } else if (a == "--noise") {
             if (!value(o.noise, 0, 1)) return 2;
+        } else if (a == "--missing") {
+            if (!value(o.missing, 0, 1)) return 2;
+        } else if (a == "--attributes") {
+            if (!value(v, 1, 100000) || v != std::floor(v)) return 2;
+            o.attributes = static_cast<int>(v);
+        } else if (a == "--values") {
+            if (!value(v, 2, 1000000) || v != std::floor(v)) return 2;
+            o.values = static_cast<int>(v);
+        } else if (a == "--wide") {
+            o.wide = true;
         } else if (a == "--intrinsic") {
             o.intrinsic = true;
         } else if (a == "--example") {
@@ -240,6 +296,10 @@ int parse(int argc, char** argv, Options& o) {
     }
     if (o.base.empty()) {
         std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (o.wide && (o.example || o.intrinsic)) {
+        std::fputs("agrawal_gen: --wide goes with neither --example nor --intrinsic\n", stderr);
         return 2;
     }
     return 0;
@@ -268,18 +328,17 @@ int write_example(const Options& o) {
     {
         Writer w(data);
         Random rnd(o.seed);
+        Holes holes(o.missing, o.seed);
         for (long long n = 0; n < o.records; ++n) {
             double age = cents(rnd.uniform(20, 80));
             int zipcode = rnd.below(9);
             int elevel = rnd.below(5);
             bool a = example_group_a(age, elevel);
             if (o.noise > 0 && rnd.unit() < o.noise) a = !a;
-            w.number(age);
-            w.text(",");
-            w.integer(zipcode);
-            w.text(",");
-            w.integer(elevel);
-            w.text(a ? ",A\n" : ",B\n");
+            w.field(age, holes.next());
+            w.field(zipcode, holes.next());
+            w.field(elevel, holes.next());
+            w.text(a ? "A\n" : "B\n");
         }
         ok = w.flush() && ok;
     }
@@ -304,6 +363,7 @@ int write_agrawal(const Options& o) {
         Writer w(data);
         Writer wi(intrinsic ? intrinsic : data);
         Random rnd(o.seed);
+        Holes holes(o.missing, o.seed);
         const double p = o.perturbation;
         for (long long n = 0; n < o.records; ++n) {
             Applicant a;
@@ -330,24 +390,16 @@ int write_agrawal(const Options& o) {
             a.loan = perturb(a.loan, 500000);
             if (o.noise > 0 && rnd.unit() < o.noise) label = !label;
 
-            w.number(a.salary);
-            w.text(",");
-            w.number(a.commission);
-            w.text(",");
-            w.number(a.age);
-            w.text(",");
-            w.integer(a.elevel);
-            w.text(",");
-            w.integer(a.car);
-            w.text(",");
-            w.integer(a.zipcode);
-            w.text(",");
-            w.number(a.hvalue);
-            w.text(",");
-            w.number(a.hyears);
-            w.text(",");
-            w.number(a.loan);
-            w.text(label ? ",A\n" : ",B\n");
+            w.field(a.salary, holes.next());
+            w.field(a.commission, holes.next());
+            w.field(a.age, holes.next());
+            w.field(a.elevel, holes.next());
+            w.field(a.car, holes.next());
+            w.field(a.zipcode, holes.next());
+            w.field(a.hvalue, holes.next());
+            w.field(a.hyears, holes.next());
+            w.field(a.loan, holes.next());
+            w.text(label ? "A\n" : "B\n");
             if (intrinsic) wi.text(group_a(o.function, a) ? "A\n" : "B\n");
         }
         ok = w.flush() && ok;
@@ -359,10 +411,57 @@ int write_agrawal(const Options& o) {
     return ok ? 0 : 1;
 }
 
+int write_wide(const Options& o) {
+    std::FILE* names = open_or_die(o.base + ".names");
+    bool ok = true;
+    {
+        Writer w(names);
+        w.text("A, B.\n");
+        for (int a = 1; a <= o.attributes; ++a) {
+            w.text("a");
+            w.integer(a);
+            w.text(":");
+            for (int v = 0; v < o.values; ++v) {
+                w.text(v == 0 ? " v" : ", v");
+                w.integer(v);
+            }
+            w.text(".\n");
+        }
+        ok = w.flush();
+    }
+    ok = close_ok(names) && ok;
+    std::FILE* data = open_or_die(o.base + ".data");
+    {
+        Writer w(data);
+        Random rnd(o.seed);
+        Holes holes(o.missing, o.seed);
+        for (long long n = 0; n < o.records; ++n) {
+            bool label = false;
+            for (int a = 0; a < o.attributes; ++a) {
+                const int code = rnd.below(o.values);
+                if (a == 0) label = code < o.values / 2;
+                if (holes.next()) {
+                    w.text("?,");
+                } else {
+                    w.text("v");
+                    w.field(code, false);
+                }
+            }
+            if (o.noise > 0 && rnd.unit() < o.noise) label = !label;
+            w.text(label ? "A\n" : "B\n");
+        }
+        ok = w.flush() && ok;
+    }
+    ok = close_ok(data) && ok;
+    if (!ok) std::fprintf(stderr, "agrawal_gen: writing %s failed\n", o.base.c_str());
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options o;
     if (int rc = parse(argc, argv, o)) return rc;
+    if (o.wide) return write_wide(o);
     return o.example ? write_example(o) : write_agrawal(o);
 }
