@@ -24,20 +24,6 @@ struct RunSplit {
     bool onTraining = false;  // no record is left for testing: the test rows are the training rows
 };
 
-// Puts the rows of `split` in increasing order, in time linear in `n`.
-void sortSplit(Split& split, std::size_t n) {
-    std::vector<std::uint8_t> training(n, 0);
-    for (RowIndex r : split.train) training[r] = 1;
-    std::size_t t = 0;
-    std::size_t u = 0;
-    for (std::size_t r = 0; r < n; ++r) {
-        if (training[r])
-            split.train[t++] = static_cast<RowIndex>(r);
-        else
-            split.test[u++] = static_cast<RowIndex>(r);
-    }
-}
-
 // Returns the split `settings` ask for, or an error when it leaves no training records.
 Result<RunSplit> splitForRun(const Dataset& data, const RunSettings& settings) {
     RunSplit run;
@@ -48,9 +34,6 @@ Result<RunSplit> splitForRun(const Dataset& data, const RunSettings& settings) {
                                          formatGeneral(settings.percent, 6) + " % of " +
                                          std::to_string(data.recordCount()) + " records)");
     run.onTraining = run.split.test.empty();
-    // Models see their rows in file order: the split decides which rows, not their order, and
-    // reading columns in order is far faster on large data.
-    sortSplit(run.split, data.recordCount());
     if (run.onTraining) run.split.test = run.split.train;
     return run;
 }

@@ -29,14 +29,34 @@ TEST(Split, IsAPermutationAndTheSameForTheSameSeed) {
     EXPECT_NE(splitRecords(1000, 30, false, 2).train, a.train);
 }
 
-TEST(Split, FollowsTheDocumentedFisherYates) {
-    // Worked independently: i from n-1 down to 1, j = x mod (i + 1).
-    std::vector<RowIndex> expected{0, 1, 2, 3, 4};
-    std::mt19937_64 engine(42);
-    for (std::size_t i = 4; i >= 1; --i) std::swap(expected[i], expected[engine() % (i + 1)]);
-    const Split s = splitRecords(5, 60, false, 42);
-    EXPECT_EQ(s.train, std::vector<RowIndex>(expected.begin(), expected.begin() + 3));
-    EXPECT_EQ(s.test, std::vector<RowIndex>(expected.begin() + 3, expected.end()));
+// The documented shuffle done whole, as the split once did it: i from n-1 down to 1,
+// j = x mod (i + 1); the first rows train.
+Split fullShuffle(std::size_t n, std::size_t trainCount, std::uint64_t seed) {
+    std::vector<RowIndex> order(n);
+    for (std::size_t r = 0; r < n; ++r) order[r] = static_cast<RowIndex>(r);
+    std::mt19937_64 engine(seed);
+    for (std::size_t i = n - 1; i >= 1 && i < n; --i)
+        std::swap(order[i], order[engine() % (i + 1)]);
+    Split s{{order.begin(), order.begin() + static_cast<std::ptrdiff_t>(trainCount)},
+            {order.begin() + static_cast<std::ptrdiff_t>(trainCount), order.end()}};
+    std::sort(s.train.begin(), s.train.end());
+    std::sort(s.test.begin(), s.test.end());
+    return s;
+}
+
+TEST(Split, GivesTheSetsOfTheWholeDocumentedShuffleInRowOrder) {
+    // Sizes around the batch of 16 draws, shares at both ends, and several seeds: a step too few
+    // or too many, or a draw out of order, gives other sets.
+    for (std::size_t n : {2u, 5u, 16u, 17u, 33u, 1000u}) {
+        for (double percent : {0.0, 1.0, 30.0, 50.0, 66.67, 99.0}) {
+            for (std::uint64_t seed : {1u, 2u, 42u}) {
+                const Split s = splitRecords(n, percent, false, seed);
+                const Split expected = fullShuffle(n, s.train.size(), seed);
+                EXPECT_EQ(s.train, expected.train) << n << " " << percent << " " << seed;
+                EXPECT_EQ(s.test, expected.test) << n << " " << percent << " " << seed;
+            }
+        }
+    }
 }
 
 TEST(Split, KeepOrderSplitsInFileOrder) {
