@@ -47,15 +47,30 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
     return verdict;
 }
 
-// Returns, for each run of `text`, the rows its part may need.
+// Returns, for each run of `text`, the rows its part may need. Only the rows before the last
+// part decide where a part starts, so only the earlier runs' lines are counted, each in `pieces`
+// pieces at once; the last part is given rows for as many records as its bytes could hold.
 std::vector<std::size_t> rowsOfRuns(std::string_view text,
                                     const std::vector<std::pair<std::size_t, std::size_t>>& runs,
-                                    std::size_t fieldCount) {
-    std::vector<std::size_t> rows(runs.size());
-    runTasks(runs.size(), [&](std::size_t k) {
-        rows[k] =
-            rowsNeeded(text.substr(runs[k].first, runs[k].second - runs[k].first), fieldCount);
+                                    std::size_t fieldCount, std::size_t pieces) {
+    const std::size_t counted = runs.size() - 1;
+    std::vector<std::size_t> lines(counted * pieces);
+    runTasks(lines.size(), [&](std::size_t t) {
+        const auto [begin, end] = runs[t / pieces];
+        const std::size_t step = (end - begin) / pieces + 1;
+        const std::size_t from = std::min(end, begin + t % pieces * step);
+        lines[t] = countLineEnds(text.substr(from, std::min(end, from + step) - from));
     });
+    std::vector<std::size_t> rows(runs.size());
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const std::size_t bytes = runs[k].second - runs[k].first;
+        std::size_t n = bytes;  // more than the records the last run could hold
+        if (k < counted) {
+            n = 0;
+            for (std::size_t p = 0; p < pieces; ++p) n += lines[k * pieces + p];
+        }
+        rows[k] = rowsNeeded(n, bytes, fieldCount);
+    }
     return rows;
 }
 
@@ -67,12 +82,6 @@ SharedColumns allocateColumns(const RecordLayout& layout, std::size_t rows) {
         if (layout.types[i] != AttributeType::Ignored) columns.attributes[i].resize(rows);
     columns.classes.resize(rows);
     return columns;
-}
-
-// Lines that held no record leave rows unused at the end; gives them back when there are many.
-void trimRows(ColumnVector<std::int32_t>& buffer, std::size_t total) {
-    buffer.resize(total);
-    if (buffer.capacity() - total > total / 4) buffer.shrink_to_fit();
 }
 
 // Joins one nominal column (or the class) of the parts in `buffer`: `values` becomes the first
@@ -107,7 +116,7 @@ ColumnVector<std::int32_t> joinCodes(ColumnVector<std::int32_t>& buffer,
         }
         target += n;
     }
-    trimRows(buffer, total);
+    buffer.resize(total);  // the rows beyond were never touched, or held lines without record
     return std::move(buffer);
 }
 
@@ -137,7 +146,7 @@ Result<Dataset> DatasetBuilder::build(std::string_view text, const NamesFile* na
 Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& layout,
                                           std::size_t threads, const ReleaseCallback& release) {
     const auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
-    const std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount);
+    const std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
     std::size_t totalRows = 0;
     for (const std::size_t r : rows) totalRows += r;
     while (true) {

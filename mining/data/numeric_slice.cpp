@@ -80,9 +80,7 @@ NumericColumn joinSlices(std::span<const SliceRows> slices, ColumnVector<std::in
             if (s.slice->mantissas() != buffer.data() + s.target)
                 std::memmove(buffer.data() + s.target, s.slice->mantissas(),
                              s.kept * sizeof(std::int32_t));
-        buffer.resize(total);
-        // Lines that held no record leave rows unused; give them back when there are many.
-        if (buffer.capacity() - total > total / 4) buffer.shrink_to_fit();
+        buffer.resize(total);  // the rows beyond were never touched, or held lines without record
         return NumericColumn::fromMantissas(std::move(buffer), digits);
     }
     ColumnVector<double> values(total);

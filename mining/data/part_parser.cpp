@@ -121,10 +121,12 @@ void PartParser::keep(const std::vector<Cell>& cells) {
     codes_.back()[row] = cls.code;
 }
 
-std::size_t rowsNeeded(std::string_view text, std::size_t fieldCount) {
-    std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    if (!text.empty() && text.back() != '\n') ++lines;
-    return std::min(lines, text.size() / std::max<std::size_t>(fieldCount, 1) + 1);
+std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount) {
+    return std::min(lines, bytes / std::max<std::size_t>(fieldCount, 1) + 1);
+}
+
+std::size_t countLineEnds(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> splitAtLines(std::string_view text,

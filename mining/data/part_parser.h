@@ -93,10 +93,14 @@ private:
     std::size_t missingClassCount_ = 0;
 };
 
-// Returns the rows a part needs for `text`: no more than its lines, nor than the records of
-// `fieldCount` fields it could hold (each takes fieldCount - 1 commas and a line end), so that
-// a text of blank lines cannot claim memory far beyond its size.
-std::size_t rowsNeeded(std::string_view text, std::size_t fieldCount);
+// Returns the rows a part of `bytes` bytes holding `lines` lines may need: no more than its
+// lines, nor than the records of `fieldCount` fields it could hold (each takes fieldCount - 1
+// commas and a line end), so that a text of blank lines cannot claim memory far beyond its size.
+// Rows beyond those a part writes are never touched and cost no memory.
+std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount);
+
+// Returns the number of '\n' in `text`.
+std::size_t countLineEnds(std::string_view text);
 
 // Returns up to `count` runs [begin, end) of whole lines that together cover `text` in order;
 // one empty run for an empty text.
