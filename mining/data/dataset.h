@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/column_vector.h"
 #include "data/numeric_column.h"
 
 namespace mining {
@@ -79,8 +80,8 @@ private:
     std::vector<std::string> classValues_;
     // Indexed by attribute; only the entry matching an attribute's type is filled.
     std::vector<NumericColumn> numeric_;
-    std::vector<std::vector<std::int32_t>> nominal_;
-    std::vector<std::int32_t> classes_;
+    std::vector<ColumnVector<std::int32_t>> nominal_;
+    ColumnVector<std::int32_t> classes_;
     std::size_t missingClassCount_ = 0;
     std::string dataPath_;
     std::string namesPath_;

@@ -1,6 +1,7 @@
 #include "data/dataset_builder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "data/text_fields.h"
@@ -46,41 +47,77 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
     return verdict;
 }
 
-// Appends the codes of parts 1.. to part 0's, recoding each part's values into `values`, and
-// frees each part's codes as soon as they are copied. `codesOf` and `valuesOf` pick one
-// column's codes and values from a part's columns.
-template <class Codes, class Values>
-std::vector<std::int32_t> joinCodes(std::vector<std::int32_t>& firstCodes,
-                                    std::vector<std::string>& values,
-                                    std::vector<std::unique_ptr<PartParser>>& parts, Codes codesOf,
-                                    Values valuesOf) {
-    std::vector<std::int32_t> joined = std::move(firstCodes);
-    if (parts.size() == 1) {
-        joined.shrink_to_fit();
-        return joined;
+// Returns, for each run of `text`, the rows its part may need. Only the rows before the last
+// part decide where a part starts, so only the earlier runs' lines are counted, each in `pieces`
+// pieces at once; the last part is given rows for as many records as its bytes could hold.
+std::vector<std::size_t> rowsOfRuns(std::string_view text,
+                                    const std::vector<std::pair<std::size_t, std::size_t>>& runs,
+                                    std::size_t fieldCount, std::size_t pieces) {
+    const std::size_t counted = runs.size() - 1;
+    std::vector<std::size_t> lines(counted * pieces);
+    runTasks(lines.size(), [&](std::size_t t) {
+        const auto [begin, end] = runs[t / pieces];
+        const std::size_t step = (end - begin) / pieces + 1;
+        const std::size_t from = std::min(end, begin + t % pieces * step);
+        lines[t] = countLineEnds(text.substr(from, std::min(end, from + step) - from));
+    });
+    std::vector<std::size_t> rows(runs.size());
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const std::size_t bytes = runs[k].second - runs[k].first;
+        std::size_t n = bytes;  // more than the records the last run could hold
+        if (k < counted) {
+            n = 0;
+            for (std::size_t p = 0; p < pieces; ++p) n += lines[k * pieces + p];
+        }
+        rows[k] = rowsNeeded(n, bytes, fieldCount);
     }
-    std::size_t total = joined.size();
-    for (std::size_t k = 1; k < parts.size(); ++k) total += codesOf(parts[k]->columns()).size();
-    joined.reserve(total);
+    return rows;
+}
+
+// Returns columns of `rows` unset rows for the attributes `layout` keeps and the class.
+SharedColumns allocateColumns(const RecordLayout& layout, std::size_t rows) {
+    SharedColumns columns;
+    columns.attributes.resize(layout.fieldCount - 1);
+    for (std::size_t i = 0; i + 1 < layout.fieldCount; ++i)
+        if (layout.types[i] != AttributeType::Ignored) columns.attributes[i].resize(rows);
+    columns.classes.resize(rows);
+    return columns;
+}
+
+// Joins one nominal column (or the class) of the parts in `buffer`: `values` becomes the first
+// part's value list followed by the values later parts add, in order, and each part's kept rows
+// move to their place in the result, recoded where its own list differs. `valuesOf` picks the
+// column's value list from a part.
+template <class ValuesOf>
+ColumnVector<std::int32_t> joinCodes(ColumnVector<std::int32_t>& buffer,
+                                     std::vector<std::string>& values,
+                                     std::vector<std::unique_ptr<PartParser>>& parts,
+                                     ValuesOf valuesOf, std::size_t total) {
+    values = std::move(valuesOf(*parts[0]));
     ValueCoder coder(&values, false);
+    std::size_t target = parts[0]->kept();
     for (std::size_t k = 1; k < parts.size(); ++k) {
-        std::vector<std::int32_t>& codes = codesOf(parts[k]->columns());
-        const std::vector<std::string>& partValues = valuesOf(parts[k]->columns());
+        const std::vector<std::string>& partValues = valuesOf(*parts[k]);
         std::vector<std::int32_t> recode(partValues.size());
         bool same = partValues.size() <= values.size();
         for (std::size_t v = 0; v < partValues.size(); ++v) {
             recode[v] = coder.code(partValues[v]);
             same = same && recode[v] == static_cast<std::int32_t>(v);
         }
-        if (same) {
-            joined.insert(joined.end(), codes.begin(), codes.end());
-        } else {
-            for (std::int32_t c : codes)
-                joined.push_back(c < 0 ? c : recode[static_cast<std::size_t>(c)]);
+        // Rows only ever move down, so reading and writing in order is safe.
+        const std::int32_t* from = buffer.data() + parts[k]->firstRow();
+        std::int32_t* to = buffer.data() + target;
+        const std::size_t n = parts[k]->kept();
+        if (!same) {
+            for (std::size_t r = 0; r < n; ++r)
+                to[r] = from[r] < 0 ? from[r] : recode[static_cast<std::size_t>(from[r])];
+        } else if (from != to) {
+            std::memmove(to, from, n * sizeof(std::int32_t));
         }
-        codes = {};
+        target += n;
     }
-    return joined;
+    buffer.resize(total);  // the rows beyond were never touched, or held lines without record
+    return std::move(buffer);
 }
 
 }  // namespace
@@ -108,31 +145,39 @@ Result<Dataset> DatasetBuilder::build(std::string_view text, const NamesFile* na
 // each restart settles at least one more column.
 Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& layout,
                                           std::size_t threads, const ReleaseCallback& release) {
-    const auto ranges = splitAtLines(text, chooseThreads(threads, text.size()));
+    const auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
+    const std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
+    std::size_t totalRows = 0;
+    for (const std::size_t r : rows) totalRows += r;
     while (true) {
+        SharedColumns columns = allocateColumns(layout, totalRows);
         Parts parts;
-        for (const auto& [begin, end] : ranges)
-            parts.push_back(
-                std::make_unique<PartParser>(layout, text.substr(begin, end - begin), begin,
-                                             parts.empty() ? text.size() : end - begin, release));
+        std::size_t firstRow = 0;
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            const auto [begin, end] = runs[k];
+            parts.push_back(std::make_unique<PartParser>(layout, text.substr(begin, end - begin),
+                                                         begin, release, columns, firstRow,
+                                                         rows[k]));
+            firstRow += rows[k];
+        }
         runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
         const PartsVerdict verdict = judgeParts(parts, layout.dataName);
         if (verdict.error) return Result<Dataset>::failure(*verdict.error);
-        if (!verdict.restart) return merge(layout, parts);
+        if (!verdict.restart) return finish(layout, parts, columns);
         for (const auto& part : parts)
             if (part->outcome() == PartOutcome::Restart)
                 layout.types[part->restartColumn()] = AttributeType::Nominal;
     }
 }
 
-// Joins the parts' columns in order into one Dataset, freeing each part's column as soon as it
-// is copied, so the peak stays near the size of the result.
-Result<Dataset> DatasetBuilder::merge(const RecordLayout& layout, Parts& parts) {
+// Makes the Dataset of what the parts read, joining each column on its own.
+Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
+                                       SharedColumns& columns) {
     std::size_t total = 0;
     std::size_t missing = 0;
     for (const auto& part : parts) {
-        total += part->columns().classes.size();
-        missing += part->columns().missingClassCount;
+        total += part->kept();
+        missing += part->missingClassCount();
     }
     if (total == 0 && missing == 0)
         return Result<Dataset>::failure(layout.dataName + " holds no records");
@@ -143,19 +188,6 @@ Result<Dataset> DatasetBuilder::merge(const RecordLayout& layout, Parts& parts) 
         return Result<Dataset>::failure(layout.dataName +
                                         " holds more records than can be handled (4294967295)");
     Dataset data;
-    mergeAttributes(layout, parts, data);
-    data.classValues_ = std::move(parts[0]->columns().classValues);
-    data.classes_ = joinCodes(
-        parts[0]->columns().classes, data.classValues_, parts,
-        [](PartColumns & c) -> auto& { return c.classes; },
-        [](PartColumns & c) -> auto& { return c.classValues; });
-    data.missingClassCount_ = missing;
-    data.dataPath_ = layout.dataName;
-    data.namesPath_ = layout.names ? layout.namesName : std::string();
-    return data;
-}
-
-void DatasetBuilder::mergeAttributes(const RecordLayout& layout, Parts& parts, Dataset& data) {
     const std::size_t attributes = layout.fieldCount - 1;
     if (layout.names) {
         data.attributes_ = layout.names->attributes;
@@ -168,20 +200,34 @@ void DatasetBuilder::mergeAttributes(const RecordLayout& layout, Parts& parts, D
     }
     data.numeric_.resize(attributes);
     data.nominal_.resize(attributes);
-    PartColumns& first = parts[0]->columns();
-    for (std::size_t i = 0; i < attributes; ++i) {
-        if (layout.types[i] == AttributeType::Numeric) {
-            data.numeric_[i] = std::move(first.numeric[i]);
-            for (std::size_t k = 1; k < parts.size(); ++k)
-                data.numeric_[i].appendAndClear(parts[k]->columns().numeric[i]);
-            if (parts.size() == 1) data.numeric_[i].shrinkToFit();
-        } else if (layout.types[i] == AttributeType::Nominal) {
-            data.attributes_[i].values = std::move(first.values[i]);
-            data.nominal_[i] = joinCodes(
-                first.nominal[i], data.attributes_[i].values,
-                parts, [i](PartColumns & c) -> auto& { return c.nominal[i]; },
-                [i](PartColumns & c) -> auto& { return c.values[i]; });
+    runTasks(attributes + 1, [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
+    data.missingClassCount_ = missing;
+    data.dataPath_ = layout.dataName;
+    data.namesPath_ = layout.names ? layout.namesName : std::string();
+    return data;
+}
+
+// Joins column `column` of the parts (the class when it is fieldCount - 1) into `data`.
+void DatasetBuilder::joinColumn(const RecordLayout& layout, std::size_t column, Parts& parts,
+                                SharedColumns& columns, Dataset& data) {
+    std::size_t total = 0;
+    for (const auto& part : parts) total += part->kept();
+    if (column + 1 == layout.fieldCount) {
+        data.classes_ = joinCodes(
+            columns.classes, data.classValues_, parts,
+            [](PartParser & p) -> auto& { return p.classValues(); }, total);
+    } else if (layout.types[column] == AttributeType::Numeric) {
+        std::vector<SliceRows> slices;
+        std::size_t target = 0;
+        for (const auto& part : parts) {
+            slices.push_back(SliceRows{&part->slice(column), part->kept(), target});
+            target += part->kept();
         }
+        data.numeric_[column] = joinSlices(slices, columns.attributes[column], total);
+    } else if (layout.types[column] == AttributeType::Nominal) {
+        data.nominal_[column] = joinCodes(
+            columns.attributes[column], data.attributes_[column].values,
+            parts, [column](PartParser & p) -> auto& { return p.values(column); }, total);
     }
 }
 

@@ -15,7 +15,8 @@
 namespace mining {
 
 // Fills a Dataset from the text of a .data file and the parsed .names file, if any: settles the
-// layout, reads the text in parts at once and joins the parts' columns in order.
+// layout, then reads the text in parts at once, each part straight into its rows of the final
+// columns, and joins the parts' value lists.
 class DatasetBuilder {
 public:
     // Returns the data set `text` holds, read against `names` when it is not null (else with
@@ -33,8 +34,9 @@ private:
 
     static Result<Dataset> readParts(std::string_view text, RecordLayout& layout,
                                      std::size_t threads, const ReleaseCallback& release);
-    static Result<Dataset> merge(const RecordLayout& layout, Parts& parts);
-    static void mergeAttributes(const RecordLayout& layout, Parts& parts, Dataset& data);
+    static Result<Dataset> finish(const RecordLayout& layout, Parts& parts, SharedColumns& columns);
+    static void joinColumn(const RecordLayout& layout, std::size_t column, Parts& parts,
+                           SharedColumns& columns, Dataset& data);
 };
 
 }  // namespace mining

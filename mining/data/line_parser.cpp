@@ -9,60 +9,7 @@ namespace {
 // A line with more fields than expected is split this far only; its message says "more than".
 constexpr std::size_t kExtraFieldsCounted = 1000;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
 bool isMissingField(std::string_view field, bool quoted) { return !quoted && field == "?"; }
-
-// The plain path's steps: each reads one field from `p` and the comma after it, and returns false
-// when the field is not plain (`p` is then of no further use).
-
-// Reads a number or '?' (never the last field, so a comma must follow).
-bool plainNumber(const char*& p, const char* end, Cell& cell) {
-    const char* const start = p;
-    const DecimalScan scan = scanDecimal(p, end, cell.decimal);
-    if (scan == DecimalScan::TooManyDigits) return false;
-    if (scan == DecimalScan::NoDigits) {
-        if (p != start || p == end || *p != '?') return false;
-        ++p;
-        cell.kind = CellKind::Missing;
-    } else {
-        cell.kind = CellKind::Decimal;
-    }
-    while (p < end && isBlank(*p)) ++p;
-    if (p == end || *p != ',') return false;
-    ++p;
-    return true;
-}
-
-// Skips an ignored attribute's field.
-bool plainIgnored(const char*& p, const char* end) {
-    while (p < end && *p != ',' && *p != '\0') ++p;
-    if (p == end || *p != ',') return false;
-    ++p;
-    return true;
-}
-
-// Reads a nominal value or '?'; the last field (the class) must end the line.
-bool plainValue(const char*& p, const char* end, bool last, ValueCoder& coder, Cell& cell) {
-    const char* const start = p;
-    // Fields are short: a plain loop beats a library call here.
-    const char* stop = p;
-    while (stop < end && *stop != ',' && *stop != '\0') ++stop;
-    if (last ? stop != end : stop == end || *stop != ',') return false;
-    const char* e = stop;
-    while (e > start && isBlank(e[-1])) --e;
-    const std::string_view field(start, static_cast<std::size_t>(e - start));
-    if (field.empty() && last) return false;  // a blank line, or a missing class field
-    if (field.size() == 1 && field[0] == '?') {
-        cell.kind = CellKind::Missing;
-    } else {
-        cell.code = coder.code(field);
-        if (cell.code < 0) return false;
-        cell.kind = CellKind::Code;
-    }
-    p = last ? stop : stop + 1;
-    return true;
-}
 
 std::string nulByteMessage() {
     return "a NUL byte: this is not a plain text file (binary, or UTF-16 rather than UTF-8)";
@@ -82,23 +29,25 @@ LineParser::LineParser(const RecordLayout& layout, std::vector<ValueCoder>& code
     : layout_(layout), coders_(coders), cells_(layout.fieldCount) {}
 
 bool LineParser::parsePlain(std::string_view line) {
-    const char* p = line.data();
-    const char* const end = p + line.size();
-    const std::size_t fields = layout_.fieldCount;
-    for (std::size_t i = 0; i < fields; ++i) {
-        // The same blanks as the full rules skip, carriage returns too: else a field such as
-        // "\r'a, b'" would be read as an unquoted value here.
-        while (p < end && isBlank(*p)) ++p;
-        if (p < end && (*p == '\'' || *p == '"')) return false;
-        const bool last = i + 1 == fields;
-        const AttributeType type = last ? AttributeType::Nominal : layout_.types[i];
-        const bool plain = type == AttributeType::Numeric ? plainNumber(p, end, cells_[i])
-                           : type == AttributeType::Ignored
-                               ? plainIgnored(p, end)
-                               : plainValue(p, end, last, coders_[i], cells_[i]);
-        if (!plain) return false;
-    }
-    return true;
+    // Fills cells_ in place of the columns a part parser writes to.
+    struct CellSink {
+        std::vector<Cell>& cells;
+        bool number(std::size_t i, const PlainDecimal& decimal) {
+            cells[i].kind = CellKind::Decimal;
+            cells[i].decimal = decimal;
+            return true;
+        }
+        void missingNumber(std::size_t i) { cells[i].kind = CellKind::Missing; }
+        void missingValue(std::size_t i) { cells[i].kind = CellKind::Missing; }
+        void code(std::size_t i, std::int32_t code) {
+            cells[i].kind = CellKind::Code;
+            cells[i].code = code;
+        }
+        void missingClass() { cells.back().kind = CellKind::Missing; }
+        void classCode(std::int32_t code) { this->code(cells.size() - 1, code); }
+    };
+    CellSink sink{cells_};
+    return parsePlainInto(line, sink);
 }
 
 LineOutcome LineParser::parse(std::string_view line) {

@@ -34,10 +34,60 @@ enum class LineOutcome {
     Failed,   // a malformed record
 };
 
-// Reads one record line (without its '\n') of a .data text into cells, one per field, against a
-// layout and the value coders of its attributes and class. Two paths read a line: parsePlain()
-// for the common plain line, fast, and parse() for any line, with every rule and message; on a
-// line both accept they give the same cells.
+// The steps of the plain path: each reads one field from `p` (at most `end`) and the comma after
+// it, and returns false when the field is not plain (`p` is then of no further use). Inline
+// because they run once per field of every record.
+namespace plain_field {
+
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Reads a number into `decimal`, or '?' (then `missing` is set); a comma must follow.
+inline bool number(const char*& p, const char* end, PlainDecimal& decimal, bool& missing) {
+    const char* const start = p;
+    const DecimalScan scan = scanDecimal(p, end, decimal);
+    if (scan == DecimalScan::TooManyDigits) return false;
+    missing = scan == DecimalScan::NoDigits;
+    if (missing) {
+        if (p != start || p == end || *p != '?') return false;
+        ++p;
+    }
+    while (p < end && isBlank(*p)) ++p;
+    if (p == end || *p != ',') return false;
+    ++p;
+    return true;
+}
+
+// Skips an ignored attribute's field.
+inline bool ignored(const char*& p, const char* end) {
+    while (p < end && *p != ',' && *p != '\0') ++p;
+    if (p == end || *p != ',') return false;
+    ++p;
+    return true;
+}
+
+// Reads a nominal value or '?' into `field`; the last field (the class) must end the line.
+inline bool value(const char*& p, const char* end, bool last, std::string_view& field) {
+    const char* const start = p;
+    // Fields are short: a plain loop beats a library call here.
+    const char* stop = p;
+    while (stop < end && *stop != ',' && *stop != '\0') ++stop;
+    if (last ? stop != end : stop == end || *stop != ',') return false;
+    const char* e = stop;
+    while (e > start && isBlank(e[-1])) --e;
+    field = std::string_view(start, static_cast<std::size_t>(e - start));
+    if (field.empty() && last) return false;  // a blank line, or a missing class field
+    p = last ? stop : stop + 1;
+    return true;
+}
+
+inline bool isMissingMark(std::string_view field) { return field.size() == 1 && field[0] == '?'; }
+
+}  // namespace plain_field
+
+// Reads one record line (without its '\n') of a .data text, field by field, against a layout
+// and the value coders of its attributes and class. Two paths read a line: parsePlain() for the
+// common plain line, fast, and parse() for any line, with every rule and message; on a line both
+// accept they give the same cells.
 class LineParser {
 public:
     // `coders` holds one coder per attribute and then the class's. Requires `layout` and
@@ -50,6 +100,14 @@ public:
     // parse() then reads. Returning false it may have added the line's first values to open
     // coders, which parse() adds in the same way.
     bool parsePlain(std::string_view line);
+
+    // As parsePlain(), but hands each field to `sink` as it is read, in field order, rather than
+    // to cells(): sink.number(i, decimal) (which may refuse it: the line is then not plain),
+    // sink.missingNumber(i), sink.code(i, code), sink.missingValue(i), and for the class
+    // sink.classCode(code) or sink.missingClass(). A line found not plain may have handed its
+    // first fields over.
+    template <class Sink>
+    bool parsePlainInto(std::string_view line, Sink& sink);
 
     // Reads any line that holds more than blanks by the full rules. The class is checked first,
     // then the attributes in order; a record without class is checked all the same.
@@ -77,5 +135,43 @@ private:
     std::string error_;
     std::size_t restartColumn_ = 0;
 };
+
+template <class Sink>
+bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
+    using namespace plain_field;
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    const std::size_t attributes = layout_.fieldCount - 1;
+    for (std::size_t i = 0; i <= attributes; ++i) {
+        // The same blanks as the full rules skip, carriage returns too: else a field such as
+        // "\r'a, b'" would be read as an unquoted value here.
+        while (p < end && isBlank(*p)) ++p;
+        if (p < end && (*p == '\'' || *p == '"')) return false;
+        const AttributeType type = i == attributes ? AttributeType::Nominal : layout_.types[i];
+        if (type == AttributeType::Numeric) {
+            PlainDecimal decimal;
+            bool missing = false;
+            if (!number(p, end, decimal, missing)) return false;
+            if (missing)
+                sink.missingNumber(i);
+            else if (!sink.number(i, decimal))
+                return false;
+        } else if (type == AttributeType::Ignored) {
+            if (!ignored(p, end)) return false;
+        } else {
+            const bool last = i == attributes;
+            std::string_view field;
+            if (!value(p, end, last, field)) return false;
+            if (isMissingMark(field)) {
+                last ? sink.missingClass() : sink.missingValue(i);
+                continue;
+            }
+            const std::int32_t code = coders_[i].code(field);
+            if (code < 0) return false;
+            last ? sink.classCode(code) : sink.code(i, code);
+        }
+    }
+    return true;
+}
 
 }  // namespace mining

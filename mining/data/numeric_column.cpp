@@ -8,8 +8,6 @@ namespace mining {
 
 namespace {
 
-constexpr int kMaxFractionDigits = 9;
-
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -18,14 +16,45 @@ constexpr std::int64_t kIntPowersOfTen[] = {1,      10,      100,      1000,    
                                             100000, 1000000, 10000000, 100000000, 1000000000};
 
 bool fitsMantissa(std::int64_t m) {
-    return m > std::numeric_limits<std::int32_t>::min() &&
-           m <= std::numeric_limits<std::int32_t>::max();
+    return m > NumericColumn::kMissingMantissa && m <= std::numeric_limits<std::int32_t>::max();
 }
 
 }  // namespace
 
+bool fitsMantissaShifted(std::int64_t mantissa, int shift) {
+    // Checked before multiplying: a 53-bit mantissa times 10^9 would overflow.
+    return fitsMantissa(mantissa) && fitsMantissa(mantissa * kIntPowersOfTen[shift]);
+}
+
+bool rescaleMantissas(std::span<std::int32_t> mantissas, int fromDigits, int toDigits) {
+    if (fromDigits == toDigits) return true;
+    const int shift = toDigits - fromDigits;
+    for (const std::int32_t m : mantissas)
+        if (m != NumericColumn::kMissingMantissa && !fitsMantissaShifted(m, shift)) return false;
+    const std::int64_t factor = kIntPowersOfTen[shift];
+    for (std::int32_t& m : mantissas)
+        if (m != NumericColumn::kMissingMantissa) m = static_cast<std::int32_t>(m * factor);
+    return true;
+}
+
+NumericColumn NumericColumn::fromMantissas(ColumnVector<std::int32_t> mantissas,
+                                           int fractionDigits) {
+    NumericColumn column;
+    column.mantissas_ = std::move(mantissas);
+    column.fractionDigits_ = fractionDigits;
+    column.scale_ = kPowersOfTen[fractionDigits];
+    return column;
+}
+
+NumericColumn NumericColumn::fromDoubles(ColumnVector<double> values) {
+    NumericColumn column;
+    column.scaled_ = false;
+    column.doubles_ = std::move(values);
+    return column;
+}
+
 std::vector<double> NumericColumn::toVector() const {
-    if (!scaled_) return doubles_;
+    if (!scaled_) return std::vector<double>(doubles_.begin(), doubles_.end());
     std::vector<double> out(mantissas_.size());
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = (*this)[i];
     return out;
@@ -80,34 +109,19 @@ void NumericColumn::reserve(std::size_t rows) {
 
 void NumericColumn::appendDecimalSlowly(std::int64_t mantissa, int fractionDigits) {
     if (scaled_) {
-        if (fractionDigits <= kMaxFractionDigits) {
-            if (fractionDigits > fractionDigits_) {
-                // Rescale what is stored so far to the finer scale, if it still fits.
-                const std::int64_t factor = kIntPowersOfTen[fractionDigits - fractionDigits_];
-                bool fits = true;
-                for (std::int32_t m : mantissas_)
-                    if (m != kMissingMantissa && !fitsMantissa(std::int64_t{m} * factor)) {
-                        fits = false;
-                        break;
-                    }
-                if (fits) {
-                    for (std::int32_t& m : mantissas_)
-                        if (m != kMissingMantissa) m = static_cast<std::int32_t>(m * factor);
-                    fractionDigits_ = fractionDigits;
-                    scale_ = kPowersOfTen[fractionDigits];
-                }
-            }
-            if (fractionDigits <= fractionDigits_) {
-                const int shift = fractionDigits_ - fractionDigits;
-                if (mantissa < std::numeric_limits<std::int32_t>::max() &&
-                    mantissa > std::numeric_limits<std::int32_t>::min()) {
-                    const std::int64_t scaled = mantissa * kIntPowersOfTen[shift];
-                    if (fitsMantissa(scaled)) {
-                        mantissas_.push_back(static_cast<std::int32_t>(scaled));
-                        return;
-                    }
-                }
-            }
+        // Rescale what is stored so far to a finer scale, if it still fits; then store the new
+        // value at the column's scale if it fits. The column stays scaled exactly when every
+        // value fits at the finest scale, whatever their order.
+        if (fractionDigits <= kMaxScaledFractionDigits && fractionDigits > fractionDigits_ &&
+            rescaleMantissas(mantissas_, fractionDigits_, fractionDigits)) {
+            fractionDigits_ = fractionDigits;
+            scale_ = kPowersOfTen[fractionDigits];
+        }
+        if (fractionDigits <= fractionDigits_ &&
+            fitsMantissaShifted(mantissa, fractionDigits_ - fractionDigits)) {
+            mantissas_.push_back(static_cast<std::int32_t>(
+                mantissa * kIntPowersOfTen[fractionDigits_ - fractionDigits]));
+            return;
         }
         convertToDoubles();
     }
@@ -161,7 +175,7 @@ void NumericColumn::appendAndClear(NumericColumn& other) {
 
 void NumericColumn::convertToDoubles() {
     const std::size_t capacity = mantissas_.capacity();
-    std::vector<double> values;
+    ColumnVector<double> values;
     values.reserve(capacity > mantissas_.size() ? capacity : mantissas_.size() + 1);
     for (std::size_t i = 0; i < mantissas_.size(); ++i) values.push_back((*this)[i]);
     scaled_ = false;

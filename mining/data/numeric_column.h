@@ -6,7 +6,21 @@
 #include <span>
 #include <vector>
 
+#include "data/column_vector.h"
+
 namespace mining {
+
+// The most fraction digits a column stored as 32-bit mantissas may have.
+inline constexpr int kMaxScaledFractionDigits = 9;
+
+// Multiplies every present mantissa of `mantissas` (kMissingMantissa marks a missing one) by
+// 10^(toDigits - fromDigits). Returns false and changes nothing when a result would not fit a
+// 32-bit mantissa. Requires 0 <= fromDigits <= toDigits <= kMaxScaledFractionDigits.
+bool rescaleMantissas(std::span<std::int32_t> mantissas, int fromDigits, int toDigits);
+
+// Returns true when `mantissa` * 10^shift fits a 32-bit mantissa (kMissingMantissa excluded).
+// Requires 0 <= shift <= kMaxScaledFractionDigits.
+bool fitsMantissaShifted(std::int64_t mantissa, int shift);
 
 // The values of one numeric attribute, one per row, read as doubles.
 //
@@ -17,6 +31,16 @@ namespace mining {
 // correctly). Any other column is stored as doubles. Callers see only doubles.
 class NumericColumn {
 public:
+    // The marker of a missing value among mantissas().
+    static constexpr std::int32_t kMissingMantissa = std::numeric_limits<std::int32_t>::min();
+
+    NumericColumn() = default;
+    // Returns the column of `mantissas` divided by 10^fractionDigits (kMissingMantissa where
+    // missing). Requires 0 <= fractionDigits <= kMaxScaledFractionDigits.
+    static NumericColumn fromMantissas(ColumnVector<std::int32_t> mantissas, int fractionDigits);
+    // Returns the column of `values` (NaN where missing).
+    static NumericColumn fromDoubles(ColumnVector<double> values);
+
     // Returns the number of rows.
     std::size_t size() const { return scaled_ ? mantissas_.size() : doubles_.size(); }
 
@@ -32,8 +56,6 @@ public:
     // Returns every value as a double (NaN where missing), in row order.
     std::vector<double> toVector() const;
 
-    // The marker of a missing value among mantissas().
-    static constexpr std::int32_t kMissingMantissa = std::numeric_limits<std::int32_t>::min();
     // Returns the stored decimal mantissas (value = mantissa / scale(), kMissingMantissa where
     // missing), or an empty span when the column is stored as doubles.
     std::span<const std::int32_t> mantissas() const {
@@ -74,8 +96,8 @@ private:
     bool scaled_ = true;
     int fractionDigits_ = 0;
     double scale_ = 1.0;
-    std::vector<std::int32_t> mantissas_;
-    std::vector<double> doubles_;
+    ColumnVector<std::int32_t> mantissas_;
+    ColumnVector<double> doubles_;
 };
 
 }  // namespace mining

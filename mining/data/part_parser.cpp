@@ -7,45 +7,50 @@
 
 namespace mining {
 
-namespace {
+// Hands the fields of a plain line straight to the part's row `row` of each column.
+struct PartParser::RowWriter {
+    PartParser& part;
+    std::size_t row;
+    bool classMissing = false;
 
-// Returns the number of lines to reserve room for in `reserveFor` bytes, judged by the first
-// lines of `text`.
-std::size_t estimateLines(std::string_view text, std::size_t reserveFor) {
-    const std::size_t sample = std::min<std::size_t>(text.size(), 1 << 16);
-    const auto sampleLines = static_cast<std::size_t>(
-        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sample), '\n'));
-    if (sampleLines == 0) return 16;
-    return reserveFor / std::max<std::size_t>(1, sample / sampleLines) * 21 / 20 + 16;
-}
-
-}  // namespace
+    bool number(std::size_t i, const PlainDecimal& d) {
+        return part.slices_[i].setQuickly(row, d.mantissa, d.fractionDigits);
+    }
+    void missingNumber(std::size_t i) { part.slices_[i].setMissing(row); }
+    void code(std::size_t i, std::int32_t code) { part.codes_[i][row] = code; }
+    void missingValue(std::size_t i) { part.codes_[i][row] = kMissingCode; }
+    void classCode(std::int32_t code) {
+        part.codes_.back()[row] = code;
+        classMissing = false;
+    }
+    void missingClass() { classMissing = true; }
+};
 
 PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
-                       std::size_t reserveFor, const ReleaseCallback& release)
-    : layout_(layout), text_(text), offset_(offset), release_(release), lines_(layout, coders_) {
+                       const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
+                       std::size_t rows)
+    : layout_(layout),
+      text_(text),
+      offset_(offset),
+      release_(release),
+      firstRow_(firstRow),
+      values_(layout.fieldCount),
+      lines_(layout, coders_) {
     const std::size_t attributes = layout.fieldCount - 1;
-    columns_.numeric.resize(attributes);
-    columns_.nominal.resize(attributes);
-    columns_.values.resize(attributes);
+    slices_.reserve(attributes);
     coders_.reserve(attributes + 1);
     for (std::size_t i = 0; i < attributes; ++i) {
+        const bool stored = layout.types[i] != AttributeType::Ignored;
+        std::int32_t* const base = stored ? columns.attributes[i].data() + firstRow : nullptr;
+        slices_.emplace_back(base, layout.types[i] == AttributeType::Numeric ? rows : 0);
+        codes_.push_back(base);
         const bool listed = layout.names && !layout.names->attributes[i].values.empty();
-        if (listed) columns_.values[i] = layout.names->attributes[i].values;
-        coders_.emplace_back(&columns_.values[i], listed);
+        if (listed) values_[i] = layout.names->attributes[i].values;
+        coders_.emplace_back(&values_[i], listed);
     }
-    if (layout.names) columns_.classValues = layout.names->classValues;
-    coders_.emplace_back(&columns_.classValues, layout.names != nullptr);
-    reserve(reserveFor);
-}
-
-void PartParser::reserve(std::size_t reserveFor) {
-    const std::size_t estimate = estimateLines(text_, reserveFor);
-    for (std::size_t i = 0; i + 1 < layout_.fieldCount; ++i) {
-        if (layout_.types[i] == AttributeType::Numeric) columns_.numeric[i].reserve(estimate);
-        if (layout_.types[i] == AttributeType::Nominal) columns_.nominal[i].reserve(estimate);
-    }
-    columns_.classes.reserve(estimate);
+    codes_.push_back(columns.classes.data() + firstRow);
+    if (layout.names) values_.back() = layout.names->classValues;
+    coders_.emplace_back(&values_.back(), layout.names != nullptr);
 }
 
 void PartParser::run() {
@@ -72,8 +77,9 @@ void PartParser::run() {
 
 // Reads one line, keeping its record. Returns false when the part must stop.
 bool PartParser::readLine(std::string_view line) {
-    if (lines_.parsePlain(line)) {
-        keep(lines_.cells());
+    RowWriter writer{*this, kept_};
+    if (lines_.parsePlainInto(line, writer)) {
+        ++(writer.classMissing ? missingClassCount_ : kept_);
         return true;
     }
     if (trimBlanks(line).empty()) return true;
@@ -91,28 +97,36 @@ bool PartParser::readLine(std::string_view line) {
     return false;
 }
 
-// Appends a record's cells to the columns, or counts it when its class is missing.
+// Writes a record's cells to the next row, or counts it when its class is missing.
 void PartParser::keep(const std::vector<Cell>& cells) {
     const Cell& cls = cells.back();
     if (cls.kind == CellKind::Missing) {
-        ++columns_.missingClassCount;
+        ++missingClassCount_;
         return;
     }
+    const std::size_t row = kept_++;
     for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
         const Cell& cell = cells[i];
         if (layout_.types[i] == AttributeType::Numeric) {
             if (cell.kind == CellKind::Decimal)
-                columns_.numeric[i].appendDecimal(cell.decimal.mantissa,
-                                                  cell.decimal.fractionDigits);
+                slices_[i].setDecimal(row, cell.decimal.mantissa, cell.decimal.fractionDigits);
             else if (cell.kind == CellKind::Number)
-                columns_.numeric[i].appendDouble(cell.number);
+                slices_[i].setDouble(row, cell.number);
             else
-                columns_.numeric[i].appendMissing();
+                slices_[i].setMissing(row);
         } else if (layout_.types[i] == AttributeType::Nominal) {
-            columns_.nominal[i].push_back(cell.kind == CellKind::Code ? cell.code : kMissingCode);
+            codes_[i][row] = cell.kind == CellKind::Code ? cell.code : kMissingCode;
         }
     }
-    columns_.classes.push_back(cls.code);
+    codes_.back()[row] = cls.code;
+}
+
+std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount) {
+    return std::min(lines, bytes / std::max<std::size_t>(fieldCount, 1) + 1);
+}
+
+std::size_t countLineEnds(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> splitAtLines(std::string_view text,

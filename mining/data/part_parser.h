@@ -8,8 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "data/column_vector.h"
 #include "data/line_parser.h"
-#include "data/numeric_column.h"
+#include "data/numeric_slice.h"
 #include "data/record_layout.h"
 #include "data/value_coder.h"
 
@@ -22,28 +23,28 @@ inline constexpr std::size_t kReleaseStep = std::size_t{16} << 20;
 // `end`, so it can drop the first from memory and map what follows ahead of use.
 using ReleaseCallback = std::function<void(std::size_t begin, std::size_t end)>;
 
-// The columns one part of the text fills, coded by that part's own value lists.
-struct PartColumns {
-    std::vector<NumericColumn> numeric;              // per attribute; numeric ones filled
-    std::vector<std::vector<std::int32_t>> nominal;  // per attribute; nominal ones filled
-    std::vector<std::vector<std::string>> values;    // per attribute: the nominal values
-    std::vector<std::string> classValues;
-    std::vector<std::int32_t> classes;
-    std::size_t missingClassCount = 0;
+// The columns every part of a text writes into, each part into its own run of rows: per
+// attribute the mantissas of a numeric one or the codes of a nominal one (none for an ignored
+// one), and the class codes.
+struct SharedColumns {
+    std::vector<ColumnVector<std::int32_t>> attributes;
+    ColumnVector<std::int32_t> classes;
 };
 
 enum class PartOutcome { Done, Restart, Failed };
 
-// Reads one run of whole lines of a .data text into its own columns.
+// Reads one run of whole lines of a .data text straight into its rows of the shared columns:
+// numbers as its own NumericSlice of each numeric column, nominal values and classes coded by
+// its own value lists (which the caller joins, recoding the rows where the lists differ).
 class PartParser {
 public:
     // `text` is the run, starting `offset` bytes into the whole text (for the release
-    // callback, which may be empty). Columns are reserved for `reserveFor` bytes of text: the
-    // first part reserves for the whole file, so that the others are appended to it without
-    // moving it (reserved memory costs nothing until it is written). Requires `layout` and
-    // `release` to outlive the parser.
+    // callback, which may be empty). The part writes rows [firstRow, firstRow + rows) of
+    // `columns`, which must hold that many rows; `rows` must be at least rowsNeeded() of the
+    // run. Requires `layout`, `columns` and `release` to outlive the parser.
     PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
-               std::size_t reserveFor, const ReleaseCallback& release);
+               const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
+               std::size_t rows);
     PartParser(const PartParser&) = delete;
     PartParser& operator=(const PartParser&) = delete;
 
@@ -59,24 +60,47 @@ public:
     std::size_t restartColumn() const { return lines_.restartColumn(); }
     // Returns the lines read; when done, every line of the part.
     std::size_t lineCount() const { return lineCount_; }
-    // The columns read, for the caller to take.
-    PartColumns& columns() { return columns_; }
+
+    // What the part read, for the caller to join: records kept (rows [firstRow, firstRow +
+    // kept()) hold them), records left out for a missing class, each numeric attribute's slice
+    // and each nominal attribute's and the class's values in code order.
+    std::size_t firstRow() const { return firstRow_; }
+    std::size_t kept() const { return kept_; }
+    std::size_t missingClassCount() const { return missingClassCount_; }
+    NumericSlice& slice(std::size_t attribute) { return slices_[attribute]; }
+    std::vector<std::string>& values(std::size_t attribute) { return values_[attribute]; }
+    std::vector<std::string>& classValues() { return values_.back(); }
 
 private:
-    void reserve(std::size_t reserveFor);
-    void keep(const std::vector<Cell>& cells);
+    struct RowWriter;
+
     bool readLine(std::string_view line);
+    void keep(const std::vector<Cell>& cells);
 
     const RecordLayout& layout_;
     std::string_view text_;
     std::size_t offset_;
     const ReleaseCallback& release_;
-    PartColumns columns_;
-    std::vector<ValueCoder> coders_;  // point into columns_.values and columns_.classValues
+    std::size_t firstRow_;
+    std::vector<NumericSlice> slices_;  // per attribute; numeric ones write
+    std::vector<std::int32_t*> codes_;  // per attribute, then the class: the part's rows
+    std::vector<std::vector<std::string>> values_;  // per attribute, then the class
+    std::vector<ValueCoder> coders_;                // over values_
     LineParser lines_;
     PartOutcome outcome_ = PartOutcome::Done;
     std::size_t lineCount_ = 0;
+    std::size_t kept_ = 0;
+    std::size_t missingClassCount_ = 0;
 };
+
+// Returns the rows a part of `bytes` bytes holding `lines` lines may need: no more than its
+// lines, nor than the records of `fieldCount` fields it could hold (each takes fieldCount - 1
+// commas and a line end), so that a text of blank lines cannot claim memory far beyond its size.
+// Rows beyond those a part writes are never touched and cost no memory.
+std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount);
+
+// Returns the number of '\n' in `text`.
+std::size_t countLineEnds(std::string_view text);
 
 // Returns up to `count` runs [begin, end) of whole lines that together cover `text` in order;
 // one empty run for an empty text.

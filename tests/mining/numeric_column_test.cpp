@@ -45,6 +45,21 @@ TEST(NumericColumn, KeepsExactValuesWhenRescalingWouldOverflow) {
     EXPECT_EQ(c[1], 1.5);
 }
 
+// Whether a column stays scaled depends on its values, not on their order: the widest
+// mantissa that fits arriving before or after a finer decimal.
+TEST(NumericColumn, ChoosesItsStorageWhateverTheOrderOfTheValues) {
+    NumericColumn before;
+    before.appendDecimal(2147483647, 1);
+    before.appendDecimal(1, 0);
+    NumericColumn after;
+    after.appendDecimal(1, 0);
+    after.appendDecimal(2147483647, 1);
+    EXPECT_EQ(before.mantissas().size(), 2u);
+    EXPECT_EQ(after.mantissas().size(), 2u);
+    EXPECT_EQ(after[1], 214748364.7);
+    EXPECT_EQ(after.scale(), 10.0);
+}
+
 TEST(NumericColumn, CountsDistinctPresentValuesInTheGivenRows) {
     NumericColumn scaled;
     for (int v : {5, 3, 5, -2, 3, 9}) scaled.appendDecimal(v, 0);

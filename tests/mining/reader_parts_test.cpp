@@ -66,6 +66,53 @@ TEST(ReaderParts, WithNamesManyPartsGiveTheSameDataSetAsOne) {
     expectSame(*one, *many);
 }
 
+// A column is kept as 32-bit mantissas when every value fits at its finest scale, else as
+// doubles, whichever part holds which value; a record left out for its missing class counts
+// for neither.
+TEST(ReaderParts, TheStorageOfANumericColumnDoesNotDependOnTheParts) {
+    std::string data;
+    for (int i = 0; i < 400; ++i) {
+        data += std::to_string(i) + (i > 300 ? ".125" : "");                   // finer late: scaled
+        data += i == 350 ? ",3000000000" : "," + std::to_string(i);            // too wide: doubles
+        data += i == 390 ? ",1.5,?\n" : "," + std::to_string(i % 3) + ",c\n";  // no class
+    }
+    const Result<Dataset> one = parseDataset(data, std::nullopt, "d", "n", 1);
+    ASSERT_TRUE(one.ok()) << one.error();
+    EXPECT_EQ(one->numeric(0).scale(), 1000.0);
+    EXPECT_TRUE(one->numeric(1).mantissas().empty());
+    EXPECT_EQ(one->numeric(2).scale(), 1.0);
+    for (std::size_t parts : {2u, 3u, 5u}) {
+        const Result<Dataset> many = parseDataset(data, std::nullopt, "d", "n", parts);
+        ASSERT_TRUE(many.ok()) << many.error();
+        expectSame(*one, *many);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(many->numeric(i).mantissas().size(), one->numeric(i).mantissas().size());
+            EXPECT_EQ(many->numeric(i).scale(), one->numeric(i).scale()) << parts << " " << i;
+        }
+    }
+}
+
+// Lines without a record in an early part leave rows that the later parts' rows must close up,
+// numbers, codes and classes alike.
+TEST(ReaderParts, LinesWithoutARecordLeaveNoGapBetweenParts) {
+    std::string data;
+    for (int i = 0; i < 100; ++i) data += i % 2 ? "\n  \n1.5,x,?\n" : "2,y,a\n";
+    for (int i = 0; i < 100; ++i) data += std::to_string(i) + ",z,b\n";
+    for (std::size_t parts : {1u, 2u, 4u}) {
+        const Result<Dataset> d = parseDataset(data, std::nullopt, "d", "n", parts);
+        ASSERT_TRUE(d.ok()) << d.error();
+        ASSERT_EQ(d->recordCount(), 150u);
+        EXPECT_EQ(d->missingClassCount(), 50u);
+        EXPECT_EQ(d->attribute(1).values, (std::vector<std::string>{"y", "x", "z"}));
+        EXPECT_EQ(d->numeric(0)[49], 2.0);
+        EXPECT_EQ(d->numeric(0)[50], 0.0);
+        EXPECT_EQ(d->numeric(0)[149], 99.0);
+        EXPECT_EQ(d->nominal(1)[50], 2);
+        EXPECT_EQ(d->classes()[49], 0);
+        EXPECT_EQ(d->classes()[50], 1);
+    }
+}
+
 TEST(ReaderParts, AnErrorInALaterPartNamesItsLineInTheWholeFile) {
     std::string data;
     for (int i = 0; i < 100; ++i) data += std::to_string(i) + ",a\n";
