@@ -58,81 +58,46 @@ std::int32_t majority(std::span<const std::uint32_t> counts) {
 
 namespace {
 
-// Class counts and value ranges of the initial bins while they are filled, in flat arrays.
+// Class counts and value ranges of the initial bins while they are filled, in flat arrays;
+// the ranges as the values are stored (mantissas or doubles), turned into doubles at the end.
+template <typename T>
 struct BinCounts {
     std::size_t classCount;
     std::vector<std::uint32_t> counts;  // [bin * classCount + class]
-    std::vector<double> lo;
-    std::vector<double> hi;
+    std::vector<T> lo;
+    std::vector<T> hi;
 
     BinCounts(std::size_t bins, std::size_t classes)
-        : classCount(classes), counts(bins * classes, 0), lo(bins, INFINITY), hi(bins, -INFINITY) {}
+        : classCount(classes),
+          counts(bins * classes, 0),
+          lo(bins, std::numeric_limits<T>::has_infinity ? std::numeric_limits<T>::infinity()
+                                                        : std::numeric_limits<T>::max()),
+          hi(bins, std::numeric_limits<T>::has_infinity ? -std::numeric_limits<T>::infinity()
+                                                        : std::numeric_limits<T>::lowest()) {}
 
-    void put(std::size_t index, double v, std::int32_t cls) {
+    void put(std::size_t index, T v, std::int32_t cls) {
         ++counts[index * classCount + static_cast<std::size_t>(cls)];
-        lo[index] = std::min(lo[index], v);
-        hi[index] = std::max(hi[index], v);
+        // A bin's ends seldom change once it has a few values: testing before storing keeps
+        // each value from waiting on the store of the one before.
+        if (v < lo[index]) lo[index] = v;
+        if (v > hi[index]) hi[index] = v;
     }
 
-    // Sets the bins that received a value, and where each went, into `out`.
-    void takeNonEmpty(NodeBins& out) const {
+    // Sets the bins that received a value, and where each went, into `out`; `toDouble` gives
+    // the value of a stored one.
+    template <typename ToDouble>
+    void takeNonEmpty(NodeBins& out, ToDouble toDouble) const {
         out.binOfSlot.assign(lo.size(), -1);
         for (std::size_t i = 0; i < lo.size(); ++i) {
             if (!(lo[i] <= hi[i])) continue;  // empty
             const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
             out.binOfSlot[i] = static_cast<std::int32_t>(out.bins.size());
-            out.bins.push_back(Bin{lo[i], hi[i],
+            out.bins.push_back(Bin{toDouble(lo[i]), toDouble(hi[i]),
                                    std::vector<std::uint32_t>(
                                        first, first + static_cast<std::ptrdiff_t>(classCount))});
         }
     }
 };
-
-// Calls f(i, value) for every present value, in order. Mantissas are turned into the doubles
-// they denote on the way, so no copy of the present values is made.
-template <typename F>
-void forEachPresent(const NumericValues& values, F&& f) {
-    if (!values.mantissas.empty()) {
-        const double scale = values.scale;
-        for (std::size_t i = 0; i < values.mantissas.size(); ++i) {
-            const std::int32_t m = values.mantissas[i];
-            if (m != NumericValues::kMissingMantissa) f(i, m / scale);
-        }
-    } else {
-        for (std::size_t i = 0; i < values.doubles.size(); ++i) {
-            const double v = values.doubles[i];
-            if (!std::isnan(v)) f(i, v);
-        }
-    }
-}
-
-BinLayout equalWidthLayout(const NumericValues& values, std::size_t bins) {
-    // The range of the finite values. Mantissas are all finite and keep the order of their
-    // values, so their extremes give it without a division per value.
-    double first = INFINITY;
-    double last = -INFINITY;
-    if (!values.mantissas.empty()) {
-        std::int32_t low = std::numeric_limits<std::int32_t>::max();
-        std::int32_t high = NumericValues::kMissingMantissa;
-        for (std::int32_t m : values.mantissas) {
-            if (m == NumericValues::kMissingMantissa) continue;
-            low = std::min(low, m);
-            high = std::max(high, m);
-        }
-        if (high != NumericValues::kMissingMantissa) {
-            first = low / values.scale;
-            last = high / values.scale;
-        }
-    } else {
-        for (double v : values.doubles) {
-            if (std::isfinite(v)) {
-                first = std::min(first, v);
-                last = std::max(last, v);
-            }
-        }
-    }
-    return BinLayout::equalWidth(first, last, bins);
-}
 
 // Returns the distinct values at the sorted positions k * n / bins (0 < k < bins) of the n
 // values in `sorted` (which it reorders), as doubles through `toDouble`.
@@ -193,27 +158,95 @@ BinLayout BinLayout::equalCount(std::vector<double> edges) {
     return layout;
 }
 
-std::size_t presentCount(const NumericValues& values) {
+ValueSummary summarize(const NumericValues& values) {
+    ValueSummary out;
+    out.first = INFINITY;
+    out.last = -INFINITY;
     if (!values.mantissas.empty()) {
-        return static_cast<std::size_t>(
-            std::count_if(values.mantissas.begin(), values.mantissas.end(),
-                          [](std::int32_t m) { return m != NumericValues::kMissingMantissa; }));
+        // Mantissas are all finite and keep the order of their values, so their extremes give
+        // the range without a division per value.
+        std::int32_t low = std::numeric_limits<std::int32_t>::max();
+        std::int32_t high = std::numeric_limits<std::int32_t>::min();
+        std::size_t missing = 0;
+        for (std::int32_t m : values.mantissas) {
+            missing += m == NumericValues::kMissingMantissa;
+            low = std::min(low, m == NumericValues::kMissingMantissa ? low : m);
+            high = std::max(high, m);
+        }
+        out.present = values.mantissas.size() - missing;
+        if (out.present > 0) {
+            out.first = low / values.scale;
+            out.last = high / values.scale;
+            out.low = low;
+            out.high = high;
+        }
+        return out;
     }
-    return static_cast<std::size_t>(std::count_if(values.doubles.begin(), values.doubles.end(),
-                                                  [](double v) { return !std::isnan(v); }));
+    for (double v : values.doubles) {
+        if (std::isnan(v)) continue;
+        ++out.present;
+        if (std::isfinite(v)) {
+            out.first = std::min(out.first, v);
+            out.last = std::max(out.last, v);
+        }
+    }
+    return out;
 }
 
-NodeBins nodeBins(const NumericValues& values, std::span<const std::int32_t> classes,
-                  std::size_t classCount, int bins, Binning binning, BinScratch& scratch) {
+NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary,
+                  std::span<const std::int32_t> classes, std::size_t classCount, int bins,
+                  Binning binning, BinScratch& scratch) {
     NodeBins out;
     const auto b = static_cast<std::size_t>(std::max(bins, 1));
-    out.layout = binning == Binning::EqualWidth ? equalWidthLayout(values, b)
-                                                : equalCountLayout(values, b, scratch);
-    BinCounts counts(out.layout.size(), classCount);
-    forEachPresent(
-        values, [&](std::size_t i, double v) { counts.put(out.layout.binOf(v), v, classes[i]); });
-    counts.takeNonEmpty(out);
+    out.layout = binning == Binning::EqualWidth
+                     ? BinLayout::equalWidth(summary.first, summary.last, b)
+                     : equalCountLayout(values, b, scratch);
+    const BinLayout& layout = out.layout;
+    if (!values.mantissas.empty()) {
+        if (summary.present == 0) return out;
+        out.mantissaLayout = MantissaLayout(layout, summary.low, summary.high, values.scale);
+        const MantissaLayout& bins = out.mantissaLayout;
+        BinCounts<std::int32_t> counts(layout.size(), classCount);
+        for (std::size_t i = 0; i < values.mantissas.size(); ++i) {
+            const std::int32_t m = values.mantissas[i];
+            if (m != NumericValues::kMissingMantissa) counts.put(bins.binOf(m), m, classes[i]);
+        }
+        const double scale = values.scale;
+        counts.takeNonEmpty(out, [scale](std::int32_t m) { return m / scale; });
+        return out;
+    }
+    BinCounts<double> counts(layout.size(), classCount);
+    for (std::size_t i = 0; i < values.doubles.size(); ++i) {
+        const double v = values.doubles[i];
+        if (!std::isnan(v)) counts.put(layout.binOf(v), v, classes[i]);
+    }
+    counts.takeNonEmpty(out, [](double v) { return v; });
     return out;
+}
+
+MantissaLayout::MantissaLayout(const BinLayout& layout, std::int32_t low, std::int32_t high,
+                               double scale)
+    : low_(low), lastBin_(layout.size() - 1) {
+    const std::size_t bins = layout.size();
+    factor_ = static_cast<double>(bins) / (static_cast<double>(high) - low + 1);
+    starts_.assign(bins + 1, 0);
+    starts_[0] = std::numeric_limits<std::int64_t>::min();
+    starts_[bins] = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t k = 1; k < bins; ++k) {
+        // The smallest mantissa in [low, high + 1) whose value lies in interval k or later,
+        // high + 1 when there is none.
+        std::int64_t lo = low;
+        std::int64_t hi = std::int64_t{high} + 1;
+        while (lo < hi) {
+            const std::int64_t mid = lo + (hi - lo) / 2;
+            if (layout.binOf(static_cast<double>(mid) / scale) >= k) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        starts_[k] = lo;
+    }
 }
 
 std::vector<Bin> initialBins(std::span<const double> values, std::span<const std::int32_t> classes,
@@ -222,7 +255,7 @@ std::vector<Bin> initialBins(std::span<const double> values, std::span<const std
     BinScratch scratch;
     NumericValues view;
     view.doubles = values;
-    return nodeBins(view, classes, classCount, bins, binning, scratch).bins;
+    return nodeBins(view, summarize(view), classes, classCount, bins, binning, scratch).bins;
 }
 
 std::vector<std::uint32_t> partOfSlot(const NodeBins& nodeBins, const NumericPartition& partition) {

@@ -24,6 +24,7 @@ struct Choice {
     bool numeric = false;
     std::vector<double> cuts;
     BinLayout layout;                       // numeric: how its values fell into initial bins
+    MantissaLayout mantissaLayout;          // ... the same for mantissas
     std::vector<std::uint32_t> partOfSlot;  // numeric: the part of each of those bins
     std::vector<std::int32_t> values;
     std::vector<Part> parts;
@@ -161,20 +162,22 @@ private:
     // Sets the intervals of numeric attribute `a` at the node into `c`.
     void numericChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
         const NumericValues values = numericValues(range, a);
+        const ValueSummary summary = summarize(values);
         int binCount = options_.bins;
         if (options_.binRecords > 0) {
-            const auto fit = presentCount(values) / static_cast<std::size_t>(options_.binRecords);
+            const auto fit = summary.present / static_cast<std::size_t>(options_.binRecords);
             binCount = static_cast<int>(
                 std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
         }
         const std::span<const std::int32_t> classes(columns_.classes.data() + range.begin,
                                                     range.size());
-        NodeBins bins =
-            nodeBins(values, classes, classCount_, binCount, options_.binning, scratch.bins);
+        NodeBins bins = nodeBins(values, summary, classes, classCount_, binCount, options_.binning,
+                                 scratch.bins);
         NumericPartition p = mergeBins(bins.bins, len, options_.maxDepth);
         c.numeric = true;
         c.partOfSlot = partOfSlot(bins, p);
         c.layout = std::move(bins.layout);
+        c.mantissaLayout = std::move(bins.mantissaLayout);
         c.cuts = std::move(p.cuts);
         c.parts = std::move(p.parts);
     }
@@ -252,11 +255,11 @@ private:
         const BinLayout& layout = choice.layout;
         const std::uint32_t* part = choice.partOfSlot.data();
         if (!values.mantissas.empty()) {
-            const double scale = values.scale;
+            const MantissaLayout& bins = choice.mantissaLayout;
             for (std::size_t i = 0; i < slot_.size(); ++i) {
                 const std::int32_t m = values.mantissas[i];
-                slot_[i] = m == NumericValues::kMissingMantissa ? missingChild
-                                                                : part[layout.binOf(m / scale)];
+                slot_[i] =
+                    m == NumericValues::kMissingMantissa ? missingChild : part[bins.binOf(m)];
             }
         } else {
             for (std::size_t i = 0; i < slot_.size(); ++i) {
