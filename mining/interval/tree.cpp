@@ -107,24 +107,37 @@ public:
           usedNominal_(data.attributeCount(), false),
           scratch_(coreCount()) {
         const std::vector<RowIndex> ascending = ascendingRows(rows, data.recordCount());
-        columns_.classes = gather<std::int32_t>(data.classes(), ascending);
         const std::size_t attributes = data.attributeCount();
         columns_.mantissas.resize(attributes);
         columns_.scales.assign(attributes, 1.0);
         columns_.doubles.resize(attributes);
         columns_.nominal.resize(attributes);
-        for (std::size_t a = 0; a < attributes; ++a) {
-            if (data.attribute(a).type == AttributeType::Numeric) {
-                const NumericColumn& column = data.numeric(a);
-                if (!column.mantissas().empty()) {
-                    columns_.mantissas[a] = gather<std::int32_t>(column.mantissas(), ascending);
-                    columns_.scales[a] = column.scale();
+        // Each column is taken on its own, on whichever core is free; the last task takes
+        // the classes.
+        runTasks(
+            attributes + 1,
+            [&](std::size_t a) {
+                if (a == attributes) {
+                    columns_.classes = gather<std::int32_t>(data.classes(), ascending);
                 } else {
-                    columns_.doubles[a] = gather<double>(column, ascending);
+                    takeColumn(a, ascending);
                 }
-            } else if (data.attribute(a).type == AttributeType::Nominal) {
-                columns_.nominal[a] = gather<std::int32_t>(data.nominal(a), ascending);
+            },
+            ascending.size() >= kParallelRecords);
+    }
+
+    // Takes the values of attribute `a` in rows `ascending` into columns_.
+    void takeColumn(std::size_t a, std::span<const RowIndex> ascending) {
+        if (data_.attribute(a).type == AttributeType::Numeric) {
+            const NumericColumn& column = data_.numeric(a);
+            if (!column.mantissas().empty()) {
+                columns_.mantissas[a] = gather<std::int32_t>(column.mantissas(), ascending);
+                columns_.scales[a] = column.scale();
+            } else {
+                columns_.doubles[a] = gather<double>(column, ascending);
             }
+        } else if (data_.attribute(a).type == AttributeType::Nominal) {
+            columns_.nominal[a] = gather<std::int32_t>(data_.nominal(a), ascending);
         }
     }
 
@@ -245,61 +258,100 @@ private:
         return missingChild;
     }
 
-    // Sets the branch of each record in `range` for a numeric split into slot_: the part of
-    // the initial bin its value fell into when the split was chosen, which is the interval of
-    // the cuts that holds it.
-    void numericSlots(Range range, const Choice& choice, std::uint32_t missingChild) {
-        slot_.resize(range.size());
+    // Sets the branch of each record in `piece` for a numeric split into slot[0, piece.size()):
+    // the part of the initial bin its value fell into when the split was chosen, which is the
+    // interval of the cuts that holds it.
+    void numericSlots(Range piece, std::uint32_t* slot, const Choice& choice,
+                      std::uint32_t missingChild) const {
         const NumericValues values =
-            numericValues(range, static_cast<std::size_t>(choice.attribute));
-        const BinLayout& layout = choice.layout;
+            numericValues(piece, static_cast<std::size_t>(choice.attribute));
         const std::uint32_t* part = choice.partOfSlot.data();
         if (!values.mantissas.empty()) {
             const MantissaLayout& bins = choice.mantissaLayout;
-            for (std::size_t i = 0; i < slot_.size(); ++i) {
+            for (std::size_t i = 0; i < piece.size(); ++i) {
                 const std::int32_t m = values.mantissas[i];
-                slot_[i] =
-                    m == NumericValues::kMissingMantissa ? missingChild : part[bins.binOf(m)];
+                slot[i] = m == NumericValues::kMissingMantissa ? missingChild : part[bins.binOf(m)];
             }
         } else {
-            for (std::size_t i = 0; i < slot_.size(); ++i) {
+            for (std::size_t i = 0; i < piece.size(); ++i) {
                 const double v = values.doubles[i];
-                slot_[i] = isMissing(v) ? missingChild : part[layout.binOf(v)];
+                slot[i] = isMissing(v) ? missingChild : part[choice.layout.binOf(v)];
             }
         }
     }
 
-    // Sets the branch of each record in `range` for a nominal split into slot_, and the branch
-    // of each value code (-1 for a value with no branch) into `childOfValue`.
-    void nominalSlots(Range range, const Choice& choice, std::uint32_t missingChild,
-                      std::vector<std::int32_t>& childOfValue) {
+    // Returns the branch of each value code of a nominal split (-1 for a value with no branch).
+    std::vector<std::int32_t> valueBranches(const Choice& choice) const {
         const auto a = static_cast<std::size_t>(choice.attribute);
-        childOfValue.assign(data_.attribute(a).values.size(), -1);
+        std::vector<std::int32_t> childOfValue(data_.attribute(a).values.size(), -1);
         for (std::size_t j = 0; j < choice.values.size(); ++j) {
             childOfValue[static_cast<std::size_t>(choice.values[j])] = static_cast<std::int32_t>(j);
         }
-        slot_.resize(range.size());
-        const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
-        for (std::size_t i = 0; i < slot_.size(); ++i) {
+        return childOfValue;
+    }
+
+    // Sets the branch of each record in `piece` for a nominal split into slot[0, piece.size()).
+    void nominalSlots(Range piece, std::uint32_t* slot, const Choice& choice,
+                      const std::vector<std::int32_t>& childOfValue,
+                      std::uint32_t missingChild) const {
+        const std::int32_t* codes =
+            columns_.nominal[static_cast<std::size_t>(choice.attribute)].data() + piece.begin;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
             const std::int32_t code = codes[i];
             const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
             const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
-            slot_[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
+            slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
         }
     }
 
-    // Appends the children of node `index` to the tree, their counts taken from the records'
-    // branches in slot_; sets each child's range and whether it grows further.
+    // Sets the branch of each record in `range` into slot_ and returns the class counts of
+    // every branch (branch j at [j * classCount, ...)). A large node is done in chunks on
+    // every core, each chunk counting for itself.
+    std::vector<std::uint32_t> assignBranches(Range range, const Choice& choice,
+                                              const std::vector<std::int32_t>& childOfValue,
+                                              std::uint32_t missingChild) {
+        constexpr std::size_t kChunk = 1 << 16;
+        slot_.resize(range.size());
+        const std::size_t chunks = (range.size() + kChunk - 1) / kChunk;
+        const std::size_t width = choice.parts.size() * classCount_;
+        std::vector<std::uint32_t> counts(chunks * width, 0);
+        runTasks(
+            chunks,
+            [&](std::size_t c) {
+                const Range piece{range.begin + c * kChunk,
+                                  std::min(range.end, range.begin + (c + 1) * kChunk)};
+                std::uint32_t* slot = slot_.data() + (piece.begin - range.begin);
+                if (choice.numeric) {
+                    numericSlots(piece, slot, choice, missingChild);
+                } else {
+                    nominalSlots(piece, slot, choice, childOfValue, missingChild);
+                }
+                std::uint32_t* own = counts.data() + c * width;
+                const std::int32_t* classes = columns_.classes.data() + piece.begin;
+                for (std::size_t i = 0; i < piece.size(); ++i) {
+                    ++own[slot[i] * classCount_ + static_cast<std::size_t>(classes[i])];
+                }
+            },
+            range.size() >= kParallelRecords);
+        for (std::size_t c = 1; c < chunks; ++c) {
+            for (std::size_t k = 0; k < width; ++k) counts[k] += counts[c * width + k];
+        }
+        counts.resize(width);
+        return counts;
+    }
+
+    // Appends the children of node `index` to the tree with the class counts `counts` of
+    // assignBranches(); sets each child's range and whether it grows further.
     void addChildren(std::size_t index, Range range, const Choice& choice,
-                     std::vector<Range>& childRanges, std::vector<bool>& growing) {
+                     const std::vector<std::uint32_t>& counts, std::vector<Range>& childRanges,
+                     std::vector<bool>& growing) {
         const std::size_t branches = choice.parts.size();
         const std::int32_t parentLabel = nodes_[index].label;
         const int depth = nodes_[index].depth + 1;
         std::vector<TreeNode> newNodes(branches);
-        for (TreeNode& child : newNodes) child.counts.assign(classCount_, 0);
-        const std::int32_t* classes = columns_.classes.data() + range.begin;
-        for (std::size_t i = 0; i < range.size(); ++i) {
-            ++newNodes[slot_[i]].counts[static_cast<std::size_t>(classes[i])];
+        for (std::size_t j = 0; j < branches; ++j) {
+            const auto first = counts.begin() + static_cast<std::ptrdiff_t>(j * classCount_);
+            newNodes[j].counts.assign(first, first + static_cast<std::ptrdiff_t>(classCount_));
         }
         const auto minSplit = static_cast<std::uint32_t>(std::max(options_.minSplit, 2));
         std::size_t at = range.begin;
@@ -324,14 +376,12 @@ private:
         const std::size_t branches = choice.parts.size();
         const std::uint32_t missingChild = missingBranch(choice);
         std::vector<std::int32_t> childOfValue;
-        if (choice.numeric) {
-            numericSlots(range, choice, missingChild);
-        } else {
-            nominalSlots(range, choice, missingChild, childOfValue);
-        }
+        if (!choice.numeric) childOfValue = valueBranches(choice);
+        const std::vector<std::uint32_t> counts =
+            assignBranches(range, choice, childOfValue, missingChild);
         std::vector<bool> growing(branches);
         std::vector<Range> childRanges(branches);
-        addChildren(index, range, choice, childRanges, growing);
+        addChildren(index, range, choice, counts, childRanges, growing);
         if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
             reorder(range, childRanges);
         }
