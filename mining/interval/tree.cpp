@@ -82,14 +82,21 @@ std::vector<T> gather(const Column& column, std::span<const RowIndex> rows) {
     return out;
 }
 
-// Reorders first[0, n) so that the elements with slot j come before those with slot j + 1,
-// each keeping its order; `next` holds where each slot's elements start.
+// Moves the elements of first[0, n) whose slot j is kept (step[j] == 1) to first[0, kept),
+// slot by slot, each keeping its order; `next` holds where each kept slot's elements start.
+// The others (step[j] == 0, next[j] == kept) all land in one spare place past the kept ones
+// and are lost, which spares a branch per element.
 template <typename T>
 void partitionColumn(T* first, std::size_t n, const std::uint32_t* slot,
-                     std::vector<std::size_t> next, std::vector<T>& buffer) {
-    if (buffer.size() < n) buffer.resize(n);
-    for (std::size_t i = 0; i < n; ++i) buffer[next[slot[i]]++] = first[i];
-    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n), first);
+                     std::vector<std::size_t> next, const std::vector<std::size_t>& step,
+                     std::size_t kept, std::vector<T>& buffer) {
+    if (buffer.size() < kept + 1) buffer.resize(kept + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t j = slot[i];
+        buffer[next[j]] = first[i];
+        next[j] += step[j];
+    }
+    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(kept), first);
 }
 
 }  // namespace
@@ -341,7 +348,8 @@ private:
     }
 
     // Appends the children of node `index` to the tree with the class counts `counts` of
-    // assignBranches(); sets each child's range and whether it grows further.
+    // assignBranches(); sets whether each child grows further and, for those that do, its
+    // range.
     void addChildren(std::size_t index, Range range, const Choice& choice,
                      const std::vector<std::uint32_t>& counts, std::vector<Range>& childRanges,
                      std::vector<bool>& growing) {
@@ -365,8 +373,11 @@ private:
             const bool pure = child.counts[static_cast<std::size_t>(child.label)] == child.total;
             growing[j] =
                 !child.strong && !pure && depth < options_.maxDepth && child.total >= minSplit;
-            childRanges[j] = Range{at, at + child.total};
-            at += child.total;
+            // Only the records of growing branches are kept together, from range.begin on.
+            if (growing[j]) {
+                childRanges[j] = Range{at, at + child.total};
+                at += child.total;
+            }
             nodes_[index].children.push_back(static_cast<std::uint32_t>(nodes_.size()));
             nodes_.push_back(std::move(child));
         }
@@ -383,7 +394,7 @@ private:
         std::vector<Range> childRanges(branches);
         addChildren(index, range, choice, counts, childRanges, growing);
         if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
-            reorder(range, childRanges);
+            reorder(range, static_cast<std::size_t>(choice.attribute), childRanges);
         }
         const auto a = static_cast<std::size_t>(choice.attribute);
         const bool nominal = !choice.numeric;
@@ -404,39 +415,47 @@ private:
         if (nominal) usedNominal_[a] = false;
     }
 
-    // Returns the columns of the training records, the classes first.
+    // Returns the columns the children of a node split on `attribute` read, the classes
+    // first. A nominal attribute used on the path, this one included, is never read below it,
+    // so its column need not follow the records.
     std::pair<std::vector<std::vector<double>*>, std::vector<std::vector<std::int32_t>*>>
-    allColumns() {
+    columnsBelow(std::size_t attribute) {
         std::vector<std::vector<double>*> doubles;
         std::vector<std::vector<std::int32_t>*> ints = {&columns_.classes};
-        for (auto& column : columns_.doubles) {
-            if (!column.empty()) doubles.push_back(&column);
-        }
-        for (auto* group : {&columns_.mantissas, &columns_.nominal}) {
-            for (auto& column : *group) {
-                if (!column.empty()) ints.push_back(&column);
+        for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
+            if (!columns_.doubles[a].empty()) doubles.push_back(&columns_.doubles[a]);
+            if (!columns_.mantissas[a].empty()) ints.push_back(&columns_.mantissas[a]);
+            if (!columns_.nominal[a].empty() && !usedNominal_[a] && a != attribute) {
+                ints.push_back(&columns_.nominal[a]);
             }
         }
         return {std::move(doubles), std::move(ints)};
     }
 
-    // Reorders the node's records in `range` so that branch j's records (slot_[i] == j) fill
-    // childRanges[j], each in their previous order. On a large node the columns go to
+    // Reorders the node's records in `range` so that the records of each growing branch j
+    // (slot_[i] == j) fill childRanges[j], each in their previous order; the columns' values of
+    // other records there are left behind. On a large node the columns go to
     // whichever thread is free, each with its own buffer.
-    void reorder(Range range, const std::vector<Range>& childRanges) {
+    void reorder(Range range, std::size_t attribute, const std::vector<Range>& childRanges) {
         const std::size_t n = range.size();
+        std::size_t kept = 0;
+        for (const Range& r : childRanges) kept += r.size();
         std::vector<std::size_t> next;
-        for (const Range& r : childRanges) next.push_back(r.begin - range.begin);
-        const auto [doubles, ints] = allColumns();
+        std::vector<std::size_t> step;
+        for (const Range& r : childRanges) {
+            next.push_back(r.size() ? r.begin - range.begin : kept);
+            step.push_back(r.size() ? 1 : 0);
+        }
+        const auto [doubles, ints] = columnsBelow(attribute);
         runTasksOnThreads(
             doubles.size() + ints.size(),
             [&](std::size_t i, std::size_t t) {
                 if (i < ints.size()) {
-                    partitionColumn(ints[i]->data() + range.begin, n, slot_.data(), next,
-                                    scratch_[t].ints);
+                    partitionColumn(ints[i]->data() + range.begin, n, slot_.data(), next, step,
+                                    kept, scratch_[t].ints);
                 } else {
                     partitionColumn(doubles[i - ints.size()]->data() + range.begin, n, slot_.data(),
-                                    next, scratch_[t].doubles);
+                                    next, step, kept, scratch_[t].doubles);
                 }
             },
             n >= kParallelRecords);
