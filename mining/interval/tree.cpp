@@ -17,6 +17,9 @@ constexpr double kMinGainRatio = 1e-12;
 // on as many threads as there are cores, handing out one attribute or column at a time.
 constexpr std::size_t kParallelRecords = 20000;
 
+// A split with at most this many branches numbers its records' branches in a byte.
+constexpr std::size_t kSmallBranches = 256;
+
 // The best split found for a node.
 struct Choice {
     std::int32_t attribute = -1;
@@ -86,13 +89,13 @@ std::vector<T> gather(const Column& column, std::span<const RowIndex> rows) {
 // slot by slot, each keeping its order; `next` holds where each kept slot's elements start.
 // The others (step[j] == 0, next[j] == kept) all land in one spare place past the kept ones
 // and are lost, which spares a branch per element.
-template <typename T>
-void partitionColumn(T* first, std::size_t n, const std::uint32_t* slot,
-                     std::vector<std::size_t> next, const std::vector<std::size_t>& step,
-                     std::size_t kept, std::vector<T>& buffer) {
+template <typename T, typename Slot>
+void partitionColumn(T* first, std::size_t n, const Slot* slot, std::vector<std::size_t> next,
+                     const std::vector<std::size_t>& step, std::size_t kept,
+                     std::vector<T>& buffer) {
     if (buffer.size() < kept + 1) buffer.resize(kept + 1);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t j = slot[i];
+        const std::size_t j = slot[i];
         buffer[next[j]] = first[i];
         next[j] += step[j];
     }
@@ -268,7 +271,8 @@ private:
     // Sets the branch of each record in `piece` for a numeric split into slot[0, piece.size()):
     // the part of the initial bin its value fell into when the split was chosen, which is the
     // interval of the cuts that holds it.
-    void numericSlots(Range piece, std::uint32_t* slot, const Choice& choice,
+    template <typename Slot>
+    void numericSlots(Range piece, Slot* slot, const Choice& choice,
                       std::uint32_t missingChild) const {
         const NumericValues values =
             numericValues(piece, static_cast<std::size_t>(choice.attribute));
@@ -277,12 +281,14 @@ private:
             const MantissaLayout& bins = choice.mantissaLayout;
             for (std::size_t i = 0; i < piece.size(); ++i) {
                 const std::int32_t m = values.mantissas[i];
-                slot[i] = m == NumericValues::kMissingMantissa ? missingChild : part[bins.binOf(m)];
+                slot[i] = static_cast<Slot>(
+                    m == NumericValues::kMissingMantissa ? missingChild : part[bins.binOf(m)]);
             }
         } else {
             for (std::size_t i = 0; i < piece.size(); ++i) {
                 const double v = values.doubles[i];
-                slot[i] = isMissing(v) ? missingChild : part[choice.layout.binOf(v)];
+                slot[i] =
+                    static_cast<Slot>(isMissing(v) ? missingChild : part[choice.layout.binOf(v)]);
             }
         }
     }
@@ -298,7 +304,8 @@ private:
     }
 
     // Sets the branch of each record in `piece` for a nominal split into slot[0, piece.size()).
-    void nominalSlots(Range piece, std::uint32_t* slot, const Choice& choice,
+    template <typename Slot>
+    void nominalSlots(Range piece, Slot* slot, const Choice& choice,
                       const std::vector<std::int32_t>& childOfValue,
                       std::uint32_t missingChild) const {
         const std::int32_t* codes =
@@ -307,18 +314,30 @@ private:
             const std::int32_t code = codes[i];
             const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
             const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
-            slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
+            slot[i] = static_cast<Slot>(j >= 0 ? static_cast<std::uint32_t>(j) : missingChild);
         }
     }
 
-    // Sets the branch of each record in `range` into slot_ and returns the class counts of
-    // every branch (branch j at [j * classCount, ...)). A large node is done in chunks on
-    // every core, each chunk counting for itself.
+    // Sets the branch of each record in `range` into smallSlot_ or slot_ (see there) and
+    // returns the class counts of every branch (branch j at [j * classCount, ...)).
     std::vector<std::uint32_t> assignBranches(Range range, const Choice& choice,
                                               const std::vector<std::int32_t>& childOfValue,
                                               std::uint32_t missingChild) {
+        if (choice.parts.size() <= kSmallBranches) {
+            return assignBranchesTo(smallSlot_, range, choice, childOfValue, missingChild);
+        }
+        return assignBranchesTo(slot_, range, choice, childOfValue, missingChild);
+    }
+
+    // assignBranches() into `slots`. A large node is done in chunks on every core, each chunk
+    // counting for itself.
+    template <typename Slot>
+    std::vector<std::uint32_t> assignBranchesTo(std::vector<Slot>& slots, Range range,
+                                                const Choice& choice,
+                                                const std::vector<std::int32_t>& childOfValue,
+                                                std::uint32_t missingChild) {
         constexpr std::size_t kChunk = 1 << 16;
-        slot_.resize(range.size());
+        slots.resize(range.size());
         const std::size_t chunks = (range.size() + kChunk - 1) / kChunk;
         const std::size_t width = choice.parts.size() * classCount_;
         std::vector<std::uint32_t> counts(chunks * width, 0);
@@ -327,7 +346,7 @@ private:
             [&](std::size_t c) {
                 const Range piece{range.begin + c * kChunk,
                                   std::min(range.end, range.begin + (c + 1) * kChunk)};
-                std::uint32_t* slot = slot_.data() + (piece.begin - range.begin);
+                Slot* slot = slots.data() + (piece.begin - range.begin);
                 if (choice.numeric) {
                     numericSlots(piece, slot, choice, missingChild);
                 } else {
@@ -336,7 +355,8 @@ private:
                 std::uint32_t* own = counts.data() + c * width;
                 const std::int32_t* classes = columns_.classes.data() + piece.begin;
                 for (std::size_t i = 0; i < piece.size(); ++i) {
-                    ++own[slot[i] * classCount_ + static_cast<std::size_t>(classes[i])];
+                    ++own[std::size_t{slot[i]} * classCount_ +
+                          static_cast<std::size_t>(classes[i])];
                 }
             },
             range.size() >= kParallelRecords);
@@ -447,15 +467,21 @@ private:
             step.push_back(r.size() ? 1 : 0);
         }
         const auto [doubles, ints] = columnsBelow(attribute);
+        const bool small = childRanges.size() <= kSmallBranches;
+        auto move = [&](auto* column, auto& buffer) {
+            if (small) {
+                partitionColumn(column, n, smallSlot_.data(), next, step, kept, buffer);
+            } else {
+                partitionColumn(column, n, slot_.data(), next, step, kept, buffer);
+            }
+        };
         runTasksOnThreads(
             doubles.size() + ints.size(),
             [&](std::size_t i, std::size_t t) {
                 if (i < ints.size()) {
-                    partitionColumn(ints[i]->data() + range.begin, n, slot_.data(), next, step,
-                                    kept, scratch_[t].ints);
+                    move(ints[i]->data() + range.begin, scratch_[t].ints);
                 } else {
-                    partitionColumn(doubles[i - ints.size()]->data() + range.begin, n, slot_.data(),
-                                    next, step, kept, scratch_[t].doubles);
+                    move(doubles[i - ints.size()]->data() + range.begin, scratch_[t].doubles);
                 }
             },
             n >= kParallelRecords);
@@ -467,8 +493,11 @@ private:
     const std::size_t classCount_;
     std::vector<bool> usedNominal_;
     Columns columns_;
-    std::vector<std::uint32_t> slot_;  // the branch of each record of the node being split
-    std::vector<Scratch> scratch_;     // by thread
+    // The branch of each record of the node being split: a byte each when there are at most
+    // kSmallBranches branches (nearly always), which makes the columns' reordering read less.
+    std::vector<std::uint8_t> smallSlot_;
+    std::vector<std::uint32_t> slot_;
+    std::vector<Scratch> scratch_;  // by thread
 };
 
 IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> rows,

@@ -214,6 +214,25 @@ TEST(IntervalTree, ModelPredictsManyRowsAsOneByOne) {
     }
 }
 
+TEST(IntervalTree, SplitWithManyBranchesKeepsEachBranchsRecords) {
+    // 300 values of g: class A below v150, B from there, flipped where x = 9. The root splits
+    // on g into more branches than a byte can number, and each branch must then find its
+    // one flipped record by x among its own records.
+    std::string names = "A, B.\nx: continuous.\ng: ";
+    for (int v = 0; v < 300; ++v) names += "v" + std::to_string(v) + (v < 299 ? ", " : ".\n");
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        const int g = i % 300;
+        const int x = i / 300;
+        text += std::to_string(x) + ",v" + std::to_string(g) +
+                ((g < 150) != (x == 9) ? ",A\n" : ",B\n");
+    }
+    const Dataset data = parseOrFail(text, names);
+    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 3000), testing::unpruned());
+    ASSERT_EQ(tree.nodes()[0].children.size(), 300u);
+    for (RowIndex r = 0; r < 3000; ++r) ASSERT_EQ(tree.classify(data, r), data.classes()[r]) << r;
+}
+
 TEST(IntervalTree, NominalAndNumericSplitsCombine) {
     // Class A when g = p and x < 5, or g = q and x >= 5: neither attribute alone decides.
     std::string text;
