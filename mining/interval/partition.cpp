@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "interval/strength.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 // Puts the elements at the sorted positions `positions` (ascending, inside [lo, hi)) of
 // v[lo, hi) in place, as nth_element would for each, in O(n log k).
-void selectPositions(std::vector<double>& v, std::size_t lo, std::size_t hi,
+template <typename T>
+void selectPositions(std::vector<T>& v, std::size_t lo, std::size_t hi,
                      std::span<const std::size_t> positions) {
     if (positions.empty() || lo >= hi) return;
     const std::size_t mid = positions.size() / 2;
@@ -56,71 +58,55 @@ std::int32_t majority(std::span<const std::uint32_t> counts) {
 
 namespace {
 
-// Class counts and value ranges of the initial bins while they are filled, in flat arrays.
+// Class counts and value ranges of the initial bins while they are filled, in flat arrays;
+// the ranges as the values are stored (mantissas or doubles), turned into doubles at the end.
+template <typename T>
 struct BinCounts {
     std::size_t classCount;
     std::vector<std::uint32_t> counts;  // [bin * classCount + class]
-    std::vector<double> lo;
-    std::vector<double> hi;
+    std::vector<T> lo;
+    std::vector<T> hi;
 
     BinCounts(std::size_t bins, std::size_t classes)
-        : classCount(classes), counts(bins * classes, 0), lo(bins, INFINITY), hi(bins, -INFINITY) {}
+        : classCount(classes),
+          counts(bins * classes, 0),
+          lo(bins, std::numeric_limits<T>::has_infinity ? std::numeric_limits<T>::infinity()
+                                                        : std::numeric_limits<T>::max()),
+          hi(bins, std::numeric_limits<T>::has_infinity ? -std::numeric_limits<T>::infinity()
+                                                        : std::numeric_limits<T>::lowest()) {}
 
-    void put(std::size_t index, double v, std::int32_t cls) {
+    void put(std::size_t index, T v, std::int32_t cls) {
         ++counts[index * classCount + static_cast<std::size_t>(cls)];
-        lo[index] = std::min(lo[index], v);
-        hi[index] = std::max(hi[index], v);
+        // A bin's ends seldom change once it has a few values: testing before storing keeps
+        // each value from waiting on the store of the one before.
+        if (v < lo[index]) lo[index] = v;
+        if (v > hi[index]) hi[index] = v;
     }
 
-    // Returns the bins that received a value.
-    std::vector<Bin> nonEmpty() const {
-        std::vector<Bin> out;
+    // Sets the bins that received a value, and where each went, into `out`; `toDouble` gives
+    // the value of a stored one.
+    template <typename ToDouble>
+    void takeNonEmpty(NodeBins& out, ToDouble toDouble) const {
+        out.binOfSlot.assign(lo.size(), -1);
         for (std::size_t i = 0; i < lo.size(); ++i) {
             if (!(lo[i] <= hi[i])) continue;  // empty
             const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
-            out.push_back(Bin{lo[i], hi[i],
-                              std::vector<std::uint32_t>(
-                                  first, first + static_cast<std::ptrdiff_t>(classCount))});
+            out.binOfSlot[i] = static_cast<std::int32_t>(out.bins.size());
+            out.bins.push_back(Bin{toDouble(lo[i]), toDouble(hi[i]),
+                                   std::vector<std::uint32_t>(
+                                       first, first + static_cast<std::ptrdiff_t>(classCount))});
         }
-        return out;
     }
 };
 
-void fillEqualWidth(std::span<const double> values, std::span<const std::int32_t> classes,
-                    BinCounts& bins) {
-    const std::size_t b = bins.lo.size();
-    // The range of the finite values; an infinite value goes to the end bin on its side.
-    double first = INFINITY;
-    double last = -INFINITY;
-    for (double v : values) {
-        if (std::isfinite(v)) {
-            first = std::min(first, v);
-            last = std::max(last, v);
-        }
-    }
-    // Halved, the span stays finite even between the largest doubles of opposite sign.
-    const double halfSpan = last / 2 - first / 2;
-    const double scale = halfSpan > 0 ? static_cast<double>(b) / halfSpan : 0;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const double v = values[i];
-        std::size_t index = 0;
-        if (v > last) {
-            index = b - 1;
-        } else if (v > first) {
-            index = std::min(static_cast<std::size_t>((v / 2 - first / 2) * scale), b - 1);
-        }
-        bins.put(index, v, classes[i]);
-    }
-}
-
-void fillEqualCount(std::span<const double> values, std::span<const std::int32_t> classes,
-                    BinCounts& bins) {
-    const std::size_t b = bins.lo.size();
-    std::vector<double> sorted(values.begin(), values.end());
+// Returns the distinct values at the sorted positions k * n / bins (0 < k < bins) of the n
+// values in `sorted` (which it reorders), as doubles through `toDouble`.
+template <typename T, typename ToDouble>
+std::vector<double> countEdges(std::vector<T>& sorted, std::size_t bins, ToDouble toDouble) {
     const std::size_t n = sorted.size();
     std::vector<std::size_t> positions;
-    for (std::size_t k = 1; k < b; ++k) {
-        const std::size_t p = k * n / b;
+    for (std::size_t k = 1; k < bins; ++k) {
+        const std::size_t p = k * n / bins;
         if (p > 0 && p < n && (positions.empty() || positions.back() != p)) {
             positions.push_back(p);
         }
@@ -128,27 +114,163 @@ void fillEqualCount(std::span<const double> values, std::span<const std::int32_t
     selectPositions(sorted, 0, n, positions);
     std::vector<double> edges;
     for (std::size_t p : positions) {
-        if (edges.empty() || edges.back() != sorted[p]) edges.push_back(sorted[p]);
+        const double edge = toDouble(sorted[p]);
+        if (edges.empty() || edges.back() != edge) edges.push_back(edge);
     }
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto index = static_cast<std::size_t>(
-            std::upper_bound(edges.begin(), edges.end(), values[i]) - edges.begin());
-        bins.put(index, values[i], classes[i]);
+    return edges;
+}
+
+BinLayout equalCountLayout(const NumericValues& values, std::size_t bins, BinScratch& scratch) {
+    // Selection needs a copy it may reorder; of mantissas where there are, half the size.
+    if (!values.mantissas.empty()) {
+        scratch.mantissas.clear();
+        for (std::int32_t m : values.mantissas) {
+            if (m != NumericValues::kMissingMantissa) scratch.mantissas.push_back(m);
+        }
+        const double scale = values.scale;
+        return BinLayout::equalCount(
+            countEdges(scratch.mantissas, bins, [scale](std::int32_t m) { return m / scale; }));
     }
+    scratch.doubles.clear();
+    for (double v : values.doubles) {
+        if (!std::isnan(v)) scratch.doubles.push_back(v);
+    }
+    return BinLayout::equalCount(countEdges(scratch.doubles, bins, [](double v) { return v; }));
 }
 
 }  // namespace
 
+BinLayout BinLayout::equalWidth(double first, double last, std::size_t bins) {
+    BinLayout layout;
+    layout.bins_ = std::max<std::size_t>(bins, 1);
+    layout.first_ = first;
+    layout.last_ = last;
+    // Halved, the span stays finite even between the largest doubles of opposite sign.
+    const double halfSpan = last / 2 - first / 2;
+    layout.factor_ = halfSpan > 0 ? static_cast<double>(layout.bins_) / halfSpan : 0;
+    return layout;
+}
+
+BinLayout BinLayout::equalCount(std::vector<double> edges) {
+    BinLayout layout;
+    layout.equalWidth_ = false;
+    layout.edges_ = std::move(edges);
+    return layout;
+}
+
+ValueSummary summarize(const NumericValues& values) {
+    ValueSummary out;
+    out.first = INFINITY;
+    out.last = -INFINITY;
+    if (!values.mantissas.empty()) {
+        // Mantissas are all finite and keep the order of their values, so their extremes give
+        // the range without a division per value.
+        std::int32_t low = std::numeric_limits<std::int32_t>::max();
+        std::int32_t high = std::numeric_limits<std::int32_t>::min();
+        std::size_t missing = 0;
+        for (std::int32_t m : values.mantissas) {
+            missing += m == NumericValues::kMissingMantissa;
+            low = std::min(low, m == NumericValues::kMissingMantissa ? low : m);
+            high = std::max(high, m);
+        }
+        out.present = values.mantissas.size() - missing;
+        if (out.present > 0) {
+            out.first = low / values.scale;
+            out.last = high / values.scale;
+            out.low = low;
+            out.high = high;
+        }
+        return out;
+    }
+    for (double v : values.doubles) {
+        if (std::isnan(v)) continue;
+        ++out.present;
+        if (std::isfinite(v)) {
+            out.first = std::min(out.first, v);
+            out.last = std::max(out.last, v);
+        }
+    }
+    return out;
+}
+
+NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary,
+                  std::span<const std::int32_t> classes, std::size_t classCount, int bins,
+                  Binning binning, BinScratch& scratch) {
+    NodeBins out;
+    const auto b = static_cast<std::size_t>(std::max(bins, 1));
+    out.layout = binning == Binning::EqualWidth
+                     ? BinLayout::equalWidth(summary.first, summary.last, b)
+                     : equalCountLayout(values, b, scratch);
+    const BinLayout& layout = out.layout;
+    if (!values.mantissas.empty()) {
+        if (summary.present == 0) return out;
+        out.mantissaLayout = MantissaLayout(layout, summary.low, summary.high, values.scale);
+        const MantissaLayout& bins = out.mantissaLayout;
+        BinCounts<std::int32_t> counts(layout.size(), classCount);
+        for (std::size_t i = 0; i < values.mantissas.size(); ++i) {
+            const std::int32_t m = values.mantissas[i];
+            if (m != NumericValues::kMissingMantissa) counts.put(bins.binOf(m), m, classes[i]);
+        }
+        const double scale = values.scale;
+        counts.takeNonEmpty(out, [scale](std::int32_t m) { return m / scale; });
+        return out;
+    }
+    BinCounts<double> counts(layout.size(), classCount);
+    for (std::size_t i = 0; i < values.doubles.size(); ++i) {
+        const double v = values.doubles[i];
+        if (!std::isnan(v)) counts.put(layout.binOf(v), v, classes[i]);
+    }
+    counts.takeNonEmpty(out, [](double v) { return v; });
+    return out;
+}
+
+MantissaLayout::MantissaLayout(const BinLayout& layout, std::int32_t low, std::int32_t high,
+                               double scale)
+    : low_(low), lastBin_(layout.size() - 1) {
+    const std::size_t bins = layout.size();
+    factor_ = static_cast<double>(bins) / (static_cast<double>(high) - low + 1);
+    starts_.assign(bins + 1, 0);
+    starts_[0] = std::numeric_limits<std::int64_t>::min();
+    starts_[bins] = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t k = 1; k < bins; ++k) {
+        // The smallest mantissa in [low, high + 1) whose value lies in interval k or later,
+        // high + 1 when there is none.
+        std::int64_t lo = low;
+        std::int64_t hi = std::int64_t{high} + 1;
+        while (lo < hi) {
+            const std::int64_t mid = lo + (hi - lo) / 2;
+            if (layout.binOf(static_cast<double>(mid) / scale) >= k) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        starts_[k] = lo;
+    }
+}
+
 std::vector<Bin> initialBins(std::span<const double> values, std::span<const std::int32_t> classes,
                              std::size_t classCount, int bins, Binning binning) {
     if (values.empty()) return {};
-    BinCounts counts(static_cast<std::size_t>(std::max(bins, 1)), classCount);
-    if (binning == Binning::EqualWidth) {
-        fillEqualWidth(values, classes, counts);
-    } else {
-        fillEqualCount(values, classes, counts);
+    BinScratch scratch;
+    NumericValues view;
+    view.doubles = values;
+    return nodeBins(view, summarize(view), classes, classCount, bins, binning, scratch).bins;
+}
+
+std::vector<std::uint32_t> partOfSlot(const NodeBins& nodeBins, const NumericPartition& partition) {
+    // Every cut lies above the largest value of one bin and at or below the smallest of the
+    // next, so a bin's smallest value finds the part of all its values.
+    std::vector<std::uint32_t> part(nodeBins.binOfSlot.size(), 0);
+    for (std::size_t s = 0; s < part.size(); ++s) {
+        const std::int32_t bin = nodeBins.binOfSlot[s];
+        if (bin < 0) continue;
+        const double lo = nodeBins.bins[static_cast<std::size_t>(bin)].lo;
+        part[s] = static_cast<std::uint32_t>(
+            std::upper_bound(partition.cuts.begin(), partition.cuts.end(), lo) -
+            partition.cuts.begin());
     }
-    return counts.nonEmpty();
+    return part;
 }
 
 std::int32_t smoothedWinner(const Bin* prev, const Bin& bin, const Bin* next) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "data/numeric_column.h"
 
 namespace mining::interval {
 
@@ -49,6 +52,123 @@ struct NominalPartition {
 // bins >= 1.
 std::vector<Bin> initialBins(std::span<const double> values, std::span<const std::int32_t> classes,
                              std::size_t classCount, int bins, Binning binning);
+
+// The values of one numeric attribute at a node, read in place: decimal mantissas and their
+// power-of-ten scale (value = mantissa / scale, exactly the double the text denotes;
+// kMissingMantissa where missing) when `mantissas` is non-empty, else `doubles` (NaN where
+// missing). Mantissas keep the order of the values they stand for, which is all the binning
+// needs besides the values of the bins' ends.
+struct NumericValues {
+    static constexpr std::int32_t kMissingMantissa = NumericColumn::kMissingMantissa;
+    std::span<const std::int32_t> mantissas;
+    double scale = 1;
+    std::span<const double> doubles;
+
+    std::size_t size() const { return mantissas.empty() ? doubles.size() : mantissas.size(); }
+};
+
+// The rule that puts a value of a node into one of its initial intervals: B intervals of equal
+// width between the smallest and largest finite value (an infinite value goes to the end on its
+// side), or intervals that end before each of the ascending `edges`.
+class BinLayout {
+public:
+    static BinLayout equalWidth(double first, double last, std::size_t bins);
+    static BinLayout equalCount(std::vector<double> edges);
+
+    // Returns the number of intervals.
+    std::size_t size() const { return equalWidth_ ? bins_ : edges_.size() + 1; }
+    bool isEqualWidth() const { return equalWidth_; }
+    // Returns the interval of present value `v`, < size().
+    std::size_t binOf(double v) const { return equalWidth_ ? widthBin(v) : countBin(v); }
+    // Returns binOf(v). Requires isEqualWidth().
+    std::size_t widthBin(double v) const {
+        if (v > last_) return bins_ - 1;
+        if (!(v > first_)) return 0;
+        return std::min(static_cast<std::size_t>((v / 2 - first_ / 2) * factor_), bins_ - 1);
+    }
+    // Returns binOf(v). Requires !isEqualWidth().
+    std::size_t countBin(double v) const {
+        return static_cast<std::size_t>(std::upper_bound(edges_.begin(), edges_.end(), v) -
+                                        edges_.begin());
+    }
+
+private:
+    bool equalWidth_ = true;
+    std::size_t bins_ = 1;
+    double first_ = 0;
+    double last_ = 0;
+    double factor_ = 0;
+    std::vector<double> edges_;
+};
+
+// A BinLayout applied to the mantissas low..high of a decimal column (value = mantissa /
+// scale): the smallest mantissa of each interval, found once, lets a mantissa find its interval
+// with integer compares instead of a division per value. Mantissas keep the order of their
+// values and a layout never puts a larger value in an earlier interval, so the intervals are
+// exactly the layout's.
+class MantissaLayout {
+public:
+    MantissaLayout() = default;
+    MantissaLayout(const BinLayout& layout, std::int32_t low, std::int32_t high, double scale);
+
+    // Returns layout.binOf(m / scale). Requires low <= m <= high.
+    std::size_t binOf(std::int32_t m) const {
+        // A guess from the proportion of the range, then a step or two to the exact interval.
+        std::size_t k = std::min(static_cast<std::size_t>((m - low_) * factor_), lastBin_);
+        while (m >= starts_[k + 1]) ++k;
+        while (m < starts_[k]) --k;
+        return k;
+    }
+
+private:
+    std::int64_t low_ = 0;
+    double factor_ = 0;
+    std::size_t lastBin_ = 0;
+    // starts_[k]: the smallest mantissa of interval k, with starts_[0] below every mantissa and
+    // one more entry above every mantissa.
+    std::vector<std::int64_t> starts_;
+};
+
+// The initial intervals of a node on one attribute: the rule that made them (for mantissas
+// also in integer form), the non-empty ones in ascending order, and for each interval of the
+// rule its index in `bins` (-1 if empty).
+struct NodeBins {
+    BinLayout layout;
+    MantissaLayout mantissaLayout;  // when the values are mantissas
+    std::vector<Bin> bins;
+    std::vector<std::int32_t> binOfSlot;
+};
+
+// Buffers that nodeBins() reuses from call to call (one set per thread).
+struct BinScratch {
+    std::vector<std::int32_t> mantissas;
+    std::vector<double> doubles;
+};
+
+// The present values of a node on one attribute in brief: their number and the smallest and
+// largest finite one (first > last when there is none).
+struct ValueSummary {
+    std::size_t present = 0;
+    double first = 0;
+    double last = 0;
+    std::int32_t low = 0;  // mantissas: the smallest and largest present one
+    std::int32_t high = 0;
+};
+
+// Returns the summary of `values`.
+ValueSummary summarize(const NumericValues& values);
+
+// Returns the initial intervals of the present values of `values` (classes in `classes`,
+// summary in `summary`), as initialBins() makes them from those values alone, with the layout
+// that placed them. Requires values.size() == classes.size(), summary == summarize(values),
+// bins >= 1.
+NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary,
+                  std::span<const std::int32_t> classes, std::size_t classCount, int bins,
+                  Binning binning, BinScratch& scratch);
+
+// Returns, for each interval of `nodeBins.layout`, the part of `partition` (made from
+// nodeBins.bins by mergeBins()) that holds its values: the same part the cuts give each value.
+std::vector<std::uint32_t> partOfSlot(const NodeBins& nodeBins, const NumericPartition& partition);
 
 // Returns the winner of `bin` from its counts smoothed with its neighbours,
 // prev[m] + 2 bin[m] + next[m] (a missing neighbour counts 0); a tie goes to the earlier class.

@@ -13,10 +13,12 @@ namespace {
 // A gain ratio at or below this is rounding noise, not information.
 constexpr double kMinGainRatio = 1e-12;
 
-// Nodes with at least this many records evaluate their attributes and reorder their records
-// in kTasks tasks that may run on threads of their own.
+// Nodes with at least this many records evaluate their attributes and reorder their columns
+// on as many threads as there are cores, handing out one attribute or column at a time.
 constexpr std::size_t kParallelRecords = 20000;
-constexpr std::size_t kTasks = 2;
+
+// A split with at most this many branches numbers its records' branches in a byte.
+constexpr std::size_t kSmallBranches = 256;
 
 // The best split found for a node.
 struct Choice {
@@ -24,6 +26,9 @@ struct Choice {
     double gainRatio = 0;
     bool numeric = false;
     std::vector<double> cuts;
+    BinLayout layout;                       // numeric: how its values fell into initial bins
+    MantissaLayout mantissaLayout;          // ... the same for mantissas
+    std::vector<std::uint32_t> partOfSlot;  // numeric: the part of each of those bins
     std::vector<std::int32_t> values;
     std::vector<Part> parts;
 };
@@ -31,10 +36,15 @@ struct Choice {
 // The training records by column, ordered so that the records of every node lie together: a
 // node is a range of positions, and splitting it reorders its range branch by branch. A node is
 // grown reading only its own contiguous values, and no memory is allocated per node.
+// A numeric attribute whose data set column holds decimal mantissas keeps them (value =
+// mantissa / scale): half the memory of doubles and the same order, which is all the binning
+// needs. Only columns the data set keeps as doubles are copied as doubles.
 struct Columns {
     std::vector<std::int32_t> classes;
-    std::vector<std::vector<double>> numeric;        // by attribute; empty unless numeric
-    std::vector<std::vector<std::int32_t>> nominal;  // by attribute; empty unless nominal
+    std::vector<std::vector<std::int32_t>> mantissas;  // by attribute; empty unless decimal
+    std::vector<double> scales;                        // by attribute, of mantissas
+    std::vector<std::vector<double>> doubles;          // by attribute; numeric, not decimal
+    std::vector<std::vector<std::int32_t>> nominal;    // by attribute; empty unless nominal
 };
 
 // The positions [begin, end) of a node's records in Columns.
@@ -44,53 +54,100 @@ struct Range {
     std::size_t size() const { return end - begin; }
 };
 
-// Buffers reused between the attributes and nodes one thread evaluates.
+// Buffers reused between the attributes and nodes one thread evaluates, and between the
+// columns it reorders.
 struct Scratch {
-    std::vector<double> values;
-    std::vector<std::int32_t> classes;
+    BinScratch bins;
     std::vector<std::uint32_t> counts;
+    std::vector<std::int32_t> ints;
+    std::vector<double> doubles;
 };
+
+// Returns the rows `rows` in ascending order (which reads each column front to back; the tree
+// does not depend on the order of the records).
+std::vector<RowIndex> ascendingRows(std::span<const RowIndex> rows, std::size_t recordCount) {
+    std::vector<RowIndex> ascending(rows.begin(), rows.end());
+    if (std::is_sorted(ascending.begin(), ascending.end())) return ascending;
+    std::vector<std::uint32_t> taken(recordCount, 0);
+    for (RowIndex r : rows) ++taken[r];
+    ascending.clear();
+    for (std::size_t r = 0; r < taken.size(); ++r) {
+        for (std::uint32_t k = 0; k < taken[r]; ++k) ascending.push_back(static_cast<RowIndex>(r));
+    }
+    return ascending;
+}
+
+template <typename T, typename Column>
+std::vector<T> gather(const Column& column, std::span<const RowIndex> rows) {
+    std::vector<T> out;
+    out.reserve(rows.size());
+    for (RowIndex row : rows) out.push_back(column[row]);
+    return out;
+}
+
+// Moves the elements of first[0, n) whose slot j is kept (step[j] == 1) to first[0, kept),
+// slot by slot, each keeping its order; `next` holds where each kept slot's elements start.
+// The others (step[j] == 0, next[j] == kept) all land in one spare place past the kept ones
+// and are lost, which spares a branch per element.
+template <typename T, typename Slot>
+void partitionColumn(T* first, std::size_t n, const Slot* slot, std::vector<std::size_t> next,
+                     const std::vector<std::size_t>& step, std::size_t kept,
+                     std::vector<T>& buffer) {
+    if (buffer.size() < kept + 1) buffer.resize(kept + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t j = slot[i];
+        buffer[next[j]] = first[i];
+        next[j] += step[j];
+    }
+    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(kept), first);
+}
 
 }  // namespace
 
 // Grows the tree node by node, depth first.
 class IntervalTree::Grower {
 public:
-    // Takes the records `rows` of `data` by column, in ascending row order (which reads each
-    // column front to back; the tree does not depend on the order of the records).
+    // Takes the records `rows` of `data` by column.
     Grower(const Dataset& data, std::span<const RowIndex> rows, const TreeOptions& options,
            std::vector<TreeNode>& nodes)
         : data_(data),
           options_(options),
           nodes_(nodes),
           classCount_(data.classCount()),
-          usedNominal_(data.attributeCount(), false) {
-        std::vector<RowIndex> ascending(rows.begin(), rows.end());
-        if (!std::is_sorted(ascending.begin(), ascending.end())) {
-            std::vector<std::uint32_t> taken(data.recordCount(), 0);
-            for (RowIndex r : rows) ++taken[r];
-            ascending.clear();
-            for (std::size_t r = 0; r < taken.size(); ++r) {
-                for (std::uint32_t k = 0; k < taken[r]; ++k) {
-                    ascending.push_back(static_cast<RowIndex>(r));
+          usedNominal_(data.attributeCount(), false),
+          scratch_(coreCount()) {
+        const std::vector<RowIndex> ascending = ascendingRows(rows, data.recordCount());
+        const std::size_t attributes = data.attributeCount();
+        columns_.mantissas.resize(attributes);
+        columns_.scales.assign(attributes, 1.0);
+        columns_.doubles.resize(attributes);
+        columns_.nominal.resize(attributes);
+        // Each column is taken on its own, on whichever core is free; the last task takes
+        // the classes.
+        runTasks(
+            attributes + 1,
+            [&](std::size_t a) {
+                if (a == attributes) {
+                    columns_.classes = gather<std::int32_t>(data.classes(), ascending);
+                } else {
+                    takeColumn(a, ascending);
                 }
+            },
+            ascending.size() >= kParallelRecords);
+    }
+
+    // Takes the values of attribute `a` in rows `ascending` into columns_.
+    void takeColumn(std::size_t a, std::span<const RowIndex> ascending) {
+        if (data_.attribute(a).type == AttributeType::Numeric) {
+            const NumericColumn& column = data_.numeric(a);
+            if (!column.mantissas().empty()) {
+                columns_.mantissas[a] = gather<std::int32_t>(column.mantissas(), ascending);
+                columns_.scales[a] = column.scale();
+            } else {
+                columns_.doubles[a] = gather<double>(column, ascending);
             }
-        }
-        const auto classes = data.classes();
-        columns_.classes.reserve(ascending.size());
-        for (RowIndex row : ascending) columns_.classes.push_back(classes[row]);
-        columns_.numeric.resize(data.attributeCount());
-        columns_.nominal.resize(data.attributeCount());
-        for (std::size_t a = 0; a < data.attributeCount(); ++a) {
-            if (data.attribute(a).type == AttributeType::Numeric) {
-                const NumericColumn& column = data.numeric(a);
-                columns_.numeric[a].reserve(ascending.size());
-                for (RowIndex row : ascending) columns_.numeric[a].push_back(column[row]);
-            } else if (data.attribute(a).type == AttributeType::Nominal) {
-                const auto codes = data.nominal(a);
-                columns_.nominal[a].reserve(ascending.size());
-                for (RowIndex row : ascending) columns_.nominal[a].push_back(codes[row]);
-            }
+        } else if (data_.attribute(a).type == AttributeType::Nominal) {
+            columns_.nominal[a] = gather<std::int32_t>(data_.nominal(a), ascending);
         }
     }
 
@@ -113,38 +170,37 @@ public:
     }
 
 private:
-    // Returns the present values of numeric attribute `a` at the node and their classes (in
-    // `scratch` when some are missing).
-    std::pair<std::span<const double>, std::span<const std::int32_t>> presentValues(
-        Range range, std::size_t a, Scratch& scratch) const {
-        const std::span<const std::int32_t> classes(columns_.classes.data() + range.begin,
-                                                    range.size());
-        const std::span<const double> all(columns_.numeric[a].data() + range.begin, range.size());
-        if (std::none_of(all.begin(), all.end(), [](double v) { return isMissing(v); })) {
-            return {all, classes};
+    // Returns the values of numeric attribute `a` at the node, read in place.
+    NumericValues numericValues(Range range, std::size_t a) const {
+        NumericValues values;
+        if (!columns_.mantissas[a].empty()) {
+            values.mantissas = {columns_.mantissas[a].data() + range.begin, range.size()};
+            values.scale = columns_.scales[a];
+        } else {
+            values.doubles = {columns_.doubles[a].data() + range.begin, range.size()};
         }
-        scratch.values.clear();
-        scratch.classes.clear();
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (isMissing(all[i])) continue;
-            scratch.values.push_back(all[i]);
-            scratch.classes.push_back(classes[i]);
-        }
-        return {scratch.values, scratch.classes};
+        return values;
     }
 
     // Sets the intervals of numeric attribute `a` at the node into `c`.
     void numericChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
-        const auto [values, classes] = presentValues(range, a, scratch);
+        const NumericValues values = numericValues(range, a);
+        const ValueSummary summary = summarize(values);
         int binCount = options_.bins;
         if (options_.binRecords > 0) {
-            const auto fit = values.size() / static_cast<std::size_t>(options_.binRecords);
+            const auto fit = summary.present / static_cast<std::size_t>(options_.binRecords);
             binCount = static_cast<int>(
                 std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
         }
-        auto bins = initialBins(values, classes, classCount_, binCount, options_.binning);
-        NumericPartition p = mergeBins(bins, len, options_.maxDepth);
+        const std::span<const std::int32_t> classes(columns_.classes.data() + range.begin,
+                                                    range.size());
+        NodeBins bins = nodeBins(values, summary, classes, classCount_, binCount, options_.binning,
+                                 scratch.bins);
+        NumericPartition p = mergeBins(bins.bins, len, options_.maxDepth);
         c.numeric = true;
+        c.partOfSlot = partOfSlot(bins, p);
+        c.layout = std::move(bins.layout);
+        c.mantissaLayout = std::move(bins.mantissaLayout);
         c.cuts = std::move(p.cuts);
         c.parts = std::move(p.parts);
     }
@@ -187,14 +243,12 @@ private:
     Choice choose(Range range, int len) {
         const std::size_t attributes = data_.attributeCount();
         std::vector<Choice> choices(attributes);
-        // On a large node the attributes are shared out between two tasks, each with its own
-        // scratch; the result does not depend on which task evaluates what.
-        runTasks(
-            kTasks,
-            [&](std::size_t t) {
-                for (std::size_t a = t; a < attributes; a += kTasks) {
-                    choices[a] = evaluate(range, a, len, scratch_[t]);
-                }
+        // On a large node the attributes go to whichever thread is free, each thread with its
+        // own scratch; the result does not depend on which thread evaluates what.
+        runTasksOnThreads(
+            attributes,
+            [&](std::size_t a, std::size_t t) {
+                choices[a] = evaluate(range, a, len, scratch_[t]);
             },
             range.size() >= kParallelRecords && attributes > 1);
         Choice best;
@@ -214,57 +268,118 @@ private:
         return missingChild;
     }
 
-    // Returns the branch of each record in `range` for a numeric split.
-    std::vector<std::uint32_t> numericSlots(Range range, const Choice& choice,
-                                            std::uint32_t missingChild) const {
-        std::vector<std::uint32_t> slot(range.size());
-        const double* values =
-            columns_.numeric[static_cast<std::size_t>(choice.attribute)].data() + range.begin;
-        for (std::size_t i = 0; i < slot.size(); ++i) {
-            const double v = values[i];
-            slot[i] = isMissing(v)
-                          ? missingChild
-                          : static_cast<std::uint32_t>(
-                                std::upper_bound(choice.cuts.begin(), choice.cuts.end(), v) -
-                                choice.cuts.begin());
+    // Sets the branch of each record in `piece` for a numeric split into slot[0, piece.size()):
+    // the part of the initial bin its value fell into when the split was chosen, which is the
+    // interval of the cuts that holds it.
+    template <typename Slot>
+    void numericSlots(Range piece, Slot* slot, const Choice& choice,
+                      std::uint32_t missingChild) const {
+        const NumericValues values =
+            numericValues(piece, static_cast<std::size_t>(choice.attribute));
+        const std::uint32_t* part = choice.partOfSlot.data();
+        if (!values.mantissas.empty()) {
+            const MantissaLayout& bins = choice.mantissaLayout;
+            for (std::size_t i = 0; i < piece.size(); ++i) {
+                const std::int32_t m = values.mantissas[i];
+                slot[i] = static_cast<Slot>(
+                    m == NumericValues::kMissingMantissa ? missingChild : part[bins.binOf(m)]);
+            }
+        } else {
+            for (std::size_t i = 0; i < piece.size(); ++i) {
+                const double v = values.doubles[i];
+                slot[i] =
+                    static_cast<Slot>(isMissing(v) ? missingChild : part[choice.layout.binOf(v)]);
+            }
         }
-        return slot;
     }
 
-    // Returns the branch of each record in `range` for a nominal split, and sets the branch of
-    // each value code (-1 for a value with no branch) in `childOfValue`.
-    std::vector<std::uint32_t> nominalSlots(Range range, const Choice& choice,
-                                            std::uint32_t missingChild,
-                                            std::vector<std::int32_t>& childOfValue) const {
+    // Returns the branch of each value code of a nominal split (-1 for a value with no branch).
+    std::vector<std::int32_t> valueBranches(const Choice& choice) const {
         const auto a = static_cast<std::size_t>(choice.attribute);
-        childOfValue.assign(data_.attribute(a).values.size(), -1);
+        std::vector<std::int32_t> childOfValue(data_.attribute(a).values.size(), -1);
         for (std::size_t j = 0; j < choice.values.size(); ++j) {
             childOfValue[static_cast<std::size_t>(choice.values[j])] = static_cast<std::int32_t>(j);
         }
-        std::vector<std::uint32_t> slot(range.size());
-        const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
-        for (std::size_t i = 0; i < slot.size(); ++i) {
+        return childOfValue;
+    }
+
+    // Sets the branch of each record in `piece` for a nominal split into slot[0, piece.size()).
+    template <typename Slot>
+    void nominalSlots(Range piece, Slot* slot, const Choice& choice,
+                      const std::vector<std::int32_t>& childOfValue,
+                      std::uint32_t missingChild) const {
+        const std::int32_t* codes =
+            columns_.nominal[static_cast<std::size_t>(choice.attribute)].data() + piece.begin;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
             const std::int32_t code = codes[i];
             const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
             const std::int32_t j = known ? childOfValue[static_cast<std::size_t>(code)] : -1;
-            slot[i] = j >= 0 ? static_cast<std::uint32_t>(j) : missingChild;
+            slot[i] = static_cast<Slot>(j >= 0 ? static_cast<std::uint32_t>(j) : missingChild);
         }
-        return slot;
     }
 
-    // Appends the children of node `index` to the tree, their counts taken from the records'
-    // branches `slot`; sets each child's range and whether it grows further.
+    // Sets the branch of each record in `range` into smallSlot_ or slot_ (see there) and
+    // returns the class counts of every branch (branch j at [j * classCount, ...)).
+    std::vector<std::uint32_t> assignBranches(Range range, const Choice& choice,
+                                              const std::vector<std::int32_t>& childOfValue,
+                                              std::uint32_t missingChild) {
+        if (choice.parts.size() <= kSmallBranches) {
+            return assignBranchesTo(smallSlot_, range, choice, childOfValue, missingChild);
+        }
+        return assignBranchesTo(slot_, range, choice, childOfValue, missingChild);
+    }
+
+    // assignBranches() into `slots`. A large node is done in chunks on every core, each chunk
+    // counting for itself.
+    template <typename Slot>
+    std::vector<std::uint32_t> assignBranchesTo(std::vector<Slot>& slots, Range range,
+                                                const Choice& choice,
+                                                const std::vector<std::int32_t>& childOfValue,
+                                                std::uint32_t missingChild) {
+        constexpr std::size_t kChunk = 1 << 16;
+        slots.resize(range.size());
+        const std::size_t chunks = (range.size() + kChunk - 1) / kChunk;
+        const std::size_t width = choice.parts.size() * classCount_;
+        std::vector<std::uint32_t> counts(chunks * width, 0);
+        runTasks(
+            chunks,
+            [&](std::size_t c) {
+                const Range piece{range.begin + c * kChunk,
+                                  std::min(range.end, range.begin + (c + 1) * kChunk)};
+                Slot* slot = slots.data() + (piece.begin - range.begin);
+                if (choice.numeric) {
+                    numericSlots(piece, slot, choice, missingChild);
+                } else {
+                    nominalSlots(piece, slot, choice, childOfValue, missingChild);
+                }
+                std::uint32_t* own = counts.data() + c * width;
+                const std::int32_t* classes = columns_.classes.data() + piece.begin;
+                for (std::size_t i = 0; i < piece.size(); ++i) {
+                    ++own[std::size_t{slot[i]} * classCount_ +
+                          static_cast<std::size_t>(classes[i])];
+                }
+            },
+            range.size() >= kParallelRecords);
+        for (std::size_t c = 1; c < chunks; ++c) {
+            for (std::size_t k = 0; k < width; ++k) counts[k] += counts[c * width + k];
+        }
+        counts.resize(width);
+        return counts;
+    }
+
+    // Appends the children of node `index` to the tree with the class counts `counts` of
+    // assignBranches(); sets whether each child grows further and, for those that do, its
+    // range.
     void addChildren(std::size_t index, Range range, const Choice& choice,
-                     const std::vector<std::uint32_t>& slot, std::vector<Range>& childRanges,
+                     const std::vector<std::uint32_t>& counts, std::vector<Range>& childRanges,
                      std::vector<bool>& growing) {
         const std::size_t branches = choice.parts.size();
         const std::int32_t parentLabel = nodes_[index].label;
         const int depth = nodes_[index].depth + 1;
         std::vector<TreeNode> newNodes(branches);
-        for (TreeNode& child : newNodes) child.counts.assign(classCount_, 0);
-        const std::int32_t* classes = columns_.classes.data() + range.begin;
-        for (std::size_t i = 0; i < slot.size(); ++i) {
-            ++newNodes[slot[i]].counts[static_cast<std::size_t>(classes[i])];
+        for (std::size_t j = 0; j < branches; ++j) {
+            const auto first = counts.begin() + static_cast<std::ptrdiff_t>(j * classCount_);
+            newNodes[j].counts.assign(first, first + static_cast<std::ptrdiff_t>(classCount_));
         }
         const auto minSplit = static_cast<std::uint32_t>(std::max(options_.minSplit, 2));
         std::size_t at = range.begin;
@@ -278,8 +393,11 @@ private:
             const bool pure = child.counts[static_cast<std::size_t>(child.label)] == child.total;
             growing[j] =
                 !child.strong && !pure && depth < options_.maxDepth && child.total >= minSplit;
-            childRanges[j] = Range{at, at + child.total};
-            at += child.total;
+            // Only the records of growing branches are kept together, from range.begin on.
+            if (growing[j]) {
+                childRanges[j] = Range{at, at + child.total};
+                at += child.total;
+            }
             nodes_[index].children.push_back(static_cast<std::uint32_t>(nodes_.size()));
             nodes_.push_back(std::move(child));
         }
@@ -289,14 +407,14 @@ private:
         const std::size_t branches = choice.parts.size();
         const std::uint32_t missingChild = missingBranch(choice);
         std::vector<std::int32_t> childOfValue;
-        const std::vector<std::uint32_t> slot =
-            choice.numeric ? numericSlots(range, choice, missingChild)
-                           : nominalSlots(range, choice, missingChild, childOfValue);
+        if (!choice.numeric) childOfValue = valueBranches(choice);
+        const std::vector<std::uint32_t> counts =
+            assignBranches(range, choice, childOfValue, missingChild);
         std::vector<bool> growing(branches);
         std::vector<Range> childRanges(branches);
-        addChildren(index, range, choice, slot, childRanges, growing);
+        addChildren(index, range, choice, counts, childRanges, growing);
         if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
-            reorder(range, slot, childRanges);
+            reorder(range, static_cast<std::size_t>(choice.attribute), childRanges);
         }
         const auto a = static_cast<std::size_t>(choice.attribute);
         const bool nominal = !choice.numeric;
@@ -317,46 +435,53 @@ private:
         if (nominal) usedNominal_[a] = false;
     }
 
-    // Returns the columns of the training records, the classes first.
+    // Returns the columns the children of a node split on `attribute` read, the classes
+    // first. A nominal attribute used on the path, this one included, is never read below it,
+    // so its column need not follow the records.
     std::pair<std::vector<std::vector<double>*>, std::vector<std::vector<std::int32_t>*>>
-    allColumns() {
+    columnsBelow(std::size_t attribute) {
         std::vector<std::vector<double>*> doubles;
         std::vector<std::vector<std::int32_t>*> ints = {&columns_.classes};
-        for (auto& column : columns_.numeric) {
-            if (!column.empty()) doubles.push_back(&column);
-        }
-        for (auto& column : columns_.nominal) {
-            if (!column.empty()) ints.push_back(&column);
+        for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
+            if (!columns_.doubles[a].empty()) doubles.push_back(&columns_.doubles[a]);
+            if (!columns_.mantissas[a].empty()) ints.push_back(&columns_.mantissas[a]);
+            if (!columns_.nominal[a].empty() && !usedNominal_[a] && a != attribute) {
+                ints.push_back(&columns_.nominal[a]);
+            }
         }
         return {std::move(doubles), std::move(ints)};
     }
 
-    // Reorders the node's records in `range` so that branch j's records (slot[i] == j) fill
-    // childRanges[j], each in their previous order.
-    void reorder(Range range, const std::vector<std::uint32_t>& slot,
-                 const std::vector<Range>& childRanges) {
+    // Reorders the node's records in `range` so that the records of each growing branch j
+    // (slot_[i] == j) fill childRanges[j], each in their previous order; the columns' values of
+    // other records there are left behind. On a large node the columns go to
+    // whichever thread is free, each with its own buffer.
+    void reorder(Range range, std::size_t attribute, const std::vector<Range>& childRanges) {
         const std::size_t n = range.size();
-        order_.resize(n);
+        std::size_t kept = 0;
+        for (const Range& r : childRanges) kept += r.size();
         std::vector<std::size_t> next;
-        for (const Range& r : childRanges) next.push_back(r.begin - range.begin);
-        for (std::size_t i = 0; i < n; ++i) order_[next[slot[i]]++] = static_cast<std::uint32_t>(i);
-        // Each column is reordered through a buffer of its task; on a large node the columns
-        // are shared out between two tasks.
-        auto permute = [&](auto& column, auto& buffer) {
-            buffer.resize(std::max(buffer.size(), n));
-            auto* const first = column.data() + range.begin;
-            for (std::size_t k = 0; k < n; ++k) buffer[k] = first[order_[k]];
-            std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n), first);
+        std::vector<std::size_t> step;
+        for (const Range& r : childRanges) {
+            next.push_back(r.size() ? r.begin - range.begin : kept);
+            step.push_back(r.size() ? 1 : 0);
+        }
+        const auto [doubles, ints] = columnsBelow(attribute);
+        const bool small = childRanges.size() <= kSmallBranches;
+        auto move = [&](auto* column, auto& buffer) {
+            if (small) {
+                partitionColumn(column, n, smallSlot_.data(), next, step, kept, buffer);
+            } else {
+                partitionColumn(column, n, slot_.data(), next, step, kept, buffer);
+            }
         };
-        const auto [doubles, ints] = allColumns();
-        runTasks(
-            kTasks,
-            [&](std::size_t t) {
-                for (std::size_t i = t; i < doubles.size(); i += kTasks) {
-                    permute(*doubles[i], doubleBuffers_[t]);
-                }
-                for (std::size_t i = t; i < ints.size(); i += kTasks) {
-                    permute(*ints[i], intBuffers_[t]);
+        runTasksOnThreads(
+            doubles.size() + ints.size(),
+            [&](std::size_t i, std::size_t t) {
+                if (i < ints.size()) {
+                    move(ints[i]->data() + range.begin, scratch_[t].ints);
+                } else {
+                    move(doubles[i - ints.size()]->data() + range.begin, scratch_[t].doubles);
                 }
             },
             n >= kParallelRecords);
@@ -368,11 +493,11 @@ private:
     const std::size_t classCount_;
     std::vector<bool> usedNominal_;
     Columns columns_;
-    std::vector<std::uint32_t> order_;
-    // Buffers and scratch of each task.
-    std::vector<double> doubleBuffers_[kTasks];
-    std::vector<std::int32_t> intBuffers_[kTasks];
-    Scratch scratch_[kTasks];
+    // The branch of each record of the node being split: a byte each when there are at most
+    // kSmallBranches branches (nearly always), which makes the columns' reordering read less.
+    std::vector<std::uint8_t> smallSlot_;
+    std::vector<std::uint32_t> slot_;
+    std::vector<Scratch> scratch_;  // by thread
 };
 
 IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> rows,

@@ -15,4 +15,10 @@ std::size_t coreCount();
 void runTasks(std::size_t count, const std::function<void(std::size_t)>& task,
               bool parallel = true);
 
+// Like runTasks, but calls task(i, thread), where `thread` < coreCount() names the thread that
+// runs task i, so that each thread can use a buffer of its own. Tasks are handed out one at a
+// time to whichever thread is free.
+void runTasksOnThreads(std::size_t count, const std::function<void(std::size_t, std::size_t)>& task,
+                       bool parallel = true);
+
 }  // namespace mining

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <vector>
 
 #include "interval/partition.h"
@@ -130,6 +132,89 @@ TEST(IntervalPartition, EqualCountBinsKeepEqualValuesTogether) {
     EXPECT_EQ(bins[2].lo, 4);
     EXPECT_EQ(bins[2].hi, 5);
     EXPECT_EQ(bins[2].counts, (std::vector<std::uint32_t>{0, 2}));
+}
+
+// Returns the layout's bin of every mantissa in [low, high] as its integer form finds it, and
+// fails where that differs from the bin of the mantissa's value.
+void expectSameBins(const BinLayout& layout, std::int32_t low, std::int32_t high, double scale) {
+    const MantissaLayout mantissas(layout, low, high, scale);
+    for (std::int64_t m = low; m <= high; ++m) {
+        const auto mantissa = static_cast<std::int32_t>(m);
+        ASSERT_EQ(mantissas.binOf(mantissa), layout.binOf(mantissa / scale))
+            << "mantissa " << m << " scale " << scale;
+    }
+}
+
+TEST(IntervalPartition, MantissasFindTheBinOfTheirValue) {
+    // Equal width over the node's own range, at scales where the division rounds, with ranges
+    // that cross zero and ranges of a single value.
+    for (double scale : {1.0, 100.0, 1e9}) {
+        for (auto [low, high] : {std::pair{-1234, 4321}, std::pair{0, 7}, std::pair{5, 5},
+                                 std::pair{-999999, -990001}}) {
+            for (std::size_t bins : {1u, 2u, 7u, 20u}) {
+                expectSameBins(BinLayout::equalWidth(low / scale, high / scale, bins), low, high,
+                               scale);
+            }
+        }
+    }
+    // Equal count: edges on and between mantissas' values, and beyond the range.
+    expectSameBins(BinLayout::equalCount({-5.0, 0.015, 0.02, 3.3}), -1000, 1000, 100);
+    expectSameBins(BinLayout::equalCount({-50.0, 50.0}), -1000, 1000, 100);
+    // The ends of a range near the limits of a 32-bit mantissa.
+    const std::int32_t top = 2147483647;
+    const MantissaLayout wide(BinLayout::equalWidth(-top / 1e2, top / 1e2, 20), -top, top, 1e2);
+    const BinLayout plain = BinLayout::equalWidth(-top / 1e2, top / 1e2, 20);
+    for (std::int32_t m : {-top, -top + 1, -1, 0, 1, top - 1, top}) {
+        EXPECT_EQ(wide.binOf(m), plain.binOf(m / 1e2)) << m;
+    }
+}
+
+TEST(IntervalPartition, NodeBinsSkipMissingValuesInPlaceAndPartsFollowTheCuts) {
+    // Mantissas with missing ones among them bin as the present values alone do, in either
+    // storage, and each bin's part is the interval of the cuts that holds its values.
+    std::mt19937 random(7);
+    std::vector<std::int32_t> mantissas;
+    std::vector<double> doubles;
+    std::vector<double> present;
+    std::vector<std::int32_t> classes;
+    std::vector<std::int32_t> presentClasses;
+    for (int i = 0; i < 2000; ++i) {
+        const bool missing = random() % 50 == 0;
+        const auto m = static_cast<std::int32_t>(random() % 20001) - 5000;
+        const std::int32_t cls = (m > 3000) != (random() % 10 == 0) ? 1 : 0;
+        mantissas.push_back(missing ? NumericValues::kMissingMantissa : m);
+        doubles.push_back(missing ? NAN : m / 100.0);
+        classes.push_back(cls);
+        if (missing) continue;
+        present.push_back(m / 100.0);
+        presentClasses.push_back(cls);
+    }
+    for (Binning binning : {Binning::EqualWidth, Binning::EqualCount}) {
+        NumericValues scaled;
+        scaled.mantissas = mantissas;
+        scaled.scale = 100;
+        NumericValues plain;
+        plain.doubles = doubles;
+        BinScratch scratch;
+        const NodeBins a = nodeBins(scaled, summarize(scaled), classes, 2, 20, binning, scratch);
+        const NodeBins b = nodeBins(plain, summarize(plain), classes, 2, 20, binning, scratch);
+        const auto expected = initialBins(present, presentClasses, 2, 20, binning);
+        ASSERT_EQ(a.bins.size(), expected.size());
+        ASSERT_EQ(b.bins.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(a.bins[i].lo, expected[i].lo);
+            EXPECT_EQ(a.bins[i].hi, expected[i].hi);
+            EXPECT_EQ(a.bins[i].counts, expected[i].counts);
+            EXPECT_EQ(b.bins[i].counts, expected[i].counts);
+        }
+        const NumericPartition p = mergeBins(a.bins, 3, 10);
+        ASSERT_GT(p.cuts.size(), 0u);
+        const std::vector<std::uint32_t> parts = partOfSlot(a, p);
+        for (double v : present) {
+            const auto byCuts = std::upper_bound(p.cuts.begin(), p.cuts.end(), v) - p.cuts.begin();
+            ASSERT_EQ(parts[a.layout.binOf(v)], static_cast<std::uint32_t>(byCuts)) << v;
+        }
+    }
 }
 
 TEST(IntervalPartition, NominalPartHasOneBranchPerPresentValue) {

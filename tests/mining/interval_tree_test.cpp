@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
+#include "interval/interval_model.h"
 #include "interval/tree.h"
 #include "interval_test_data.h"
 
@@ -111,6 +115,122 @@ TEST(IntervalTree, UnseenNominalValueGetsTheNodeMajority) {
     ASSERT_EQ(tree.nodes()[0].children.size(), 3u);
     EXPECT_EQ(tree.classify(data, 7), 1);  // r never seen in training: the majority, B
     EXPECT_EQ(tree.classify(data, 8), 0);  // missing: the largest branch, p, so A
+}
+
+// Returns records of two numeric attributes and one nominal one, with about 2 % of each
+// attribute missing; the numeric values are written with `suffix` after them.
+std::string noisyRecords(int count, const std::string& suffix) {
+    std::mt19937 random(11);
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const auto x = static_cast<int>(random() % 100000);
+        const int y = static_cast<int>(random() % 2000) - 1000;
+        const char g = "pqr"[random() % 3];
+        const bool noise = random() % 8 == 0;
+        const bool a = (((x > 40000) == (g == 'p')) != (y > 600)) != noise;
+        std::string fields[] = {std::to_string(x / 100) + "." + std::to_string(x % 100 / 10) +
+                                    std::to_string(x % 10) + suffix,
+                                std::to_string(y) + suffix, std::string(1, g)};
+        for (std::string& f : fields) {
+            if (random() % 50 == 0) f = "?";
+            text += f + ",";
+        }
+        text += a ? "A\n" : "B\n";
+    }
+    return text;
+}
+
+TEST(IntervalTree, DecimalAndDoubleColumnsGrowTheSameTree) {
+    // The same values stored as decimal mantissas and, written with an exponent, as doubles:
+    // every node, cut and count agrees. 30000 records make the large nodes work on threads.
+    const char* names = "A, B.\nx: continuous.\ny: continuous.\ng: p, q, r.\n";
+    const Dataset decimal = parseOrFail(noisyRecords(30000, ""), names);
+    const Dataset doubles = parseOrFail(noisyRecords(30000, "e0"), names);
+    ASSERT_FALSE(decimal.numeric(0).mantissas().empty());
+    ASSERT_TRUE(doubles.numeric(0).mantissas().empty());
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 30000; r += 3) rows.push_back(r);
+    for (RowIndex r = 1; r < 30000; r += 3) rows.push_back(r);  // not ascending
+    for (Binning binning : {Binning::EqualWidth, Binning::EqualCount}) {
+        TreeOptions options;
+        options.binning = binning;
+        const IntervalTree a = IntervalTree::grow(decimal, rows, options);
+        const IntervalTree b = IntervalTree::grow(doubles, rows, options);
+        ASSERT_GT(a.nodes().size(), 20u);
+        ASSERT_EQ(a.nodes().size(), b.nodes().size());
+        for (std::size_t i = 0; i < a.nodes().size(); ++i) {
+            const TreeNode& n = a.nodes()[i];
+            const TreeNode& m = b.nodes()[i];
+            EXPECT_EQ(n.attribute, m.attribute) << i;
+            EXPECT_EQ(n.cuts, m.cuts) << i;
+            EXPECT_EQ(n.counts, m.counts) << i;
+            EXPECT_EQ(n.children, m.children) << i;
+            EXPECT_EQ(n.missingChild, m.missingChild) << i;
+            EXPECT_EQ(n.pruned, m.pruned) << i;
+        }
+        // Each node's records went to the branch its cuts name: the leaves' counts add up to
+        // the training records a classification by the cuts sends there.
+        std::vector<std::uint32_t> reached(a.nodes().size(), 0);
+        for (RowIndex r : rows) {
+            const TreeNode* node = &a.nodes()[0];
+            std::size_t index = 0;
+            while (!node->isLeaf()) {
+                const auto at = static_cast<std::size_t>(node->attribute);
+                std::size_t j = node->missingChild;
+                if (node->numeric && !isMissing(decimal.numeric(at)[r])) {
+                    const double v = decimal.numeric(at)[r];
+                    j = static_cast<std::size_t>(
+                        std::upper_bound(node->cuts.begin(), node->cuts.end(), v) -
+                        node->cuts.begin());
+                } else if (!node->numeric && decimal.nominal(at)[r] != kMissingCode) {
+                    j = static_cast<std::size_t>(
+                        node->childOfValue[static_cast<std::size_t>(decimal.nominal(at)[r])]);
+                }
+                index = node->children[j];
+                node = &a.nodes()[index];
+            }
+            ++reached[index];
+        }
+        for (std::size_t i = 0; i < a.nodes().size(); ++i) {
+            if (a.nodes()[i].isLeaf()) {
+                EXPECT_EQ(reached[i], a.nodes()[i].total) << i;
+            }
+        }
+    }
+}
+
+TEST(IntervalTree, ModelPredictsManyRowsAsOneByOne) {
+    // More rows than one chunk, so the rows are shared between threads.
+    const char* names = "A, B.\nx: continuous.\ny: continuous.\ng: p, q, r.\n";
+    const Dataset data = parseOrFail(noisyRecords(150000, ""), names);
+    IntervalModel model{TreeOptions{}};
+    ASSERT_TRUE(model.train(data, rowRange(0, 50000)));
+    const std::vector<RowIndex> rows = rowRange(50000, 150000);
+    std::vector<std::int32_t> predicted;
+    model.predictRows(data, rows, predicted);
+    ASSERT_EQ(predicted.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(predicted[i], model.predict(data, rows[i])) << rows[i];
+    }
+}
+
+TEST(IntervalTree, SplitWithManyBranchesKeepsEachBranchsRecords) {
+    // 300 values of g: class A below v150, B from there, flipped where x = 9. The root splits
+    // on g into more branches than a byte can number, and each branch must then find its
+    // one flipped record by x among its own records.
+    std::string names = "A, B.\nx: continuous.\ng: ";
+    for (int v = 0; v < 300; ++v) names += "v" + std::to_string(v) + (v < 299 ? ", " : ".\n");
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        const int g = i % 300;
+        const int x = i / 300;
+        text += std::to_string(x) + ",v" + std::to_string(g) +
+                ((g < 150) != (x == 9) ? ",A\n" : ",B\n");
+    }
+    const Dataset data = parseOrFail(text, names);
+    const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 3000), testing::unpruned());
+    ASSERT_EQ(tree.nodes()[0].children.size(), 300u);
+    for (RowIndex r = 0; r < 3000; ++r) ASSERT_EQ(tree.classify(data, r), data.classes()[r]) << r;
 }
 
 TEST(IntervalTree, NominalAndNumericSplitsCombine) {
