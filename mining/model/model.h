@@ -38,6 +38,11 @@ public:
     // each ending in '\n', with no heading line of its own (the report frame adds it).
     // Requires a successful train().
     virtual void describe(const Dataset& data, std::ostream& out) const = 0;
+
+    // Returns what training left out to keep within its work limit, one short sentence each
+    // (e.g. that growth stopped), for the notes at the top of the report; empty when nothing was.
+    // Requires a successful train().
+    virtual std::vector<std::string> limitNotes() const { return {}; }
 };
 
 }  // namespace mining
