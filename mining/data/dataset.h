@@ -34,6 +34,15 @@ inline constexpr std::int32_t kMissingCode = -1;
 // stored as a quiet NaN; no present value is NaN (the reader rejects "nan").
 inline bool isMissing(double value) { return std::isnan(value); }
 
+// How much of its .data file a data set holds. Sizes count the bytes after a byte-order mark.
+struct SampleInfo {
+    bool sampled = false;                // true when only a sample of the file's lines was read
+    std::uint64_t fileBytes = 0;         // the size of the file's text
+    std::uint64_t readBytes = 0;         // the bytes of the lines read (fileBytes unless sampled)
+    std::uint64_t estimatedRecords = 0;  // records read (class present or not) scaled by
+                                         // fileBytes / readBytes, rounded; exact unless sampled
+};
+
 // A data set read from BASE.data (+ BASE.names), stored by column.
 //
 // Only records whose class is present are kept; the count of those left out is
@@ -73,6 +82,11 @@ public:
     const std::string& dataPath() const { return dataPath_; }
     const std::string& namesPath() const { return namesPath_; }
 
+    // How much of the file the records are: the whole of it unless sample().sampled.
+    const SampleInfo& sample() const { return sample_; }
+    // Set by the reader once the records are read.
+    void setSample(const SampleInfo& info) { sample_ = info; }
+
 private:
     friend class DatasetBuilder;
 
@@ -85,6 +99,7 @@ private:
     std::size_t missingClassCount_ = 0;
     std::string dataPath_;
     std::string namesPath_;
+    SampleInfo sample_;
 };
 
 }  // namespace mining

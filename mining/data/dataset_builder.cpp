@@ -31,14 +31,14 @@ struct PartsVerdict {
 // A failure counts only when no earlier part had to restart: a restart would have stopped a
 // single reader before it reached the failing line.
 PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
-                        const std::string& dataName) {
+                        const std::string& dataName, const LineNamer& namer) {
     PartsVerdict verdict;
     std::size_t linesBefore = 0;
     for (const auto& part : parts) {
         if (part->outcome() == PartOutcome::Restart) {
             verdict.restart = true;
         } else if (part->outcome() == PartOutcome::Failed && !verdict.restart) {
-            verdict.error = dataName + ", line " + std::to_string(linesBefore + part->errorLine()) +
+            verdict.error = dataName + ", " + nameLine(namer, linesBefore + part->errorLine()) +
                             ": " + part->error();
             return verdict;
         }
@@ -124,7 +124,8 @@ ColumnVector<std::int32_t> joinCodes(ColumnVector<std::int32_t>& buffer,
 
 Result<Dataset> DatasetBuilder::build(std::string_view text, const NamesFile* names,
                                       const std::string& dataName, const std::string& namesName,
-                                      std::size_t threads, const ReleaseCallback& release) {
+                                      std::size_t threads, const ReleaseCallback& release,
+                                      const LineNamer& namer) {
     text = skipByteOrderMark(text);
     // Lines ended by a carriage return alone are read from a copy with '\n' ends; it has the
     // same length, so offsets given to `release` still match the original text.
@@ -134,17 +135,18 @@ Result<Dataset> DatasetBuilder::build(std::string_view text, const NamesFile* na
         text = newlineCopy;
     }
     Result<RecordLayout> layout =
-        names ? layoutFromNames(*names, namesName) : layoutFromFirstRecord(text, dataName);
+        names ? layoutFromNames(*names, namesName) : layoutFromFirstRecord(text, dataName, namer);
     if (!layout) return Result<Dataset>::failure(layout.error());
     layout->dataName = dataName;
     layout->namesName = namesName;
-    return readParts(text, *layout, threads, release);
+    return readParts(text, *layout, threads, release, namer);
 }
 
 // Without .names, reading starts again whenever a column taken as numeric turns out not to be;
 // each restart settles at least one more column.
 Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& layout,
-                                          std::size_t threads, const ReleaseCallback& release) {
+                                          std::size_t threads, const ReleaseCallback& release,
+                                          const LineNamer& namer) {
     const auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
     const std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
     std::size_t totalRows = 0;
@@ -161,7 +163,7 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
             firstRow += rows[k];
         }
         runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
-        const PartsVerdict verdict = judgeParts(parts, layout.dataName);
+        const PartsVerdict verdict = judgeParts(parts, layout.dataName, namer);
         if (verdict.error) return Result<Dataset>::failure(*verdict.error);
         if (!verdict.restart) return finish(layout, parts, columns);
         for (const auto& part : parts)

@@ -24,16 +24,19 @@ public:
     // line. A leading byte-order mark is skipped and lines ended by a carriage return alone are
     // accepted. `threads` parts of the text are read at once (0: as many as the size and the
     // machine suit); the result does not depend on it. `release` (may be empty) is told which
-    // bytes, counted after a byte-order mark, each part is done with.
+    // bytes, counted after a byte-order mark, each part is done with. `namer` (may be empty:
+    // "line N") names where a failing line lies in the file.
     static Result<Dataset> build(std::string_view text, const NamesFile* names,
                                  const std::string& dataName, const std::string& namesName,
-                                 std::size_t threads, const ReleaseCallback& release);
+                                 std::size_t threads, const ReleaseCallback& release,
+                                 const LineNamer& namer = {});
 
 private:
     using Parts = std::vector<std::unique_ptr<PartParser>>;
 
     static Result<Dataset> readParts(std::string_view text, RecordLayout& layout,
-                                     std::size_t threads, const ReleaseCallback& release);
+                                     std::size_t threads, const ReleaseCallback& release,
+                                     const LineNamer& namer);
     static Result<Dataset> finish(const RecordLayout& layout, Parts& parts, SharedColumns& columns);
     static void joinColumn(const RecordLayout& layout, std::size_t column, Parts& parts,
                            SharedColumns& columns, Dataset& data);

@@ -94,6 +94,18 @@ void MappedFile::release(std::size_t begin, std::size_t end, std::size_t ahead) 
 #endif
 }
 
+void MappedFile::adviseScattered() const {
+    if (mapped_) madvise(mapped_, size_, MADV_RANDOM);
+}
+
+void MappedFile::willNeed(std::size_t begin, std::size_t end) const {
+    if (!mapped_) return;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t from = begin / page * page;
+    const std::size_t to = std::min(end, size_);
+    if (to > from) madvise(static_cast<char*>(mapped_) + from, to - from, MADV_WILLNEED);
+}
+
 bool readWholeFile(const std::string& path, std::string& content, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

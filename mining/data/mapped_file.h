@@ -28,6 +28,13 @@ public:
     // touched (a hint only). Does nothing for a file read into memory.
     void release(std::size_t begin, std::size_t end, std::size_t ahead) const;
 
+    // Tells the system that the file will be read in scattered places: it reads ahead no more
+    // than asked by willNeed(). A hint only; does nothing for a file read into memory.
+    void adviseScattered() const;
+
+    // Asks the system to start reading bytes [begin, end) in now (a hint only).
+    void willNeed(std::size_t begin, std::size_t end) const;
+
 private:
     bool map(const std::string& path, std::string& error);
     bool readAll(const std::string& path, std::string& error);

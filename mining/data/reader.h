@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,16 @@
 #include "util/result.h"
 
 namespace mining {
+
+// How much of a .data file to read.
+struct ReadLimits {
+    // 0: read the whole file. Else, when the file's text (after a byte-order mark) is larger,
+    // read a seeded sample of about this many bytes of whole lines spread over the whole file,
+    // the file's first lines among them (see chooseSampleRanges in data/record_sample.h).
+    std::uint64_t maxBytes = 0;
+    // The sample's seed: the same file, maxBytes and seed give the same records on every run.
+    std::uint64_t seed = 1;
+};
 
 // Reads BASE.data and, when it exists, BASE.names.
 //
@@ -26,7 +37,13 @@ namespace mining {
 // a record with the wrong number of fields, a non-number in a numeric attribute, a value not
 // listed in .names, an unreadable file, a file with no records. Records whose class is missing
 // are left out and counted. Never crashes, whatever the bytes.
-Result<Dataset> readDataset(const std::string& base);
+//
+// With `limits` the file may be sampled: the sampled lines, in file order, are read by the same
+// rules as a whole file, and Dataset::sample() tells how much was read. A bad record among the
+// file's first lines is named by its line number as above; one further on, where the lines before
+// it were not counted, by its byte offset: "FILE, the record at byte offset N: ...", N counted
+// from the file's first byte.
+Result<Dataset> readDataset(const std::string& base, const ReadLimits& limits = {});
 
 // As readDataset, but from text in memory: `data` is the .data content, `names` the .names
 // content or nullopt when there is none. `dataName` and `namesName` name the sources in error

@@ -58,14 +58,19 @@ AttributeType guessType(std::string_view field, bool quoted) {
     return number ? AttributeType::Numeric : AttributeType::Nominal;
 }
 
-Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::string& dataName) {
+std::string nameLine(const LineNamer& namer, std::size_t line) {
+    return namer ? namer(line) : "line " + std::to_string(line);
+}
+
+Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::string& dataName,
+                                           const LineNamer& namer) {
     std::size_t lineNumber = 0;
     const std::string_view line = firstRecordLine(text, lineNumber);
     if (line.empty()) return Result<RecordLayout>::failure(dataName + " holds no records");
     std::vector<std::string_view> fields;
     std::vector<bool> quoted;
     std::string what;
-    const std::string where = dataName + ", line " + std::to_string(lineNumber) + ": ";
+    const std::string where = dataName + ", " + nameLine(namer, lineNumber) + ": ";
     if (!splitFields(line, fields, quoted, what, kMaxAttributes + 1))
         return Result<RecordLayout>::failure(where + what);
     if (fields.size() > kMaxAttributes + 1)

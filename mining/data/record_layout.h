@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,14 @@ namespace mining {
 // The most attributes a data set may have. Each costs a few hundred bytes whatever the number of
 // records, so without a bound one long line of commas would take memory far beyond its size.
 inline constexpr std::size_t kMaxAttributes = 100000;
+
+// Names where line `line` (1-based, counted in the text being read) of a .data text lies in its
+// file, for an error message: "line 12", or for a text that holds only some of the file's lines,
+// where the file has it. An empty namer stands for "line N".
+using LineNamer = std::function<std::string(std::size_t line)>;
+
+// Returns what `namer` says of `line`, or "line N" when `namer` is empty.
+std::string nameLine(const LineNamer& namer, std::size_t line);
 
 // What every line of a .data text is read against.
 struct RecordLayout {
@@ -36,8 +45,9 @@ AttributeType guessType(std::string_view field, bool quoted);
 
 // Returns the layout the first non-blank line of `text` (lines ended by '\n') suggests: its
 // number of fields, each attribute's guessType() and names a1, a2, ... Fails, naming `dataName`
-// and the line, when that line cannot be split or has more than kMaxAttributes + 1 fields, and
-// with "DATA holds no records" when every line is blank.
-Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::string& dataName);
+// and the line (as `namer` names it), when that line cannot be split or has more than
+// kMaxAttributes + 1 fields, and with "DATA holds no records" when every line is blank.
+Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::string& dataName,
+                                           const LineNamer& namer = {});
 
 }  // namespace mining
