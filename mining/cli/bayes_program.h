@@ -18,6 +18,7 @@ public:
     void resetOptions() override;
     // Returns a naive Bayes model for mode().
     std::unique_ptr<Model> makeModel() const override;
+    RunCosts costs() const override;
 
     // Returns the treatment of numeric attributes the options chose.
     NumericMode mode() const { return mode_; }

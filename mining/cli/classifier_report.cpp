@@ -48,8 +48,36 @@ Evaluation evaluate(const Model& model, const Dataset& data, std::span<const Row
     return evaluation;
 }
 
-void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining) {
+// Returns what the run left out to keep within its time limit, one sentence each: the records a
+// sample of a large file left unread, and what the model's training left out.
+std::vector<std::string> limitNotes(const Dataset& data, const Model& model) {
+    std::vector<std::string> notes;
+    const SampleInfo& sample = data.sample();
+    if (sample.sampled) {
+        const std::size_t read = data.recordCount() + data.missingClassCount();
+        notes.push_back(
+            "the data file is larger than this run reads within its time limit: a "
+            "seeded sample of " +
+            std::to_string(read) + " records of about " + std::to_string(sample.estimatedRecords) +
+            " (" + std::to_string(sample.readBytes / 1000000) + " of " +
+            std::to_string(sample.fileBytes / 1000000) +
+            " MB), spread over the whole file, was read.");
+    }
+    for (std::string& note : model.limitNotes()) notes.push_back(std::move(note));
+    return notes;
+}
+
+// Writes the title line and the notes the reader must see first: what the time limit cut (and
+// how to lift it), and an evaluation on the training records.
+void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
+                const std::vector<std::string>& limits) {
     out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
+    for (const std::string& note : limits) out << wrapWords("Note: " + note);
+    if (!limits.empty())
+        out << wrapWords(
+            "Note: --time-limit 0 lifts the time limit; --time-limit S allows about "
+            "S seconds (default " +
+            formatGeneral(kDefaultTimeLimit) + ").");
     if (onTraining)
         out << "Note: every record trains, none is left for testing; the evaluation below is on\n"
                "the training records and overstates how well the model does on new data.\n";
@@ -136,7 +164,7 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
     time.testDone = Clock::now();
 
     std::ostringstream out;
-    writeTitle(out, info, run->onTraining);
+    writeTitle(out, info, run->onTraining, limitNotes(data, model));
     writeDataSection(out, data, settings, *run);
     out << "\n=== Model ===\n\n";
     model.describe(data, out);

@@ -118,6 +118,10 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
     app.add_flag("--keep-order", line.settings.keepOrder,
                  "split the records in file order, without shuffling");
     addSeed(app, "--seed", line.settings.seed, "shuffle with seed N");
+    addDecimal(app, "--time-limit", "S", line.settings.timeLimit, 86400,
+               "take about S seconds at most: a larger file is read as a seeded sample and "
+               "training work is limited, all decided from sizes, not the clock",
+               "no limit");
     program.addOptions(app);
 }
 

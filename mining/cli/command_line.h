@@ -8,12 +8,17 @@
 
 namespace mining {
 
+// The seconds a run may take unless --time-limit says otherwise: the window reads the report 3 s
+// after it starts the program.
+inline constexpr double kDefaultTimeLimit = 2.5;
+
 // How a run splits its records: the training share (0 to 100), file order or a shuffle, and the
-// shuffle's seed.
+// shuffle's seed; and about how many seconds it may take (0: no limit).
 struct RunSettings {
     double percent = 100;
     bool keepOrder = false;
     std::uint64_t seed = 1;
+    double timeLimit = kDefaultTimeLimit;
 };
 
 // What a command line `NAME [options] BASE PERCENT` asks for.

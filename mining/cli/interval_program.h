@@ -20,6 +20,7 @@ public:
     void resetOptions() override;
     // Returns an interval classifier for treeOptions().
     std::unique_ptr<Model> makeModel() const override;
+    RunCosts costs() const override;
 
     // Returns the tree options the command line chose.
     const interval::TreeOptions& treeOptions() const { return options_; }

@@ -35,6 +35,23 @@ CLI::Option* oneValue(CLI::Option* option, const std::string& valueName) {
 
 }  // namespace
 
+bool parsePlainDecimal(std::string_view text, double& value) {
+    bool digit = false;
+    int dots = 0;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.') {
+            ++dots;
+        } else {
+            return false;
+        }
+    }
+    if (!digit || dots > 1) return false;
+    value = std::strtod(std::string(text).c_str(), nullptr);
+    return true;
+}
+
 bool parseWholeNumber(std::string_view text, long long lo, long long hi, long long& value) {
     long long v = 0;
     const char* end = text.data() + text.size();
@@ -66,9 +83,8 @@ CLI::Option* addFraction(CLI::App& app, const std::string& name, const std::stri
                          const std::string& zeroMeans) {
     CLI::callback_t set = [&target, name, rangeText](const CLI::results_t& results) {
         const std::string& value = results.back();
-        char* end = nullptr;
-        const double v = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0' || !(v >= 0 && v < 1))
+        double v = 0;
+        if (!parsePlainDecimal(value, v) || !(v < 1))
             reject(name + " needs " + rangeText + ", not '" + value + "'");
         target = v;
         return true;
@@ -103,6 +119,23 @@ std::string choiceError(const std::string& name, const std::vector<std::string>&
         listed += "'" + words[i] + "'";
     }
     return name + " needs " + listed + ", not '" + value + "'";
+}
+
+CLI::Option* addDecimal(CLI::App& app, const std::string& name, const std::string& valueName,
+                        double& target, double hi, const std::string& help,
+                        const std::string& zeroMeans) {
+    CLI::callback_t set = [&target, name, hi](const CLI::results_t& results) {
+        const std::string& value = results.back();
+        double v = 0;
+        if (!parsePlainDecimal(value, v) || v > hi)
+            reject(name + " needs a number from 0 to " + formatGeneral(hi) + ", not '" + value +
+                   "'");
+        target = v;
+        return true;
+    };
+    const std::string shown = formatGeneral(target);
+    return oneValue(app.add_option(name, set, help + " " + defaultNote(shown, zeroMeans)),
+                    valueName);
 }
 
 }  // namespace mining

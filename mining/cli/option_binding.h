@@ -43,10 +43,20 @@ CLI::Option* addChoice(CLI::App& app, const std::string& name, const std::string
                        T& target, std::vector<std::pair<std::string, T>> choices,
                        const std::string& help);
 
+// Declares `name valueName` setting `target` to a plain decimal from 0 to `hi`. Help as
+// addWholeNumber(). Returns the option.
+CLI::Option* addDecimal(CLI::App& app, const std::string& name, const std::string& valueName,
+                        double& target, double hi, const std::string& help,
+                        const std::string& zeroMeans = "");
+
 // Declares the seed option `name N`: a whole number from 0 to 2^64-1 into `target`.
 // Returns the option.
 CLI::Option* addSeed(CLI::App& app, const std::string& name, std::uint64_t& target,
                      const std::string& help);
+
+// Returns true and sets `value` when `text` is a plain decimal: digits with at most one '.' and at
+// least one digit, no sign, exponent or spaces.
+bool parsePlainDecimal(std::string_view text, double& value);
 
 // Returns the whole number in `text`, written as plain decimal digits with an optional leading
 // '-', when it is one in [lo, hi]; else returns false and leaves `value` alone.

@@ -22,6 +22,19 @@ struct ProgramInfo {
     std::string helpNotes;     // more text for --help (may be empty), lines ending in '\n'
 };
 
+// What a run of a program costs per byte of its .data file on the machine its figures were
+// measured on (2 cores, file in the page cache, bench/promise_speed), whole process: reading the
+// whole file, and reading a sample of it (scattered ranges cost more per byte), each with
+// training and testing on what was read.
+struct RunCosts {
+    double wholeSecondsPerByte;
+    double sampledSecondsPerByte;
+};
+
+// The share of a time limit that the counted work may fill; the rest is room for a slower or
+// busier machine, starting the process and writing the report.
+inline constexpr double kLimitShare = 0.8;
+
 // What distinguishes one classifier program from another: its name, its own command-line
 // options and the model they configure. The shared options (--keep-order, --seed, --help,
 // --version) and BASE PERCENT are declared by the command line itself (command_line.h).
@@ -42,6 +55,14 @@ public:
 
     // Returns a fresh untrained model with the options bound so far.
     virtual std::unique_ptr<Model> makeModel() const = 0;
+
+    // Returns what a run costs per byte of data (see RunCosts).
+    virtual RunCosts costs() const = 0;
+
+    // Limits the training work of the models made from now on to what fits in about `seconds`
+    // (0: no limit). The default has nothing to limit: its training is one pass over the records
+    // read, which the read limit already bounds.
+    virtual void limitWork(double /*seconds*/) {}
 };
 
 }  // namespace mining

@@ -1,6 +1,7 @@
 #include "cli/run_classifier.h"
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/classifier_report.h"
@@ -31,13 +32,33 @@ std::string reportPath(const std::string& base, const ProgramInfo& info) {
     return base.empty() ? "" : base + info.reportSuffix + ".output";
 }
 
+// Returns how much of BASE.data a run of `program` within about `seconds` reads (0: no limit):
+// the whole file when the whole run fits, else a sample that fits. Only the file's size decides,
+// never the clock, so the same file, options and seed always give the same records.
+ReadLimits readLimits(const std::string& base, const RunSettings& settings,
+                      const ClassifierProgram& program) {
+    ReadLimits limits;
+    limits.seed = settings.seed;
+    if (settings.timeLimit <= 0) return limits;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(base + ".data", error);
+    if (error) return limits;  // the reader says what is wrong with the file
+    const RunCosts costs = program.costs();
+    const double work = settings.timeLimit * kLimitShare;
+    if (static_cast<double>(size) * costs.wholeSecondsPerByte <= work) return limits;
+    limits.maxBytes = static_cast<std::uint64_t>(work / costs.sampledSecondsPerByte);
+    return limits;
+}
+
 // Reads, trains, evaluates and writes the report as `line` asks. Returns the exit status.
 int runLine(const CommandLine& line, ClassifierProgram& program,
             std::chrono::steady_clock::time_point start) {
     const ProgramInfo& info = program.info();
     const std::string path = reportPath(line.base, info);
+    program.limitWork(line.settings.timeLimit);
     const std::unique_ptr<Model> model = program.makeModel();
-    const Result<Dataset> read = readDataset(line.base);
+    const Result<Dataset> read =
+        readDataset(line.base, readLimits(line.base, line.settings, program));
     if (!read) return fail(path, read.error(), 1, info);
     const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
                                                         std::chrono::steady_clock::now());

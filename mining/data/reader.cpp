@@ -54,6 +54,8 @@ Result<Dataset> readSample(const MappedFile& file, std::size_t skipped,
     std::vector<TextRange> ranges = chooseSampleRanges(text, limits.maxBytes, limits.seed, lineEnd);
     for (const TextRange& range : ranges) file.willNeed(skipped + range.begin, skipped + range.end);
     const RecordSample sample(text, std::move(ranges), lineEnd);
+    // The sampled lines are copied out: the file's pages can go before they are parsed.
+    file.release(0, file.text().size(), 0);
     const LineNamer namer = [&sample, skipped](std::size_t line) {
         return sample.nameLine(line, skipped);
     };

@@ -118,6 +118,9 @@ TEST(IntervalCommandLine, ValuesOutOfRangeAreUsageErrorsNamingTheOption) {
                           {{"--prune", "1", "iris", "50"},
                            "--prune needs a number from 0 (no pruning) to below 1, not '1'",
                            "iris"},
+                          {{"--prune", "0x0.8", "iris", "50"},  // decimal only, no hex
+                           "--prune needs a number from 0 (no pruning) to below 1, not '0x0.8'",
+                           "iris"},
                           {{"--prune", "-0.5", "iris", "50"},
                            "--prune needs a number from 0 (no pruning) to below 1, not '-0.5'",
                            "iris"},
@@ -149,6 +152,15 @@ TEST(SharedCommandLine, ArgumentsSeedAndOrderAreRead) {
     EXPECT_DOUBLE_EQ(line.settings.percent, 66.67);
     EXPECT_EQ(line.settings.seed, 3u);
     EXPECT_FALSE(line.settings.keepOrder);
+    EXPECT_EQ(line.settings.timeLimit, kDefaultTimeLimit);
+
+    // The time limit: a plain decimal, 0 for none.
+    for (const auto& [text, seconds] :
+         std::vector<std::pair<std::string, double>>{{"0", 0}, {"10", 10}, {"0.5", 0.5}}) {
+        line = parseCommandLine({"--time-limit=" + text, "x", "50"}, program);
+        ASSERT_EQ(line.action, Action::Run) << line.text;
+        EXPECT_EQ(line.settings.timeLimit, seconds) << text;
+    }
 
     line = parseCommandLine({"--keep-order", "--seed=18446744073709551615", "x", "100"}, program);
     ASSERT_EQ(line.action, Action::Run) << line.text;
@@ -184,6 +196,15 @@ TEST(SharedCommandLine, UsageErrorsSayWhatIsWrongAndWhetherBaseIsKnown) {
                           {{"--seed=-1", "iris", "50"}, "the seed \"-1\"" + badSeed, "iris"},
                           {{"--seed", "+1", "iris", "50"}, "the seed \"+1\"" + badSeed, "iris"},
                           {{"iris", "50", "--seed"}, "--seed needs a value (N)", "iris"},
+                          {{"--time-limit", "-1", "iris", "50"},
+                           "--time-limit needs a number from 0 to 86400, not '-1'",
+                           "iris"},
+                          {{"--time-limit=1e3", "iris", "50"},
+                           "--time-limit needs a number from 0 to 86400, not '1e3'",
+                           "iris"},
+                          {{"--time-limit=inf", "iris", "50"},
+                           "--time-limit needs a number from 0 to 86400, not 'inf'",
+                           "iris"},
                           {{"--fast", "iris", "50"}, "unknown option --fast", "iris"},
                           {{"--fast=3", "iris", "50"}, "unknown option --fast", "iris"},
                           {{"-x", "iris", "50"}, "unknown option -x", "iris"},

@@ -86,6 +86,37 @@ TEST_F(Classify, TheSameSeedGivesTheSameReportAndKeepOrderIsHonoured) {
     EXPECT_NE(kept.find("  Iris-setosa                    50  0.6538\n"), std::string::npos);
 }
 
+TEST_F(Classify, ATimeLimitTooShortForTheFileReadsTheSameSampleEveryTimeAndSaysSoFirst) {
+    // 20,000 records, about 300 KB: far more than 0.0001 s allows, so a sample is read.
+    std::string data;
+    for (int i = 0; i < 20000; ++i)
+        data += std::to_string(i % 97) + "," + std::to_string(i % 13) + "," +
+                (i % 97 < 40 ? "low" : "high") + "\n";
+    write("big.data", data);
+    auto reportOf = [&](const std::vector<std::string>& args) {
+        EXPECT_EQ(classify(args).status, 0);
+        std::string text = report("big");
+        return text.substr(0, text.find("\nTime: "));
+    };
+    const std::string sampled = reportOf({"--time-limit", "0.0001", "big", "66.67"});
+    // The notes come first: what was left out and how to lift the limit.
+    EXPECT_EQ(sampled.substr(sampled.find('\n') + 1, 62),
+              "Note: the data file is larger than this run reads within its t");
+    EXPECT_NE(sampled.find("records of about 2"), std::string::npos) << sampled;
+    EXPECT_NE(sampled.find("Note: --time-limit 0 lifts the time limit"), std::string::npos);
+    EXPECT_EQ(sampled.find("Records:     20000 read"), std::string::npos);
+    // Decided from the file's size, not the clock: the same records every time.
+    EXPECT_EQ(reportOf({"--time-limit", "0.0001", "big", "66.67"}), sampled);
+    // With no limit, or the default one, the whole file is read and nothing is noted.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--time-limit=0", "big", "66.67"},
+          std::vector<std::string>{"big", "66.67"}}) {
+        const std::string whole = reportOf(args);
+        EXPECT_NE(whole.find("Records:     20000 read"), std::string::npos);
+        EXPECT_EQ(whole.find("Note:"), std::string::npos);
+    }
+}
+
 TEST_F(Classify, AllRecordsTrainingSaysSoFirst) {
     ASSERT_EQ(classify({"iris", "100"}).status, 0);
     const std::string text = report("iris");
