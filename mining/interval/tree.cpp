@@ -222,7 +222,7 @@ private:
             node.total < static_cast<std::uint32_t>(std::max(options_.minSplit, 2))) {
             return {};
         }
-        const std::uint64_t work = std::uint64_t{range.size()} * evaluatedAttributes();
+        const std::uint64_t work = nodeWork(range.size());
         const std::uint64_t limit = options_.workLimit;
         if (limit > 0 && (workDone_ > limit || work > limit - workDone_)) {
             stopped_ = true;
@@ -239,18 +239,18 @@ private:
         return best;
     }
 
-    // Returns how many attributes a node evaluates: the numeric ones and the nominal ones not
-    // used on its path.
-    std::uint64_t evaluatedAttributes() const {
-        std::uint64_t n = 0;
+    // Returns the work of evaluating a node of `records` records (see IntervalTree).
+    std::uint64_t nodeWork(std::size_t records) const {
+        std::uint64_t work = 0;
         for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
-            const AttributeType type = data_.attribute(a).type;
-            if (type == AttributeType::Numeric ||
-                (type == AttributeType::Nominal && !usedNominal_[a])) {
-                ++n;
+            const Attribute& attribute = data_.attribute(a);
+            if (attribute.type == AttributeType::Numeric) {
+                work += records + static_cast<std::uint64_t>(options_.bins);
+            } else if (attribute.type == AttributeType::Nominal && !usedNominal_[a]) {
+                work += records + attribute.values.size();
             }
         }
-        return n;
+        return work;
     }
 
     // Returns the values of numeric attribute `a` at the node, read in place.

@@ -57,11 +57,13 @@ struct TreeNode {
 //
 // With pruneConfidence > 0 the grown tree is then pruned by pruneNodes().
 //
-// Work: a node whose split is evaluated counts its training records times the attributes
-// evaluated there (every numeric attribute, and every nominal one not yet used on its path); a
-// node that is a leaf by the rules above before any attribute is evaluated counts nothing. The
-// grown tree's work is the sum over its nodes. It depends only on the data and the options,
-// never on the clock or the number of cores.
+// Work: a node whose split is evaluated counts, for each attribute evaluated there (every
+// numeric attribute, and every nominal one not yet used on its path), its training records plus
+// the attribute's bins B (numeric) or its number of values (nominal): the evaluation reads every
+// record and then every bin or value's counts, and at a small node of a many-valued attribute
+// the values cost the most. A node that is a leaf by the rules above before any attribute is
+// evaluated counts nothing. The grown tree's work is the sum over its nodes. It depends only on
+// the data and the options, never on the clock or the number of cores.
 //
 // With workLimit == 0 (the default) the tree grows depth first without limit. With workLimit > 0
 // it grows breadth first, level by level and in node order within a level, so that a cut leaves

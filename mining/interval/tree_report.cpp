@@ -218,9 +218,10 @@ std::string groupedCount(std::size_t n) {
 std::vector<std::string> limitSentences(const IntervalTree& tree) {
     std::vector<std::string> sentences;
     if (tree.growthStopped()) {
-        sentences.push_back("Growth stopped at the work limit after " +
-                            groupedCount(tree.nodesAtStop()) +
-                            " nodes; the tree is smaller than it would grow without a limit.");
+        const std::size_t n = tree.nodesAtStop();
+        sentences.push_back("Growth stopped at the work limit after " + groupedCount(n) +
+                            (n == 1 ? " node" : " nodes") +
+                            "; the tree is smaller than it would grow without a limit.");
     }
     if (const std::size_t n = tree.nearEmptyLeaves(); n > 0) {
         sentences.push_back(groupedCount(n) + (n == 1 ? " node that" : " nodes that") +

@@ -101,8 +101,6 @@ TEST(IntervalLimit, LimitAboveTheWorkGrowsTheUnlimitedTree) {
     ASSERT_GT(full.depth(), 3);
     EXPECT_FALSE(full.growthStopped());
     EXPECT_EQ(full.nearEmptyLeaves(), 0u);
-    // The work of the root alone: every record, every attribute.
-    ASSERT_GT(full.workDone(), 2000u * 3u);
 
     // Level by level, with room to spare or exactly enough, the tree is the same, numbered
     // differently; and so is its report.
@@ -151,10 +149,21 @@ TEST(IntervalLimit, SmallLimitStopsGrowthEvenlyAndKeepsEveryRecord) {
             }
         }
     }
-    // A limit below the root's work leaves the root a leaf of the majority.
-    const IntervalTree root = IntervalTree::grow(data, rowRange(0, 2000), limited(1));
-    EXPECT_EQ(root.nodes().size(), 1u);
-    EXPECT_EQ(root.workDone(), 0u);
+    // The root's work: its 2000 records and the bins (20) or values (3) of each attribute. A
+    // limit one below leaves it a leaf of the majority; exactly that much splits it alone.
+    const std::uint64_t rootWork = 3 * 2000 + 20 + 20 + 3;
+    const IntervalTree none = IntervalTree::grow(data, rowRange(0, 2000), limited(rootWork - 1));
+    EXPECT_EQ(none.nodes().size(), 1u);
+    EXPECT_EQ(none.workDone(), 0u);
+    EXPECT_EQ(none.nodes()[0].label, full.nodes()[0].label);
+    IntervalModel model(limited(rootWork - 1));
+    ASSERT_TRUE(model.train(data, rowRange(0, 2000)));
+    EXPECT_EQ(model.limitNotes()[0].substr(0, 47),
+              "Growth stopped at the work limit after 1 node; ");
+    const IntervalTree root = IntervalTree::grow(data, rowRange(0, 2000), limited(rootWork));
+    EXPECT_EQ(root.workDone(), rootWork);
+    EXPECT_EQ(root.nodes()[0].children, full.nodes()[0].children);
+    for (std::uint32_t c : root.nodes()[0].children) EXPECT_TRUE(root.nodes()[c].isLeaf());
 }
 
 TEST(IntervalLimit, SameLimitGrowsTheSameTree) {
