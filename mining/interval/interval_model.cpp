@@ -42,4 +42,6 @@ void IntervalModel::describe(const Dataset& data, std::ostream& out) const {
     describeModel(*tree_, data, out);
 }
 
+std::vector<std::string> IntervalModel::limitNotes() const { return limitSentences(*tree_); }
+
 }  // namespace mining::interval

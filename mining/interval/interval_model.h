@@ -25,6 +25,8 @@ public:
     void predictRows(const Dataset& data, std::span<const RowIndex> rows,
                      std::vector<std::int32_t>& predicted) const override;
     void describe(const Dataset& data, std::ostream& out) const override;
+    // Returns limitSentences() of the tree.
+    std::vector<std::string> limitNotes() const override;
 
     // Requires a successful train().
     const IntervalTree& tree() const { return *tree_; }

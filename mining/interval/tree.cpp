@@ -104,7 +104,7 @@ void partitionColumn(T* first, std::size_t n, const Slot* slot, std::vector<std:
 
 }  // namespace
 
-// Grows the tree node by node, depth first.
+// Grows the tree node by node: depth first, or level by level under a work limit.
 class IntervalTree::Grower {
 public:
     // Takes the records `rows` of `data` by column.
@@ -154,22 +154,105 @@ public:
     // Returns the range of every record.
     Range all() const { return Range{0, columns_.classes.size()}; }
 
-    // Fills in node `index` (its counts, total, label and depth already set) from its records.
+    // Fills in node `index` (its counts, total, label and depth already set) from its records,
+    // then grows its children depth first.
     void grow(std::size_t index, Range range) {
+        Choice best = chooseSplit(index, range);
+        if (best.attribute < 0) return;
+        const auto a = static_cast<std::size_t>(best.attribute);
+        const bool nominal = !best.numeric;
+        const std::vector<Pending> children = split(index, range, std::move(best));
+        if (nominal) usedNominal_[a] = true;
+        for (const Pending& child : children) grow(child.index, child.range);
+        if (nominal) usedNominal_[a] = false;
+    }
+
+    // Grows the tree from the root level by level, each level in node order, until no node
+    // grows or the work limit is reached.
+    void growLevels() {
+        std::vector<Pending> level{Pending{0, all(), {}}};
+        while (!level.empty() && !stopped_) {
+            std::vector<Pending> next;
+            for (const Pending& p : level) {
+                for (std::int32_t a : p.usedNominal)
+                    usedNominal_[static_cast<std::size_t>(a)] = true;
+                growOne(p, next);
+                for (std::int32_t a : p.usedNominal)
+                    usedNominal_[static_cast<std::size_t>(a)] = false;
+                if (stopped_) break;
+            }
+            level = std::move(next);
+        }
+    }
+
+    std::uint64_t workDone() const { return workDone_; }
+    bool stopped() const { return stopped_; }
+    std::size_t nodesAtStop() const { return nodesAtStop_; }
+    std::size_t nearEmptyLeaves() const { return nearEmpty_; }
+
+private:
+    // A node still to grow: its records and the nominal attributes used on its path.
+    struct Pending {
+        std::uint32_t index = 0;
+        Range range;
+        std::vector<std::int32_t> usedNominal;
+    };
+
+    // Splits node `p` (usedNominal_ set for its path) if it grows, appending its growing
+    // children to `next`.
+    void growOne(const Pending& p, std::vector<Pending>& next) {
+        Choice best = chooseSplit(p.index, p.range);
+        if (best.attribute < 0) return;
+        std::vector<std::int32_t> used = p.usedNominal;
+        if (!best.numeric) used.push_back(best.attribute);
+        for (Pending& child : split(p.index, p.range, std::move(best))) {
+            child.usedNominal = used;
+            next.push_back(std::move(child));
+        }
+    }
+
+    // Returns the split of node `index`, or a choice with attribute -1 when it is a leaf (see
+    // IntervalTree for the rules), counting the work of evaluating it.
+    Choice chooseSplit(std::size_t index, Range range) {
         const TreeNode& node = nodes_[index];
         const int len = node.depth;
         const bool pure = std::count_if(node.counts.begin(), node.counts.end(),
                                         [](std::uint32_t c) { return c > 0; }) <= 1;
         if (pure || len >= options_.maxDepth ||
             node.total < static_cast<std::uint32_t>(std::max(options_.minSplit, 2))) {
-            return;
+            return {};
         }
+        const std::uint64_t work = nodeWork(range.size());
+        const std::uint64_t limit = options_.workLimit;
+        if (limit > 0 && (workDone_ > limit || work > limit - workDone_)) {
+            stopped_ = true;
+            nodesAtStop_ = nodes_.size();
+            return {};
+        }
+        workDone_ += work;
         Choice best = choose(range, len + 1);
-        if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return;
-        split(index, range, std::move(best));
+        if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return {};
+        if (limit > 0 && best.parts.size() > 2 && best.parts.size() * 2 > range.size()) {
+            ++nearEmpty_;
+            return {};
+        }
+        return best;
     }
 
-private:
+    // Returns the work of evaluating a node of `records` records (see IntervalTree).
+    std::uint64_t nodeWork(std::size_t records) const {
+        std::uint64_t work = 0;
+        for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
+            const Attribute& attribute = data_.attribute(a);
+            if (attribute.type == AttributeType::Numeric) {
+                work += records + static_cast<std::uint64_t>(options_.bins);
+            } else if (attribute.type == AttributeType::Nominal && !usedNominal_[a]) {
+                work += records + attribute.values.size();
+            }
+        }
+        return work;
+    }
+
     // Returns the values of numeric attribute `a` at the node, read in place.
     NumericValues numericValues(Range range, std::size_t a) const {
         NumericValues values;
@@ -403,7 +486,9 @@ private:
         }
     }
 
-    void split(std::size_t index, Range range, Choice choice) {
+    // Splits node `index` by `choice` and returns its children that grow further, with their
+    // records.
+    std::vector<Pending> split(std::size_t index, Range range, Choice choice) {
         const std::size_t branches = choice.parts.size();
         const std::uint32_t missingChild = missingBranch(choice);
         std::vector<std::int32_t> childOfValue;
@@ -416,23 +501,18 @@ private:
         if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
             reorder(range, static_cast<std::size_t>(choice.attribute), childRanges);
         }
-        const auto a = static_cast<std::size_t>(choice.attribute);
-        const bool nominal = !choice.numeric;
-        {
-            TreeNode& node = nodes_[index];
-            node.attribute = choice.attribute;
-            node.numeric = choice.numeric;
-            node.cuts = std::move(choice.cuts);
-            node.childValues = std::move(choice.values);
-            node.childOfValue = std::move(childOfValue);
-            node.missingChild = missingChild;
-        }
-        const std::vector<std::uint32_t> children = nodes_[index].children;
-        if (nominal) usedNominal_[a] = true;
+        TreeNode& node = nodes_[index];
+        node.attribute = choice.attribute;
+        node.numeric = choice.numeric;
+        node.cuts = std::move(choice.cuts);
+        node.childValues = std::move(choice.values);
+        node.childOfValue = std::move(childOfValue);
+        node.missingChild = missingChild;
+        std::vector<Pending> children;
         for (std::size_t j = 0; j < branches; ++j) {
-            if (growing[j]) grow(children[j], childRanges[j]);
+            if (growing[j]) children.push_back(Pending{node.children[j], childRanges[j], {}});
         }
-        if (nominal) usedNominal_[a] = false;
+        return children;
     }
 
     // Returns the columns the children of a node split on `attribute` read, the classes
@@ -498,6 +578,10 @@ private:
     std::vector<std::uint8_t> smallSlot_;
     std::vector<std::uint32_t> slot_;
     std::vector<Scratch> scratch_;  // by thread
+    std::uint64_t workDone_ = 0;
+    bool stopped_ = false;
+    std::size_t nodesAtStop_ = 0;
+    std::size_t nearEmpty_ = 0;
 };
 
 IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> rows,
@@ -513,7 +597,15 @@ IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> r
     root.winner = root.label;
     tree.nodes_.push_back(std::move(root));
     Grower grower(data, rows, tree.options_, tree.nodes_);
-    grower.grow(0, grower.all());
+    if (options.workLimit > 0) {
+        grower.growLevels();
+    } else {
+        grower.grow(0, grower.all());
+    }
+    tree.workDone_ = grower.workDone();
+    tree.growthStopped_ = grower.stopped();
+    tree.nodesAtStop_ = grower.nodesAtStop();
+    tree.nearEmptyLeaves_ = grower.nearEmptyLeaves();
     if (options.pruneConfidence > 0) pruneNodes(tree.nodes_, options.pruneConfidence);
     return tree;
 }

@@ -18,6 +18,7 @@ struct TreeOptions {
     int binRecords = 10;            // > 0: fewer bins at a small node, about this many records each
     int minSplit = 2;               // a node with fewer training records is a leaf
     double pruneConfidence = 0.25;  // > 0: prune by estimated errors at this level (prune.h)
+    std::uint64_t workLimit = 0;    // > 0: the most work growing may count (IntervalTree)
 };
 
 // One node of the tree. Node 0 is the root; a node's children are later in the list.
@@ -56,6 +57,26 @@ struct TreeNode {
 //
 // With pruneConfidence > 0 the grown tree is then pruned by pruneNodes().
 //
+// Work: a node whose split is evaluated counts, for each attribute evaluated there (every
+// numeric attribute, and every nominal one not yet used on its path), its training records plus
+// the attribute's bins B (numeric) or its number of values (nominal): the evaluation reads every
+// record and then every bin or value's counts, and at a small node of a many-valued attribute
+// the values cost the most. A node that is a leaf by the rules above before any attribute is
+// evaluated counts nothing. The grown tree's work is the sum over its nodes. It depends only on
+// the data and the options, never on the clock or the number of cores.
+//
+// With workLimit == 0 (the default) the tree grows depth first without limit. With workLimit > 0
+// it grows breadth first, level by level and in node order within a level, so that a cut leaves
+// an evenly grown tree, and:
+// - when evaluating a node would take the work past workLimit, growth stops: that node and every
+//   node not yet grown stay leaves of their majority, and the tree is pruned as usual;
+// - a node whose best split has more than two branches and more branches than half its training
+//   records (they would hold fewer than 2 records each on average) is a leaf, counted in
+//   nearEmptyLeaves(). A many-valued nominal attribute at a small node would otherwise split it
+//   into as many leaves of a record or so each, which costs much and predicts little.
+// Below the limit the tree is the unlimited one but for those near-empty leaves and the order of
+// its nodes.
+//
 // Classifying descends by interval or value; a missing value follows the branch with the most
 // training records; a nominal value not seen at a node gets that node's majority.
 class IntervalTree {
@@ -76,10 +97,23 @@ public:
     // Returns the largest depth of a leaf.
     int depth() const;
 
+    // Returns the work counted while growing (see above), with or without a limit.
+    std::uint64_t workDone() const { return workDone_; }
+    // Returns whether growth stopped at options().workLimit.
+    bool growthStopped() const { return growthStopped_; }
+    // Returns the nodes grown when growth stopped (0 if it did not): before pruning.
+    std::size_t nodesAtStop() const { return nodesAtStop_; }
+    // Returns how many nodes were made leaves for splitting into near-empty branches.
+    std::size_t nearEmptyLeaves() const { return nearEmptyLeaves_; }
+
 private:
     class Grower;
     std::vector<TreeNode> nodes_;
     TreeOptions options_;
+    std::uint64_t workDone_ = 0;
+    bool growthStopped_ = false;
+    std::size_t nodesAtStop_ = 0;
+    std::size_t nearEmptyLeaves_ = 0;
 };
 
 }  // namespace mining::interval

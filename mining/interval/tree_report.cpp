@@ -204,7 +204,32 @@ void writeRules(const IntervalTree& tree, const Dataset& data, std::ostream& out
     }
 }
 
+// Returns `n` with a comma between each group of three digits: "1,234".
+std::string groupedCount(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
 }  // namespace
+
+std::vector<std::string> limitSentences(const IntervalTree& tree) {
+    std::vector<std::string> sentences;
+    if (tree.growthStopped()) {
+        const std::size_t n = tree.nodesAtStop();
+        sentences.push_back("Growth stopped at the work limit after " + groupedCount(n) +
+                            (n == 1 ? " node" : " nodes") +
+                            "; the tree is smaller than it would grow without a limit.");
+    }
+    if (const std::size_t n = tree.nearEmptyLeaves(); n > 0) {
+        sentences.push_back(groupedCount(n) + (n == 1 ? " node that" : " nodes that") +
+                            " would split into near-empty branches " + (n == 1 ? "was" : "were") +
+                            " made a leaf" + (n == 1 ? "." : "s."));
+    }
+    return sentences;
+}
 
 std::string conditionText(const Condition& c, const std::vector<Attribute>& attributes) {
     const Attribute& a = attributes[static_cast<std::size_t>(c.attribute)];
@@ -224,6 +249,12 @@ std::string conditionText(const Condition& c, const std::vector<Attribute>& attr
 void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& out,
                    const ReportLimits& limits) {
     writeOptions(tree.options(), out);
+    if (const std::vector<std::string> limit = limitSentences(tree); !limit.empty()) {
+        std::string text;
+        for (const std::string& sentence : limit) text += (text.empty() ? "" : " ") + sentence;
+        writeLines(out, wrapPieces({text}, "Work limit: ", "    ", kTreeWidth));
+        out << '\n';
+    }
     writeTreeHeading(tree, data, out);
     const bool summary = tree.leafCount() > limits.maxLeaves;
     if (summary) {

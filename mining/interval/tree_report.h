@@ -11,7 +11,8 @@
 
 namespace mining::interval {
 
-// The model section of the report: the options, the tree and the rules of each class.
+// The model section of the report: the options, what the work limit left out (one line, only
+// when it left something out), the tree and the rules of each class.
 //
 // The tree is written one line per branch, indented by "|   " per level:
 //     39.5 <= age < 60.5: A weak, 3350 records
@@ -36,6 +37,11 @@ inline constexpr int kIndentLevels = 8;
 
 void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& out,
                    const ReportLimits& limits = {});
+
+// Returns what the work limit left out of the tree, one sentence each: that growth stopped
+// (with the nodes grown by then) and how many nodes were made leaves for splitting into
+// near-empty branches; empty when neither happened. Counts are written with thousands commas.
+std::vector<std::string> limitSentences(const IntervalTree& tree);
 
 // Returns the text of one condition: "age < 39.5", "39.5 <= age < 60.5", "age >= 60.5",
 // "elevel = 0", "elevel IN (0, 1)". Values holding a space, comma, quote or parenthesis are
