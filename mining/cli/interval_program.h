@@ -21,6 +21,8 @@ public:
     // Returns an interval classifier for treeOptions().
     std::unique_ptr<Model> makeModel() const override;
     RunCosts costs() const override;
+    // Sets the tree's work limit to what grows in a share of `seconds` (0: no limit).
+    void limitWork(double seconds) override;
 
     // Returns the tree options the command line chose.
     const interval::TreeOptions& treeOptions() const { return options_; }

@@ -16,6 +16,9 @@ constexpr double kMinGainRatio = 1e-12;
 // Nodes with at least this many records evaluate their attributes and reorder their columns
 // on as many threads as there are cores, handing out one attribute or column at a time.
 constexpr std::size_t kParallelRecords = 20000;
+// With a work limit, a split into more branches than this, and more than half the node's records,
+// makes the node a leaf (IntervalTree).
+constexpr std::size_t kManyBranches = 32;
 
 // A split with at most this many branches numbers its records' branches in a byte.
 constexpr std::size_t kSmallBranches = 256;
@@ -232,7 +235,8 @@ private:
         workDone_ += work;
         Choice best = choose(range, len + 1);
         if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return {};
-        if (limit > 0 && best.parts.size() > 2 && best.parts.size() * 2 > range.size()) {
+        if (limit > 0 && best.parts.size() > kManyBranches &&
+            best.parts.size() * 2 > range.size()) {
             ++nearEmpty_;
             return {};
         }

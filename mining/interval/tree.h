@@ -70,7 +70,7 @@ struct TreeNode {
 // an evenly grown tree, and:
 // - when evaluating a node would take the work past workLimit, growth stops: that node and every
 //   node not yet grown stay leaves of their majority, and the tree is pruned as usual;
-// - a node whose best split has more than two branches and more branches than half its training
+// - a node whose best split has more than 32 branches and more branches than half its training
 //   records (they would hold fewer than 2 records each on average) is a leaf, counted in
 //   nearEmptyLeaves(). A many-valued nominal attribute at a small node would otherwise split it
 //   into as many leaves of a record or so each, which costs much and predicts little.

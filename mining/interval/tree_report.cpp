@@ -226,7 +226,7 @@ std::vector<std::string> limitSentences(const IntervalTree& tree) {
     if (const std::size_t n = tree.nearEmptyLeaves(); n > 0) {
         sentences.push_back(groupedCount(n) + (n == 1 ? " node that" : " nodes that") +
                             " would split into near-empty branches " + (n == 1 ? "was" : "were") +
-                            " made a leaf" + (n == 1 ? "." : "s."));
+                            (n == 1 ? " made a leaf." : " made leaves."));
     }
     return sentences;
 }

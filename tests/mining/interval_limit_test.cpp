@@ -193,14 +193,14 @@ std::pair<std::string, std::string> manyValues(int n, int values) {
 }
 
 TEST(IntervalLimit, SplitIntoNearEmptyBranchesIsALeafOnlyUnderALimit) {
-    const auto [text, names] = manyValues(40, 30);  // 30 branches of 40 records
+    const auto [text, names] = manyValues(60, 40);  // 40 branches of 60 records
     const Dataset data = parseOrFail(text, names);
-    const IntervalTree free = IntervalTree::grow(data, rowRange(0, 40), limited(0));
-    EXPECT_EQ(free.nodes()[0].children.size(), 30u);
+    const IntervalTree free = IntervalTree::grow(data, rowRange(0, 60), limited(0));
+    EXPECT_EQ(free.nodes()[0].children.size(), 40u);
     EXPECT_EQ(free.nearEmptyLeaves(), 0u);
 
     IntervalModel model(limited(1000000));
-    ASSERT_TRUE(model.train(data, rowRange(0, 40)));
+    ASSERT_TRUE(model.train(data, rowRange(0, 60)));
     EXPECT_TRUE(model.tree().nodes()[0].isLeaf());
     EXPECT_EQ(model.tree().nearEmptyLeaves(), 1u);
     EXPECT_FALSE(model.tree().growthStopped());
@@ -211,12 +211,16 @@ TEST(IntervalLimit, SplitIntoNearEmptyBranchesIsALeafOnlyUnderALimit) {
     model.describe(data, report);
     EXPECT_NE(report.str().find("Work limit: 1 node that would split"), std::string::npos);
 
-    // Two records a branch on average is not near-empty.
-    const auto [even, evenNames] = manyValues(40, 20);
-    const Dataset evenData = parseOrFail(even, evenNames);
-    const IntervalTree split = IntervalTree::grow(evenData, rowRange(0, 40), limited(1000000));
-    EXPECT_EQ(split.nodes()[0].children.size(), 20u);
-    EXPECT_EQ(split.nearEmptyLeaves(), 0u);
+    // Two records a branch on average is not near-empty, and neither are a few branches of one
+    // record each.
+    for (const auto& [records, values] : std::vector<std::pair<int, int>>{{80, 40}, {40, 30}}) {
+        const auto [even, evenNames] = manyValues(records, values);
+        const Dataset evenData = parseOrFail(even, evenNames);
+        const auto rows = rowRange(0, static_cast<RowIndex>(records));
+        const IntervalTree split = IntervalTree::grow(evenData, rows, limited(1000000));
+        EXPECT_EQ(split.nodes()[0].children.size(), static_cast<std::size_t>(values));
+        EXPECT_EQ(split.nearEmptyLeaves(), 0u);
+    }
 }
 
 TEST(IntervalLimit, NotesSayWhatTheLimitLeftOut) {
