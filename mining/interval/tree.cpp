@@ -550,7 +550,11 @@ private:
             next.push_back(r.size() ? r.begin - range.begin : kept);
             step.push_back(r.size() ? 1 : 0);
         }
-        const auto [doubles, ints] = columnsBelow(attribute);
+        // Named variables, not a structured binding: lambdas may not capture those in every
+        // compiler this builds with.
+        const auto columns = columnsBelow(attribute);
+        const auto& doubles = columns.first;
+        const auto& ints = columns.second;
         const bool small = childRanges.size() <= kSmallBranches;
         auto move = [&](auto* column, auto& buffer) {
             if (small) {
