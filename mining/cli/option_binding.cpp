@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "data/number_parser.h"
 #include "util/text_table.h"
 
 namespace mining {
@@ -29,28 +30,18 @@ CLI::Option* oneValue(CLI::Option* option, const std::string& valueName) {
     return option->type_name(valueName)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+// Reads `text` as the data is read when it is an unsigned plain decimal.
+bool readDecimal(std::string_view text, double& value) {
+    const std::optional<double> read = unsignedPlainDecimal(text);
+    if (read) value = *read;
+    return read.has_value();
+}
+
 [[noreturn]] void reject(const std::string& message) {
     throw CLI::ValidationError(message, CLI::ExitCodes::ValidationError);
 }
 
 }  // namespace
-
-bool parsePlainDecimal(std::string_view text, double& value) {
-    bool digit = false;
-    int dots = 0;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digit = true;
-        } else if (c == '.') {
-            ++dots;
-        } else {
-            return false;
-        }
-    }
-    if (!digit || dots > 1) return false;
-    value = std::strtod(std::string(text).c_str(), nullptr);
-    return true;
-}
 
 bool parseWholeNumber(std::string_view text, long long lo, long long hi, long long& value) {
     long long v = 0;
@@ -84,7 +75,7 @@ CLI::Option* addFraction(CLI::App& app, const std::string& name, const std::stri
     CLI::callback_t set = [&target, name, rangeText](const CLI::results_t& results) {
         const std::string& value = results.back();
         double v = 0;
-        if (!parsePlainDecimal(value, v) || !(v < 1))
+        if (!readDecimal(value, v) || !(v < 1))
             reject(name + " needs " + rangeText + ", not '" + value + "'");
         target = v;
         return true;
@@ -127,7 +118,7 @@ CLI::Option* addDecimal(CLI::App& app, const std::string& name, const std::strin
     CLI::callback_t set = [&target, name, hi](const CLI::results_t& results) {
         const std::string& value = results.back();
         double v = 0;
-        if (!parsePlainDecimal(value, v) || v > hi)
+        if (!readDecimal(value, v) || v > hi)
             reject(name + " needs a number from 0 to " + formatGeneral(hi) + ", not '" + value +
                    "'");
         target = v;

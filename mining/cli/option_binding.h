@@ -54,10 +54,6 @@ CLI::Option* addDecimal(CLI::App& app, const std::string& name, const std::strin
 CLI::Option* addSeed(CLI::App& app, const std::string& name, std::uint64_t& target,
                      const std::string& help);
 
-// Returns true and sets `value` when `text` is a plain decimal: digits with at most one '.' and at
-// least one digit, no sign, exponent or spaces.
-bool parsePlainDecimal(std::string_view text, double& value);
-
 // Returns the whole number in `text`, written as plain decimal digits with an optional leading
 // '-', when it is one in [lo, hi]; else returns false and leaves `value` alone.
 bool parseWholeNumber(std::string_view text, long long lo, long long hi, long long& value);

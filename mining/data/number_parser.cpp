@@ -66,4 +66,35 @@ double decimalToDouble(std::int64_t mantissa, int fractionDigits) {
     return static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
 }
 
+bool isUnsignedPlainDecimal(std::string_view text) {
+    bool digit = false;
+    int dots = 0;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.') {
+            ++dots;
+        } else {
+            return false;
+        }
+    }
+    return digit && dots <= 1;
+}
+
+std::optional<double> unsignedPlainDecimal(std::string_view text) {
+    if (!isUnsignedPlainDecimal(text)) return std::nullopt;
+    std::int64_t mantissa = 0;
+    int fractionDigits = 0;
+    double value = 0;
+    switch (parseNumber(text, mantissa, fractionDigits, value)) {
+        case NumberForm::Decimal:
+            return decimalToDouble(mantissa, fractionDigits);
+        case NumberForm::Other:
+            return value;
+        case NumberForm::NotNumber:
+            break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace mining

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace mining {
@@ -70,6 +71,14 @@ NumberForm parseNumber(std::string_view text, std::int64_t& mantissa, int& fract
 // Returns true when `text` is a decimal number too large or too small in size for a double
 // ("1e999", "-1e-999"), which parseNumber() rejects; error messages say so.
 bool isOutOfRangeNumber(std::string_view text);
+
+// Returns true when `text` is an unsigned plain decimal: digits with at most one '.' and at least
+// one digit; no sign, exponent or blanks ("66.67", "5.", ".5", "007").
+bool isUnsignedPlainDecimal(std::string_view text);
+
+// Returns the value of `text` when it is an unsigned plain decimal that parseNumber() reads,
+// else nothing.
+std::optional<double> unsignedPlainDecimal(std::string_view text);
 
 // Returns mantissa * 10^-fractionDigits as the nearest double. Requires |mantissa| < 2^53 and
 // 0 <= fractionDigits <= 22, so that both operands are exact and the quotient correctly rounded.

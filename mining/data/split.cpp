@@ -66,33 +66,12 @@ Result<double> parsePercent(std::string_view text) {
     const std::string_view t = trimBlanks(text);
     const std::string shown = quoteForMessage(text);
     if (t.empty()) return Result<double>::failure("the percentage is empty");
-    // A plain decimal: digits with at most one '.', no sign, no exponent.
-    bool digit = false;
-    int dots = 0;
-    for (char c : t) {
-        if (c >= '0' && c <= '9')
-            digit = true;
-        else if (c == '.')
-            ++dots;
-        else
-            return Result<double>::failure("the percentage " + shown +
-                                           " is not a plain decimal number between 0 and 100");
-    }
-    if (!digit || dots > 1)
+    if (!isUnsignedPlainDecimal(t))
         return Result<double>::failure("the percentage " + shown +
                                        " is not a plain decimal number between 0 and 100");
-    std::int64_t mantissa = 0;
-    int fractionDigits = 0;
-    double value = 0;
-    switch (parseNumber(t, mantissa, fractionDigits, value)) {
-        case NumberForm::Decimal:
-            value = decimalToDouble(mantissa, fractionDigits);
-            break;
-        case NumberForm::Other:
-            break;
-        case NumberForm::NotNumber:
-            return Result<double>::failure("the percentage " + shown + " is not a number");
-    }
+    const std::optional<double> read = unsignedPlainDecimal(t);
+    if (!read) return Result<double>::failure("the percentage " + shown + " is not a number");
+    const double value = *read;
     if (value > 100.0) return Result<double>::failure("the percentage " + shown + " is above 100");
     return value;
 }

@@ -151,3 +151,36 @@ TEST_F(Tarnel, HelpNamesTheDefaults) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Tarnel, ATimeLimitStopsTheTreesGrowthTheSameWayEveryTimeAndSaysSoFirst) {
+    // 20,000 records whose class needs a wide, deep tree; 160 KB, which the whole run reads
+    // within 0.0008 s by the program's measured costs, but whose tree needs more work than that
+    // limit's share (about 90,000 units) allows.
+    std::string data;
+    for (int i = 0; i < 20000; ++i) {
+        const int a = i % 97;
+        const int b = (i / 97) % 13;
+        data += std::to_string(a) + "," + std::to_string(b) + ",c" +
+                std::to_string((a * 7 + b * 3) % 5) + "\n";
+    }
+    std::ofstream(dir_ / "deep.data", std::ios::binary) << data;
+    auto reportOf = [&](const std::vector<std::string>& args) {
+        EXPECT_EQ(tarnel(args).status, 0);
+        std::string text = report("deep");
+        return text.substr(0, text.find("\nTime: "));
+    };
+    const std::string cut = reportOf({"--time-limit", "0.0008", "deep", "66.67"});
+    EXPECT_EQ(cut.substr(cut.find('\n') + 1, 40), "Note: Growth stopped at the work limit a");
+    EXPECT_NE(cut.find("Note: --time-limit 0 lifts the time limit"), std::string::npos);
+    EXPECT_NE(cut.find("Records:     20000 read"), std::string::npos);  // read whole, not sampled
+    EXPECT_EQ(reportOf({"--time-limit", "0.0008", "deep", "66.67"}), cut);
+    const std::string whole = reportOf({"--time-limit", "0", "deep", "66.67"});
+    EXPECT_EQ(whole.find("Note:"), std::string::npos);
+    EXPECT_EQ(linesStarting(whole, "Tree: "),
+              std::vector<std::string>{"Tree: 1260 nodes, 931 leaves, depth 5"});
+    EXPECT_NE(linesStarting(cut, "Tree: "), linesStarting(whole, "Tree: "));
+}
+
+}  // namespace
