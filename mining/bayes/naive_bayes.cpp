@@ -107,10 +107,10 @@ std::string NaiveBayes::name() const {
 Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
     if (rows.empty()) return Status::failure("there are no training records");
     classCount_ = data.classCount();
-    const std::span<const std::int32_t> classes = data.classes();
+    const CodeSpan classes = data.classes();
     // The class of each training row, in the order of `rows`.
-    std::vector<std::int32_t> trainClasses(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) trainClasses[i] = classes[rows[i]];
+    const CodeColumn trainCodes = classes.gather(rows);
+    const CodeSpan trainClasses = trainCodes.view();
 
     classCounts_.assign(classCount_, 0);
     for (std::int32_t c : trainClasses) ++classCounts_[static_cast<std::size_t>(c)];
@@ -131,13 +131,13 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
 }
 
 void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
-                                const std::vector<std::int32_t>& trainClasses) {
+                                CodeSpan trainClasses) {
     const Attribute& attribute = data.attribute(a);
     AttributeModel& model = attributes_[a];
     if (attribute.type == AttributeType::Ignored) {
         model.note = "ignored";
     } else if (attribute.type == AttributeType::Nominal) {
-        const std::span<const std::int32_t> column = data.nominal(a);
+        const CodeSpan column = data.nominal(a);
         model.kind = Kind::Table;
         trainTable(
             trainClasses, attribute.values.size(), [&](std::size_t i) { return column[rows[i]]; },
@@ -156,7 +156,7 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
 std::size_t NaiveBayes::findCuts(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                                  std::vector<double>& cuts) const {
     const NumericColumn& column = data.numeric(a);
-    const std::span<const std::int32_t> classes = data.classes();
+    const CodeSpan classes = data.classes();
     const std::span<const std::int32_t> mantissas = column.mantissas();
     if (!mantissas.empty()) {
         std::vector<std::uint64_t> keys;
@@ -178,8 +178,7 @@ std::size_t NaiveBayes::findCuts(const Dataset& data, std::size_t a, std::span<c
 }
 
 void NaiveBayes::trainBins(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
-                           const std::vector<std::int32_t>& trainClasses,
-                           AttributeModel& model) const {
+                           CodeSpan trainClasses, AttributeModel& model) const {
     if (findCuts(data, a, rows, model.cuts) == 0) {
         model.note = "no values in the training records";
         return;
@@ -195,8 +194,7 @@ void NaiveBayes::trainBins(const Dataset& data, std::size_t a, std::span<const R
         model);
 }
 
-NaiveBayes::ValueSummary NaiveBayes::summarise(const NumericColumn& column,
-                                               std::span<const std::int32_t> classes,
+NaiveBayes::ValueSummary NaiveBayes::summarise(const NumericColumn& column, CodeSpan classes,
                                                std::span<const RowIndex> rows) const {
     ValueSummary summary;
     summary.perClass.resize(classCount_);
@@ -293,7 +291,7 @@ void NaiveBayes::setClassDistributions(const ValueSummary& summary, AttributeMod
     }
 }
 
-void NaiveBayes::trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
+void NaiveBayes::trainTable(CodeSpan classes, std::size_t valueCount,
                             const std::function<std::int32_t(std::size_t)>& codeOf,
                             AttributeModel& model) const {
     model.valueCount = valueCount;
@@ -345,7 +343,7 @@ void NaiveBayes::addNormalScores(const AttributeModel& m, const NumericColumn& c
     }
 }
 
-void NaiveBayes::addTableScores(const AttributeModel& m, std::span<const std::int32_t> column,
+void NaiveBayes::addTableScores(const AttributeModel& m, CodeSpan column,
                                 std::span<const RowIndex> rows, double* scores) const {
     const std::size_t k = classCount_;
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -118,12 +118,12 @@ private:
     struct ValueSummary;
 
     void trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
-                        const std::vector<std::int32_t>& trainClasses);
+                        CodeSpan trainClasses);
     static double logIntervalProbability(const AttributeModel& m, std::size_t c, double x);
     void trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                      AttributeModel& model) const;
     // Returns the moments of the attribute's present training values.
-    ValueSummary summarise(const NumericColumn& column, std::span<const std::int32_t> classes,
+    ValueSummary summarise(const NumericColumn& column, CodeSpan classes,
                            std::span<const RowIndex> rows) const;
     // Returns the resolution r of the attribute's training values (see the class comment).
     static double resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
@@ -136,18 +136,18 @@ private:
     std::size_t findCuts(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                          std::vector<double>& cuts) const;
     void trainBins(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
-                   const std::vector<std::int32_t>& trainClasses, AttributeModel& model) const;
+                   CodeSpan trainClasses, AttributeModel& model) const;
     // Counts n_cv and sets log P(v|c); codeOf(i) is the code of the i-th training row (-1 when
     // missing) and classes[i] its class.
-    void trainTable(const std::vector<std::int32_t>& classes, std::size_t valueCount,
+    void trainTable(CodeSpan classes, std::size_t valueCount,
                     const std::function<std::int32_t(std::size_t)>& codeOf,
                     AttributeModel& model) const;
 
     // Add each row's log P(x | c) for one attribute to its scores (classCount_ per row).
     void addNormalScores(const AttributeModel& m, const NumericColumn& column,
                          std::span<const RowIndex> rows, double* scores) const;
-    void addTableScores(const AttributeModel& m, std::span<const std::int32_t> column,
-                        std::span<const RowIndex> rows, double* scores) const;
+    void addTableScores(const AttributeModel& m, CodeSpan column, std::span<const RowIndex> rows,
+                        double* scores) const;
     void addBinScores(const AttributeModel& m, const NumericColumn& column,
                       std::span<const RowIndex> rows, double* scores) const;
     // Sets predicted[i] to the class of rows[i]. Requires scores.size() >= rows.size() *

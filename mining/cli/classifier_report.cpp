@@ -18,23 +18,31 @@ struct Timings {
     Clock::time_point start, readDone, trainDone, testDone;
 };
 
-// The records a run trains and tests on.
+// The records a run trains on, and how many it tests on. The test rows are the others (or the
+// training rows themselves); they are made only once the model is trained, so that the two
+// never take memory at once.
 struct RunSplit {
-    Split split;
+    std::vector<RowIndex> train;
+    std::size_t testCount = 0;
     bool onTraining = false;  // no record is left for testing: the test rows are the training rows
+
+    std::vector<RowIndex> testRows(std::size_t recordCount) const {
+        return onTraining ? train : rowsLeftOut(train, recordCount);
+    }
 };
 
 // Returns the split `settings` ask for, or an error when it leaves no training records.
 Result<RunSplit> splitForRun(const Dataset& data, const RunSettings& settings) {
-    RunSplit run;
-    run.split =
+    Split split =
         splitRecords(data.recordCount(), settings.percent, settings.keepOrder, settings.seed);
-    if (run.split.train.empty())
+    if (split.train.empty())
         return Result<RunSplit>::failure("the split leaves no training records (" +
                                          formatGeneral(settings.percent, 6) + " % of " +
                                          std::to_string(data.recordCount()) + " records)");
-    run.onTraining = run.split.test.empty();
-    if (run.onTraining) run.split.test = run.split.train;
+    RunSplit run;
+    run.onTraining = split.test.empty();
+    run.testCount = run.onTraining ? split.train.size() : split.test.size();
+    run.train = std::move(split.train);
     return run;
 }
 
@@ -43,7 +51,7 @@ Evaluation evaluate(const Model& model, const Dataset& data, std::span<const Row
     std::vector<std::int32_t> predicted;
     model.predictRows(data, rows, predicted);
     Evaluation evaluation(data.classCount());
-    const std::span<const std::int32_t> classes = data.classes();
+    const CodeSpan classes = data.classes();
     for (std::size_t i = 0; i < rows.size(); ++i) evaluation.add(classes[rows[i]], predicted[i]);
     return evaluation;
 }
@@ -106,10 +114,10 @@ void writeAttributes(std::ostream& out, const Dataset& data) {
 // Writes "Split: ..." on one line, or on two (broken after the ';') when one would be wider
 // than 80 columns, as with millions of records or a long seed.
 void writeSplitLine(std::ostream& out, const RunSettings& settings, const RunSplit& run) {
-    const std::size_t tested = run.onTraining ? 0 : run.split.test.size();
+    const std::size_t tested = run.onTraining ? 0 : run.testCount;
     const std::string counts = "Split:       " + formatGeneral(settings.percent, 6) +
-                               " % train: " + std::to_string(run.split.train.size()) +
-                               " training, " + std::to_string(tested) + " test records;";
+                               " % train: " + std::to_string(run.train.size()) + " training, " +
+                               std::to_string(tested) + " test records;";
     const std::string order = settings.keepOrder
                                   ? "in file order (--keep-order)"
                                   : "shuffled with seed " + std::to_string(settings.seed);
@@ -157,10 +165,10 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
     Timings time{start, readDone, {}, {}};
     const Result<RunSplit> run = splitForRun(data, settings);
     if (!run) return R::failure(run.error());
-    const Status trained = model.train(data, run->split.train);
+    const Status trained = model.train(data, run->train);
     if (!trained) return R::failure(trained.error());
     time.trainDone = Clock::now();
-    const Evaluation evaluation = evaluate(model, data, run->split.test);
+    const Evaluation evaluation = evaluate(model, data, run->testRows(data.recordCount()));
     time.testDone = Clock::now();
 
     std::ostringstream out;

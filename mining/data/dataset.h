@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/code_column.h"
 #include "data/column_vector.h"
 #include "data/numeric_column.h"
 
@@ -26,9 +27,6 @@ struct Attribute {
     // appearance in the data. A record's code for this attribute indexes this list.
     std::vector<std::string> values;
 };
-
-// The code stored for a missing nominal value ('?').
-inline constexpr std::int32_t kMissingCode = -1;
 
 // Returns true if a numeric value read from a column is missing ('?'). Missing numeric values are
 // stored as a quiet NaN; no present value is NaN (the reader rejects "nan").
@@ -73,10 +71,10 @@ public:
 
     // The codes of nominal attribute `index`, one per row; kMissingCode where missing.
     // Requires attribute(index).type == AttributeType::Nominal.
-    std::span<const std::int32_t> nominal(std::size_t index) const { return nominal_[index]; }
+    CodeSpan nominal(std::size_t index) const { return nominal_[index].view(); }
 
     // The class code of every row (never missing).
-    std::span<const std::int32_t> classes() const { return classes_; }
+    CodeSpan classes() const { return classes_.view(); }
 
     // Where the data came from: the .data path, and the .names path or "" when none was used.
     const std::string& dataPath() const { return dataPath_; }
@@ -94,8 +92,8 @@ private:
     std::vector<std::string> classValues_;
     // Indexed by attribute; only the entry matching an attribute's type is filled.
     std::vector<NumericColumn> numeric_;
-    std::vector<ColumnVector<std::int32_t>> nominal_;
-    ColumnVector<std::int32_t> classes_;
+    std::vector<CodeColumn> nominal_;
+    CodeColumn classes_;
     std::size_t missingClassCount_ = 0;
     std::string dataPath_;
     std::string namesPath_;

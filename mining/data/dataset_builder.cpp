@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 #include "data/text_fields.h"
 #include "util/parallel.h"
@@ -74,50 +75,110 @@ std::vector<std::size_t> rowsOfRuns(std::string_view text,
     return rows;
 }
 
+// Returns the shared codes of `rows` unset rows for a column of `listed` values known ahead
+// (0 when its list is open): one byte a row unless more are listed than a byte tells apart.
+SharedCodes allocateCodes(std::size_t listed, std::size_t rows) {
+    SharedCodes codes;
+    codes.narrow = listed <= CodeColumn::kMaxByteValues;
+    if (codes.narrow)
+        codes.bytes.resize(rows);
+    else
+        codes.wide.resize(rows);
+    return codes;
+}
+
 // Returns columns of `rows` unset rows for the attributes `layout` keeps and the class.
 SharedColumns allocateColumns(const RecordLayout& layout, std::size_t rows) {
     SharedColumns columns;
-    columns.attributes.resize(layout.fieldCount - 1);
-    for (std::size_t i = 0; i + 1 < layout.fieldCount; ++i)
-        if (layout.types[i] != AttributeType::Ignored) columns.attributes[i].resize(rows);
-    columns.classes.resize(rows);
+    const std::size_t attributes = layout.fieldCount - 1;
+    columns.numbers.resize(attributes);
+    columns.codes.resize(attributes + 1);
+    for (std::size_t i = 0; i < attributes; ++i) {
+        if (layout.types[i] == AttributeType::Numeric) columns.numbers[i].resize(rows);
+        if (layout.types[i] == AttributeType::Nominal)
+            columns.codes[i] =
+                allocateCodes(layout.names ? layout.names->attributes[i].values.size() : 0, rows);
+    }
+    columns.codes.back() = allocateCodes(layout.names ? layout.names->classValues.size() : 0, rows);
     return columns;
 }
 
-// Joins one nominal column (or the class) of the parts in `buffer`: `values` becomes the first
-// part's value list followed by the values later parts add, in order, and each part's kept rows
-// move to their place in the result, recoded where its own list differs. `valuesOf` picks the
-// column's value list from a part.
+// Moves `n` codes from `from` down to `to` (to <= from), each recoded by `recode` unless
+// `same`; a missing code stays missing. Reading and writing in order is safe.
+template <class Code>
+void moveCodes(const Code* from, Code* to, std::size_t n, const std::vector<std::int32_t>& recode,
+               bool same) {
+    if (same) {
+        if (from != to) std::memmove(to, from, n * sizeof(Code));
+        return;
+    }
+    for (std::size_t r = 0; r < n; ++r) {
+        if constexpr (std::is_same_v<Code, std::uint8_t>)
+            to[r] = from[r] == CodeSpan::kMissingByte ? from[r] : codeByte(recode[from[r]]);
+        else
+            to[r] = from[r] < 0 ? from[r] : recode[static_cast<std::size_t>(from[r])];
+    }
+}
+
+// Joins one nominal column (or the class) of the parts: `values` becomes the first part's value
+// list followed by the values later parts add, in order, and each part's kept rows move to their
+// place in the result, recoded where its own list differs. The codes stay in `shared` when they
+// fit its width; else (a part's codes outgrew one byte, or the joined list did) they are widened
+// into a new column. `valuesOf` picks the column's value list from a part.
 template <class ValuesOf>
-ColumnVector<std::int32_t> joinCodes(ColumnVector<std::int32_t>& buffer,
-                                     std::vector<std::string>& values,
-                                     std::vector<std::unique_ptr<PartParser>>& parts,
-                                     ValuesOf valuesOf, std::size_t total) {
+CodeColumn joinCodes(SharedCodes& shared, std::size_t column, std::vector<std::string>& values,
+                     std::vector<std::unique_ptr<PartParser>>& parts, ValuesOf valuesOf,
+                     std::size_t total) {
     values = std::move(valuesOf(*parts[0]));
     ValueCoder coder(&values, false);
-    std::size_t target = parts[0]->kept();
+    std::vector<std::vector<std::int32_t>> recodes(parts.size());
+    std::vector<bool> same(parts.size(), true);
+    bool own = parts[0]->codes(column).own();
     for (std::size_t k = 1; k < parts.size(); ++k) {
         const std::vector<std::string>& partValues = valuesOf(*parts[k]);
-        std::vector<std::int32_t> recode(partValues.size());
-        bool same = partValues.size() <= values.size();
+        recodes[k].resize(partValues.size());
+        same[k] = partValues.size() <= values.size();
         for (std::size_t v = 0; v < partValues.size(); ++v) {
-            recode[v] = coder.code(partValues[v]);
-            same = same && recode[v] == static_cast<std::int32_t>(v);
+            recodes[k][v] = coder.code(partValues[v]);
+            same[k] = same[k] && recodes[k][v] == static_cast<std::int32_t>(v);
         }
-        // Rows only ever move down, so reading and writing in order is safe.
-        const std::int32_t* from = buffer.data() + parts[k]->firstRow();
-        std::int32_t* to = buffer.data() + target;
+        own = own || parts[k]->codes(column).own();
+    }
+    if (shared.narrow && (own || values.size() > CodeColumn::kMaxByteValues)) {
+        ColumnVector<std::int32_t> wide(total);
+        std::size_t target = 0;
+        for (std::size_t k = 0; k < parts.size(); ++k) {
+            const CodeSpan from = parts[k]->codes(column).written(parts[k]->kept());
+            for (std::size_t r = 0; r < from.size(); ++r) {
+                const std::int32_t code = from[r];
+                wide[target + r] =
+                    code < 0 || same[k] ? code : recodes[k][static_cast<std::size_t>(code)];
+            }
+            target += from.size();
+            parts[k]->codes(column).release();
+        }
+        shared.bytes = ColumnVector<std::uint8_t>();
+        return CodeColumn(std::move(wide));
+    }
+    std::size_t target = parts[0]->kept();
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+        const std::size_t from = parts[k]->firstRow();
         const std::size_t n = parts[k]->kept();
-        if (!same) {
-            for (std::size_t r = 0; r < n; ++r)
-                to[r] = from[r] < 0 ? from[r] : recode[static_cast<std::size_t>(from[r])];
-        } else if (from != to) {
-            std::memmove(to, from, n * sizeof(std::int32_t));
-        }
+        if (shared.narrow)
+            moveCodes(shared.bytes.data() + from, shared.bytes.data() + target, n, recodes[k],
+                      same[k]);
+        else
+            moveCodes(shared.wide.data() + from, shared.wide.data() + target, n, recodes[k],
+                      same[k]);
         target += n;
     }
-    buffer.resize(total);  // the rows beyond were never touched, or held lines without record
-    return std::move(buffer);
+    // The rows beyond were never touched, or held lines without a record.
+    if (shared.narrow) {
+        shared.bytes.resize(total);
+        return CodeColumn(std::move(shared.bytes));
+    }
+    shared.wide.resize(total);
+    return CodeColumn(std::move(shared.wide));
 }
 
 }  // namespace
@@ -216,7 +277,7 @@ void DatasetBuilder::joinColumn(const RecordLayout& layout, std::size_t column, 
     for (const auto& part : parts) total += part->kept();
     if (column + 1 == layout.fieldCount) {
         data.classes_ = joinCodes(
-            columns.classes, data.classValues_, parts,
+            columns.codes[column], column, data.classValues_, parts,
             [](PartParser & p) -> auto& { return p.classValues(); }, total);
     } else if (layout.types[column] == AttributeType::Numeric) {
         std::vector<SliceRows> slices;
@@ -225,10 +286,10 @@ void DatasetBuilder::joinColumn(const RecordLayout& layout, std::size_t column, 
             slices.push_back(SliceRows{&part->slice(column), part->kept(), target});
             target += part->kept();
         }
-        data.numeric_[column] = joinSlices(slices, columns.attributes[column], total);
+        data.numeric_[column] = joinSlices(slices, columns.numbers[column], total);
     } else if (layout.types[column] == AttributeType::Nominal) {
         data.nominal_[column] = joinCodes(
-            columns.attributes[column], data.attributes_[column].values,
+            columns.codes[column], column, data.attributes_[column].values,
             parts, [column](PartParser & p) -> auto& { return p.values(column); }, total);
     }
 }

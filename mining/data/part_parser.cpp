@@ -17,14 +17,35 @@ struct PartParser::RowWriter {
         return part.slices_[i].setQuickly(row, d.mantissa, d.fractionDigits);
     }
     void missingNumber(std::size_t i) { part.slices_[i].setMissing(row); }
-    void code(std::size_t i, std::int32_t code) { part.codes_[i][row] = code; }
-    void missingValue(std::size_t i) { part.codes_[i][row] = kMissingCode; }
+    void code(std::size_t i, std::int32_t code) { part.codes_[i].set(row, code); }
+    void missingValue(std::size_t i) { part.codes_[i].set(row, kMissingCode); }
     void classCode(std::int32_t code) {
-        part.codes_.back()[row] = code;
+        part.codes_.back().set(row, code);
         classMissing = false;
     }
     void missingClass() { classMissing = true; }
 };
+
+PartCodes::PartCodes(SharedCodes* shared, std::size_t firstRow, std::size_t rows) : rows_(rows) {
+    if (shared == nullptr) return;
+    if (shared->narrow)
+        bytes_ = shared->bytes.data() + firstRow;
+    else
+        wide_ = shared->wide.data() + firstRow;
+}
+
+CodeSpan PartCodes::written(std::size_t kept) const {
+    if (bytes_ != nullptr) return CodeSpan(std::span<const std::uint8_t>(bytes_, kept));
+    return CodeSpan(std::span<const std::int32_t>(wide_, kept));
+}
+
+void PartCodes::widen(std::size_t rowsWritten) {
+    own_.resize(rows_);
+    for (std::size_t r = 0; r < rowsWritten; ++r)
+        own_[r] = bytes_[r] == CodeSpan::kMissingByte ? kMissingCode : bytes_[r];
+    wide_ = own_.data();
+    bytes_ = nullptr;
+}
 
 PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
                        const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
@@ -40,15 +61,16 @@ PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::s
     slices_.reserve(attributes);
     coders_.reserve(attributes + 1);
     for (std::size_t i = 0; i < attributes; ++i) {
-        const bool stored = layout.types[i] != AttributeType::Ignored;
-        std::int32_t* const base = stored ? columns.attributes[i].data() + firstRow : nullptr;
-        slices_.emplace_back(base, layout.types[i] == AttributeType::Numeric ? rows : 0);
-        codes_.push_back(base);
+        const bool numeric = layout.types[i] == AttributeType::Numeric;
+        slices_.emplace_back(numeric ? columns.numbers[i].data() + firstRow : nullptr,
+                             numeric ? rows : 0);
+        const bool nominal = layout.types[i] == AttributeType::Nominal;
+        codes_.emplace_back(nominal ? &columns.codes[i] : nullptr, firstRow, rows);
         const bool listed = layout.names && !layout.names->attributes[i].values.empty();
         if (listed) values_[i] = layout.names->attributes[i].values;
         coders_.emplace_back(&values_[i], listed);
     }
-    codes_.push_back(columns.classes.data() + firstRow);
+    codes_.emplace_back(&columns.codes.back(), firstRow, rows);
     if (layout.names) values_.back() = layout.names->classValues;
     coders_.emplace_back(&values_.back(), layout.names != nullptr);
 }
@@ -115,10 +137,10 @@ void PartParser::keep(const std::vector<Cell>& cells) {
             else
                 slices_[i].setMissing(row);
         } else if (layout_.types[i] == AttributeType::Nominal) {
-            codes_[i][row] = cell.kind == CellKind::Code ? cell.code : kMissingCode;
+            codes_[i].set(row, cell.kind == CellKind::Code ? cell.code : kMissingCode);
         }
     }
-    codes_.back()[row] = cls.code;
+    codes_.back().set(row, cls.code);
 }
 
 std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount) {

@@ -23,12 +23,57 @@ inline constexpr std::size_t kReleaseStep = std::size_t{16} << 20;
 // `end`, so it can drop the first from memory and map what follows ahead of use.
 using ReleaseCallback = std::function<void(std::size_t begin, std::size_t end)>;
 
+// One column of codes that every part writes into: one byte a row, or four when its value
+// list is known to hold more values than a byte tells apart.
+struct SharedCodes {
+    bool narrow = true;
+    ColumnVector<std::uint8_t> bytes;
+    ColumnVector<std::int32_t> wide;
+};
+
 // The columns every part of a text writes into, each part into its own run of rows: per
-// attribute the mantissas of a numeric one or the codes of a nominal one (none for an ignored
-// one), and the class codes.
+// attribute the mantissas of a numeric one, and per attribute and then for the class the codes
+// of a nominal one (none for an ignored one).
 struct SharedColumns {
-    std::vector<ColumnVector<std::int32_t>> attributes;
-    ColumnVector<std::int32_t> classes;
+    std::vector<ColumnVector<std::int32_t>> numbers;
+    std::vector<SharedCodes> codes;
+};
+
+// Where one part writes one column of codes: its rows of the shared column, until a code in a
+// narrow one does not fit a byte; then the part's codes so far move to four-byte codes of its
+// own, and the join widens the column.
+class PartCodes {
+public:
+    PartCodes() = default;
+    // Rows [firstRow, firstRow + rows) of `shared`, or nowhere when `shared` is null.
+    PartCodes(SharedCodes* shared, std::size_t firstRow, std::size_t rows);
+
+    // Writes `code` (kMissingCode when missing) to row `row`; rows are written in order.
+    void set(std::size_t row, std::int32_t code) {
+        if (bytes_ != nullptr) {
+            if (code < static_cast<std::int32_t>(CodeColumn::kMaxByteValues)) {
+                bytes_[row] = codeByte(code);
+                return;
+            }
+            widen(row);
+        }
+        wide_[row] = code;
+    }
+
+    // The first `kept` rows written.
+    CodeSpan written(std::size_t kept) const;
+    // Returns true when the part's codes no longer lie in the shared column.
+    bool own() const { return !own_.empty(); }
+    // Frees the part's own codes.
+    void release() { own_ = ColumnVector<std::int32_t>(); }
+
+private:
+    void widen(std::size_t rowsWritten);
+
+    std::uint8_t* bytes_ = nullptr;
+    std::int32_t* wide_ = nullptr;
+    std::size_t rows_ = 0;
+    ColumnVector<std::int32_t> own_;
 };
 
 enum class PartOutcome { Done, Restart, Failed };
@@ -70,6 +115,8 @@ public:
     NumericSlice& slice(std::size_t attribute) { return slices_[attribute]; }
     std::vector<std::string>& values(std::size_t attribute) { return values_[attribute]; }
     std::vector<std::string>& classValues() { return values_.back(); }
+    // The codes the part wrote for nominal attribute `column` (the class: fieldCount - 1).
+    PartCodes& codes(std::size_t column) { return codes_[column]; }
 
 private:
     struct RowWriter;
@@ -83,7 +130,7 @@ private:
     const ReleaseCallback& release_;
     std::size_t firstRow_;
     std::vector<NumericSlice> slices_;  // per attribute; numeric ones write
-    std::vector<std::int32_t*> codes_;  // per attribute, then the class: the part's rows
+    std::vector<PartCodes> codes_;      // per attribute, then the class: the part's rows
     std::vector<std::vector<std::string>> values_;  // per attribute, then the class
     std::vector<ValueCoder> coders_;                // over values_
     LineParser lines_;

@@ -62,6 +62,20 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
     return split;
 }
 
+std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n) {
+    std::vector<RowIndex> left;
+    left.reserve(n - std::min(n, rows.size()));
+    std::size_t next = 0;
+    for (std::size_t r = 0; r < n; ++r) {
+        if (next < rows.size() && rows[next] == r) {
+            ++next;
+        } else {
+            left.push_back(static_cast<RowIndex>(r));
+        }
+    }
+    return left;
+}
+
 Result<double> parsePercent(std::string_view text) {
     const std::string_view t = trimBlanks(text);
     const std::string shown = quoteForMessage(text);

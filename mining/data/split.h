@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct Split {
 // first round(n * percent / 100) rows of the shuffled order train and the rest test. With
 // keepOrder the first rows of the file train. Requires 0 <= percent <= 100 and n < 2^32.
 Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t seed);
+
+// Returns the rows of 0..n-1 that `rows` (ascending, each < n) leaves out, ascending: the test
+// rows of a split's training rows.
+std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n);
 
 // Returns the training share of `text`, a plain decimal in [0, 100] ("66.67", "100", "5."),
 // or an error message saying what is wrong with it.

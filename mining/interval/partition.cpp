@@ -193,9 +193,8 @@ ValueSummary summarize(const NumericValues& values) {
     return out;
 }
 
-NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary,
-                  std::span<const std::int32_t> classes, std::size_t classCount, int bins,
-                  Binning binning, BinScratch& scratch) {
+NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary, CodeSpan classes,
+                  std::size_t classCount, int bins, Binning binning, BinScratch& scratch) {
     NodeBins out;
     const auto b = static_cast<std::size_t>(std::max(bins, 1));
     out.layout = binning == Binning::EqualWidth
@@ -255,7 +254,8 @@ std::vector<Bin> initialBins(std::span<const double> values, std::span<const std
     BinScratch scratch;
     NumericValues view;
     view.doubles = values;
-    return nodeBins(view, summarize(view), classes, classCount, bins, binning, scratch).bins;
+    return nodeBins(view, summarize(view), CodeSpan(classes), classCount, bins, binning, scratch)
+        .bins;
 }
 
 std::vector<std::uint32_t> partOfSlot(const NodeBins& nodeBins, const NumericPartition& partition) {

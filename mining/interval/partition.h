@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "data/code_column.h"
 #include "data/numeric_column.h"
 
 namespace mining::interval {
@@ -162,9 +163,8 @@ ValueSummary summarize(const NumericValues& values);
 // summary in `summary`), as initialBins() makes them from those values alone, with the layout
 // that placed them. Requires values.size() == classes.size(), summary == summarize(values),
 // bins >= 1.
-NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary,
-                  std::span<const std::int32_t> classes, std::size_t classCount, int bins,
-                  Binning binning, BinScratch& scratch);
+NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary, CodeSpan classes,
+                  std::size_t classCount, int bins, Binning binning, BinScratch& scratch);
 
 // Returns, for each interval of `nodeBins.layout`, the part of `partition` (made from
 // nodeBins.bins by mergeBins()) that holds its values: the same part the cuts give each value.

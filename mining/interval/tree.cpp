@@ -42,12 +42,13 @@ struct Choice {
 // A numeric attribute whose data set column holds decimal mantissas keeps them (value =
 // mantissa / scale): half the memory of doubles and the same order, which is all the binning
 // needs. Only columns the data set keeps as doubles are copied as doubles.
+// Codes keep the data set's width: one byte a record for nearly every column.
 struct Columns {
-    std::vector<std::int32_t> classes;
+    CodeColumn classes;
     std::vector<std::vector<std::int32_t>> mantissas;  // by attribute; empty unless decimal
     std::vector<double> scales;                        // by attribute, of mantissas
     std::vector<std::vector<double>> doubles;          // by attribute; numeric, not decimal
-    std::vector<std::vector<std::int32_t>> nominal;    // by attribute; empty unless nominal
+    std::vector<CodeColumn> nominal;                   // by attribute; empty unless nominal
 };
 
 // The positions [begin, end) of a node's records in Columns.
@@ -63,21 +64,23 @@ struct Scratch {
     BinScratch bins;
     std::vector<std::uint32_t> counts;
     std::vector<std::int32_t> ints;
+    std::vector<std::uint8_t> bytes;
     std::vector<double> doubles;
 };
 
 // Returns the rows `rows` in ascending order (which reads each column front to back; the tree
-// does not depend on the order of the records).
-std::vector<RowIndex> ascendingRows(std::span<const RowIndex> rows, std::size_t recordCount) {
-    std::vector<RowIndex> ascending(rows.begin(), rows.end());
-    if (std::is_sorted(ascending.begin(), ascending.end())) return ascending;
+// does not depend on the order of the records): `rows` itself when sorted already (a split gives
+// them so), else a sorted copy made in `sorted`.
+std::span<const RowIndex> ascendingRows(std::span<const RowIndex> rows, std::size_t recordCount,
+                                        std::vector<RowIndex>& sorted) {
+    if (std::is_sorted(rows.begin(), rows.end())) return rows;
     std::vector<std::uint32_t> taken(recordCount, 0);
     for (RowIndex r : rows) ++taken[r];
-    ascending.clear();
+    sorted.reserve(rows.size());
     for (std::size_t r = 0; r < taken.size(); ++r) {
-        for (std::uint32_t k = 0; k < taken[r]; ++k) ascending.push_back(static_cast<RowIndex>(r));
+        for (std::uint32_t k = 0; k < taken[r]; ++k) sorted.push_back(static_cast<RowIndex>(r));
     }
-    return ascending;
+    return sorted;
 }
 
 template <typename T, typename Column>
@@ -89,20 +92,28 @@ std::vector<T> gather(const Column& column, std::span<const RowIndex> rows) {
 }
 
 // Moves the elements of first[0, n) whose slot j is kept (step[j] == 1) to first[0, kept),
-// slot by slot, each keeping its order; `next` holds where each kept slot's elements start.
-// The others (step[j] == 0, next[j] == kept) all land in one spare place past the kept ones
-// and are lost, which spares a branch per element.
+// slot by slot, each keeping its order. The elements of slot `front` (step[front] == 0) go to
+// first[0, frontCount): they only ever move down, so they move in place. The other kept slots'
+// elements go through `buffer`, from next[j] on, and then follow them; the rest (step[j] == 0,
+// next[j] == kept - frontCount) all land in one spare place past them and are lost. No element
+// takes a branch, and the buffer holds only what is not in front.
 template <typename T, typename Slot>
 void partitionColumn(T* first, std::size_t n, const Slot* slot, std::vector<std::size_t> next,
-                     const std::vector<std::size_t>& step, std::size_t kept,
-                     std::vector<T>& buffer) {
-    if (buffer.size() < kept + 1) buffer.resize(kept + 1);
+                     const std::vector<std::size_t>& step, std::size_t front,
+                     std::size_t frontCount, std::size_t kept, std::vector<T>& buffer) {
+    const std::size_t behind = kept - frontCount;
+    if (buffer.size() < behind + 1) buffer.resize(behind + 1);
+    std::size_t w = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        const T value = first[i];
         const std::size_t j = slot[i];
-        buffer[next[j]] = first[i];
+        first[w] = value;
+        w += j == front;
+        buffer[next[j]] = value;
         next[j] += step[j];
     }
-    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(kept), first);
+    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(behind),
+              first + frontCount);
 }
 
 }  // namespace
@@ -119,7 +130,8 @@ public:
           classCount_(data.classCount()),
           usedNominal_(data.attributeCount(), false),
           scratch_(coreCount()) {
-        const std::vector<RowIndex> ascending = ascendingRows(rows, data.recordCount());
+        std::vector<RowIndex> sorted;
+        const std::span<const RowIndex> ascending = ascendingRows(rows, data.recordCount(), sorted);
         const std::size_t attributes = data.attributeCount();
         columns_.mantissas.resize(attributes);
         columns_.scales.assign(attributes, 1.0);
@@ -131,7 +143,7 @@ public:
             attributes + 1,
             [&](std::size_t a) {
                 if (a == attributes) {
-                    columns_.classes = gather<std::int32_t>(data.classes(), ascending);
+                    columns_.classes = data.classes().gather(ascending);
                 } else {
                     takeColumn(a, ascending);
                 }
@@ -150,7 +162,7 @@ public:
                 columns_.doubles[a] = gather<double>(column, ascending);
             }
         } else if (data_.attribute(a).type == AttributeType::Nominal) {
-            columns_.nominal[a] = gather<std::int32_t>(data_.nominal(a), ascending);
+            columns_.nominal[a] = data_.nominal(a).gather(ascending);
         }
     }
 
@@ -279,8 +291,7 @@ private:
             binCount = static_cast<int>(
                 std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
         }
-        const std::span<const std::int32_t> classes(columns_.classes.data() + range.begin,
-                                                    range.size());
+        const CodeSpan classes = columns_.classes.view(range.begin, range.size());
         NodeBins bins = nodeBins(values, summary, classes, classCount_, binCount, options_.binning,
                                  scratch.bins);
         NumericPartition p = mergeBins(bins.bins, len, options_.maxDepth);
@@ -294,8 +305,8 @@ private:
 
     // Sets the values of nominal attribute `a` at the node into `c`.
     void nominalChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
-        const std::int32_t* codes = columns_.nominal[a].data() + range.begin;
-        const std::int32_t* classes = columns_.classes.data() + range.begin;
+        const CodeSpan codes = columns_.nominal[a].view(range.begin, range.size());
+        const CodeSpan classes = columns_.classes.view(range.begin, range.size());
         const std::size_t valueCount = data_.attribute(a).values.size();
         scratch.counts.assign(valueCount * classCount_, 0);
         for (std::size_t i = 0; i < range.size(); ++i) {
@@ -395,8 +406,8 @@ private:
     void nominalSlots(Range piece, Slot* slot, const Choice& choice,
                       const std::vector<std::int32_t>& childOfValue,
                       std::uint32_t missingChild) const {
-        const std::int32_t* codes =
-            columns_.nominal[static_cast<std::size_t>(choice.attribute)].data() + piece.begin;
+        const CodeSpan codes = columns_.nominal[static_cast<std::size_t>(choice.attribute)].view(
+            piece.begin, piece.size());
         for (std::size_t i = 0; i < piece.size(); ++i) {
             const std::int32_t code = codes[i];
             const bool known = code >= 0 && static_cast<std::size_t>(code) < childOfValue.size();
@@ -440,7 +451,7 @@ private:
                     nominalSlots(piece, slot, choice, childOfValue, missingChild);
                 }
                 std::uint32_t* own = counts.data() + c * width;
-                const std::int32_t* classes = columns_.classes.data() + piece.begin;
+                const CodeSpan classes = columns_.classes.view(piece.begin, piece.size());
                 for (std::size_t i = 0; i < piece.size(); ++i) {
                     ++own[std::size_t{slot[i]} * classCount_ +
                           static_cast<std::size_t>(classes[i])];
@@ -469,7 +480,8 @@ private:
             newNodes[j].counts.assign(first, first + static_cast<std::ptrdiff_t>(classCount_));
         }
         const auto minSplit = static_cast<std::uint32_t>(std::max(options_.minSplit, 2));
-        std::size_t at = range.begin;
+        std::size_t largest = branches;  // the largest growing branch
+        std::vector<std::uint32_t> totals(branches);
         for (std::size_t j = 0; j < branches; ++j) {
             TreeNode& child = newNodes[j];
             for (std::uint32_t c : child.counts) child.total += c;
@@ -480,13 +492,19 @@ private:
             const bool pure = child.counts[static_cast<std::size_t>(child.label)] == child.total;
             growing[j] =
                 !child.strong && !pure && depth < options_.maxDepth && child.total >= minSplit;
-            // Only the records of growing branches are kept together, from range.begin on.
-            if (growing[j]) {
-                childRanges[j] = Range{at, at + child.total};
-                at += child.total;
-            }
+            totals[j] = child.total;
+            if (growing[j] && (largest == branches || totals[j] > totals[largest])) largest = j;
             nodes_[index].children.push_back(static_cast<std::uint32_t>(nodes_.size()));
             nodes_.push_back(std::move(child));
+        }
+        // Only the records of growing branches are kept together, from range.begin on: the
+        // largest first, so that reordering moves it in place, then the others in order.
+        std::size_t at = range.begin;
+        for (std::size_t k = 0; k <= branches; ++k) {
+            const std::size_t j = k == 0 ? largest : k - 1;
+            if (j == branches || !growing[j] || (k > 0 && j == largest)) continue;
+            childRanges[j] = Range{at, at + totals[j]};
+            at += totals[j];
         }
     }
 
@@ -519,21 +537,34 @@ private:
         return children;
     }
 
-    // Returns the columns the children of a node split on `attribute` read, the classes
-    // first. A nominal attribute used on the path, this one included, is never read below it,
-    // so its column need not follow the records.
-    std::pair<std::vector<std::vector<double>*>, std::vector<std::vector<std::int32_t>*>>
-    columnsBelow(std::size_t attribute) {
-        std::vector<std::vector<double>*> doubles;
-        std::vector<std::vector<std::int32_t>*> ints = {&columns_.classes};
+    // The columns the children of a node read, by the width of their values.
+    struct ColumnsBelow {
+        std::vector<std::int32_t*> ints;
+        std::vector<std::uint8_t*> bytes;
+        std::vector<double*> doubles;
+    };
+
+    // Returns the columns the children of a node split on `attribute` read: the classes, the
+    // numeric columns and the nominal ones. A nominal attribute used on the path, this one
+    // included, is never read below it, so its column need not follow the records.
+    ColumnsBelow columnsBelow(std::size_t attribute) {
+        ColumnsBelow below;
+        auto addCodes = [&below](CodeColumn& codes) {
+            if (codes.narrow()) {
+                below.bytes.push_back(codes.bytes().data());
+            } else {
+                below.ints.push_back(codes.wide().data());
+            }
+        };
+        addCodes(columns_.classes);
         for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
-            if (!columns_.doubles[a].empty()) doubles.push_back(&columns_.doubles[a]);
-            if (!columns_.mantissas[a].empty()) ints.push_back(&columns_.mantissas[a]);
+            if (!columns_.doubles[a].empty()) below.doubles.push_back(columns_.doubles[a].data());
+            if (!columns_.mantissas[a].empty()) below.ints.push_back(columns_.mantissas[a].data());
             if (!columns_.nominal[a].empty() && !usedNominal_[a] && a != attribute) {
-                ints.push_back(&columns_.nominal[a]);
+                addCodes(columns_.nominal[a]);
             }
         }
-        return {std::move(doubles), std::move(ints)};
+        return below;
     }
 
     // Reorders the node's records in `range` so that the records of each growing branch j
@@ -544,32 +575,45 @@ private:
         const std::size_t n = range.size();
         std::size_t kept = 0;
         for (const Range& r : childRanges) kept += r.size();
+        // The branch laid out first stays in front (partitionColumn).
+        std::size_t front = 0;
+        std::size_t frontCount = 0;
+        for (std::size_t j = 0; j < childRanges.size(); ++j) {
+            if (childRanges[j].size() > 0 && childRanges[j].begin == range.begin) {
+                front = j;
+                frontCount = childRanges[j].size();
+            }
+        }
         std::vector<std::size_t> next;
         std::vector<std::size_t> step;
-        for (const Range& r : childRanges) {
-            next.push_back(r.size() ? r.begin - range.begin : kept);
-            step.push_back(r.size() ? 1 : 0);
+        for (std::size_t j = 0; j < childRanges.size(); ++j) {
+            const Range& r = childRanges[j];
+            const bool behind = j != front && r.size() > 0;
+            next.push_back(behind ? r.begin - range.begin - frontCount : kept - frontCount);
+            step.push_back(behind ? 1 : 0);
         }
-        // Named variables, not a structured binding: lambdas may not capture those in every
-        // compiler this builds with.
-        const auto columns = columnsBelow(attribute);
-        const auto& doubles = columns.first;
-        const auto& ints = columns.second;
+        const ColumnsBelow columns = columnsBelow(attribute);
         const bool small = childRanges.size() <= kSmallBranches;
         auto move = [&](auto* column, auto& buffer) {
             if (small) {
-                partitionColumn(column, n, smallSlot_.data(), next, step, kept, buffer);
+                partitionColumn(column + range.begin, n, smallSlot_.data(), next, step, front,
+                                frontCount, kept, buffer);
             } else {
-                partitionColumn(column, n, slot_.data(), next, step, kept, buffer);
+                partitionColumn(column + range.begin, n, slot_.data(), next, step, front,
+                                frontCount, kept, buffer);
             }
         };
+        const std::size_t ints = columns.ints.size();
+        const std::size_t bytes = columns.bytes.size();
         runTasksOnThreads(
-            doubles.size() + ints.size(),
+            ints + bytes + columns.doubles.size(),
             [&](std::size_t i, std::size_t t) {
-                if (i < ints.size()) {
-                    move(ints[i]->data() + range.begin, scratch_[t].ints);
+                if (i < ints) {
+                    move(columns.ints[i], scratch_[t].ints);
+                } else if (i < ints + bytes) {
+                    move(columns.bytes[i - ints], scratch_[t].bytes);
                 } else {
-                    move(doubles[i - ints.size()]->data() + range.begin, scratch_[t].doubles);
+                    move(columns.doubles[i - ints - bytes], scratch_[t].doubles);
                 }
             },
             n >= kParallelRecords);

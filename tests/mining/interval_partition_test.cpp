@@ -196,8 +196,12 @@ TEST(IntervalPartition, NodeBinsSkipMissingValuesInPlaceAndPartsFollowTheCuts) {
         NumericValues plain;
         plain.doubles = doubles;
         BinScratch scratch;
-        const NodeBins a = nodeBins(scaled, summarize(scaled), classes, 2, 20, binning, scratch);
-        const NodeBins b = nodeBins(plain, summarize(plain), classes, 2, 20, binning, scratch);
+        const NodeBins a =
+            nodeBins(scaled, summarize(scaled), CodeSpan(std::span<const std::int32_t>(classes)), 2,
+                     20, binning, scratch);
+        const NodeBins b =
+            nodeBins(plain, summarize(plain), CodeSpan(std::span<const std::int32_t>(classes)), 2,
+                     20, binning, scratch);
         const auto expected = initialBins(present, presentClasses, 2, 20, binning);
         ASSERT_EQ(a.bins.size(), expected.size());
         ASSERT_EQ(b.bins.size(), expected.size());

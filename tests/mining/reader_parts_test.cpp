@@ -94,6 +94,49 @@ TEST(ReaderParts, TheStorageOfANumericColumnDoesNotDependOnTheParts) {
 
 // Lines without a record in an early part leave rows that the later parts' rows must close up,
 // numbers, codes and classes alike.
+// Codes are kept one byte a record while a column's values fit; a column of more values must
+// come out the same whichever way it outgrows a byte: in one part, only once the parts' lists
+// are joined (each part holds fewer than 255 values), or listed by .names from the start.
+TEST(ReaderParts, ColumnsOfMoreValuesThanAByteHoldKeepEveryCode) {
+    std::string data;
+    std::string listed = "v0";
+    for (int i = 0; i < 1200; ++i) {
+        // Values 0..399 first, then all again: a single part meets more than 255 of them,
+        // each of eight parts fewer.
+        const int v = i < 400 ? i : i % 400;
+        data += "v" + std::to_string(v) + ", " + (i % 97 == 0 ? "?" : "w" + std::to_string(i % 3)) +
+                ", c" + std::to_string(v % 260) + "\n";
+        if (i > 0 && i < 400) listed += ", v" + std::to_string(i);
+    }
+    std::string classes = "c0";
+    for (int c = 1; c < 260; ++c) classes += ", c" + std::to_string(c);
+    const std::string names = classes + ".\nmany: " + listed + ".\nfew: w0, w1, w2.\n";
+    for (const bool withNames : {false, true}) {
+        for (std::size_t parts : {1u, 8u}) {
+            const Result<Dataset> d = withNames ? parseDataset(data, names, "d", "n", parts)
+                                                : parseDataset(data, std::nullopt, "d", "n", parts);
+            ASSERT_TRUE(d.ok()) << d.error();
+            ASSERT_EQ(d->recordCount(), 1200u);
+            ASSERT_EQ(d->attribute(0).values.size(), 400u);
+            ASSERT_EQ(d->classCount(), 260u);
+            for (std::size_t r = 0; r < 1200; ++r) {
+                const std::size_t v = r < 400 ? r : r % 400;
+                const auto code = static_cast<std::size_t>(d->nominal(0)[r]);
+                ASSERT_EQ(d->attribute(0).values[code], "v" + std::to_string(v)) << r;
+                const auto cls = static_cast<std::size_t>(d->classes()[r]);
+                ASSERT_EQ(d->classValues()[cls], "c" + std::to_string(v % 260)) << r;
+                const std::int32_t few = d->nominal(1)[r];
+                if (r % 97 == 0) {
+                    ASSERT_EQ(few, kMissingCode) << r;
+                } else {
+                    ASSERT_EQ(d->attribute(1).values[static_cast<std::size_t>(few)],
+                              "w" + std::to_string(r % 3));
+                }
+            }
+        }
+    }
+}
+
 TEST(ReaderParts, LinesWithoutARecordLeaveNoGapBetweenParts) {
     std::string data;
     for (int i = 0; i < 100; ++i) data += i % 2 ? "\n  \n1.5,x,?\n" : "2,y,a\n";

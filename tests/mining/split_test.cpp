@@ -54,6 +54,8 @@ TEST(Split, GivesTheSetsOfTheWholeDocumentedShuffleInRowOrder) {
                 const Split expected = fullShuffle(n, s.train.size(), seed);
                 EXPECT_EQ(s.train, expected.train) << n << " " << percent << " " << seed;
                 EXPECT_EQ(s.test, expected.test) << n << " " << percent << " " << seed;
+                // The test rows a run makes after training, from the training rows alone.
+                EXPECT_EQ(rowsLeftOut(s.train, n), expected.test) << n << " " << percent;
             }
         }
     }
