@@ -7,6 +7,6 @@
 // characters has no base: `previousBase` is returned unchanged.
 QString deriveBaseName(const QString& inputFile, const QString& previousBase);
 
-// Returns whether `inputFile` names a ".data" file, the only kind a classifier can be run on
-// (compared exactly on Linux, without regard to case on Windows).
+// Returns whether `inputFile` names a ".data" file, which a classifier is started on by its base
+// path (compared exactly on Linux, without regard to case on Windows).
 bool isDataFile(const QString& inputFile);

@@ -21,6 +21,6 @@ QString classifierProgramPath(const QString& programDir, const QString& subdir,
     return QDir::cleanPath(path + QLatin1Char('/') + file);
 }
 
-QStringList classifierArguments(const QString& baseName, const QString& percentText) {
-    return {baseName, percentText};
+QStringList classifierArguments(const QString& fileArgument, const QString& percentText) {
+    return {fileArgument, percentText};
 }

@@ -18,6 +18,6 @@ ClassifierChoice chooseClassifier(const QString& comboText);
 QString classifierProgramPath(const QString& programDir, const QString& subdir,
                               const QString& programName);
 
-// Returns the classifier's arguments: exactly the base path and the percentage text, each whole,
-// spaces and shell characters included.
-QStringList classifierArguments(const QString& baseName, const QString& percentText);
+// Returns the classifier's arguments: exactly the file argument (a base path or a table's path)
+// and the percentage text, each whole, spaces and shell characters included.
+QStringList classifierArguments(const QString& fileArgument, const QString& percentText);

@@ -6,7 +6,9 @@
 
 // The data file dialog's filter list, in its one-string form: "|"-separated pairs of a
 // description and a pattern.
-inline constexpr char kDataFileFilterList[] = "All Files (*.*)|*.*|Data Files (*.data)|*.data";
+inline constexpr char kDataFileFilterList[] =
+    "All Files (*.*)|*.*|Data Files (*.data)|*.data|"
+    "Tables (*.csv *.tsv *.txt *.arff)|*.csv;*.tsv;*.txt;*.arff";
 
 struct DialogFilter {
     QString description;   // what the user sees, e.g. "Data Files (*.data)"

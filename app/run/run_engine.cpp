@@ -6,6 +6,7 @@
 #include "base_name.h"
 #include "classifier_choice.h"
 #include "percent.h"
+#include "run_input.h"
 
 namespace {
 const char kNoInputFile[] = "Please select valid input file";
@@ -23,21 +24,19 @@ void RunEngine::fileChosen(const QString& fileName) {
 }
 
 RunOutcome RunEngine::runPressed(const QString& percentText, const QString& comboText) {
-    // Only a .data file can be run: the classifier reads BASE.data and writes beside it.
-    if (state_.strInputFile.isEmpty() || !isDataFile(state_.strInputFile)) {
-        return showing(kNoInputFile);
-    }
+    const std::optional<RunInput> input = runInputFor(state_.strInputFile, state_.strBaseName);
+    if (!input) return showing(kNoInputFile);
     const std::optional<double> percent = parsePercent(percentText);
     if (!percent) return showing(kAborting);
     state_.dblTrainPercent = *percent;
     if (!percentInRange(state_.dblTrainPercent)) return showing(kOutOfRange);
 
     const ClassifierChoice choice = chooseClassifier(comboText);
-    state_.strOutputFile = state_.strBaseName + choice.resultSuffix;
+    state_.strOutputFile = input->resultBase + choice.resultSuffix;
     resultAtRun_ = snapshotFile(state_.strOutputFile);
     return {{},
             classifierProgramPath(programDirectory(), settings_.programSubdir, choice.programName),
-            classifierArguments(state_.strBaseName, ::percentText(state_.dblTrainPercent)),
+            classifierArguments(input->argument, ::percentText(state_.dblTrainPercent)),
             state_.strOutputFile};
 }
 

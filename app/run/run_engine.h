@@ -18,7 +18,8 @@ struct RunSettings {
 struct RunOutcome {
     QString message;        // not empty: show it; the request ends here
     QString program;        // otherwise: the classifier's full path
-    QStringList arguments;  // the base path and the percentage text, each whole
+    QStringList arguments;  // the data file's base path (a table's whole path) and the
+                            // percentage text, each whole
     QString resultFile;     // the file the classifier will write
 };
 
@@ -42,12 +43,14 @@ public:
 
     // Run was pressed with `percentText` in the percentage field and `comboText` in the
     // classifier box. The checks, in order, each ending the request with its message:
-    //   no .data file chosen        -> "Please select valid input file" (nothing changes);
+    //   no file a classifier reads  -> "Please select valid input file" (nothing changes);
     //   the percentage is no number -> "Error !!! Aborting process";
     //   it lies outside 0 to 100    -> "Please select training set between 0 and 100".
     // A number read is stored in dblTrainPercent before the range check. When all pass, sets
     // strOutputFile, notes the result file's state now (to tell a new result from a stale one)
-    // and returns the program, arguments and result file to start.
+    // and returns the program, arguments and result file to start. A classifier reads a .data
+    // file, started on its base path, or a table (.csv, .tsv, .txt, .arff), started on its whole
+    // path; either leaves its result beside the file (see runInputFor).
     RunOutcome runPressed(const QString& percentText, const QString& comboText);
 
     // Returns the message for a classifier that could not be started: the request ends, and

@@ -7,6 +7,7 @@
 struct WindowState {
     QString strOutputFile;       // result file that the next timer tick loads (set by Run)
     QString strInputFile;        // data file as the open-file dialog returned it
-    QString strBaseName;         // strInputFile less its last five characters
+    QString strBaseName;         // strInputFile less its last five characters (a .data run's
+                                 // first argument)
     double dblTrainPercent = 0;  // training percentage as last read from txtPercent
 };

@@ -68,7 +68,8 @@ void waitForListing(QFileDialog* d, const QStringList& expected) {
 
 TEST_F(InputFile, ChoosingADataFileSetsThePathAndTheBase) {
     chooseFile(iris, [](QFileDialog* d) {
-        EXPECT_EQ(d->nameFilters(), QStringList({"All Files (*.*)", "Data Files (*.data)"}));
+        EXPECT_EQ(d->nameFilters(), QStringList({"All Files (*.*)", "Data Files (*.data)",
+                                                 "Tables (*.csv *.tsv *.txt *.arff)"}));
         EXPECT_EQ(d->selectedNameFilter(), "All Files (*.*)");
         EXPECT_TRUE(d->testOption(QFileDialog::DontUseNativeDialog));
         EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptOpen);
@@ -106,18 +107,27 @@ TEST_F(InputFile, CancellingTheFirstTimeLeavesBothEmptyWithNoMessage) {
     EXPECT_TRUE(messages.seen().empty());
 }
 
-TEST_F(InputFile, AllFilesListsEveryFileAndDataFilesOnlyDataFiles) {
+TEST_F(InputFile, EachFilterListsItsFiles) {
+    for (const char* name : {"IRIS.CSV", "weather.Arff", "t.tsv", "iris.csv.bak"}) {
+        touch(dir.filePath(name));
+    }
+    const QStringList all = {"IRIS.CSV",  "README", "iris.csv.bak", "iris.data",
+                             "notes.txt", "t.tsv",  "weather.Arff"};
     chooseFile({}, [&](QFileDialog* d) {
         d->setDirectory(dir.path());
-        waitForListing(d, {"README", "iris.data", "notes.txt"});  // also the name with no dot
+        waitForListing(d, all);  // also the name with no dot
         auto* types = d->findChild<QComboBox*>("fileTypeCombo");
         ASSERT_NE(types, nullptr);
         types->setFocus();
         QTest::keyClick(types, Qt::Key_Down);  // the user picks "Data Files (*.data)"
         EXPECT_EQ(d->selectedNameFilter(), "Data Files (*.data)");
         waitForListing(d, {"iris.data"});
+        QTest::keyClick(types, Qt::Key_Down);  // then the tables, their suffixes in any case
+        EXPECT_EQ(d->selectedNameFilter(), "Tables (*.csv *.tsv *.txt *.arff)");
+        waitForListing(d, {"IRIS.CSV", "notes.txt", "t.tsv", "weather.Arff"});
         QTest::keyClick(types, Qt::Key_Up);
-        waitForListing(d, {"README", "iris.data", "notes.txt"});
+        QTest::keyClick(types, Qt::Key_Up);
+        waitForListing(d, all);
     });
 }
 

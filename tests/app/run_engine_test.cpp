@@ -74,7 +74,7 @@ TEST(RunEngine, ARefusedRunAnswersTheFirstFailingCheck) {
     const Case cases[] = {
         {"", "", kNoInputFile, 0},
         {"", "150", kNoInputFile, 0},
-        {"/d/notes.txt", "66.67", kNoInputFile, 0},
+        {"/d/notes.md", "66.67", kNoInputFile, 0},
         {"/d/iris.data", "", kAborting, 0},
         {"/d/iris.data", "1.2.3", kAborting, 0},
         {"/d/iris.data", ".", kAborting, 0},
@@ -125,6 +125,65 @@ TEST(RunEngine, AnAcceptedRunNamesTheProgramItsArgumentsAndTheResult) {
         EXPECT_EQ(outcome.resultFile, QString("/d/my iris") + c.suffix);
         EXPECT_EQ(engine.state().strOutputFile, outcome.resultFile);
         EXPECT_EQ(engine.state().dblTrainPercent, c.stored);
+    }
+}
+
+// A table is started on its whole path; its result lies beside it, named by the path less its
+// suffix. Each case follows an earlier .data choice, whose base must not be used.
+TEST(RunEngine, ATableRunsOnItsWholePathWithItsResultBesideIt) {
+    struct Case {
+        const char* file;
+        const char* resultBase;
+    };
+    const Case cases[] = {
+        {"/home/u/iris.csv", "/home/u/iris"},
+        {"/d/my data/Iris.CSV", "/d/my data/Iris"},
+        {"/d/w.tsv", "/d/w"},
+        {"/d/W.TsV", "/d/W"},
+        {"/d/notes.txt", "/d/notes"},
+        {"/d/NOTES.TXT", "/d/NOTES"},
+        {"/d/weather.arff", "/d/weather"},
+        {"/d/weather.Arff", "/d/weather"},
+        {"/d/v1.2.csv", "/d/v1.2"},  // only the last suffix goes
+        {"/d/iris.data.csv", "/d/iris.data"},
+        {"/d.arff/x.csv", "/d.arff/x"},
+        {"a.csv", "a"},  // as short as a name with a table suffix gets
+    };
+    const struct {
+        const char* combo;
+        QString program;
+        const char* suffix;
+    } classifiers[] = {{"Interval Classifier", "/opt/app/tarnel", "_interval.output"},
+                       {"Naive Bayesian Classifier", "/opt/app/classify", "_bayes.output"}};
+    for (const Case& c : cases) {
+        for (const auto& classifier : classifiers) {
+            SCOPED_TRACE(std::string(c.file) + " " + classifier.combo);
+            RunEngine engine = engineFor("/e/iris.data");
+            engine.fileChosen(c.file);
+            const RunOutcome outcome = engine.runPressed("66.67", classifier.combo);
+            EXPECT_EQ(outcome.message, "");
+            EXPECT_EQ(outcome.program, classifier.program + kExe);
+            EXPECT_EQ(outcome.arguments, QStringList({c.file, "66.67"}));
+            EXPECT_EQ(outcome.resultFile, QString(c.resultBase) + classifier.suffix);
+            EXPECT_EQ(engine.state().strOutputFile, outcome.resultFile);
+        }
+    }
+}
+
+TEST(RunEngine, AFileThatIsNeitherDataNorTableIsRefused) {
+    for (const char* file : {
+             "/d/notes.md", "/d/iris.csv.bak", "/d/iriscsv", "/d/iris.cs", "/d/iris.arf",
+             "/d/iris.xlsx", "/d/iris.tsv ", "/d/iris", "/d/README", "/d/data", "abc",
+#ifndef Q_OS_WIN
+             "/d/IRIS.DATA",  // a .data file's suffix is compared exactly here
+#endif
+         }) {
+        SCOPED_TRACE(file);
+        RunEngine engine = engineFor(file);
+        const RunOutcome outcome = engine.runPressed("66.67", "Interval Classifier");
+        EXPECT_EQ(outcome.message, kNoInputFile);
+        EXPECT_TRUE(outcome.arguments.isEmpty());
+        EXPECT_EQ(engine.state().strOutputFile, "");
     }
 }
 

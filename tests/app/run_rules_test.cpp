@@ -133,11 +133,13 @@ TEST(ClassifierChoice, ProgramPathAndArguments) {
 
 TEST(FileDialogFilters, ParsesPairsInOrder) {
     const QList<DialogFilter> filters = parseFilterList(kDataFileFilterList);
-    ASSERT_EQ(filters.size(), 2);
+    ASSERT_EQ(filters.size(), 3);
     EXPECT_EQ(filters[0].description, "All Files (*.*)");
     EXPECT_EQ(filters[0].patterns, QStringList({"*.*"}));
     EXPECT_EQ(filters[1].description, "Data Files (*.data)");
     EXPECT_EQ(filters[1].patterns, QStringList({"*.data"}));
+    EXPECT_EQ(filters[2].description, "Tables (*.csv *.tsv *.txt *.arff)");
+    EXPECT_EQ(filters[2].patterns, QStringList({"*.csv", "*.tsv", "*.txt", "*.arff"}));
     EXPECT_EQ(parseFilterList("Text|*.txt;*.text|dangling").size(), 1);
     EXPECT_EQ(parseFilterList("Text|*.txt;*.text")[0].patterns, QStringList({"*.txt", "*.text"}));
 }

@@ -150,6 +150,22 @@ TEST_F(Run, BayesianClassifierForEveryOtherComboText) {
     EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
 }
 
+// A table is started on its whole path, and its result is read beside it, less the suffix.
+TEST_F(Run, ATableFileFromEndToEnd) {
+    classifierWrites("Table report\r\nAccuracy: 90.00 %\r\n");
+    makeWindow(200);
+    const QString table = data.filePath("my data/Iris.CSV");
+    writeFile(table, "sepal,class\n5.1,setosa\n");
+    choose(table);
+    form().Combo1->setEditText("Naive Bayesian Classifier");
+    pressRun();
+    EXPECT_EQ(argumentsReceived(), QStringList({table, "66.67"}));
+    EXPECT_EQ(window->state().strOutputFile, data.filePath("my data/Iris_bayes.output"));
+    ASSERT_TRUE(waitUntilRunEnabled());
+    EXPECT_EQ(form().rtbResult->toPlainText(), "Table report\nAccuracy: 90.00 %\n");
+    EXPECT_TRUE(messages.seen().empty()) << messages.texts().join('|').toStdString();
+}
+
 TEST_F(Run, WithoutADataFileNothingStarts) {
     makeWindow(200);
     pressRun();
@@ -158,7 +174,7 @@ TEST_F(Run, WithoutADataFileNothingStarts) {
     EXPECT_EQ(window->state().dblTrainPercent, 0.0);  // nothing else changed
     EXPECT_EQ(window->state().strOutputFile, "");
 
-    const QString notes = data.filePath("notes.txt");
+    const QString notes = data.filePath("notes.md");
     writeFile(notes, "x");
     choose(notes);
     pressRun();
