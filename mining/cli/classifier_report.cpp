@@ -75,10 +75,15 @@ std::vector<std::string> limitNotes(const Dataset& data, const Model& model) {
     return notes;
 }
 
+// Writes the notes on what the reader converted or left out.
+void writeReadNotes(std::ostream& out, const Dataset& data) {
+    for (const std::string& note : data.readNotes()) out << wrapWords("Note: " + note + ".");
+}
+
 // Writes the title line and the notes the reader must see first: what the time limit cut (and
 // how to lift it), and an evaluation on the training records.
 void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
-                const std::vector<std::string>& limits) {
+                const std::vector<std::string>& limits, const Dataset& data) {
     out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
     for (const std::string& note : limits) out << wrapWords("Note: " + note);
     if (!limits.empty())
@@ -86,6 +91,7 @@ void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
             "Note: --time-limit 0 lifts the time limit; --time-limit S allows about "
             "S seconds (default " +
             formatGeneral(kDefaultTimeLimit) + ").");
+    writeReadNotes(out, data);
     if (onTraining)
         out << "Note: every record trains, none is left for testing; the evaluation below is on\n"
                "the training records and overstates how well the model does on new data.\n";
@@ -130,7 +136,9 @@ void writeSplitLine(std::ostream& out, const RunSettings& settings, const RunSpl
 // Writes the lines on the data: its files, attributes, class values, records and the split.
 void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings& settings,
                       const RunSplit& run) {
-    out << "Data file:   " << data.dataPath() << '\n';
+    out << "Data file:   " << data.dataPath();
+    if (!data.readAs().empty()) out << " (" << data.readAs() << ")";
+    out << '\n';
     out << "Names file:  "
         << (data.namesPath().empty() ? "none (types and values taken from the data)"
                                      : data.namesPath())
@@ -172,7 +180,7 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
     time.testDone = Clock::now();
 
     std::ostringstream out;
-    writeTitle(out, info, run->onTraining, limitNotes(data, model));
+    writeTitle(out, info, run->onTraining, limitNotes(data, model), data);
     writeDataSection(out, data, settings, *run);
     out << "\n=== Model ===\n\n";
     model.describe(data, out);

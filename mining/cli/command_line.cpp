@@ -69,13 +69,21 @@ std::string versionLine(const ProgramInfo& info) { return info.name + " " + kPro
 std::string describeProgram(const ProgramInfo& info) {
     return info.name + ", the " + info.summary + ", version " + kProgramVersion + ".\n\n" +
            wrapWords(
-               "Reads BASE.data (and BASE.names when it exists), trains on PERCENT % of the "
-               "records (shuffled with a fixed seed), tests on the rest and writes the "
-               "report to BASE" +
+               "Reads BASE, trains on PERCENT % of the records (shuffled with a fixed seed), "
+               "tests on the rest and writes the report beside the data file, to its path "
+               "less its suffix + \"" +
                    info.reportSuffix +
-                   ".output. PERCENT is a decimal from 0 to 100; with 100 the model is "
+                   ".output\". PERCENT is a decimal from 0 to 100; with 100 the model is "
                    "evaluated on its training records.",
-               kHelpWidth - 2);
+               kHelpWidth - 2) +
+           "\nBASE is a data file's path, or names BASE.data, else the first of BASE.csv,\n"
+           "BASE.tsv, BASE.txt and BASE.arff that exists. By suffix (any case):\n"
+           "  .data                records, class last; types from BASE.names when present,\n"
+           "                       else guessed\n"
+           "  .csv, .tsv, .txt     delimited text: delimiter found from the first lines\n"
+           "                       (, ; tab |), optional header; types guessed\n"
+           "  .arff                ARFF, dense and sparse; types from its @attribute lines\n"
+           "In every format ?, an empty field, NA and NaN are missing values.\n";
 }
 
 std::string footer(const ProgramInfo& info) {
@@ -99,9 +107,32 @@ void addArguments(CLI::App& app, CommandLine& line) {
         line.settings.percent = *value;
         return true;
     };
-    app.add_option("BASE", base, "the data file's path, without \".data\"")->type_name("");
+    app.add_option("BASE", base, "the data file's path, or that path without \".data\"")
+        ->type_name("");
     app.add_option("PERCENT", percent, "the share of the records that trains, 0 to 100")
         ->type_name("");
+}
+
+// Declares the options that choose the columns: --class, --ignore, --header, --no-header and
+// --keep-ids.
+void addColumnOptions(CLI::App& app, RunSettings& settings) {
+    app.add_option("--class", settings.columns.classColumn,
+                   "the class column: its name, its number (1 the first, negative from the "
+                   "end) or last (default last)")
+        ->type_name("COLUMN");
+    app.add_option("--ignore", settings.columns.ignore,
+                   "leave out these columns (names or numbers, comma-separated)")
+        ->type_name("COLUMNS")
+        ->delimiter(',');
+    CLI::Option* header = app.add_flag_callback(
+        "--header", [&settings] { settings.columns.header = HeaderRule::Present; },
+        "the first line names the columns");
+    CLI::Option* noHeader = app.add_flag_callback(
+        "--no-header", [&settings] { settings.columns.header = HeaderRule::Absent; },
+        "the first line is a record (default: guessed from the first lines)");
+    header->excludes(noHeader);
+    app.add_flag("--keep-ids", settings.keepIds,
+                 "keep identifier and row-number columns (default: left out, with a note)");
 }
 
 // Declares every argument and option of `program`'s command line, bound into `line` and
@@ -122,6 +153,7 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
                "take about S seconds at most: a larger file is read as a seeded sample and "
                "training work is limited, all decided from sizes, not the clock",
                "no limit");
+    addColumnOptions(app, line.settings);
     program.addOptions(app);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/program.h"
+#include "data/table_layout.h"
 
 namespace mining {
 
@@ -14,11 +15,14 @@ inline constexpr double kDefaultTimeLimit = 2.5;
 
 // How a run splits its records: the training share (0 to 100), file order or a shuffle, and the
 // shuffle's seed; and about how many seconds it may take (0: no limit).
+// And which columns it reads how: the class, the columns left out, the header, identifiers.
 struct RunSettings {
     double percent = 100;
     bool keepOrder = false;
     std::uint64_t seed = 1;
     double timeLimit = kDefaultTimeLimit;
+    ColumnChoice columns;
+    bool keepIds = false;
 };
 
 // What a command line `NAME [options] BASE PERCENT` asks for.
@@ -28,8 +32,9 @@ struct CommandLine {
     // Help: the help text, whole lines. Version: the version line and UsageError: the
     // message, both without a line end.
     std::string text;
-    // BASE as given. For a usage error it is "" unless exactly BASE and PERCENT were given
-    // and BASE is not empty (then the error report can go beside the data).
+    // BASE (a data file's path, or that path less ".data") as given. For a usage error it is ""
+    // unless exactly BASE and PERCENT were given and BASE is not empty (then the error report
+    // can go beside the data).
     std::string base;
     RunSettings settings;  // Run: the split PERCENT, --keep-order and --seed ask for
 };

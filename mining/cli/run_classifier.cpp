@@ -27,21 +27,23 @@ int fail(const std::string& reportPath, const std::string& message, int status,
     return status;
 }
 
-// Returns where the report on BASE goes, or "" when BASE is not known.
-std::string reportPath(const std::string& base, const ProgramInfo& info) {
-    return base.empty() ? "" : base + info.reportSuffix + ".output";
+// Returns where the report on BASE (a data file's path, or that path less ".data") goes: beside
+// the data, named by its path less a known suffix; "" when BASE is not known.
+std::string reportPath(const std::string& data, const ProgramInfo& info) {
+    return data.empty() ? "" : baseOfPath(data) + info.reportSuffix + ".output";
 }
 
-// Returns how much of BASE.data a run of `program` within about `seconds` reads (0: no limit):
-// the whole file when the whole run fits, else a sample that fits. Only the file's size decides,
-// never the clock, so the same file, options and seed always give the same records.
-ReadLimits readLimits(const std::string& base, const RunSettings& settings,
+// Returns how much of the data file `path` a run of `program` within about `seconds` reads
+// (0: no limit): the whole file when the whole run fits, else a sample that fits. Only the
+// file's size decides, never the clock, so the same file, options and seed always give the same
+// records.
+ReadLimits readLimits(const std::string& path, const RunSettings& settings,
                       const ClassifierProgram& program) {
     ReadLimits limits;
     limits.seed = settings.seed;
     if (settings.timeLimit <= 0) return limits;
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(base + ".data", error);
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) return limits;  // the reader says what is wrong with the file
     const RunCosts costs = program.costs();
     const double work = settings.timeLimit * kLimitShare;
@@ -54,12 +56,17 @@ ReadLimits readLimits(const std::string& base, const RunSettings& settings,
 int runLine(const CommandLine& line, ClassifierProgram& program,
             std::chrono::steady_clock::time_point start) {
     const ProgramInfo& info = program.info();
-    const std::string path = reportPath(line.base, info);
+    const DataSource source = findDataSource(line.base);
+    const std::string path = source.base + info.reportSuffix + ".output";
     program.limitWork(line.settings.timeLimit);
     const std::unique_ptr<Model> model = program.makeModel();
-    const Result<Dataset> read =
-        readDataset(line.base, readLimits(line.base, line.settings, program));
-    if (!read) return fail(path, read.error(), 1, info);
+    ReadOptions options;
+    options.limits = readLimits(source.path, line.settings, program);
+    options.columns = line.settings.columns;
+    options.keepIds = line.settings.keepIds;
+    bool usage = false;
+    const Result<Dataset> read = readData(source, options, usage);
+    if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
     const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
                                                         std::chrono::steady_clock::now());
     if (!report) return fail(path, report.error(), 1, info);

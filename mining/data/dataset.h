@@ -85,6 +85,19 @@ public:
     // Set by the reader once the records are read.
     void setSample(const SampleInfo& info) { sample_ = info; }
 
+    // How the file was read ("delimited text, ';' between fields, a header line"), or "".
+    const std::string& readAs() const { return readAs_; }
+    // What the reader converted or left out, one sentence each, for the report's first lines.
+    const std::vector<std::string>& readNotes() const { return readNotes_; }
+
+    // Changes made by the reader's checks once the records are read.
+    void setReadAs(std::string text) { readAs_ = std::move(text); }
+    void addReadNote(std::string note) { readNotes_.push_back(std::move(note)); }
+    // Makes nominal attribute `index` numeric with `column` (recordCount() values).
+    void makeNumeric(std::size_t index, NumericColumn column);
+    // Leaves attribute `index` out: its type becomes Ignored and its column is freed.
+    void ignoreAttribute(std::size_t index);
+
 private:
     friend class DatasetBuilder;
 
@@ -98,6 +111,8 @@ private:
     std::string dataPath_;
     std::string namesPath_;
     SampleInfo sample_;
+    std::string readAs_;
+    std::vector<std::string> readNotes_;
 };
 
 }  // namespace mining

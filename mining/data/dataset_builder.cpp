@@ -203,6 +203,17 @@ Result<Dataset> DatasetBuilder::build(std::string_view text, const NamesFile* na
     return readParts(text, *layout, threads, release, namer);
 }
 
+Result<Dataset> DatasetBuilder::buildWith(std::string_view text, RecordLayout layout,
+                                          std::size_t threads, const ReleaseCallback& release,
+                                          const LineNamer& namer) {
+    std::string newlineCopy;
+    if (endsLinesWithCarriageReturns(text)) {
+        newlineCopy = carriageReturnsToNewlines(text);
+        text = newlineCopy;
+    }
+    return readParts(text, layout, threads, release, namer);
+}
+
 // Without .names, reading starts again whenever a column taken as numeric turns out not to be;
 // each restart settles at least one more column.
 Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& layout,

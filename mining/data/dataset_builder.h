@@ -31,6 +31,12 @@ public:
                                  std::size_t threads, const ReleaseCallback& release,
                                  const LineNamer& namer = {});
 
+    // As build(), for a text without byte-order mark read against `layout` (whose names, when
+    // not null, must outlive the call).
+    static Result<Dataset> buildWith(std::string_view text, RecordLayout layout,
+                                     std::size_t threads, const ReleaseCallback& release,
+                                     const LineNamer& namer = {});
+
 private:
     using Parts = std::vector<std::unique_ptr<PartParser>>;
 

@@ -9,8 +9,6 @@ namespace {
 // A line with more fields than expected is split this far only; its message says "more than".
 constexpr std::size_t kExtraFieldsCounted = 1000;
 
-bool isMissingField(std::string_view field, bool quoted) { return !quoted && field == "?"; }
-
 std::string nulByteMessage() {
     return "a NUL byte: this is not a plain text file (binary, or UTF-16 rather than UTF-8)";
 }
@@ -81,29 +79,40 @@ LineOutcome LineParser::fail(std::string message) {
 LineOutcome LineParser::splitLine(std::string_view line) {
     std::string what;
     const std::size_t expected = layout_.fieldCount;
-    if (!splitFields(line, fields_, quoted_, what, expected + kExtraFieldsCounted))
+    if (!splitDelimited(line, layout_.delimiter, fields_, quoted_, unescaped_, what,
+                        expected + kExtraFieldsCounted))
         return fail(what);
     if (fields_.size() != expected) return fail(fieldCountMessage(fields_.size(), expected));
     return LineOutcome::Record;
 }
 
+// Returns true when the field of column `column` is a missing mark: '?', nothing, "NA" or
+// "NaN", unquoted, and not a value the column's declared values list.
+bool LineParser::isMissing(std::size_t column) const {
+    const std::size_t f = layout_.fieldOf(column);
+    return !quoted_[f] && plain_field::isMissingMark(fields_[f]) &&
+           !layout_.listsMark(column, fields_[f]);
+}
+
 LineOutcome LineParser::readClass() {
     Cell& cell = cells_.back();
     cell.kind = CellKind::Missing;
-    if (isMissingField(fields_.back(), quoted_.back())) return LineOutcome::Record;
-    cell.code = coders_.back().code(fields_.back());
+    const std::size_t column = cells_.size() - 1;
+    if (isMissing(column)) return LineOutcome::Record;
+    const std::string_view field = fields_[layout_.classField];
+    cell.code = coders_.back().code(field);
     if (cell.code < 0)
-        return fail(quoteForMessage(fields_.back()) + " is not a class value listed in " +
+        return fail(quoteForMessage(field) + " is not a class value listed in " +
                     layout_.namesName);
     cell.kind = CellKind::Code;
     return LineOutcome::Record;
 }
 
 LineOutcome LineParser::readNumber(std::size_t attribute) {
-    const std::string_view field = fields_[attribute];
+    const std::string_view field = fields_[layout_.fieldOf(attribute)];
     Cell& cell = cells_[attribute];
     cell.kind = CellKind::Missing;
-    if (isMissingField(field, quoted_[attribute])) return LineOutcome::Record;
+    if (isMissing(attribute)) return LineOutcome::Record;
     const NumberForm form =
         parseNumber(field, cell.decimal.mantissa, cell.decimal.fractionDigits, cell.number);
     if (form == NumberForm::Decimal) {
@@ -124,10 +133,10 @@ LineOutcome LineParser::readNumber(std::size_t attribute) {
 }
 
 LineOutcome LineParser::readValue(std::size_t attribute) {
-    const std::string_view field = fields_[attribute];
+    const std::string_view field = fields_[layout_.fieldOf(attribute)];
     Cell& cell = cells_[attribute];
     cell.kind = CellKind::Missing;
-    if (isMissingField(field, quoted_[attribute])) return LineOutcome::Record;
+    if (isMissing(attribute)) return LineOutcome::Record;
     cell.code = coders_[attribute].code(field);
     if (cell.code < 0)
         return fail(quoteForMessage(field) + " is not a value of attribute " +

@@ -34,53 +34,78 @@ enum class LineOutcome {
     Failed,   // a malformed record
 };
 
-// The steps of the plain path: each reads one field from `p` (at most `end`) and the comma after
-// it, and returns false when the field is not plain (`p` is then of no further use). Inline
-// because they run once per field of every record.
+// The steps of the plain path: each reads one field from `p` (at most `end`) and the delimiter
+// after it (none after the last field, which must end the line), and returns false when the
+// field is not plain (`p` is then of no further use). Inline because they run once per field of
+// every record.
 namespace plain_field {
 
 inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Reads a number into `decimal`, or '?' (then `missing` is set); a comma must follow.
-inline bool number(const char*& p, const char* end, PlainDecimal& decimal, bool& missing) {
+// Returns true when `field` (unquoted, blanks trimmed) marks a missing value: '?', nothing,
+// "NA" or "NaN".
+inline bool isMissingMark(std::string_view field) {
+    switch (field.size()) {
+        case 0:
+            return true;
+        case 1:
+            return field[0] == '?';
+        case 2:
+            return field == "NA";
+        case 3:
+            return field == "NaN";
+        default:
+            return false;
+    }
+}
+
+// Steps over the delimiter that ends a field at `p`, or checks that the last field ends the line.
+inline bool fieldEnd(const char*& p, const char* end, char delimiter, bool last) {
+    if (last) return p == end;
+    if (p == end || *p != delimiter) return false;
+    ++p;
+    return true;
+}
+
+// Reads a number into `decimal`, or a missing mark (then `missing` is set).
+inline bool number(const char*& p, const char* end, char delimiter, bool last,
+                   PlainDecimal& decimal, bool& missing) {
     const char* const start = p;
     const DecimalScan scan = scanDecimal(p, end, decimal);
     if (scan == DecimalScan::TooManyDigits) return false;
     missing = scan == DecimalScan::NoDigits;
     if (missing) {
-        if (p != start || p == end || *p != '?') return false;
-        ++p;
+        if (p != start) return false;
+        const char* stop = p;
+        while (stop < end && *stop != delimiter && *stop != '\0') ++stop;
+        const char* e = stop;
+        while (e > p && isBlank(e[-1])) --e;
+        if (!isMissingMark(std::string_view(p, static_cast<std::size_t>(e - p)))) return false;
+        p = stop;
     }
-    while (p < end && isBlank(*p)) ++p;
-    if (p == end || *p != ',') return false;
-    ++p;
-    return true;
+    while (p < end && isBlank(*p) && *p != delimiter) ++p;
+    return fieldEnd(p, end, delimiter, last);
 }
 
 // Skips an ignored attribute's field.
-inline bool ignored(const char*& p, const char* end) {
-    while (p < end && *p != ',' && *p != '\0') ++p;
-    if (p == end || *p != ',') return false;
-    ++p;
-    return true;
+inline bool ignored(const char*& p, const char* end, char delimiter, bool last) {
+    while (p < end && *p != delimiter && *p != '\0') ++p;
+    return fieldEnd(p, end, delimiter, last);
 }
 
-// Reads a nominal value or '?' into `field`; the last field (the class) must end the line.
-inline bool value(const char*& p, const char* end, bool last, std::string_view& field) {
+// Reads a nominal value or a missing mark into `field`.
+inline bool value(const char*& p, const char* end, char delimiter, bool last,
+                  std::string_view& field) {
     const char* const start = p;
     // Fields are short: a plain loop beats a library call here.
     const char* stop = p;
-    while (stop < end && *stop != ',' && *stop != '\0') ++stop;
-    if (last ? stop != end : stop == end || *stop != ',') return false;
+    while (stop < end && *stop != delimiter && *stop != '\0') ++stop;
     const char* e = stop;
     while (e > start && isBlank(e[-1])) --e;
     field = std::string_view(start, static_cast<std::size_t>(e - start));
-    if (field.empty() && last) return false;  // a blank line, or a missing class field
-    p = last ? stop : stop + 1;
-    return true;
+    p = stop;
+    return fieldEnd(p, end, delimiter, last);
 }
-
-inline bool isMissingMark(std::string_view field) { return field.size() == 1 && field[0] == '?'; }
 
 }  // namespace plain_field
 
@@ -123,6 +148,7 @@ public:
 private:
     LineOutcome fail(std::string message);
     LineOutcome splitLine(std::string_view line);
+    bool isMissing(std::size_t column) const;
     LineOutcome readClass();
     LineOutcome readNumber(std::size_t attribute);
     LineOutcome readValue(std::size_t attribute);
@@ -132,6 +158,7 @@ private:
     std::vector<Cell> cells_;
     std::vector<std::string_view> fields_;
     std::vector<bool> quoted_;
+    std::string unescaped_;  // fields that held doubled quotes
     std::string error_;
     std::size_t restartColumn_ = 0;
 };
@@ -141,34 +168,41 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
     using namespace plain_field;
     const char* p = line.data();
     const char* const end = p + line.size();
-    const std::size_t attributes = layout_.fieldCount - 1;
-    for (std::size_t i = 0; i <= attributes; ++i) {
+    const char delimiter = layout_.delimiter;
+    const std::size_t fields = layout_.fieldCount;
+    const std::size_t classField = layout_.classField;
+    // A line of blanks alone is no record.
+    while (p < end && isBlank(*p)) ++p;
+    if (p == end) return false;
+    for (std::size_t f = 0; f < fields; ++f) {
         // The same blanks as the full rules skip, carriage returns too: else a field such as
         // "\r'a, b'" would be read as an unquoted value here.
-        while (p < end && isBlank(*p)) ++p;
+        while (p < end && isBlank(*p) && *p != delimiter) ++p;
         if (p < end && (*p == '\'' || *p == '"')) return false;
-        const AttributeType type = i == attributes ? AttributeType::Nominal : layout_.types[i];
+        const bool last = f + 1 == fields;
+        const bool isClass = f == classField;
+        const std::size_t i = isClass ? fields - 1 : f - (f > classField);
+        const AttributeType type = isClass ? AttributeType::Nominal : layout_.types[i];
         if (type == AttributeType::Numeric) {
             PlainDecimal decimal;
             bool missing = false;
-            if (!number(p, end, decimal, missing)) return false;
+            if (!number(p, end, delimiter, last, decimal, missing)) return false;
             if (missing)
                 sink.missingNumber(i);
             else if (!sink.number(i, decimal))
                 return false;
         } else if (type == AttributeType::Ignored) {
-            if (!ignored(p, end)) return false;
+            if (!ignored(p, end, delimiter, last)) return false;
         } else {
-            const bool last = i == attributes;
             std::string_view field;
-            if (!value(p, end, last, field)) return false;
-            if (isMissingMark(field)) {
-                last ? sink.missingClass() : sink.missingValue(i);
+            if (!value(p, end, delimiter, last, field)) return false;
+            if (isMissingMark(field) && !layout_.listsMark(i, field)) {
+                isClass ? sink.missingClass() : sink.missingValue(i);
                 continue;
             }
             const std::int32_t code = coders_[i].code(field);
             if (code < 0) return false;
-            last ? sink.classCode(code) : sink.code(i, code);
+            isClass ? sink.classCode(code) : sink.code(i, code);
         }
     }
     return true;

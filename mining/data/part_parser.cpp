@@ -71,8 +71,9 @@ PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::s
         coders_.emplace_back(&values_[i], listed);
     }
     codes_.emplace_back(&columns.codes.back(), firstRow, rows);
-    if (layout.names) values_.back() = layout.names->classValues;
-    coders_.emplace_back(&values_.back(), layout.names != nullptr);
+    const bool classListed = layout.names && !layout.names->classValues.empty();
+    if (classListed) values_.back() = layout.names->classValues;
+    coders_.emplace_back(&values_.back(), classListed);
 }
 
 void PartParser::run() {

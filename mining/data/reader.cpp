@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "data/column_checks.h"
 #include "data/dataset_builder.h"
 #include "data/mapped_file.h"
 #include "data/names_file.h"
@@ -15,18 +16,116 @@ namespace mining {
 
 namespace {
 
-Result<Dataset> parseWith(std::string_view data, const std::optional<std::string_view>& namesText,
-                          const std::string& dataName, const std::string& namesName,
-                          std::size_t threads, const ReleaseCallback& release,
-                          const LineNamer& namer = {}) {
-    std::optional<NamesFile> names;
-    if (namesText) {
-        Result<NamesFile> parsed = parseNames(*namesText, namesName);
-        if (!parsed) return Result<Dataset>::failure(parsed.error());
-        names = std::move(parsed.value());
+// The bytes of a text with carriage-return line ends whose lines a layout is guessed from: more
+// than guessLayout() looks at.
+constexpr std::size_t kGuessBytes = std::size_t{1} << 20;
+
+// What the records of a text are read against, once its schema is settled.
+struct Prepared {
+    std::optional<NamesFile> names;  // the declared schema, if any
+    RecordLayout layout;             // its `names` is set just before reading
+    std::optional<GuessedLayout> guess;
+    std::size_t start = 0;        // the bytes of the text before the records (a header)
+    std::size_t linesBefore = 0;  // the lines of the text before the records
+};
+
+// Makes attribute `spec` of `names` (see ColumnChoice) the class: its values become the class
+// values, and the old class becomes the last attribute, "class". Returns the class's field, or
+// the number of fields when `spec` names no attribute. The class's field stays where it is in
+// the records, so the layout tells where it lies.
+std::size_t chooseClassInNames(NamesFile& names, const std::string& spec) {
+    std::vector<std::string> fieldNames;
+    for (const Attribute& a : names.attributes) fieldNames.push_back(a.name);
+    fieldNames.push_back("class");
+    const std::size_t field = findColumn(spec, fieldNames);
+    if (field + 1 >= fieldNames.size()) return field;
+    Attribute oldClass;
+    oldClass.name = "class";
+    oldClass.type = AttributeType::Nominal;
+    oldClass.values = std::move(names.classValues);
+    names.classValues = std::move(names.attributes[field].values);
+    names.attributes.erase(names.attributes.begin() + static_cast<std::ptrdiff_t>(field));
+    names.attributes.push_back(std::move(oldClass));
+    return field;
+}
+
+// Settles the schema of a .data text with its .names text.
+Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions& options,
+                                  const std::string& dataName, const std::string& namesName,
+                                  bool& usage) {
+    using R = Result<Prepared>;
+    Result<NamesFile> parsed = parseNames(namesText, namesName);
+    if (!parsed) return R::failure(parsed.error());
+    Prepared p;
+    p.names = std::move(parsed.value());
+    const std::size_t attributes = p.names->attributes.size();
+    std::size_t classField = attributes;
+    const std::string& spec = options.columns.classColumn;
+    if (!spec.empty() && spec != "last") {
+        classField = chooseClassInNames(*p.names, spec);
+        if (classField > attributes) {
+            usage = true;
+            return R::failure("--class " + quoteForMessage(spec) + " names no column of " +
+                              dataName + " as " + namesName + " declares it");
+        }
     }
-    return DatasetBuilder::build(data, names ? &*names : nullptr, dataName, namesName, threads,
-                                 release, namer);
+    for (const std::string& name : options.columns.ignore) {
+        bool found = false;
+        for (Attribute& a : p.names->attributes)
+            if (a.name == name) {
+                a.type = AttributeType::Ignored;
+                found = true;
+            }
+        if (!found) {
+            usage = true;
+            return R::failure("--ignore " + quoteForMessage(name) + " names no attribute of " +
+                              namesName);
+        }
+    }
+    Result<RecordLayout> layout = layoutFromNames(*p.names, namesName);
+    if (!layout) return R::failure(layout.error());
+    p.layout = std::move(layout.value());
+    p.layout.classField = classField;
+    return p;
+}
+
+// Settles the schema of `text` (after a byte-order mark) in `format`.
+Result<Prepared> prepare(std::string_view text, DataFormat format,
+                         const std::optional<std::string_view>& namesText,
+                         const ReadOptions& options, const std::string& dataName,
+                         const std::string& namesName, bool& usage) {
+    using R = Result<Prepared>;
+    Prepared p;
+    if (format == DataFormat::Records && namesText) {
+        Result<Prepared> named = prepareWithNames(*namesText, options, dataName, namesName, usage);
+        if (!named) return named;
+        p = std::move(named.value());
+    } else if (format == DataFormat::Arff) {
+        return R::failure(dataName + ": ARFF files are not read yet");
+    } else {
+        if (const std::size_t line = lineOfNulByte(text.substr(0, 1 << 16)); line != 0)
+            return R::failure(dataName + ", line " + std::to_string(line) +
+                              ": a NUL byte: this is not a plain text file (binary, or UTF-16 "
+                              "rather than UTF-8)");
+        // Lines ended by a carriage return alone are guessed from a copy of the first lines
+        // with '\n' ends; it has the same length, so offsets hold in the file.
+        std::string newlineCopy;
+        std::string_view head = text;
+        if (endsLinesWithCarriageReturns(text)) {
+            newlineCopy = carriageReturnsToNewlines(text.substr(0, kGuessBytes));
+            head = newlineCopy;
+        }
+        Result<GuessedLayout> guess =
+            guessLayout(head, format == DataFormat::Records, options.columns, dataName, usage);
+        if (!guess) return R::failure(guess.error());
+        p.layout = guess->layout;
+        p.start = guess->headerEnd;
+        p.linesBefore = guess->headerLines;
+        p.guess = std::move(guess.value());
+    }
+    p.layout.dataName = dataName;
+    p.layout.namesName = namesName;
+    return p;
 }
 
 // Records what part of a file of `fileBytes` bytes (after a byte-order mark) `read` holds.
@@ -42,68 +141,146 @@ void noteSample(Result<Dataset>& read, bool sampled, std::uint64_t fileBytes,
     read->setSample(info);
 }
 
-// Reads a seeded sample of about limits.maxBytes bytes of `text`, the file's bytes after the
-// `skipped` bytes of a byte-order mark. Only the pages near the sampled lines are touched.
-Result<Dataset> readSample(const MappedFile& file, std::size_t skipped,
-                           const std::optional<std::string_view>& namesText,
-                           const std::string& dataPath, const std::string& namesPath,
-                           const ReadLimits& limits) {
-    const std::string_view text = file.text().substr(skipped);
-    const char lineEnd = endsLinesWithCarriageReturns(text) ? '\r' : '\n';
-    file.adviseScattered();
-    std::vector<TextRange> ranges = chooseSampleRanges(text, limits.maxBytes, limits.seed, lineEnd);
-    for (const TextRange& range : ranges) file.willNeed(skipped + range.begin, skipped + range.end);
-    const RecordSample sample(text, std::move(ranges), lineEnd);
-    // The sampled lines are copied out: the file's pages can go before they are parsed.
-    file.release(0, file.text().size(), 0);
-    const LineNamer namer = [&sample, skipped](std::size_t line) {
-        return sample.nameLine(line, skipped);
-    };
-    Result<Dataset> read =
-        parseWith(sample.text(), namesText, dataPath, namesPath, 0, nullptr, namer);
-    noteSample(read, true, text.size(), sample.readBytes());
+// Names line `line` of the records' text as the file's line.
+LineNamer wholeTextNamer(std::size_t linesBefore) {
+    if (linesBefore == 0) return {};
+    return [linesBefore](std::size_t line) { return "line " + std::to_string(linesBefore + line); };
+}
+
+// Reads the records of `prepared` from `text` (after a byte-order mark of `bom` bytes): the
+// whole of it, or a seeded sample when limits ask, from `file` when it is not null.
+Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size_t bom,
+                            const MappedFile* file, const ReadLimits& limits, std::size_t threads) {
+    prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
+    const std::size_t skipped = bom + prepared.start;
+    const std::string_view records = text.substr(prepared.start);
+    if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes) {
+        const char lineEnd = endsLinesWithCarriageReturns(records) ? '\r' : '\n';
+        file->adviseScattered();
+        std::vector<TextRange> ranges =
+            chooseSampleRanges(records, limits.maxBytes, limits.seed, lineEnd);
+        for (const TextRange& range : ranges)
+            file->willNeed(skipped + range.begin, skipped + range.end);
+        const RecordSample sample(records, std::move(ranges), lineEnd);
+        // The sampled lines are copied out: the file's pages can go before they are parsed.
+        file->release(0, file->text().size(), 0);
+        const std::size_t linesBefore = prepared.linesBefore;
+        const LineNamer namer = [&sample, skipped, linesBefore](std::size_t line) {
+            return sample.nameLine(line, skipped, linesBefore);
+        };
+        Result<Dataset> read =
+            DatasetBuilder::buildWith(sample.text(), prepared.layout, 0, nullptr, namer);
+        noteSample(read, true, text.size(), sample.readBytes() + prepared.start);
+        return read;
+    }
+    ReleaseCallback release;
+    if (file != nullptr)
+        release = [file, skipped](std::size_t begin, std::size_t end) {
+            file->release(skipped + begin, skipped + end, kReleaseStep);
+        };
+    Result<Dataset> read = DatasetBuilder::buildWith(records, prepared.layout, threads, release,
+                                                     wholeTextNamer(prepared.linesBefore));
+    noteSample(read, false, text.size(), text.size());
     return read;
+}
+
+// Returns how the text was read, for the report: "" for records read the plain way.
+std::string describeReading(const Prepared& p, DataFormat format) {
+    std::vector<std::string> parts;
+    if (format != DataFormat::Records) parts.push_back(formatName(format));
+    if (p.guess) {
+        const char d = p.layout.delimiter;
+        if (format == DataFormat::Delimited || d != ',')
+            parts.push_back(d == '\t' ? "tabs between fields"
+                                      : std::string("'") + d + "' between fields");
+        if (p.guess->header) parts.push_back("a header line");
+    }
+    std::string what;
+    for (const std::string& part : parts) what += (what.empty() ? "" : ", ") + part;
+    return what;
+}
+
+// Reads `text` (the whole file, with its byte-order mark if any) in `format`.
+Result<Dataset> readText(std::string_view whole, DataFormat format,
+                         const std::optional<std::string_view>& namesText,
+                         const ReadOptions& options, const std::string& dataName,
+                         const std::string& namesName, std::size_t threads, const MappedFile* file,
+                         bool& usage) {
+    const std::string_view text = skipByteOrderMark(whole);
+    const std::size_t bom = whole.size() - text.size();
+    ReadOptions asked = options;
+    while (true) {
+        Result<Prepared> prepared =
+            prepare(text, format, namesText, asked, dataName, namesName, usage);
+        if (!prepared) return Result<Dataset>::failure(prepared.error());
+        Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
+        if (!read || !prepared->guess) {
+            if (read) read->setReadAs(describeReading(*prepared, format));
+            return read;
+        }
+        // A guessed header whose name turns up among its column's values was a record.
+        if (prepared->guess->headerGuessed &&
+            headerNameIsAValue(*read, prepared->guess->headerNames)) {
+            asked.columns.header = HeaderRule::Absent;
+            continue;
+        }
+        read->setReadAs(describeReading(*prepared, format));
+        checkColumns(*read, prepared->layout.delimiter, options.keepIds);
+        return read;
+    }
 }
 
 }  // namespace
 
-Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,
-                             const std::string& dataName, const std::string& namesName,
-                             std::size_t threads) {
-    Result<Dataset> read = parseWith(data, names, dataName, namesName, threads, nullptr);
-    const std::uint64_t size = skipByteOrderMark(data).size();
-    noteSample(read, false, size, size);
-    return read;
+Result<Dataset> parseData(std::string_view text, DataFormat format,
+                          std::optional<std::string_view> names, const ReadOptions& options,
+                          const std::string& dataName, const std::string& namesName,
+                          std::size_t threads, bool& usage) {
+    usage = false;
+    return readText(text, format, names, options, dataName, namesName, threads, nullptr, usage);
 }
 
-Result<Dataset> readDataset(const std::string& base, const ReadLimits& limits) {
-    const std::string dataPath = base + ".data";
-    const std::string namesPath = base + ".names";
+Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage) {
+    usage = false;
     std::optional<std::string> namesText;
     struct stat info {};
-    if (stat(namesPath.c_str(), &info) == 0) {
+    if (source.format == DataFormat::Records && !source.namesPath.empty() &&
+        stat(source.namesPath.c_str(), &info) == 0) {
         std::string content;
         std::string error;
-        if (!readWholeFile(namesPath, content, error)) return Result<Dataset>::failure(error);
+        if (!readWholeFile(source.namesPath, content, error))
+            return Result<Dataset>::failure(error);
         namesText = std::move(content);
     }
     MappedFile file;
     std::string error;
-    if (!file.open(dataPath, error)) return Result<Dataset>::failure(error);
+    if (!file.open(source.path, error)) return Result<Dataset>::failure(error);
     std::optional<std::string_view> namesView;
     if (namesText) namesView = *namesText;
-    const std::string_view text = file.text();
-    // Offsets reported by the parser are within the text after a byte-order mark.
-    const std::size_t skipped = text.size() - skipByteOrderMark(text).size();
-    const std::uint64_t size = text.size() - skipped;
-    if (limits.maxBytes > 0 && size > limits.maxBytes)
-        return readSample(file, skipped, namesView, dataPath, namesPath, limits);
-    Result<Dataset> read = parseWith(text, namesView, dataPath, namesPath, 0,
-                                     [&file, skipped](std::size_t begin, std::size_t end) {
-                                         file.release(skipped + begin, skipped + end, kReleaseStep);
-                                     });
-    noteSample(read, false, size, size);
-    return read;
+    return readText(file.text(), source.format, namesView, options, source.path, source.namesPath,
+                    0, &file, usage);
+}
+
+Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,
+                             const std::string& dataName, const std::string& namesName,
+                             std::size_t threads) {
+    bool usage = false;
+    ReadOptions options;
+    options.keepIds = true;
+    return parseData(data, DataFormat::Records, names, options, dataName, namesName, threads,
+                     usage);
+}
+
+Result<Dataset> readDataset(const std::string& base, const ReadLimits& limits) {
+    DataSource source;
+    source.path = base + ".data";
+    source.base = base;
+    source.namesPath = base + ".names";
+    ReadOptions options;
+    options.limits = limits;
+    options.keepIds = true;
+    bool usage = false;
+    return readData(source, options, usage);
 }
 
 }  // namespace mining

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "data/data_source.h"
 #include "data/dataset.h"
+#include "data/table_layout.h"
 #include "util/result.h"
 
 namespace mining {
@@ -19,6 +21,32 @@ struct ReadLimits {
     // The sample's seed: the same file, maxBytes and seed give the same records on every run.
     std::uint64_t seed = 1;
 };
+
+// How a run reads its data file.
+struct ReadOptions {
+    ReadLimits limits;
+    ColumnChoice columns;  // the class, the columns left out, the header
+    bool keepIds = false;  // keep identifier and row-number columns (else left out, with a note)
+};
+
+// Reads the data file `source` names, by its format:
+// - .data with BASE.names: as readDataset() says;
+// - .data without .names, and delimited text: the delimiter, the header and the types found
+//   from the data (see guessLayout); then columns of numbers as people write them are read as
+//   numbers (see readAsNumbers), and unless options.keepIds, a nominal column with a different
+//   value in every record (an identifier) and a numeric one that counts the records in file order
+//   are left out, each with a note; a class of numbers with many values gets a note;
+// - ARFF: the types its header declares.
+// In every format '?', an empty field, NA and NaN are missing values (unless declared values
+// list them) and double-quoted fields may hold "" for one quote. `usage` is set when the failure
+// is the run's: options.columns naming no column.
+Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage);
+
+// As readData, from text in memory of format `format`; `names` is the .names text for Records.
+Result<Dataset> parseData(std::string_view text, DataFormat format,
+                          std::optional<std::string_view> names, const ReadOptions& options,
+                          const std::string& dataName, const std::string& namesName,
+                          std::size_t threads, bool& usage);
 
 // Reads BASE.data and, when it exists, BASE.names.
 //
@@ -43,12 +71,14 @@ struct ReadLimits {
 // file's first lines is named by its line number as above; one further on, where the lines before
 // it were not counted, by its byte offset: "FILE, the record at byte offset N: ...", N counted
 // from the file's first byte.
+// Columns are kept whatever they hold (ReadOptions::keepIds).
 Result<Dataset> readDataset(const std::string& base, const ReadLimits& limits = {});
 
 // As readDataset, but from text in memory: `data` is the .data content, `names` the .names
 // content or nullopt when there is none. `dataName` and `namesName` name the sources in error
 // messages and in Dataset::dataPath()/namesPath(). `threads` parts of the text are parsed at
-// once (0: as many as the size and the machine suit); the result does not depend on it.
+// once (0: as many as the size and the machine suit); the result does not depend on it. Columns
+// are kept whatever they hold (ReadOptions::keepIds).
 Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,
                              const std::string& dataName = "data",
                              const std::string& namesName = "names", std::size_t threads = 0);

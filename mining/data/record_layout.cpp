@@ -36,16 +36,36 @@ std::string_view firstRecordLine(std::string_view text, std::size_t& lineNumber)
 
 }  // namespace
 
+namespace {
+
+// Returns the bits of the missing marks ("", "NA", "NaN") that `values` lists as values.
+std::uint8_t marksListed(const std::vector<std::string>& values) {
+    std::uint8_t bits = 0;
+    for (const std::string& v : values)
+        if (v.empty() || v == "NA" || v == "NaN")
+            bits |= static_cast<std::uint8_t>(1u << RecordLayout::markBit(v));
+    return bits;
+}
+
+}  // namespace
+
 Result<RecordLayout> layoutFromNames(const NamesFile& names, const std::string& namesName) {
     if (names.attributes.size() > kMaxAttributes)
         return Result<RecordLayout>::failure(namesName + " declares " + tooManyAttributesMessage());
     RecordLayout layout;
     layout.names = &names;
     layout.fieldCount = names.attributes.size() + 1;
+    layout.classField = names.attributes.size();
+    bool anyMark = false;
+    std::vector<std::uint8_t> marks;
     for (const Attribute& a : names.attributes) {
         layout.types.push_back(a.type);
         layout.attributeNames.push_back(printableName(a.name));
+        marks.push_back(marksListed(a.values));
+        anyMark = anyMark || marks.back() != 0;
     }
+    marks.push_back(marksListed(names.classValues));
+    if (anyMark || marks.back() != 0) layout.listedMarks = std::move(marks);
     return layout;
 }
 
@@ -77,6 +97,7 @@ Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::str
         return Result<RecordLayout>::failure(where + tooManyAttributesMessage());
     RecordLayout layout;
     layout.fieldCount = fields.size();
+    layout.classField = fields.size() - 1;
     for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
         layout.types.push_back(guessType(fields[i], quoted[i]));
         layout.attributeNames.push_back("a" + std::to_string(i + 1));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -24,14 +25,38 @@ using LineNamer = std::function<std::string(std::size_t line)>;
 // Returns what `namer` says of `line`, or "line N" when `namer` is empty.
 std::string nameLine(const LineNamer& namer, std::size_t line);
 
-// What every line of a .data text is read against.
+// What every line of a data text is read against.
+//
+// A record's fields are the attributes in order with the class's field at classField among
+// them; attribute i (i < fieldCount - 1) is field i, or i + 1 from the class's field on.
+// Columns (types, coders, codes) are numbered by attribute, the class last.
 struct RecordLayout {
     std::size_t fieldCount = 0;               // the attributes and the class
+    std::size_t classField = 0;               // the class's field: fieldCount - 1 unless chosen
+    char delimiter = ',';                     // between fields
     std::vector<AttributeType> types;         // per attribute (fieldCount - 1)
     std::vector<std::string> attributeNames;  // as error messages show them
-    const NamesFile* names = nullptr;         // the .names file, or null when there is none
+    const NamesFile* names = nullptr;         // the declared schema, or null when guessed
     std::string dataName;                     // the sources, as error messages name them
     std::string namesName;
+
+    // Returns the field of column `column` (the class: fieldCount - 1).
+    std::size_t fieldOf(std::size_t column) const {
+        if (column + 1 == fieldCount) return classField;
+        return column + (column >= classField);
+    }
+    // Returns true when the declared values of column `column` (the class: fieldCount - 1)
+    // list `mark`, a missing mark other than '?' ("", "NA", "NaN"): it is then a value.
+    bool listsMark(std::size_t column, std::string_view mark) const {
+        if (listedMarks.empty() || mark.size() == 1) return false;
+        return (listedMarks[column] >> markBit(mark)) & 1;
+    }
+    // Per column, bit markBit(m) set when the declared values list mark m; empty when no
+    // column does.
+    std::vector<std::uint8_t> listedMarks;
+    static int markBit(std::string_view mark) {
+        return mark.empty() ? 0 : static_cast<int>(mark.size()) - 1;
+    }
 };
 
 // Returns the layout `names` declares: its attributes' types and names (control bytes shown as

@@ -78,12 +78,14 @@ std::size_t RecordSample::lineStart(std::size_t line) const {
     return 0;
 }
 
-std::string RecordSample::nameLine(std::size_t line, std::uint64_t offsetBase) const {
+std::string RecordSample::nameLine(std::size_t line, std::uint64_t offsetBase,
+                                   std::size_t linesBefore) const {
     const std::size_t at = lineStart(line);
     const auto next = std::upper_bound(starts_.begin(), starts_.end(), at);
     const std::size_t k =
         next == starts_.begin() ? 0 : static_cast<std::size_t>(next - starts_.begin()) - 1;
-    if (ranges_.empty() || ranges_[k].begin == 0) return "line " + std::to_string(line);
+    if (ranges_.empty() || ranges_[k].begin == 0)
+        return "line " + std::to_string(linesBefore + line);
     const std::uint64_t offset = offsetBase + ranges_[k].begin + (at - starts_[k]);
     return "the record at byte offset " + std::to_string(offset);
 }

@@ -39,8 +39,10 @@ public:
     // Names where line `line` (1-based) of text() lies in the source, for an error message:
     // "line N" when it is in a run that starts at the source's start (its lines are numbered as
     // in the source), else "the record at byte offset X", X counted from the source's start
-    // plus `offsetBase` (a byte-order mark skipped before the source, say).
-    std::string nameLine(std::size_t line, std::uint64_t offsetBase) const;
+    // plus `offsetBase` (a byte-order mark skipped before the source, say). `linesBefore` lines
+    // of the file come before the source (a header line, say).
+    std::string nameLine(std::size_t line, std::uint64_t offsetBase,
+                         std::size_t linesBefore = 0) const;
 
 private:
     std::size_t lineStart(std::size_t line) const;

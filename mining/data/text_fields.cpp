@@ -25,38 +25,67 @@ std::string_view skipByteOrderMark(std::string_view text) {
 
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
                  std::vector<bool>& quoted, std::string& error, std::size_t maxFields) {
+    std::string storage;
+    return splitDelimited(line, ',', fields, quoted, storage, error, maxFields);
+}
+
+bool splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
+                    std::vector<bool>& quoted, std::string& storage, std::string& error,
+                    std::size_t maxFields) {
     fields.clear();
     quoted.clear();
+    storage.clear();
+    // Fields with doubled quotes are copied here; room for the whole line keeps every view valid.
+    storage.reserve(line.size());
     const char* p = line.data();
     const char* const end = p + line.size();
     while (true) {
-        while (p < end && isBlank(*p)) ++p;
+        while (p < end && isBlank(*p) && *p != delimiter) ++p;
         if (p < end && (*p == '\'' || *p == '"')) {
             const char quote = *p++;
             const char* start = p;
-            while (p < end && *p != quote) ++p;
-            if (p == end) {
-                error = "a quoted value is not closed";
-                return false;
+            bool doubled = false;
+            while (true) {
+                while (p < end && *p != quote) ++p;
+                if (p == end) {
+                    error = "a quoted value is not closed";
+                    return false;
+                }
+                // "" inside double quotes stands for one ".
+                if (quote == '"' && p + 1 < end && p[1] == '"') {
+                    doubled = true;
+                    p += 2;
+                    continue;
+                }
+                break;
             }
-            fields.emplace_back(start, static_cast<std::size_t>(p - start));
+            std::string_view field(start, static_cast<std::size_t>(p - start));
+            if (doubled) {
+                const std::size_t at = storage.size();
+                for (std::size_t i = 0; i < field.size(); ++i) {
+                    storage += field[i];
+                    if (field[i] == '"') ++i;
+                }
+                field = std::string_view(storage).substr(at);
+            }
+            fields.push_back(field);
             quoted.push_back(true);
             ++p;
-            while (p < end && isBlank(*p)) ++p;
-            if (p < end && *p != ',') {
+            while (p < end && isBlank(*p) && *p != delimiter) ++p;
+            if (p < end && *p != delimiter) {
                 error = "text follows a closing quote";
                 return false;
             }
         } else {
             const char* start = p;
-            while (p < end && *p != ',') ++p;
+            while (p < end && *p != delimiter) ++p;
             const char* e = p;
             while (e > start && isBlank(e[-1])) --e;
             fields.emplace_back(start, static_cast<std::size_t>(e - start));
             quoted.push_back(false);
         }
         if (p == end || fields.size() > maxFields) return true;
-        ++p;  // the comma
+        ++p;  // the delimiter
     }
 }
 

@@ -24,6 +24,13 @@ bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
                  std::vector<bool>& quoted, std::string& error,
                  std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
 
+// As splitFields(), with `delimiter` between fields (a tab delimiter is then no blank) and
+// double-quoted fields read as in RFC 4180: "" inside them is one ". Fields that held "" are
+// copied into `storage`, which the fields may view until its next use.
+bool splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
+                    std::vector<bool>& quoted, std::string& storage, std::string& error,
+                    std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
+
 // Returns true when the first line end of `text` is a carriage return alone (the line ends of
 // old Mac files), false when it is '\n' or "\r\n" or there is none.
 bool endsLinesWithCarriageReturns(std::string_view text);

@@ -1,0 +1,219 @@
+#include "data/table_layout.h"
+
+#include <algorithm>
+#include <charconv>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "data/line_parser.h"
+#include "data/number_parser.h"
+#include "data/text_fields.h"
+
+namespace mining {
+
+namespace {
+
+// The first lines that settle the delimiter and the header: at most this many, or this many
+// bytes.
+constexpr std::size_t kSampleLines = 200;
+constexpr std::size_t kSampleBytes = std::size_t{256} << 10;
+// An all-nominal text has a header only from this many records on.
+constexpr std::size_t kNominalHeaderRecords = 20;
+
+struct SampleLine {
+    std::string_view text;
+    std::size_t number = 0;  // 1-based, in the text
+    std::size_t end = 0;     // the offset after its line end
+};
+
+// Returns the first non-blank lines of `text`.
+std::vector<SampleLine> firstLines(std::string_view text) {
+    std::vector<SampleLine> lines;
+    std::size_t pos = 0;
+    std::size_t number = 0;
+    while (pos < text.size() && lines.size() < kSampleLines && pos < kSampleBytes) {
+        const std::size_t nl = text.find('\n', pos);
+        const std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
+        const std::string_view line = text.substr(pos, (nl == std::string_view::npos ? end : nl) - pos);
+        ++number;
+        if (!trimBlanks(line).empty()) lines.push_back({line, number, end});
+        pos = end;
+    }
+    return lines;
+}
+
+// Returns how many fields `line` splits into at `delimiter`, 0 when it cannot be split.
+std::size_t fieldCount(std::string_view line, char delimiter) {
+    std::vector<std::string_view> fields;
+    std::vector<bool> quoted;
+    std::string storage;
+    std::string error;
+    if (!splitDelimited(line, delimiter, fields, quoted, storage, error, kMaxAttributes + 1))
+        return 0;
+    return fields.size();
+}
+
+char chooseDelimiter(const std::vector<SampleLine>& lines, bool dataFile) {
+    if (dataFile) {
+        for (const SampleLine& line : lines)
+            if (fieldCount(line.text, ',') > 1) return ',';
+    }
+    for (const char d : kDelimiters) {
+        const std::size_t n = fieldCount(lines.front().text, d);
+        if (n < 2) continue;
+        const bool same = std::all_of(lines.begin(), lines.end(), [&](const SampleLine& line) {
+            return fieldCount(line.text, d) == n;
+        });
+        if (same) return d;
+    }
+    return ',';
+}
+
+bool isNumberOrMissing(std::string_view field) {
+    if (plain_field::isMissingMark(field)) return true;
+    std::int64_t mantissa;
+    int digits;
+    double value;
+    return parseNumber(field, mantissa, digits, value) != NumberForm::NotNumber;
+}
+
+std::string printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
+}  // namespace
+
+bool looksLikeHeader(const std::vector<std::string>& first,
+                     const std::vector<std::vector<std::string>>& rows) {
+    if (rows.empty()) return false;
+    bool wordOverNumbers = false;
+    bool allNominal = true;
+    for (std::size_t j = 0; j < first.size(); ++j) {
+        bool numbers = true;
+        bool present = false;
+        for (const auto& row : rows) {
+            if (j >= row.size()) continue;
+            if (row[j] == first[j]) return false;
+            if (!plain_field::isMissingMark(row[j])) present = true;
+            numbers = numbers && isNumberOrMissing(row[j]);
+        }
+        if (numbers && present) {
+            allNominal = false;
+            if (!isNumberOrMissing(first[j])) wordOverNumbers = true;
+        }
+    }
+    return wordOverNumbers || (allNominal && rows.size() >= kNominalHeaderRecords);
+}
+
+std::size_t findColumn(const std::string& spec, const std::vector<std::string>& names) {
+    const std::size_t count = names.size();
+    if (spec.empty() || spec == "last") return count == 0 ? 0 : count - 1;
+    for (std::size_t j = 0; j < count; ++j)
+        if (names[j] == spec) return j;
+    long long number = 0;
+    const auto [end, error] = std::from_chars(spec.data(), spec.data() + spec.size(), number);
+    if (error != std::errc() || end != spec.data() + spec.size() || number == 0) return count;
+    const auto n = static_cast<long long>(count);
+    if (number > n || number < -n) return count;
+    return static_cast<std::size_t>(number > 0 ? number - 1 : n + number);
+}
+
+Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
+                                  const std::string& dataName, bool& usage) {
+    using R = Result<GuessedLayout>;
+    usage = false;
+    const std::vector<SampleLine> lines = firstLines(text);
+    if (lines.empty()) return R::failure(dataName + " holds no records");
+    GuessedLayout guess;
+    RecordLayout& layout = guess.layout;
+    layout.delimiter = chooseDelimiter(lines, dataFile);
+    // The sample's fields, as strings (a field with doubled quotes is copied).
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string_view> fields;
+    std::vector<bool> quoted;
+    std::string storage;
+    std::string error;
+    for (const SampleLine& line : lines) {
+        if (!splitDelimited(line.text, layout.delimiter, fields, quoted, storage, error,
+                            kMaxAttributes + 1)) {
+            if (rows.empty())
+                return R::failure(dataName + ", line " + std::to_string(line.number) + ": " +
+                                  error);
+            break;  // the reading names it
+        }
+        if (rows.empty() && fields.size() > kMaxAttributes + 1)
+            return R::failure(dataName + ", line " + std::to_string(line.number) + ": more than " +
+                              std::to_string(kMaxAttributes) +
+                              " attributes, the most supported");
+        rows.emplace_back(fields.begin(), fields.end());
+    }
+    const std::vector<std::string> first = rows.front();
+    rows.erase(rows.begin());
+    guess.header = choice.header == HeaderRule::Present ||
+                   (choice.header == HeaderRule::Guess && looksLikeHeader(first, rows));
+    guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
+    const std::size_t count = first.size();
+    std::vector<std::string> names(count);
+    if (guess.header) {
+        if (rows.empty() && lines.front().end >= text.size())
+            return R::failure(dataName + " holds a header line but no records");
+        std::unordered_map<std::string, std::size_t> seen;
+        for (std::size_t j = 0; j < count; ++j) {
+            names[j] = first[j].empty() ? "a" + std::to_string(j + 1) : printable(first[j]);
+            const auto [at, added] = seen.emplace(names[j], j);
+            if (!added)
+                return R::failure(dataName + ", line " + std::to_string(lines.front().number) +
+                                  ": the header names two columns " + quoteForMessage(names[j]) +
+                                  " (columns " + std::to_string(at->second + 1) + " and " +
+                                  std::to_string(j + 1) + ")");
+        }
+        guess.headerEnd = lines.front().end;
+        guess.headerLines = lines.front().number;
+    } else {
+        for (std::size_t j = 0; j < count; ++j) names[j] = "a" + std::to_string(j + 1);
+    }
+    const std::size_t classField = findColumn(choice.classColumn, names);
+    if (classField >= count || count < 1) {
+        usage = true;
+        return R::failure("--class " + quoteForMessage(choice.classColumn) +
+                          " names no column of " + dataName);
+    }
+    // Types from the first record: the line after a header, or the first line.
+    const std::vector<std::string>* record = guess.header ? (rows.empty() ? nullptr : &rows.front())
+                                                          : &first;
+    layout.fieldCount = count;
+    layout.classField = classField;
+    std::unordered_set<std::size_t> ignored;
+    for (const std::string& spec : choice.ignore) {
+        const std::size_t j = findColumn(spec, names);
+        if (j >= count || j == classField || spec.empty() || spec == "last") {
+            usage = true;
+            return R::failure("--ignore " + quoteForMessage(spec) +
+                              (j == classField && j < count ? " names the class column of "
+                                                            : " names no column of ") +
+                              dataName);
+        }
+        ignored.insert(j);
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+        if (j == classField) continue;
+        AttributeType type = AttributeType::Numeric;
+        if (ignored.count(j)) {
+            type = AttributeType::Ignored;
+        } else if (record != nullptr && j < record->size() && !isNumberOrMissing((*record)[j])) {
+            type = AttributeType::Nominal;
+        }
+        layout.types.push_back(type);
+        layout.attributeNames.push_back(names[j]);
+    }
+    guess.headerNames = names;
+    // By column: the attributes, then the class.
+    guess.headerNames.erase(guess.headerNames.begin() + static_cast<std::ptrdiff_t>(classField));
+    guess.headerNames.push_back(names[classField]);
+    return guess;
+}
+
+}  // namespace mining
