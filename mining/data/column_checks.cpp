@@ -81,7 +81,7 @@ void checkColumns(Dataset& data, char delimiter, bool keepIds) {
         if (data.attribute(a).type == AttributeType::Nominal) readNumbers(data, a, delimiter);
         if (keepIds || data.recordCount() < kIdentifierRecords) continue;
         const AttributeType type = data.attribute(a).type;
-        const bool id = type == AttributeType::Nominal ? isIdentifier(data, a)
+        const bool id = type == AttributeType::Nominal   ? isIdentifier(data, a)
                         : type == AttributeType::Numeric ? countsRecords(data, a)
                                                          : false;
         if (!id) continue;

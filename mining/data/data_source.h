@@ -16,7 +16,7 @@ enum class DataFormat {
 
 // The data file a run reads and where its outputs go.
 struct DataSource {
-    std::string path;       // the data file
+    std::string path;  // the data file
     DataFormat format = DataFormat::Records;
     std::string base;       // the path less its suffix: outputs go to base + "_..." names
     std::string namesPath;  // .data only: BASE.names, which is read when it exists

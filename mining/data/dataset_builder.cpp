@@ -31,16 +31,30 @@ struct PartsVerdict {
 
 // A failure counts only when no earlier part had to restart: a restart would have stopped a
 // single reader before it reached the failing line.
+// The first record of a text read against a .names file that has another number of fields
+// than the .names file declares shows the .names file at fault, not the data.
 PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
-                        const std::string& dataName, const LineNamer& namer) {
+                        const RecordLayout& layout, const LineNamer& namer) {
     PartsVerdict verdict;
     std::size_t linesBefore = 0;
     for (const auto& part : parts) {
         if (part->outcome() == PartOutcome::Restart) {
             verdict.restart = true;
         } else if (part->outcome() == PartOutcome::Failed && !verdict.restart) {
-            verdict.error = dataName + ", " + nameLine(namer, linesBefore + part->errorLine()) +
-                            ": " + part->error();
+            const std::string line = nameLine(namer, linesBefore + part->errorLine());
+            const bool firstRecord =
+                &part == &parts.front() && part->kept() == 0 && part->missingClassCount() == 0;
+            if (layout.names != nullptr && firstRecord && part->wrongFieldCount() > 0) {
+                const std::size_t declared = layout.fieldCount - 1;
+                verdict.error = layout.namesName + " declares " + std::to_string(declared) +
+                                (declared == 1 ? " attribute" : " attributes") +
+                                " and the class (" + std::to_string(layout.fieldCount) +
+                                " fields), but the first record of " + layout.dataName + ", " +
+                                line + ", has " + std::to_string(part->wrongFieldCount()) +
+                                " fields";
+                return verdict;
+            }
+            verdict.error = layout.dataName + ", " + line + ": " + part->error();
             return verdict;
         }
         linesBefore += part->lineCount();
@@ -235,7 +249,7 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
             firstRow += rows[k];
         }
         runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
-        const PartsVerdict verdict = judgeParts(parts, layout.dataName, namer);
+        const PartsVerdict verdict = judgeParts(parts, layout, namer);
         if (verdict.error) return Result<Dataset>::failure(*verdict.error);
         if (!verdict.restart) return finish(layout, parts, columns);
         for (const auto& part : parts)

@@ -82,7 +82,10 @@ LineOutcome LineParser::splitLine(std::string_view line) {
     if (!splitDelimited(line, layout_.delimiter, fields_, quoted_, unescaped_, what,
                         expected + kExtraFieldsCounted))
         return fail(what);
-    if (fields_.size() != expected) return fail(fieldCountMessage(fields_.size(), expected));
+    if (fields_.size() != expected) {
+        wrongFieldCount_ = fields_.size();
+        return fail(fieldCountMessage(fields_.size(), expected));
+    }
     return LineOutcome::Record;
 }
 

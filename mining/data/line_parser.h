@@ -142,6 +142,9 @@ public:
     const std::vector<Cell>& cells() const { return cells_; }
     // After Failed: the message, without file and line.
     const std::string& error() const { return error_; }
+    // After Failed for a record of the wrong number of fields: the fields found (more than the
+    // layout's when the line has very many); else 0.
+    std::size_t wrongFieldCount() const { return wrongFieldCount_; }
     // After Restart: the attribute that is not numeric after all.
     std::size_t restartColumn() const { return restartColumn_; }
 
@@ -161,6 +164,7 @@ private:
     std::string unescaped_;  // fields that held doubled quotes
     std::string error_;
     std::size_t restartColumn_ = 0;
+    std::size_t wrongFieldCount_ = 0;
 };
 
 template <class Sink>

@@ -99,6 +99,8 @@ public:
     PartOutcome outcome() const { return outcome_; }
     // After Failed: the message without its file and line.
     const std::string& error() const { return lines_.error(); }
+    // After Failed: the fields of a record of the wrong number of them, else 0.
+    std::size_t wrongFieldCount() const { return lines_.wrongFieldCount(); }
     // After Failed: the line within this part.
     std::size_t errorLine() const { return lineCount_; }
     // After Restart: the column that turned out not to be numeric.

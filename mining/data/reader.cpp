@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "data/arff.h"
 #include "data/column_checks.h"
 #include "data/dataset_builder.h"
 #include "data/mapped_file.h"
@@ -27,6 +28,10 @@ struct Prepared {
     std::optional<GuessedLayout> guess;
     std::size_t start = 0;        // the bytes of the text before the records (a header)
     std::size_t linesBefore = 0;  // the lines of the text before the records
+    // ARFF records that could not be read as they stand, rewritten as plain records, and the
+    // file's line of each.
+    std::optional<std::string> rewritten;
+    std::vector<std::size_t> lineOfRecord;
 };
 
 // Makes attribute `spec` of `names` (see ColumnChoice) the class: its values become the class
@@ -89,6 +94,65 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     return p;
 }
 
+// Settles the schema of an ARFF text (after a byte-order mark) from its header, and rewrites its
+// records when the record reader cannot read them as they stand (dates, sparse lines, quotes).
+Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
+                             const std::string& dataName, bool& usage) {
+    using R = Result<Prepared>;
+    Result<ArffHeader> header = parseArffHeader(text, dataName);
+    if (!header) return R::failure(header.error());
+    std::vector<std::string> names;
+    for (const ArffAttribute& a : header->attributes) names.push_back(a.name);
+    const std::string& spec = options.columns.classColumn;
+    const std::size_t classField = findColumn(spec, names);
+    if (classField >= names.size()) {
+        usage = true;
+        return R::failure("--class " + quoteForMessage(spec) + " names no attribute of " +
+                          dataName);
+    }
+    Prepared p;
+    p.names.emplace();
+    for (std::size_t j = 0; j < header->attributes.size(); ++j) {
+        const ArffAttribute& a = header->attributes[j];
+        const bool nominal = a.kind == ArffAttribute::Kind::Nominal;
+        if (j == classField) {
+            // A class of numbers or dates takes its values from the data.
+            if (nominal) p.names->classValues = a.values;
+            continue;
+        }
+        Attribute attribute;
+        attribute.name = a.name;
+        attribute.type = nominal ? AttributeType::Nominal : AttributeType::Numeric;
+        if (nominal) attribute.values = a.values;
+        p.names->attributes.push_back(std::move(attribute));
+    }
+    for (const std::string& ignored : options.columns.ignore) {
+        const std::size_t j = findColumn(ignored, names);
+        if (j >= names.size() || j == classField || ignored.empty() || ignored == "last") {
+            usage = true;
+            return R::failure(
+                "--ignore " + quoteForMessage(ignored) +
+                (j == classField ? " names the class attribute of " : " names no attribute of ") +
+                dataName);
+        }
+        p.names->attributes[j - (j > classField)].type = AttributeType::Ignored;
+    }
+    Result<RecordLayout> layout = layoutFromNames(*p.names, dataName);
+    if (!layout) return R::failure(layout.error());
+    p.layout = std::move(layout.value());
+    p.layout.classField = classField;
+    p.start = header->dataOffset;
+    p.linesBefore = header->dataLine - 1;
+    const std::string_view data = text.substr(header->dataOffset);
+    if (arffNeedsRewrite(*header, data)) {
+        Result<std::string> records =
+            arffRecords(data, *header, dataName, header->dataLine, p.lineOfRecord);
+        if (!records) return R::failure(records.error());
+        p.rewritten = std::move(records.value());
+    }
+    return p;
+}
+
 // Settles the schema of `text` (after a byte-order mark) in `format`.
 Result<Prepared> prepare(std::string_view text, DataFormat format,
                          const std::optional<std::string_view>& namesText,
@@ -101,7 +165,12 @@ Result<Prepared> prepare(std::string_view text, DataFormat format,
         if (!named) return named;
         p = std::move(named.value());
     } else if (format == DataFormat::Arff) {
-        return R::failure(dataName + ": ARFF files are not read yet");
+        Result<Prepared> arff = prepareArff(text, options, dataName, usage);
+        if (!arff) return arff;
+        p = std::move(arff.value());
+        p.layout.dataName = dataName;
+        p.layout.namesName = dataName;
+        return p;
     } else {
         if (const std::size_t line = lineOfNulByte(text.substr(0, 1 << 16)); line != 0)
             return R::failure(dataName + ", line " + std::to_string(line) +
@@ -152,6 +221,16 @@ LineNamer wholeTextNamer(std::size_t linesBefore) {
 Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size_t bom,
                             const MappedFile* file, const ReadLimits& limits, std::size_t threads) {
     prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
+    if (prepared.rewritten) {
+        const std::vector<std::size_t>& lines = prepared.lineOfRecord;
+        const LineNamer namer = [&lines](std::size_t line) {
+            return "line " + std::to_string(line - 1 < lines.size() ? lines[line - 1] : line);
+        };
+        Result<Dataset> read =
+            DatasetBuilder::buildWith(*prepared.rewritten, prepared.layout, threads, {}, namer);
+        noteSample(read, false, text.size(), text.size());
+        return read;
+    }
     const std::size_t skipped = bom + prepared.start;
     const std::string_view records = text.substr(prepared.start);
     if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes) {

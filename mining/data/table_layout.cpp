@@ -34,7 +34,8 @@ std::vector<SampleLine> firstLines(std::string_view text) {
     while (pos < text.size() && lines.size() < kSampleLines && pos < kSampleBytes) {
         const std::size_t nl = text.find('\n', pos);
         const std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-        const std::string_view line = text.substr(pos, (nl == std::string_view::npos ? end : nl) - pos);
+        const std::string_view line =
+            text.substr(pos, (nl == std::string_view::npos ? end : nl) - pos);
         ++number;
         if (!trimBlanks(line).empty()) lines.push_back({line, number, end});
         pos = end;
@@ -146,20 +147,24 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
         }
         if (rows.empty() && fields.size() > kMaxAttributes + 1)
             return R::failure(dataName + ", line " + std::to_string(line.number) + ": more than " +
-                              std::to_string(kMaxAttributes) +
-                              " attributes, the most supported");
+                              std::to_string(kMaxAttributes) + " attributes, the most supported");
         rows.emplace_back(fields.begin(), fields.end());
     }
     const std::vector<std::string> first = rows.front();
     rows.erase(rows.begin());
-    guess.header = choice.header == HeaderRule::Present ||
-                   (choice.header == HeaderRule::Guess && looksLikeHeader(first, rows));
+    // A table of one line of words alone is a header without records (a .data text is read
+    // as records unless told).
+    const bool lone = rows.empty() && lines.front().end >= text.size();
+    const bool words = !dataFile && first.size() > 1 &&
+                       std::none_of(first.begin(), first.end(), isNumberOrMissing);
+    guess.header =
+        choice.header == HeaderRule::Present ||
+        (choice.header == HeaderRule::Guess && (looksLikeHeader(first, rows) || (lone && words)));
     guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
     const std::size_t count = first.size();
     std::vector<std::string> names(count);
     if (guess.header) {
-        if (rows.empty() && lines.front().end >= text.size())
-            return R::failure(dataName + " holds a header line but no records");
+        if (lone) return R::failure(dataName + " holds a header line but no records");
         std::unordered_map<std::string, std::size_t> seen;
         for (std::size_t j = 0; j < count; ++j) {
             names[j] = first[j].empty() ? "a" + std::to_string(j + 1) : printable(first[j]);
@@ -182,8 +187,8 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
                           " names no column of " + dataName);
     }
     // Types from the first record: the line after a header, or the first line.
-    const std::vector<std::string>* record = guess.header ? (rows.empty() ? nullptr : &rows.front())
-                                                          : &first;
+    const std::vector<std::string>* record =
+        guess.header ? (rows.empty() ? nullptr : &rows.front()) : &first;
     layout.fieldCount = count;
     layout.classField = classField;
     std::unordered_set<std::size_t> ignored;

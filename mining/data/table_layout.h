@@ -39,11 +39,12 @@ struct GuessedLayout {
 // Returns the layout the first lines of `text` suggest: the delimiter (commas in a .data text
 // where any of its first lines holds one, else the candidate that splits every one of the first
 // lines into the same number of fields, else a comma), whether the first line is a header (see
-// looksLikeHeader), the columns' names (the header's, else a1, a2, ...), each attribute's type
-// as its first record suggests (guessType; a missing mark counts as a number), and the class and
-// the ignored columns `choice` names. `dataFile` is true for a .data text. Fails naming
-// `dataName` and the line for a line that cannot be split, a header naming two columns alike,
-// a text of a header alone; with `usage` set when `choice` names no column.
+// looksLikeHeader; in a table that is not .data, a lone line of words is one), the columns' names
+// (the header's, else a1, a2, ...), each attribute's type as its first record suggests (guessType;
+// a missing mark counts as a number), and the class and the ignored columns `choice` names.
+// `dataFile` is true for a .data text. Fails naming `dataName` and the line for a line that cannot
+// be split, a header naming two columns alike, a text of a header alone; with `usage` set when
+// `choice` names no column.
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
                                   const std::string& dataName, bool& usage);
 

@@ -259,21 +259,32 @@ protected:
     std::map<std::string, std::string> oldReports_;  // by program name
 };
 
+// Returns the length of the data file suffix `name` ends with (.data, .csv, .tsv, .txt, .arff),
+// or 0: a case named by its file rather than its BASE.
+std::size_t tableSuffix(const std::string& name) {
+    for (const std::string suffix : {".data", ".csv", ".tsv", ".txt", ".arff"})
+        if (name.size() > suffix.size() && name.ends_with(suffix)) return suffix.size();
+    return 0;
+}
+
 TEST_P(BadFile, EndsInTheExpectedReportOrError) {
     const Case& c = GetParam();
     ASSERT_EQ(c.problem, "") << "expected.txt, line " << c.line;
     const std::string base = c.args[c.args.size() - 2];
     if (c.generated) {
         ASSERT_TRUE(generate(c)) << "no files are made for the generated case " << c.name;
+    } else if (tableSuffix(base) > 0) {
+        copyCaseFile(base, base);
     } else {
-        copyCaseFile(base + ".data", base + ".data");
-        copyCaseFile(base + ".names", base + ".names");
+        for (const char* suffix : {".data", ".names", ".csv", ".tsv", ".txt", ".arff"})
+            copyCaseFile(base + suffix, base + suffix);
     }
     for (const Program& p : programs()) {
         SCOPED_TRACE(p.name + " " + c.description);
         const std::set<std::string> before = listing(dir_);
         const ProcessResult r = run(startable(p), c.args, dir_, unprivileged_);
-        const std::string reportName = base + p.suffix + ".output";
+        const std::string reportName =
+            base.substr(0, base.size() - tableSuffix(base)) + p.suffix + ".output";
         const fs::path reportPath = dir_ / reportName;
         const std::string report = readFile(reportPath);
         ASSERT_NE(r.status, -1) << "killed by a signal; stderr: " << r.err;
@@ -336,7 +347,13 @@ TEST(BadFiles, EveryFileHasACaseAndEveryCaseItsFiles) {
     for (const Case& c : cases) {
         EXPECT_EQ(c.problem, "") << "expected.txt, line " << c.line;
         EXPECT_TRUE(names.insert(c.name).second) << "two cases named " << c.name;
-        if (c.args.size() >= 2 && !c.generated) bases.insert(c.args[c.args.size() - 2]);
+        if (c.args.size() >= 2 && !c.generated) {
+            const std::string& base = c.args[c.args.size() - 2];
+            bases.insert(base.substr(0, base.size() - tableSuffix(base)));
+            if (tableSuffix(base) > 0) {
+                EXPECT_TRUE(fs::exists(fs::path(BADFILES_DIR) / base)) << base;
+            }
+        }
         statuses.insert(c.status);
     }
     EXPECT_EQ(statuses, (std::set<int>{0, 1, 2}));
@@ -346,9 +363,10 @@ TEST(BadFiles, EveryFileHasACaseAndEveryCaseItsFiles) {
         EXPECT_TRUE(bases.count(file.stem().string())) << file << " belongs to no case";
     }
     for (const std::string& base : bases) {
-        if (base != "nothing") {
-            EXPECT_TRUE(fs::exists(fs::path(BADFILES_DIR) / (base + ".data"))) << base;
-        }
+        bool found = false;
+        for (const char* suffix : {".data", ".csv", ".tsv", ".txt", ".arff"})
+            found = found || fs::exists(fs::path(BADFILES_DIR) / (base + suffix));
+        EXPECT_TRUE(found || base == "nothing") << base;
     }
 }
 
