@@ -48,9 +48,10 @@ Example readExample(const std::string& name) {
             continue;
         }
         const std::string values = line.substr(colon + 1);
-        x.attributes.push_back({line.substr(0, colon), values.find("continuous") != std::string::npos
-                                                           ? std::vector<std::string>{}
-                                                           : split(values, ',')});
+        x.attributes.push_back(
+            {line.substr(0, colon), values.find("continuous") != std::string::npos
+                                        ? std::vector<std::string>{}
+                                        : split(values, ',')});
     }
     std::stringstream data(readFile(fs::path(EXAMPLES_DIR) / (name + ".data")));
     for (std::string line; std::getline(data, line);)
@@ -109,8 +110,8 @@ std::string delimited(const Example& x, const std::string& with, char point, boo
 std::string arff(const Example& x, bool sparse) {
     std::string out = "% the records of an example set\n@relation example\n";
     for (const auto& [name, values] : x.attributes)
-        out += "@attribute " + name + " " + (values.empty() ? "real" : "{" + join(values, ",") + "}") +
-               "\n";
+        out += "@attribute " + name + " " +
+               (values.empty() ? "real" : "{" + join(values, ",") + "}") + "\n";
     out += "@attribute class {" + join(x.classValues, ",") + "}\n@data\n";
     for (const auto& r : x.records) {
         if (!sparse) {
@@ -122,8 +123,8 @@ std::string arff(const Example& x, bool sparse) {
         for (std::size_t i = 0; i < r.size(); ++i) {
             const std::vector<std::string>& values =
                 i + 1 < r.size() ? x.attributes[i].second : x.classValues;
-            const bool omitted = values.empty() ? r[i] != "?" && std::stod(r[i]) == 0
-                                                : r[i] == values.front();
+            const bool omitted =
+                values.empty() ? r[i] != "?" && std::stod(r[i]) == 0 : r[i] == values.front();
             if (!omitted) items.push_back(std::to_string(i) + " " + r[i]);
         }
         out += "{" + join(items, ", ") + "}\n";
@@ -163,7 +164,8 @@ Evaluated evaluated(const std::string& report) {
         std::stringstream w(line);
         for (std::string word; w >> word;) words.push_back(word);
         std::vector<long> counts;
-        while (!words.empty() && words.back().find_first_not_of("0123456789") == std::string::npos) {
+        while (!words.empty() &&
+               words.back().find_first_not_of("0123456789") == std::string::npos) {
             counts.insert(counts.begin(), std::stol(words.back()));
             words.pop_back();
         }
