@@ -76,8 +76,9 @@ std::string describeProgram(const ProgramInfo& info) {
                    ".output\". PERCENT is a decimal from 0 to 100; with 100 the model is "
                    "evaluated on its training records.",
                kHelpWidth - 2) +
-           "\nBASE is a data file's path, or names BASE.data, else the first of BASE.csv,\n"
-           "BASE.tsv, BASE.txt and BASE.arff that exists. By suffix (any case):\n"
+           "\nBASE is a data file's path, or a path without suffix: BASE.data, else the\n"
+           "first of BASE.csv, BASE.tsv, BASE.txt and BASE.arff that exists. By suffix (any\n"
+           "case):\n"
            "  .data                records, class last; types from BASE.names when present,\n"
            "                       else guessed\n"
            "  .csv, .tsv, .txt     delimited text: delimiter found from the first lines\n"

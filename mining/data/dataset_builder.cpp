@@ -26,6 +26,7 @@ std::size_t chooseThreads(std::size_t threads, std::size_t textSize) {
 // as numeric turned out not to be, which means reading again.
 struct PartsVerdict {
     std::optional<std::string> error;
+    bool quoteLeftOpen = false;  // the failing line left a double-quoted field open
     bool restart = false;
 };
 
@@ -37,13 +38,14 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
                         const RecordLayout& layout, const LineNamer& namer) {
     PartsVerdict verdict;
     std::size_t linesBefore = 0;
+    std::size_t recordsBefore = 0;
     for (const auto& part : parts) {
         if (part->outcome() == PartOutcome::Restart) {
             verdict.restart = true;
         } else if (part->outcome() == PartOutcome::Failed && !verdict.restart) {
             const std::string line = nameLine(namer, linesBefore + part->errorLine());
             const bool firstRecord =
-                &part == &parts.front() && part->kept() == 0 && part->missingClassCount() == 0;
+                recordsBefore == 0 && part->kept() == 0 && part->missingClassCount() == 0;
             if (layout.names != nullptr && firstRecord && part->wrongFieldCount() > 0) {
                 const std::size_t declared = layout.fieldCount - 1;
                 verdict.error = layout.namesName + " declares " + std::to_string(declared) +
@@ -55,9 +57,11 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
                 return verdict;
             }
             verdict.error = layout.dataName + ", " + line + ": " + part->error();
+            verdict.quoteLeftOpen = part->quoteLeftOpen();
             return verdict;
         }
         linesBefore += part->lineCount();
+        recordsBefore += part->kept() + part->missingClassCount();
     }
     return verdict;
 }
@@ -233,10 +237,11 @@ Result<Dataset> DatasetBuilder::buildWith(std::string_view text, RecordLayout la
 Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& layout,
                                           std::size_t threads, const ReleaseCallback& release,
                                           const LineNamer& namer) {
-    const auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
-    const std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
+    auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
+    std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
     std::size_t totalRows = 0;
     for (const std::size_t r : rows) totalRows += r;
+    bool quoteAware = false;
     while (true) {
         SharedColumns columns = allocateColumns(layout, totalRows);
         Parts parts;
@@ -244,12 +249,21 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
         for (std::size_t k = 0; k < runs.size(); ++k) {
             const auto [begin, end] = runs[k];
             parts.push_back(std::make_unique<PartParser>(layout, text.substr(begin, end - begin),
-                                                         begin, release, columns, firstRow,
-                                                         rows[k]));
+                                                         begin, release, columns, firstRow, rows[k],
+                                                         quoteAware));
             firstRow += rows[k];
         }
         runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
         const PartsVerdict verdict = judgeParts(parts, layout, namer);
+        if (verdict.error && verdict.quoteLeftOpen && !quoteAware) {
+            // Quoted fields over several lines: parts may start inside one, so the whole text
+            // is read again as one part that follows the quotes.
+            quoteAware = true;
+            runs = {{0, text.size()}};
+            rows = {rowsNeeded(text.size(), text.size(), layout.fieldCount)};
+            totalRows = rows[0];
+            continue;
+        }
         if (verdict.error) return Result<Dataset>::failure(*verdict.error);
         if (!verdict.restart) return finish(layout, parts, columns);
         for (const auto& part : parts)

@@ -49,14 +49,15 @@ void PartCodes::widen(std::size_t rowsWritten) {
 
 PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
                        const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
-                       std::size_t rows)
+                       std::size_t rows, bool quoteAware)
     : layout_(layout),
       text_(text),
       offset_(offset),
       release_(release),
       firstRow_(firstRow),
       values_(layout.fieldCount),
-      lines_(layout, coders_) {
+      lines_(layout, coders_),
+      quoteAware_(quoteAware) {
     const std::size_t attributes = layout.fieldCount - 1;
     slices_.reserve(attributes);
     coders_.reserve(attributes + 1);
@@ -84,16 +85,28 @@ void PartParser::run() {
     while (pos < size) {
         const char* start = text_.data() + pos;
         const void* nl = std::memchr(start, '\n', size - pos);
-        const std::size_t lineEnd =
+        std::size_t lineEnd =
             nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text_.data()) : size;
+        const std::size_t firstLine = lineCount_ + 1;
+        ++lineCount_;
+        // A double-quoted field over several lines makes one record of them.
+        while (quoteAware_ && lineEnd < size &&
+               leavesQuoteOpen(text_.substr(pos, lineEnd - pos), layout_.delimiter)) {
+            const std::size_t next = text_.find('\n', lineEnd + 1);
+            lineEnd = next == std::string_view::npos ? size : next;
+            ++lineCount_;
+        }
         const std::string_view line = text_.substr(pos, lineEnd - pos);
         pos = lineEnd + 1;
-        ++lineCount_;
         if (release_ && pos - released > kReleaseStep) {
             release_(offset_ + released, offset_ + std::min(pos, size));
             released = pos;
         }
-        if (!readLine(line)) return;
+        if (!readLine(line)) {
+            // A failing record is named by the line it starts on.
+            lineCount_ = firstLine;
+            return;
+        }
     }
     if (release_) release_(offset_ + released, offset_ + size);
 }
@@ -115,6 +128,7 @@ bool PartParser::readLine(std::string_view line) {
             return false;
         case LineOutcome::Failed:
             outcome_ = PartOutcome::Failed;
+            quoteLeftOpen_ = leavesQuoteOpen(line, layout_.delimiter);
             return false;
     }
     return false;

@@ -87,9 +87,12 @@ public:
     // callback, which may be empty). The part writes rows [firstRow, firstRow + rows) of
     // `columns`, which must hold that many rows; `rows` must be at least rowsNeeded() of the
     // run. Requires `layout`, `columns` and `release` to outlive the parser.
+    // With `quoteAware`, a line that leaves a double-quoted field open goes on over the next
+    // lines until it is closed (a quoted field may hold line ends); the run must then start at a
+    // record's start.
     PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
                const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
-               std::size_t rows);
+               std::size_t rows, bool quoteAware = false);
     PartParser(const PartParser&) = delete;
     PartParser& operator=(const PartParser&) = delete;
 
@@ -103,6 +106,9 @@ public:
     std::size_t wrongFieldCount() const { return lines_.wrongFieldCount(); }
     // After Failed: the line within this part.
     std::size_t errorLine() const { return lineCount_; }
+    // After Failed: true when a line left a double-quoted field open, which a quote-aware read
+    // may find closed on a later line.
+    bool quoteLeftOpen() const { return quoteLeftOpen_; }
     // After Restart: the column that turned out not to be numeric.
     std::size_t restartColumn() const { return lines_.restartColumn(); }
     // Returns the lines read; when done, every line of the part.
@@ -137,6 +143,8 @@ private:
     std::vector<ValueCoder> coders_;                // over values_
     LineParser lines_;
     PartOutcome outcome_ = PartOutcome::Done;
+    bool quoteAware_ = false;
+    bool quoteLeftOpen_ = false;
     std::size_t lineCount_ = 0;
     std::size_t kept_ = 0;
     std::size_t missingClassCount_ = 0;

@@ -249,8 +249,12 @@ Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size
         };
         Result<Dataset> read =
             DatasetBuilder::buildWith(sample.text(), prepared.layout, 0, nullptr, namer);
-        noteSample(read, true, text.size(), sample.readBytes() + prepared.start);
-        return read;
+        // A sample may cut a quoted field that goes over several lines: a file with quotes
+        // whose sample fails is read whole, by a reader that follows the quotes.
+        if (read || sample.text().find('"') == std::string_view::npos) {
+            noteSample(read, true, text.size(), sample.readBytes() + prepared.start);
+            return read;
+        }
     }
     ReleaseCallback release;
     if (file != nullptr)

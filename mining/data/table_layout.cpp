@@ -17,6 +17,8 @@ namespace {
 // bytes.
 constexpr std::size_t kSampleLines = 200;
 constexpr std::size_t kSampleBytes = std::size_t{256} << 10;
+// The most lines one sampled record may go on over.
+constexpr int kJoinedLines = 20;
 // An all-nominal text has a header only from this many records on.
 constexpr std::size_t kNominalHeaderRecords = 20;
 
@@ -32,12 +34,20 @@ std::vector<SampleLine> firstLines(std::string_view text) {
     std::size_t pos = 0;
     std::size_t number = 0;
     while (pos < text.size() && lines.size() < kSampleLines && pos < kSampleBytes) {
-        const std::size_t nl = text.find('\n', pos);
+        std::size_t nl = text.find('\n', pos);
+        const std::size_t first = ++number;
+        // A double-quoted field may go on over a few lines: an odd count of quotes joins the
+        // next line.
+        for (int joined = 0; nl != std::string_view::npos && joined < kJoinedLines; ++joined) {
+            const std::string_view part = text.substr(pos, nl - pos);
+            if (std::count(part.begin(), part.end(), '"') % 2 == 0) break;
+            nl = text.find('\n', nl + 1);
+            ++number;
+        }
         const std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
         const std::string_view line =
             text.substr(pos, (nl == std::string_view::npos ? end : nl) - pos);
-        ++number;
-        if (!trimBlanks(line).empty()) lines.push_back({line, number, end});
+        if (!trimBlanks(line).empty()) lines.push_back({line, first, end});
         pos = end;
     }
     return lines;

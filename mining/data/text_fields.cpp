@@ -89,6 +89,30 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
     }
 }
 
+bool leavesQuoteOpen(std::string_view line, char delimiter) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p < end) {
+        while (p < end && isBlank(*p) && *p != delimiter) ++p;
+        if (p < end && *p == '"') {
+            ++p;
+            while (true) {
+                while (p < end && *p != '"') ++p;
+                if (p == end) return true;
+                if (p + 1 < end && p[1] == '"') {
+                    p += 2;
+                    continue;
+                }
+                ++p;
+                break;
+            }
+        }
+        while (p < end && *p != delimiter) ++p;
+        if (p < end) ++p;
+    }
+    return false;
+}
+
 bool endsLinesWithCarriageReturns(std::string_view text) {
     // Two single-byte searches: find_first_of tests each byte on its own, slow on a long line.
     const std::size_t cr = text.substr(0, text.find('\n')).find('\r');

@@ -31,6 +31,10 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
                     std::vector<bool>& quoted, std::string& storage, std::string& error,
                     std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
 
+// Returns true when `line`, split at `delimiter` as splitDelimited() splits it, leaves a
+// double-quoted field open at its end: the field then goes on over the next line.
+bool leavesQuoteOpen(std::string_view line, char delimiter);
+
 // Returns true when the first line end of `text` is a carriage return alone (the line ends of
 // old Mac files), false when it is '\n' or "\r\n" or there is none.
 bool endsLinesWithCarriageReturns(std::string_view text);
