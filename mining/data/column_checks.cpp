@@ -48,7 +48,10 @@ void readNumbers(Dataset& data, std::size_t a, char delimiter) {
     if (values.empty()) return;
     const std::optional<NumberReading> reading = readAsNumbers(values, delimiter);
     if (!reading) return;
-    const std::string note = describeReading(data.attribute(a).name, *reading, values, 0);
+    // The example shows a value written the column's way, not a plain number among them.
+    std::size_t example = 0;
+    while (example + 1 < values.size() && isNumber(values[example])) ++example;
+    const std::string note = describeReading(data.attribute(a).name, *reading, values, example);
     const CodeSpan codes = data.nominal(a);
     ColumnVector<double> numbers(codes.size());
     for (std::size_t r = 0; r < codes.size(); ++r) {

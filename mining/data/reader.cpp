@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "data/names_file.h"
 #include "data/record_sample.h"
 #include "data/text_fields.h"
+#include "util/parallel.h"
 
 namespace mining {
 
@@ -144,7 +146,15 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     p.start = header->dataOffset;
     p.linesBefore = header->dataLine - 1;
     const std::string_view data = text.substr(header->dataOffset);
-    if (arffNeedsRewrite(*header, data)) {
+    // The scan runs over runs of whole lines at once: on a large file it is most of what
+    // reading ARFF costs beyond reading records.
+    const auto runs = splitAtLines(data, coreCount() * 2);
+    std::vector<char> needs(runs.size(), 0);
+    runTasks(runs.size(), [&](std::size_t k) {
+        needs[k] =
+            arffNeedsRewrite(*header, data.substr(runs[k].first, runs[k].second - runs[k].first));
+    });
+    if (std::find(needs.begin(), needs.end(), 1) != needs.end()) {
         Result<std::string> records =
             arffRecords(data, *header, dataName, header->dataLine, p.lineOfRecord);
         if (!records) return R::failure(records.error());

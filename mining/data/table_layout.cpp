@@ -7,6 +7,7 @@
 
 #include "data/line_parser.h"
 #include "data/number_parser.h"
+#include "data/number_styles.h"
 #include "data/text_fields.h"
 
 namespace mining {
@@ -98,23 +99,27 @@ std::string printable(std::string_view text) {
 }  // namespace
 
 bool looksLikeHeader(const std::vector<std::string>& first,
-                     const std::vector<std::vector<std::string>>& rows) {
+                     const std::vector<std::vector<std::string>>& rows, char delimiter) {
     if (rows.empty()) return false;
     bool wordOverNumbers = false;
     bool allNominal = true;
     for (std::size_t j = 0; j < first.size(); ++j) {
-        bool numbers = true;
-        bool present = false;
+        std::vector<std::string> present;
+        bool plain = true;
         for (const auto& row : rows) {
             if (j >= row.size()) continue;
             if (row[j] == first[j]) return false;
-            if (!plain_field::isMissingMark(row[j])) present = true;
-            numbers = numbers && isNumberOrMissing(row[j]);
+            if (plain_field::isMissingMark(row[j])) continue;
+            present.push_back(row[j]);
+            plain = plain && isNumberOrMissing(row[j]);
         }
-        if (numbers && present) {
-            allNominal = false;
-            if (!isNumberOrMissing(first[j])) wordOverNumbers = true;
-        }
+        // Numbers as people write them count as numbers too (decimal commas, units, dates).
+        const bool numbers =
+            !present.empty() && (plain || readAsNumbers(present, delimiter).has_value());
+        if (!numbers) continue;
+        allNominal = false;
+        const std::vector<std::string> name{first[j]};
+        if (!isNumberOrMissing(first[j]) && !readAsNumbers(name, delimiter)) wordOverNumbers = true;
     }
     return wordOverNumbers || (allNominal && rows.size() >= kNominalHeaderRecords);
 }
@@ -167,9 +172,9 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
     const bool lone = rows.empty() && lines.front().end >= text.size();
     const bool words = !dataFile && first.size() > 1 &&
                        std::none_of(first.begin(), first.end(), isNumberOrMissing);
-    guess.header =
-        choice.header == HeaderRule::Present ||
-        (choice.header == HeaderRule::Guess && (looksLikeHeader(first, rows) || (lone && words)));
+    guess.header = choice.header == HeaderRule::Present ||
+                   (choice.header == HeaderRule::Guess &&
+                    (looksLikeHeader(first, rows, layout.delimiter) || (lone && words)));
     guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
     const std::size_t count = first.size();
     std::vector<std::string> names(count);

@@ -49,11 +49,12 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
                                   const std::string& dataName, bool& usage);
 
 // Returns true when `first` (a text's first line, split) is a header over the records `rows`
-// (the lines after it, split alike): none of its fields appears in its column among the rows,
-// and either some field is a non-number over a column whose present values are all numbers, or
-// every column holds non-numbers and there are at least 20 records.
+// (the lines after it, split alike at `delimiter`): none of its fields appears in its column
+// among the rows, and either some field is a non-number over a column whose present values are
+// all numbers (plain, or as people write them: see readAsNumbers), or every column holds
+// non-numbers and there are at least 20 records.
 bool looksLikeHeader(const std::vector<std::string>& first,
-                     const std::vector<std::vector<std::string>>& rows);
+                     const std::vector<std::vector<std::string>>& rows, char delimiter);
 
 // Returns the column `spec` names (see ColumnChoice::classColumn) among `names`, or `count`
 // (the number of columns) when it names none.
