@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/line_parser.h"
+#include "data/reader.h"
 
 namespace fuzz {
 
@@ -162,6 +163,23 @@ Parts splitAtNul(const std::uint8_t* bytes, std::size_t size) {
     const std::size_t nul = all.find('\0');
     if (nul == std::string_view::npos) return {all, std::nullopt};
     return {all.substr(0, nul), all.substr(nul + 1)};
+}
+
+void checkFormatRead(std::string_view text, int format) {
+    const auto dataFormat = static_cast<mining::DataFormat>(format);
+    mining::ReadOptions options;
+    bool usage = false;
+    const mining::Result<mining::Dataset> one =
+        mining::parseData(text, dataFormat, std::nullopt, options, "file", "", 1, usage);
+    if (one)
+        checkDataset(*one);
+    else
+        checkMessage(one.error());
+    // One parallel read per input; the thread count, 2 to 4, follows from the input.
+    const std::size_t threads = 2 + text.size() % 3;
+    const mining::Result<mining::Dataset> many =
+        mining::parseData(text, dataFormat, std::nullopt, options, "file", "", threads, usage);
+    checkSame(one, many, "1 thread and " + std::to_string(threads) + " threads");
 }
 
 }  // namespace fuzz

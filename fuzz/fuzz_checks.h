@@ -32,6 +32,11 @@ void checkDataset(const mining::Dataset& data);
 void checkSame(const mining::Result<mining::Dataset>& a, const mining::Result<mining::Dataset>& b,
                const std::string& what);
 
+// Reads `text` as a file of `format` (mining::DataFormat) with default options on one thread
+// and on several: each read must give a consistent data set or a one-line error, and both the
+// same.
+void checkFormatRead(std::string_view text, int format);
+
 // Aborts unless the two paths of the line parser agree: every line of `text` that the plain
 // path accepts, the full rules read as a record with the same cells (the layout guessed from the
 // first record, value lists open, each line read afresh). Checks the first lines only, up to

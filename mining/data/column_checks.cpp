@@ -13,12 +13,7 @@ namespace {
 // A class with more numbers than this, in more than a tenth of the records, is a numeric target.
 constexpr std::size_t kNumericTargetValues = 20;
 
-bool isNumber(std::string_view text) {
-    std::int64_t mantissa;
-    int digits;
-    double value;
-    return parseNumber(text, mantissa, digits, value) != NumberForm::NotNumber;
-}
+bool isNumber(std::string_view text) { return numberValue(text).has_value(); }
 
 // Returns true when nominal attribute `a` holds a different value in every record.
 bool isIdentifier(const Dataset& data, std::size_t a) {

@@ -83,6 +83,10 @@ bool isUnsignedPlainDecimal(std::string_view text) {
 
 std::optional<double> unsignedPlainDecimal(std::string_view text) {
     if (!isUnsignedPlainDecimal(text)) return std::nullopt;
+    return numberValue(text);
+}
+
+std::optional<double> numberValue(std::string_view text) {
     std::int64_t mantissa = 0;
     int fractionDigits = 0;
     double value = 0;

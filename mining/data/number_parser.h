@@ -80,6 +80,10 @@ bool isUnsignedPlainDecimal(std::string_view text);
 // else nothing.
 std::optional<double> unsignedPlainDecimal(std::string_view text);
 
+// Returns the number `text` denotes when parseNumber() reads one (with an exponent too), or
+// std::nullopt.
+std::optional<double> numberValue(std::string_view text);
+
 // Returns mantissa * 10^-fractionDigits as the nearest double. Requires |mantissa| < 2^53 and
 // 0 <= fractionDigits <= 22, so that both operands are exact and the quotient correctly rounded.
 double decimalToDouble(std::int64_t mantissa, int fractionDigits);

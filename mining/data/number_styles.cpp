@@ -169,20 +169,7 @@ std::optional<double> toDouble(std::string_view number, bool negative, Notation 
 
 // Returns the number a plain number the reader accepts denotes (one with an exponent included),
 // or nullopt.
-std::optional<double> plainNumber(std::string_view text) {
-    std::int64_t mantissa = 0;
-    int fractionDigits = 0;
-    double value = 0;
-    switch (parseNumber(text, mantissa, fractionDigits, value)) {
-        case NumberForm::Decimal:
-            return decimalToDouble(mantissa, fractionDigits);
-        case NumberForm::Other:
-            return value;
-        case NumberForm::NotNumber:
-            break;
-    }
-    return std::nullopt;
-}
+std::optional<double> plainNumber(std::string_view text) { return numberValue(text); }
 
 // ---- A column's notation --------------------------------------------------------------------
 

@@ -82,11 +82,7 @@ char chooseDelimiter(const std::vector<SampleLine>& lines, bool dataFile) {
 }
 
 bool isNumberOrMissing(std::string_view field) {
-    if (plain_field::isMissingMark(field)) return true;
-    std::int64_t mantissa;
-    int digits;
-    double value;
-    return parseNumber(field, mantissa, digits, value) != NumberForm::NotNumber;
+    return plain_field::isMissingMark(field) || numberValue(field).has_value();
 }
 
 std::string printable(std::string_view text) {
