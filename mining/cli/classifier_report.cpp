@@ -1,5 +1,6 @@
 #include "cli/classifier_report.h"
 
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -83,7 +84,8 @@ void writeReadNotes(std::ostream& out, const Dataset& data) {
 // Writes the title line and the notes the reader must see first: what the time limit cut (and
 // how to lift it), and an evaluation on the training records.
 void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
-                const std::vector<std::string>& limits, const Dataset& data) {
+                const std::vector<std::string>& limits, const Dataset& data,
+                const std::vector<std::string>& runNotes = {}) {
     out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
     for (const std::string& note : limits) out << wrapWords("Note: " + note);
     if (!limits.empty())
@@ -92,6 +94,7 @@ void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
             "S seconds (default " +
             formatGeneral(kDefaultTimeLimit) + ").");
     writeReadNotes(out, data);
+    for (const std::string& note : runNotes) out << wrapWords("Note: " + note);
     if (onTraining)
         out << "Note: every record trains, none is left for testing; the evaluation below is on\n"
                "the training records and overstates how well the model does on new data.\n";
@@ -134,8 +137,7 @@ void writeSplitLine(std::ostream& out, const RunSettings& settings, const RunSpl
 }
 
 // Writes the lines on the data: its files, attributes, class values, records and the split.
-void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings& settings,
-                      const RunSplit& run) {
+void writeDataLines(std::ostream& out, const Dataset& data) {
     out << "Data file:   " << data.dataPath();
     if (!data.readAs().empty()) out << " (" << data.readAs() << ")";
     out << '\n';
@@ -149,6 +151,11 @@ void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings&
     out << "Records:     " << data.recordCount() + data.missingClassCount() << " read, "
         << data.missingClassCount() << " left out (class missing), " << data.recordCount()
         << " used\n";
+}
+
+void writeDataSection(std::ostream& out, const Dataset& data, const RunSettings& settings,
+                      const RunSplit& run) {
+    writeDataLines(out, data);
     writeSplitLine(out, settings, run);
 }
 
@@ -163,14 +170,101 @@ void writeTime(std::ostream& out, const Timings& t) {
         << seconds(t.testDone - t.trainDone) << ")\n";
 }
 
+// The pooled evaluation of a cross-validation, the accuracy of each fold and what to note.
+struct CrossValidation {
+    Evaluation pooled;
+    std::vector<double> accuracies;  // of the folds that test records
+    std::vector<std::string> notes;
+};
+
+// Tests each of settings.folds stratified folds of `data` by a fresh model trained on the others.
+Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& settings,
+                                      const std::function<std::unique_ptr<Model>()>& freshModel) {
+    using R = Result<CrossValidation>;
+    const auto k = static_cast<std::size_t>(settings.folds);
+    if (data.recordCount() < 2)
+        return R::failure("cross-validation needs 2 records or more, and " + data.dataPath() +
+                          " has " + std::to_string(data.recordCount()));
+    CrossValidation cv{Evaluation(data.classCount()), {}, {}};
+    const std::vector<std::vector<RowIndex>> folds =
+        stratifiedFolds(data.classes(), k, settings.seed);
+    for (const std::vector<RowIndex>& fold : folds) {
+        if (fold.empty()) continue;
+        const std::vector<RowIndex> train = rowsLeftOut(fold, data.recordCount());
+        const std::unique_ptr<Model> model = freshModel();
+        const Status trained = model->train(data, train);
+        if (!trained) return R::failure(trained.error());
+        const Evaluation tested = evaluate(*model, data, fold);
+        for (std::size_t a = 0; a < data.classCount(); ++a)
+            for (std::size_t p = 0; p < data.classCount(); ++p)
+                for (std::size_t n = tested.count(a, p); n > 0; --n)
+                    cv.pooled.add(static_cast<std::int32_t>(a), static_cast<std::int32_t>(p));
+        cv.accuracies.push_back(tested.accuracy());
+    }
+    std::vector<std::size_t> perClass(data.classCount(), 0);
+    for (const std::int32_t c : data.classes()) ++perClass[static_cast<std::size_t>(c)];
+    for (std::size_t c = 0; c < perClass.size(); ++c)
+        if (perClass[c] > 0 && perClass[c] < k)
+            cv.notes.push_back("class " + shortForReport(data.classValues()[c]) + " has " +
+                               std::to_string(perClass[c]) +
+                               (perClass[c] == 1 ? " record" : " records") + ", fewer than the " +
+                               std::to_string(k) + " folds: some folds test none of it.");
+    return cv;
+}
+
+// Returns the line on the folds' accuracies: their mean and standard deviation.
+std::string foldLine(const std::vector<double>& accuracies) {
+    double sum = 0;
+    for (const double a : accuracies) sum += a;
+    const double n = static_cast<double>(accuracies.size());
+    const double mean = sum / n;
+    double squares = 0;
+    for (const double a : accuracies) squares += (a - mean) * (a - mean);
+    const double sd = accuracies.size() > 1 ? std::sqrt(squares / (n - 1)) : 0.0;
+    return "Accuracy over the " + std::to_string(accuracies.size()) + " folds: mean " +
+           formatFixed(100.0 * mean, 2) + " %, standard deviation " + formatFixed(100.0 * sd, 2) +
+           " %\n";
+}
+
+// The report of a run evaluated by cross-validation (see classifierReport).
+Result<std::string> crossValidationReport(
+    const Dataset& data, const RunSettings& settings, const ProgramInfo& info, Model& model,
+    Timings time, const std::function<std::unique_ptr<Model>()>& freshModel) {
+    using R = Result<std::string>;
+    const Result<CrossValidation> cv = crossValidate(data, settings, freshModel);
+    if (!cv) return R::failure(cv.error());
+    std::vector<RowIndex> all(data.recordCount());
+    for (std::size_t r = 0; r < all.size(); ++r) all[r] = static_cast<RowIndex>(r);
+    const Status trained = model.train(data, all);
+    if (!trained) return R::failure(trained.error());
+    time.trainDone = Clock::now();
+    time.testDone = time.trainDone;
+    std::ostringstream out;
+    writeTitle(out, info, false, limitNotes(data, model), data, cv->notes);
+    writeDataLines(out, data);
+    out << "Evaluation:  stratified " << settings.folds
+        << "-fold cross-validation over all records; folds dealt with seed " << settings.seed
+        << "\n";
+    out << "\n=== Model (trained on all " << data.recordCount() << " records) ===\n\n";
+    model.describe(data, out);
+    out << "\n=== Evaluation by " << settings.folds << "-fold cross-validation: each of the "
+        << cv->pooled.total() << " records tested once ===\n\n";
+    writeEvaluation(cv->pooled, data.classValues(), false, out, foldLine(cv->accuracies));
+    writeTime(out, time);
+    return out.str();
+}
+
 }  // namespace
 
 Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
                                      const ProgramInfo& info, Model& model,
                                      std::chrono::steady_clock::time_point start,
-                                     std::chrono::steady_clock::time_point readDone) {
+                                     std::chrono::steady_clock::time_point readDone,
+                                     const std::function<std::unique_ptr<Model>()>& freshModel) {
     using R = Result<std::string>;
     Timings time{start, readDone, {}, {}};
+    if (settings.folds > 0 && freshModel)
+        return crossValidationReport(data, settings, info, model, time, freshModel);
     const Result<RunSplit> run = splitForRun(data, settings);
     if (!run) return R::failure(run.error());
     const Status trained = model.train(data, run->train);

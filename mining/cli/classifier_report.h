@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "cli/command_line.h"
@@ -14,11 +16,15 @@ namespace mining {
 // The part of a run after reading: splits `data` by `settings`, trains `model`, evaluates it on
 // the test records (on the training records when none are left, and says so) and returns the
 // report text, timed from `start` with reading done at `readDone`. Writes no file.
+// With settings.folds = K > 0 the evaluation is by stratified K-fold cross-validation over all
+// records instead: each fold is tested by a model from `freshModel` (required then) trained on
+// the other folds only; the evaluation pools the folds and gives their mean and standard
+// deviation; `model`, trained on all records, is the one the report describes.
 // Returns an error message (exit status 1) when the split leaves no training records or the
 // model cannot be trained.
-Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
-                                     const ProgramInfo& info, Model& model,
-                                     std::chrono::steady_clock::time_point start,
-                                     std::chrono::steady_clock::time_point readDone);
+Result<std::string> classifierReport(
+    const Dataset& data, const RunSettings& settings, const ProgramInfo& info, Model& model,
+    std::chrono::steady_clock::time_point start, std::chrono::steady_clock::time_point readDone,
+    const std::function<std::unique_ptr<Model>()>& freshModel = {});
 
 }  // namespace mining

@@ -150,6 +150,10 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
     app.add_flag("--keep-order", line.settings.keepOrder,
                  "split the records in file order, without shuffling");
     addSeed(app, "--seed", line.settings.seed, "shuffle with seed N");
+    addWholeNumber(app, "--folds", "K", line.settings.folds, 2, 100,
+                   "evaluate by stratified K-fold cross-validation over all records instead "
+                   "of the split; PERCENT may then be left out",
+                   "the split");
     addDecimal(app, "--time-limit", "S", line.settings.timeLimit, 86400,
                "take about S seconds at most: a larger file is read as a seeded sample and "
                "training work is limited, all decided from sizes, not the clock",
@@ -188,12 +192,12 @@ std::string leftOverError(const std::vector<std::string>& left, std::size_t& ext
 }
 
 // Returns the usage error that the whole parsed line still holds, or "".
-std::string wholeLineError(const CLI::App& app, std::size_t& arguments) {
+std::string wholeLineError(const CLI::App& app, std::size_t& arguments, bool folds) {
     std::size_t extra = 0;
     const std::string left = leftOverError(app.remaining(), extra);
     arguments += extra;
     if (!left.empty()) return left;
-    if (arguments < 2) return "expected BASE and PERCENT";
+    if (arguments < (folds ? 1 : 2)) return folds ? "expected BASE" : "expected BASE and PERCENT";
     if (arguments > 2) return "expected only BASE and PERCENT";
     return "";
 }
@@ -247,7 +251,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierPro
     if (app.get_version_ptr()->count() > 0)
         return {CommandLine::Action::Version, versionLine(program.info()), "", {}};
     std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
-    std::string error = wholeLineError(app, arguments);
+    std::string error = wholeLineError(app, arguments, line.settings.folds > 0);
     // Wrong arguments and unknown options come first, as they say more than a value would;
     // unless the error cut the reading short, which leaves the line's count unknown.
     if (!thrown.empty() && (!complete || error.empty())) error = thrown;

@@ -21,6 +21,9 @@ struct RunSettings {
     bool keepOrder = false;
     std::uint64_t seed = 1;
     double timeLimit = kDefaultTimeLimit;
+    // K > 0: evaluate by stratified K-fold cross-validation over all records instead of the
+    // split (PERCENT may then be left out).
+    int folds = 0;
     ColumnChoice columns;
     bool keepIds = false;
 };

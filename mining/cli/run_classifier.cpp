@@ -58,17 +58,22 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     const ProgramInfo& info = program.info();
     const DataSource source = findDataSource(line.base);
     const std::string path = source.base + info.reportSuffix + ".output";
-    program.limitWork(line.settings.timeLimit);
+    // Cross-validation trains a model per fold and one on all records: each gets its share
+    // of the time limit, and the file is read within one share as well.
+    RunSettings limited = line.settings;
+    if (limited.folds > 0) limited.timeLimit /= limited.folds + 1;
+    program.limitWork(limited.timeLimit);
     const std::unique_ptr<Model> model = program.makeModel();
     ReadOptions options;
-    options.limits = readLimits(source.path, line.settings, program);
+    options.limits = readLimits(source.path, limited, program);
     options.columns = line.settings.columns;
     options.keepIds = line.settings.keepIds;
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
     const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
-                                                        std::chrono::steady_clock::now());
+                                                        std::chrono::steady_clock::now(),
+                                                        [&program] { return program.makeModel(); });
     if (!report) return fail(path, report.error(), 1, info);
     const Status written = writeFileAtomically(path, *report);
     if (!written) {

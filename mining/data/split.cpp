@@ -76,6 +76,26 @@ std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n)
     return left;
 }
 
+std::vector<std::vector<RowIndex>> stratifiedFolds(CodeSpan classes, std::size_t k,
+                                                   std::uint64_t seed) {
+    std::vector<std::vector<RowIndex>> byClass;
+    for (std::size_t r = 0; r < classes.size(); ++r) {
+        const auto c = static_cast<std::size_t>(classes[r]);
+        if (c >= byClass.size()) byClass.resize(c + 1);
+        byClass[c].push_back(static_cast<RowIndex>(r));
+    }
+    std::vector<std::vector<RowIndex>> folds(k);
+    std::mt19937_64 engine(seed);
+    std::size_t next = 0;
+    for (std::vector<RowIndex>& rows : byClass) {
+        for (std::size_t i = rows.size(); i > 1; --i)
+            std::swap(rows[i - 1], rows[static_cast<std::size_t>(engine() % i)]);
+        for (const RowIndex r : rows) folds[next++ % k].push_back(r);
+    }
+    for (std::vector<RowIndex>& fold : folds) std::sort(fold.begin(), fold.end());
+    return folds;
+}
+
 Result<double> parsePercent(std::string_view text) {
     const std::string_view t = trimBlanks(text);
     const std::string shown = quoteForMessage(text);

@@ -29,6 +29,15 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
 // rows of a split's training rows.
 std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n);
 
+// Returns `k` folds of the rows of `classes` (one class code per row) for stratified
+// cross-validation: the rows of each class, shuffled as splitRecords() shuffles (seeded with
+// `seed`), are dealt in turn to folds 0, 1, ..., k - 1, the dealing going on from one class to
+// the next, so that every fold holds about the same share of each class and the folds differ in
+// size by one at most. Each fold's rows are in increasing order; every row is in exactly one.
+// Requires k >= 1.
+std::vector<std::vector<RowIndex>> stratifiedFolds(CodeSpan classes, std::size_t k,
+                                                   std::uint64_t seed);
+
 // Returns the training share of `text`, a plain decimal in [0, 100] ("66.67", "100", "5."),
 // or an error message saying what is wrong with it.
 Result<double> parsePercent(std::string_view text);

@@ -110,11 +110,12 @@ void writeConfusionMatrix(const Evaluation& evaluation, const std::vector<std::s
 }  // namespace
 
 void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string>& classNames,
-                     bool onTraining, std::ostream& out) {
+                     bool onTraining, std::ostream& out, const std::string& afterAccuracy) {
     const char* which = onTraining ? "training" : "test";
     out << "Accuracy: " << formatFixed(100.0 * evaluation.accuracy(), 2) << " % ("
         << evaluation.correct() << " of " << evaluation.total() << ' ' << which
         << " records correct)\n";
+    out << afterAccuracy;
     out << "Kappa: " << formatFixed(evaluation.kappa(), 4) << "\n\n";
     writePerClass(evaluation, classNames, out);
     writeConfusionMatrix(evaluation, classNames, out);

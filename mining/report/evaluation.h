@@ -50,8 +50,9 @@ private:
 
 // Writes the evaluation section of the report: the line
 // "Accuracy: 94.00 % (47 of 50 test records correct)" (word "training" instead of "test" when
-// `onTraining`), kappa, the per-class table and the confusion matrix with the class names.
+// `onTraining`), `afterAccuracy` (lines, may be empty), kappa, the per-class table and the
+// confusion matrix with the class names.
 void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string>& classNames,
-                     bool onTraining, std::ostream& out);
+                     bool onTraining, std::ostream& out, const std::string& afterAccuracy = "");
 
 }  // namespace mining

@@ -88,5 +88,42 @@ TEST(ParsePercent, RejectsEverythingElseWithAMessage) {
     EXPECT_EQ(parsePercent("150").error(), "the percentage \"150\" is above 100");
 }
 
+TEST(StratifiedFolds, EveryRowOnceEachClassSpreadEvenlyTheSameForTheSameSeed) {
+    // Classes of 23, 7 and 3 records in a shuffled order of rows.
+    std::vector<std::uint8_t> codes;
+    for (int i = 0; i < 33; ++i)
+        codes.push_back(static_cast<std::uint8_t>(i < 23 ? 0 : i < 30 ? 1 : 2));
+    std::mt19937_64 engine(7);
+    std::shuffle(codes.begin(), codes.end(), engine);
+    const CodeSpan classes{std::span<const std::uint8_t>(codes)};
+    for (std::size_t k : {2u, 5u, 10u, 40u}) {
+        const auto folds = stratifiedFolds(classes, k, 1);
+        ASSERT_EQ(folds.size(), k);
+        std::vector<int> seen(codes.size(), 0);
+        std::size_t smallest = codes.size();
+        std::size_t largest = 0;
+        for (const auto& fold : folds) {
+            EXPECT_TRUE(std::is_sorted(fold.begin(), fold.end()));
+            for (RowIndex r : fold) ++seen[r];
+            smallest = std::min(smallest, fold.size());
+            largest = std::max(largest, fold.size());
+            // Each class's share of a fold is within one record of its share of the whole.
+            for (std::int32_t c = 0; c < 3; ++c) {
+                const auto inFold = std::count_if(fold.begin(), fold.end(),
+                                                  [&](RowIndex r) { return classes[r] == c; });
+                const double expected =
+                    static_cast<double>(std::count(codes.begin(), codes.end(), c)) /
+                    static_cast<double>(k);
+                EXPECT_LT(std::abs(static_cast<double>(inFold) - expected), 1.0 + 1e-9)
+                    << k << " " << c;
+            }
+        }
+        EXPECT_EQ(seen, std::vector<int>(codes.size(), 1)) << k;
+        EXPECT_LE(largest - smallest, 1u) << k;
+        EXPECT_EQ(stratifiedFolds(classes, k, 1), folds);
+    }
+    EXPECT_NE(stratifiedFolds(classes, 5, 2), stratifiedFolds(classes, 5, 1));
+}
+
 }  // namespace
 }  // namespace mining

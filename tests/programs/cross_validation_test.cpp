@@ -1,0 +1,114 @@
+// Cross-validation through the programs: every record tested once, by a model that never saw it.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "program_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using program_run::readFile;
+using program_run::run;
+
+class CrossValidation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("cross_validation_test_" + std::to_string(getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void write(const std::string& name, const std::string& content) {
+        std::ofstream(dir_ / name, std::ios::binary) << content;
+    }
+
+    fs::path dir_;
+};
+
+// Returns the sum of the confusion matrix's counts in `report`.
+long matrixSum(const std::string& report) {
+    std::stringstream in(report.substr(report.find("Confusion matrix")));
+    std::string line;
+    std::getline(in, line);
+    std::getline(in, line);  // the column heads
+    long sum = 0;
+    while (std::getline(in, line) && !line.empty()) {
+        std::stringstream words(line);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;) w.push_back(word);
+        for (auto it = w.rbegin(); it != w.rend(); ++it) {
+            if (it->find_first_not_of("0123456789") != std::string::npos) break;
+            sum += std::stol(*it);
+        }
+    }
+    return sum;
+}
+
+// Returns the percentage of the report's Accuracy line.
+double accuracy(const std::string& report) {
+    std::smatch m;
+    const std::regex line("Accuracy: ([0-9.]+) %");
+    return std::regex_search(report, m, line) ? std::stod(m[1]) : -1;
+}
+
+TEST(CrossValidationLine, TheMatrixSumsToTheRecordsAndPercentMayBeLeftOut) {
+    const fs::path dir = fs::temp_directory_path() / ("cv_iris_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* ext : {".data", ".names"})
+        fs::copy_file(fs::path(EXAMPLES_DIR) / (std::string("iris") + ext),
+                      dir / (std::string("iris") + ext));
+    for (const auto& [program, suffix] : std::vector<std::pair<std::string, std::string>>{
+             {CLASSIFY_PATH, "_bayes.output"}, {TARNEL_PATH, "_interval.output"}}) {
+        SCOPED_TRACE(program);
+        ASSERT_EQ(run(program, {"--folds", "10", "iris"}, dir).status, 0);
+        const std::string report = readFile(dir / ("iris" + suffix));
+        EXPECT_NE(report.find("stratified 10-fold cross-validation"), std::string::npos);
+        EXPECT_NE(report.find("test records correct)\nAccuracy over the 10 folds: mean "),
+                  std::string::npos)
+            << report;
+        EXPECT_EQ(matrixSum(report), 150);
+        // PERCENT, when given, changes nothing.
+        ASSERT_EQ(run(program, {"--folds", "10", "iris", "30"}, dir).status, 0);
+        EXPECT_EQ(readFile(dir / ("iris" + suffix)).substr(0, report.find("\nTime: ")),
+                  report.substr(0, report.find("\nTime: ")));
+        EXPECT_EQ(run(program, {"--folds", "1", "iris"}, dir).status, 2);
+        EXPECT_EQ(run(program, {"iris"}, dir).status, 2);
+    }
+    fs::remove_all(dir);
+}
+
+TEST_F(CrossValidation, NoRecordIsTestedByAModelThatSawIt) {
+    // A name per record and a class that is noise: naive Bayes that saw a record names its
+    // class by the name alone; a fair test leaves it the prior, right about half the time.
+    std::string data;
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 400; ++i) {
+        x = x * 1103515245u + 12345u;
+        data += "r" + std::to_string(i) + "," + ((x >> 16) % 2 ? "a" : "b") + "\n";
+    }
+    write("noise.data", data);
+    ASSERT_EQ(run(CLASSIFY_PATH, {"--keep-ids", "noise", "100"}, dir_).status, 0);
+    EXPECT_GT(accuracy(readFile(dir_ / "noise_bayes.output")), 95.0);
+    ASSERT_EQ(run(CLASSIFY_PATH, {"--keep-ids", "--folds", "5", "noise"}, dir_).status, 0);
+    const double crossValidated = accuracy(readFile(dir_ / "noise_bayes.output"));
+    EXPECT_GT(crossValidated, 30.0);
+    EXPECT_LT(crossValidated, 70.0);
+}
+
+TEST_F(CrossValidation, AClassWithFewerRecordsThanFoldsIsANote) {
+    std::string data;
+    for (int i = 0; i < 60; ++i) data += std::to_string(i % 10) + "," + (i % 2 ? "x" : "y") + "\n";
+    data += "1,rare\n2,rare\n3,rare\n";
+    write("rare.data", data);
+    ASSERT_EQ(run(CLASSIFY_PATH, {"--folds", "10", "rare"}, dir_).status, 0);
+    const std::string report = readFile(dir_ / "rare_bayes.output");
+    EXPECT_NE(report.find("Note: class rare has 3 records, fewer than the 10 folds"),
+              std::string::npos)
+        << report.substr(0, 400);
+    EXPECT_EQ(matrixSum(report), 63);
+}
+
+}  // namespace
