@@ -133,87 +133,79 @@ std::size_t findColumn(const std::string& spec, const std::vector<std::string>& 
     return static_cast<std::size_t>(number > 0 ? number - 1 : n + number);
 }
 
-Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName, bool& usage) {
-    using R = Result<GuessedLayout>;
-    usage = false;
-    const std::vector<SampleLine> lines = firstLines(text);
-    if (lines.empty()) return R::failure(dataName + " holds no records");
-    GuessedLayout guess;
-    RecordLayout& layout = guess.layout;
-    layout.delimiter = chooseDelimiter(lines, dataFile);
-    // The sample's fields, as strings (a field with doubled quotes is copied).
-    std::vector<std::vector<std::string>> rows;
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// Returns the fields of the sample's lines split at `delimiter`, as strings (a field with
+// doubled quotes is copied), up to the first line that cannot be split (the reading names it).
+Result<Rows> splitSample(const std::vector<SampleLine>& lines, char delimiter,
+                         const std::string& dataName) {
+    Rows rows;
     std::vector<std::string_view> fields;
     std::vector<bool> quoted;
     std::string storage;
     std::string error;
     for (const SampleLine& line : lines) {
-        if (!splitDelimited(line.text, layout.delimiter, fields, quoted, storage, error,
+        const std::string where = dataName + ", line " + std::to_string(line.number) + ": ";
+        if (!splitDelimited(line.text, delimiter, fields, quoted, storage, error,
                             kMaxAttributes + 1)) {
-            if (rows.empty())
-                return R::failure(dataName + ", line " + std::to_string(line.number) + ": " +
-                                  error);
-            break;  // the reading names it
+            if (rows.empty()) return Result<Rows>::failure(where + error);
+            break;
         }
         if (rows.empty() && fields.size() > kMaxAttributes + 1)
-            return R::failure(dataName + ", line " + std::to_string(line.number) + ": more than " +
-                              std::to_string(kMaxAttributes) + " attributes, the most supported");
+            return Result<Rows>::failure(where + "more than " + std::to_string(kMaxAttributes) +
+                                         " attributes, the most supported");
         rows.emplace_back(fields.begin(), fields.end());
     }
-    const std::vector<std::string> first = rows.front();
-    rows.erase(rows.begin());
-    // A table of one line of words alone is a header without records (a .data text is read
-    // as records unless told).
-    const bool lone = rows.empty() && lines.front().end >= text.size();
-    const bool words = !dataFile && first.size() > 1 &&
-                       std::none_of(first.begin(), first.end(), isNumberOrMissing);
-    guess.header = choice.header == HeaderRule::Present ||
-                   (choice.header == HeaderRule::Guess &&
-                    (looksLikeHeader(first, rows, layout.delimiter) || (lone && words)));
-    guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
-    const std::size_t count = first.size();
-    std::vector<std::string> names(count);
-    if (guess.header) {
-        if (lone) return R::failure(dataName + " holds a header line but no records");
-        std::unordered_map<std::string, std::size_t> seen;
-        for (std::size_t j = 0; j < count; ++j) {
-            names[j] = first[j].empty() ? "a" + std::to_string(j + 1) : printable(first[j]);
-            const auto [at, added] = seen.emplace(names[j], j);
-            if (!added)
-                return R::failure(dataName + ", line " + std::to_string(lines.front().number) +
-                                  ": the header names two columns " + quoteForMessage(names[j]) +
-                                  " (columns " + std::to_string(at->second + 1) + " and " +
-                                  std::to_string(j + 1) + ")");
-        }
-        guess.headerEnd = lines.front().end;
-        guess.headerLines = lines.front().number;
-    } else {
-        for (std::size_t j = 0; j < count; ++j) names[j] = "a" + std::to_string(j + 1);
+    return rows;
+}
+
+// Returns the columns' names the header line `first` (line `lineNumber`) gives: its fields, an
+// empty one named a1, a2, ... by its place; an error when two are alike.
+Result<std::vector<std::string>> headerNames(const std::vector<std::string>& first,
+                                             std::size_t lineNumber, const std::string& dataName) {
+    std::vector<std::string> names(first.size());
+    std::unordered_map<std::string, std::size_t> seen;
+    for (std::size_t j = 0; j < first.size(); ++j) {
+        names[j] = first[j].empty() ? "a" + std::to_string(j + 1) : printable(first[j]);
+        const auto [at, added] = seen.emplace(names[j], j);
+        if (!added)
+            return Result<std::vector<std::string>>::failure(
+                dataName + ", line " + std::to_string(lineNumber) +
+                ": the header names two columns " + quoteForMessage(names[j]) + " (columns " +
+                std::to_string(at->second + 1) + " and " + std::to_string(j + 1) + ")");
     }
+    return names;
+}
+
+// Sets `layout`'s class field and its attributes' names and types: the class and the ignored
+// columns as `choice` names them among `names`, the types as `record` (the first record, or
+// null) suggests. Fails, setting `usage`, when `choice` names no column.
+Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names,
+                     const std::vector<std::string>* record, const ColumnChoice& choice,
+                     const std::string& dataName, bool& usage) {
+    const std::size_t count = names.size();
     const std::size_t classField = findColumn(choice.classColumn, names);
-    if (classField >= count || count < 1) {
+    if (classField >= count) {
         usage = true;
-        return R::failure("--class " + quoteForMessage(choice.classColumn) +
-                          " names no column of " + dataName);
+        return Status::failure("--class " + quoteForMessage(choice.classColumn) +
+                               " names no column of " + dataName);
     }
-    // Types from the first record: the line after a header, or the first line.
-    const std::vector<std::string>* record =
-        guess.header ? (rows.empty() ? nullptr : &rows.front()) : &first;
-    layout.fieldCount = count;
-    layout.classField = classField;
     std::unordered_set<std::size_t> ignored;
     for (const std::string& spec : choice.ignore) {
         const std::size_t j = findColumn(spec, names);
         if (j >= count || j == classField || spec.empty() || spec == "last") {
             usage = true;
-            return R::failure("--ignore " + quoteForMessage(spec) +
-                              (j == classField && j < count ? " names the class column of "
-                                                            : " names no column of ") +
-                              dataName);
+            return Status::failure("--ignore " + quoteForMessage(spec) +
+                                   (j == classField && j < count ? " names the class column of "
+                                                                 : " names no column of ") +
+                                   dataName);
         }
         ignored.insert(j);
     }
+    layout.fieldCount = count;
+    layout.classField = classField;
     for (std::size_t j = 0; j < count; ++j) {
         if (j == classField) continue;
         AttributeType type = AttributeType::Numeric;
@@ -225,8 +217,52 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
         layout.types.push_back(type);
         layout.attributeNames.push_back(names[j]);
     }
-    guess.headerNames = names;
+    return Status();
+}
+
+}  // namespace
+
+Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
+                                  const std::string& dataName, bool& usage) {
+    using R = Result<GuessedLayout>;
+    usage = false;
+    const std::vector<SampleLine> lines = firstLines(text);
+    if (lines.empty()) return R::failure(dataName + " holds no records");
+    GuessedLayout guess;
+    guess.layout.delimiter = chooseDelimiter(lines, dataFile);
+    Result<Rows> split = splitSample(lines, guess.layout.delimiter, dataName);
+    if (!split) return R::failure(split.error());
+    Rows& rows = split.value();
+    const std::vector<std::string> first = rows.front();
+    rows.erase(rows.begin());
+    // A table of one line of words alone is a header without records (a .data text is read
+    // as records unless told).
+    const bool lone = rows.empty() && lines.front().end >= text.size();
+    const bool words = !dataFile && first.size() > 1 &&
+                       std::none_of(first.begin(), first.end(), isNumberOrMissing);
+    guess.header = choice.header == HeaderRule::Present ||
+                   (choice.header == HeaderRule::Guess &&
+                    (looksLikeHeader(first, rows, guess.layout.delimiter) || (lone && words)));
+    guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
+    std::vector<std::string> names(first.size());
+    if (guess.header) {
+        if (lone) return R::failure(dataName + " holds a header line but no records");
+        Result<std::vector<std::string>> named = headerNames(first, lines.front().number, dataName);
+        if (!named) return R::failure(named.error());
+        names = std::move(named.value());
+        guess.headerEnd = lines.front().end;
+        guess.headerLines = lines.front().number;
+    } else {
+        for (std::size_t j = 0; j < names.size(); ++j) names[j] = "a" + std::to_string(j + 1);
+    }
+    // Types from the first record: the line after a header, or the first line.
+    const std::vector<std::string>* record =
+        guess.header ? (rows.empty() ? nullptr : &rows.front()) : &first;
+    const Status chosen = chooseColumns(guess.layout, names, record, choice, dataName, usage);
+    if (!chosen) return R::failure(chosen.error());
     // By column: the attributes, then the class.
+    const std::size_t classField = guess.layout.classField;
+    guess.headerNames = names;
     guess.headerNames.erase(guess.headerNames.begin() + static_cast<std::ptrdiff_t>(classField));
     guess.headerNames.push_back(names[classField]);
     return guess;
