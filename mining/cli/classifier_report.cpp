@@ -1,9 +1,11 @@
 #include "cli/classifier_report.h"
 
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <vector>
 
+#include "cli/tuning.h"
 #include "data/split.h"
 #include "report/evaluation.h"
 #include "util/text_table.h"
@@ -170,6 +172,28 @@ void writeTime(std::ostream& out, const Timings& t) {
         << seconds(t.testDone - t.trainDone) << ")\n";
 }
 
+// A fresh model for training rows, with the settings self-tuning chose for them (if it ran).
+struct ChosenModel {
+    std::unique_ptr<Model> model;
+    std::optional<Tuning> tuning;
+};
+
+// Returns a fresh model for the training rows `train`: the candidate cross-validation on them
+// chooses when settings.autoTune and there is a choice, else the program's own.
+Result<ChosenModel> chooseModel(const Dataset& data, std::span<const RowIndex> train,
+                                const RunSettings& settings, const ModelMaker& maker) {
+    ChosenModel chosen;
+    if (settings.autoTune && maker.candidates.size() > 1) {
+        Result<Tuning> tuning = tune(data, train, maker.candidates, settings.seed);
+        if (!tuning) return Result<ChosenModel>::failure(tuning.error());
+        chosen.model = maker.candidates[tuning->chosen].make();
+        chosen.tuning = std::move(tuning.value());
+    } else {
+        chosen.model = maker.fresh();
+    }
+    return chosen;
+}
+
 // The pooled evaluation of a cross-validation, the accuracy of each fold and what to note.
 struct CrossValidation {
     Evaluation pooled;
@@ -179,7 +203,7 @@ struct CrossValidation {
 
 // Tests each of settings.folds stratified folds of `data` by a fresh model trained on the others.
 Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& settings,
-                                      const std::function<std::unique_ptr<Model>()>& freshModel) {
+                                      const ModelMaker& maker) {
     using R = Result<CrossValidation>;
     const auto k = static_cast<std::size_t>(settings.folds);
     if (data.recordCount() < 2)
@@ -191,7 +215,9 @@ Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& se
     for (const std::vector<RowIndex>& fold : folds) {
         if (fold.empty()) continue;
         const std::vector<RowIndex> train = rowsLeftOut(fold, data.recordCount());
-        const std::unique_ptr<Model> model = freshModel();
+        Result<ChosenModel> chosen = chooseModel(data, train, settings, maker);
+        if (!chosen) return R::failure(chosen.error());
+        const std::unique_ptr<Model>& model = chosen->model;
         const Status trained = model->train(data, train);
         if (!trained) return R::failure(trained.error());
         const Evaluation tested = evaluate(*model, data, fold);
@@ -227,14 +253,17 @@ std::string foldLine(const std::vector<double>& accuracies) {
 }
 
 // The report of a run evaluated by cross-validation (see classifierReport).
-Result<std::string> crossValidationReport(
-    const Dataset& data, const RunSettings& settings, const ProgramInfo& info, Model& model,
-    Timings time, const std::function<std::unique_ptr<Model>()>& freshModel) {
+Result<std::string> crossValidationReport(const Dataset& data, const RunSettings& settings,
+                                          const ProgramInfo& info, Timings time,
+                                          const ModelMaker& maker) {
     using R = Result<std::string>;
-    const Result<CrossValidation> cv = crossValidate(data, settings, freshModel);
+    const Result<CrossValidation> cv = crossValidate(data, settings, maker);
     if (!cv) return R::failure(cv.error());
     std::vector<RowIndex> all(data.recordCount());
     for (std::size_t r = 0; r < all.size(); ++r) all[r] = static_cast<RowIndex>(r);
+    Result<ChosenModel> chosen = chooseModel(data, all, settings, maker);
+    if (!chosen) return R::failure(chosen.error());
+    Model& model = *chosen->model;
     const Status trained = model.train(data, all);
     if (!trained) return R::failure(trained.error());
     time.trainDone = Clock::now();
@@ -246,6 +275,7 @@ Result<std::string> crossValidationReport(
         << "-fold cross-validation over all records; folds dealt with seed " << settings.seed
         << "\n";
     out << "\n=== Model (trained on all " << data.recordCount() << " records) ===\n\n";
+    if (chosen->tuning) out << describeTuning(*chosen->tuning);
     model.describe(data, out);
     out << "\n=== Evaluation by " << settings.folds << "-fold cross-validation: each of the "
         << cv->pooled.total() << " records tested once ===\n\n";
@@ -260,24 +290,35 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
                                      const ProgramInfo& info, Model& model,
                                      std::chrono::steady_clock::time_point start,
                                      std::chrono::steady_clock::time_point readDone,
-                                     const std::function<std::unique_ptr<Model>()>& freshModel) {
+                                     const ModelMaker& maker) {
     using R = Result<std::string>;
     Timings time{start, readDone, {}, {}};
-    if (settings.folds > 0 && freshModel)
-        return crossValidationReport(data, settings, info, model, time, freshModel);
+    if (settings.folds > 0 && maker.fresh)
+        return crossValidationReport(data, settings, info, time, maker);
     const Result<RunSplit> run = splitForRun(data, settings);
     if (!run) return R::failure(run.error());
-    const Status trained = model.train(data, run->train);
+    // Self-tuning, when asked and there is a choice, replaces the program's model.
+    std::optional<Tuning> tuning;
+    std::unique_ptr<Model> tuned;
+    if (settings.autoTune && maker.candidates.size() > 1) {
+        Result<ChosenModel> chosen = chooseModel(data, run->train, settings, maker);
+        if (!chosen) return R::failure(chosen.error());
+        tuned = std::move(chosen->model);
+        tuning = std::move(chosen->tuning);
+    }
+    Model& used = tuned ? *tuned : model;
+    const Status trained = used.train(data, run->train);
     if (!trained) return R::failure(trained.error());
     time.trainDone = Clock::now();
-    const Evaluation evaluation = evaluate(model, data, run->testRows(data.recordCount()));
+    const Evaluation evaluation = evaluate(used, data, run->testRows(data.recordCount()));
     time.testDone = Clock::now();
 
     std::ostringstream out;
-    writeTitle(out, info, run->onTraining, limitNotes(data, model), data);
+    writeTitle(out, info, run->onTraining, limitNotes(data, used), data);
     writeDataSection(out, data, settings, *run);
     out << "\n=== Model ===\n\n";
-    model.describe(data, out);
+    if (tuning) out << describeTuning(*tuning);
+    used.describe(data, out);
     out << "\n=== Evaluation on the " << evaluation.total()
         << (run->onTraining ? " training records" : " test records") << " ===\n\n";
     writeEvaluation(evaluation, data.classValues(), run->onTraining, out);

@@ -132,6 +132,13 @@ void addColumnOptions(CLI::App& app, RunSettings& settings) {
         "--no-header", [&settings] { settings.columns.header = HeaderRule::Absent; },
         "the first line is a record (default: guessed from the first lines)");
     header->excludes(noHeader);
+    CLI::Option* tune = app.add_flag_callback(
+        "--auto", [&settings] { settings.autoTune = true; },
+        "choose the settings not given here by cross-validation on the training records");
+    CLI::Option* noTune = app.add_flag_callback(
+        "--no-auto", [&settings] { settings.autoTune = false; },
+        "keep the default settings, no search (default)");
+    tune->excludes(noTune);
     app.add_flag("--keep-ids", settings.keepIds,
                  "keep identifier and row-number columns (default: left out, with a note)");
 }
@@ -247,15 +254,19 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierPro
         thrown = e.what();
     }
     // --help and --version win over any error, wherever they stand.
-    if (app.get_help_ptr()->count() > 0) return {CommandLine::Action::Help, app.help(), "", {}};
+    if (app.get_help_ptr()->count() > 0) return {CommandLine::Action::Help, app.help(), "", {}, {}};
     if (app.get_version_ptr()->count() > 0)
-        return {CommandLine::Action::Version, versionLine(program.info()), "", {}};
+        return {CommandLine::Action::Version, versionLine(program.info()), "", {}, {}};
     std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
     std::string error = wholeLineError(app, arguments, line.settings.folds > 0);
     // Wrong arguments and unknown options come first, as they say more than a value would;
     // unless the error cut the reading short, which leaves the line's count unknown.
     if (!thrown.empty() && (!complete || error.empty())) error = thrown;
-    if (error.empty()) return line;
+    if (error.empty()) {
+        for (const CLI::Option* option : app.get_options())
+            if (option->count() > 0) line.given.insert(option->get_name());
+        return line;
+    }
     return usageError(app, std::move(line), error, arguments);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct RunSettings {
     // K > 0: evaluate by stratified K-fold cross-validation over all records instead of the
     // split (PERCENT may then be left out).
     int folds = 0;
+    // Choose the program's settings by cross-validation on the training records (--auto)
+    // among its candidates, or keep the defaults (--no-auto).
+    bool autoTune = false;
     ColumnChoice columns;
     bool keepIds = false;
 };
@@ -40,6 +44,8 @@ struct CommandLine {
     // can go beside the data).
     std::string base;
     RunSettings settings;  // Run: the split PERCENT, --keep-order and --seed ask for
+    // Run: the options given, by name ("--max-depth"), which self-tuning leaves as given.
+    std::set<std::string> given;
 };
 
 // Reads `args`, the arguments after the program's name, as `program`'s command line: BASE

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "model/model.h"
 
@@ -35,6 +38,13 @@ struct RunCosts {
 // busier machine, starting the process and writing the report.
 inline constexpr double kLimitShare = 0.8;
 
+// One setting a program's self-tuning may choose: how the report names it ("--max-depth 20")
+// and a fresh untrained model made with it.
+struct Candidate {
+    std::string label;
+    std::function<std::unique_ptr<Model>()> make;
+};
+
 // What distinguishes one classifier program from another: its name, its own command-line
 // options and the model they configure. The shared options (--keep-order, --seed, --help,
 // --version) and BASE PERCENT are declared by the command line itself (command_line.h).
@@ -55,6 +65,13 @@ public:
 
     // Returns a fresh untrained model with the options bound so far.
     virtual std::unique_ptr<Model> makeModel() const = 0;
+
+    // Returns the settings self-tuning chooses among, the first being what makeModel() makes,
+    // each varying only settings the command line did not give (`given`: the names of the
+    // options given, e.g. "--max-depth"). Fewer than two: there is nothing to choose.
+    virtual std::vector<Candidate> candidates(const std::set<std::string>& /*given*/) const {
+        return {};
+    }
 
     // Returns what a run costs per byte of data (see RunCosts).
     virtual RunCosts costs() const = 0;

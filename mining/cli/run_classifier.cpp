@@ -71,9 +71,10 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
+    const ModelMaker maker{[&program] { return program.makeModel(); },
+                           program.candidates(line.given)};
     const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
-                                                        std::chrono::steady_clock::now(),
-                                                        [&program] { return program.makeModel(); });
+                                                        std::chrono::steady_clock::now(), maker);
     if (!report) return fail(path, report.error(), 1, info);
     const Status written = writeFileAtomically(path, *report);
     if (!written) {

@@ -1,0 +1,87 @@
+#include "cli/tuning.h"
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+
+#include "data/split.h"
+#include "util/number_format.h"
+#include "util/report_text.h"
+#include "util/text_table.h"
+
+namespace mining {
+
+namespace {
+
+// Returns `rows`, or a seeded sample of kTuningRecords of them, in increasing order.
+std::vector<RowIndex> tuningRows(std::span<const RowIndex> rows, std::uint64_t seed) {
+    std::vector<RowIndex> chosen(rows.begin(), rows.end());
+    if (chosen.size() > kTuningRecords) {
+        std::mt19937_64 engine(seed);
+        for (std::size_t i = 0; i < kTuningRecords; ++i)
+            std::swap(chosen[i], chosen[i + engine() % (chosen.size() - i)]);
+        chosen.resize(kTuningRecords);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
+}
+
+}  // namespace
+
+Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
+                    const std::vector<Candidate>& candidates, std::uint64_t seed) {
+    Tuning tuning;
+    for (const Candidate& c : candidates) tuning.labels.push_back(c.label);
+    tuning.accuracies.assign(candidates.size(), 0.0);
+    const std::vector<RowIndex> sample = tuningRows(rows, seed);
+    tuning.records = sample.size();
+    if (candidates.size() < 2 || sample.size() < 2) return tuning;
+    // Folds of positions in the sample, stratified by class.
+    std::vector<std::int32_t> classes(sample.size());
+    for (std::size_t i = 0; i < sample.size(); ++i) classes[i] = data.classes()[sample[i]];
+    const auto folds = stratifiedFolds(CodeSpan(std::span<const std::int32_t>(classes)),
+                                       std::min(kTuningFolds, sample.size()), seed);
+    std::vector<std::size_t> correct(candidates.size(), 0);
+    std::size_t tested = 0;
+    std::vector<char> inFold(sample.size());
+    for (const std::vector<RowIndex>& fold : folds) {
+        if (fold.empty()) continue;
+        std::fill(inFold.begin(), inFold.end(), 0);
+        for (const RowIndex i : fold) inFold[i] = 1;
+        std::vector<RowIndex> train;
+        std::vector<RowIndex> test;
+        for (std::size_t i = 0; i < sample.size(); ++i)
+            (inFold[i] ? test : train).push_back(sample[i]);
+        tested += test.size();
+        for (std::size_t c = 0; c < candidates.size(); ++c) {
+            const std::unique_ptr<Model> model = candidates[c].make();
+            const Status trained = model->train(data, train);
+            if (!trained) return Result<Tuning>::failure(trained.error());
+            std::vector<std::int32_t> predicted;
+            model->predictRows(data, test, predicted);
+            for (std::size_t i = 0; i < test.size(); ++i)
+                correct[c] += predicted[i] == data.classes()[test[i]];
+        }
+    }
+    for (std::size_t c = 0; c < candidates.size(); ++c) {
+        tuning.accuracies[c] = static_cast<double>(correct[c]) / static_cast<double>(tested);
+        if (correct[c] > correct[tuning.chosen]) tuning.chosen = c;
+    }
+    return tuning;
+}
+
+std::string describeTuning(const Tuning& tuning) {
+    std::string out = wrapWords("Settings chosen by " + std::to_string(kTuningFolds) +
+                                "-fold cross-validation on " + std::to_string(tuning.records) +
+                                " training records (--no-auto: the defaults, no search):");
+    TextTable table;
+    table.setHeader({"Candidate", "Accuracy", ""});
+    for (std::size_t c = 0; c < tuning.labels.size(); ++c)
+        table.addRow({tuning.labels[c], formatFixed(100.0 * tuning.accuracies[c], 2) + " %",
+                      c == tuning.chosen ? "chosen" : ""});
+    std::ostringstream lines;
+    table.write(lines);
+    return out + lines.str() + "\n";
+}
+
+}  // namespace mining

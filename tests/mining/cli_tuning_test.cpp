@@ -1,0 +1,123 @@
+// Self-tuning: the candidate that cross-validation on the training records prefers, and never a
+// look at the records it is then tested on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "cli/classifier_report.h"
+#include "cli/tuning.h"
+#include "data/reader.h"
+#include "data/split.h"
+#include "interval/interval_model.h"
+
+namespace mining {
+namespace {
+
+// What the spy models did: each train() and predictRows() call with its rows, in order.
+struct Call {
+    bool train;
+    std::vector<RowIndex> rows;
+};
+
+// A model that predicts its training records' majority class and logs every call.
+class SpyModel : public Model {
+public:
+    explicit SpyModel(std::vector<Call>* log) : log_(log) {}
+    std::string name() const override { return "spy"; }
+    Status train(const Dataset& data, std::span<const RowIndex> rows) override {
+        log_->push_back({true, {rows.begin(), rows.end()}});
+        std::vector<std::size_t> counts(data.classCount(), 0);
+        for (RowIndex r : rows) ++counts[static_cast<std::size_t>(data.classes()[r])];
+        majority_ = static_cast<std::int32_t>(
+            std::max_element(counts.begin(), counts.end()) - counts.begin());
+        return Status();
+    }
+    std::int32_t predict(const Dataset&, RowIndex) const override { return majority_; }
+    void predictRows(const Dataset&, std::span<const RowIndex> rows,
+                     std::vector<std::int32_t>& predicted) const override {
+        log_->push_back({false, {rows.begin(), rows.end()}});
+        predicted.assign(rows.size(), majority_);
+    }
+    void describe(const Dataset&, std::ostream&) const override {}
+
+private:
+    std::vector<Call>* log_;
+    std::int32_t majority_ = 0;
+};
+
+Dataset sample(std::size_t records) {
+    std::string text;
+    for (std::size_t i = 0; i < records; ++i)
+        text += std::to_string(i % 7) + "," + std::to_string(i % 3) + "," +
+                ((i % 7) * 3 + i % 3 > 9 ? "x" : "y") + "\n";
+    return std::move(parseDataset(text, std::nullopt).value());
+}
+
+TEST(Tuning, PrefersTheCandidateThatCrossValidatesBetterAndTheFirstOnATie) {
+    const Dataset data = sample(300);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
+    auto tree = [](int depth) {
+        interval::TreeOptions o;
+        o.maxDepth = depth;
+        return [o] { return std::make_unique<interval::IntervalModel>(o); };
+    };
+    const Result<Tuning> t = tune(data, rows, {{"shallow", tree(1)}, {"deep", tree(10)}}, 1);
+    ASSERT_TRUE(t.ok()) << t.error();
+    EXPECT_EQ(t->chosen, 1u);
+    EXPECT_GT(t->accuracies[1], t->accuracies[0]);
+    EXPECT_EQ(t->records, 200u);
+    const Result<Tuning> tie = tune(data, rows, {{"a", tree(10)}, {"b", tree(10)}}, 1);
+    EXPECT_EQ(tie->chosen, 0u);
+    EXPECT_EQ(tie->accuracies[0], tie->accuracies[1]);
+}
+
+TEST(Tuning, LooksOnlyAtTheTrainingRowsAndAtMostASampleOfThem) {
+    const Dataset data = sample(30000);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 30000; r += 2) rows.push_back(r);  // 15,000: all tuned on
+    std::vector<Call> log;
+    auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
+    ASSERT_TRUE(tune(data, rows, {{"a", spy}, {"b", spy}}, 1).ok());
+    const std::set<RowIndex> allowed(rows.begin(), rows.end());
+    for (const Call& call : log)
+        for (RowIndex r : call.rows) ASSERT_TRUE(allowed.count(r)) << r;
+    rows.clear();
+    for (RowIndex r = 0; r < 30000; ++r) rows.push_back(r);
+    const Result<Tuning> big = tune(data, rows, {{"a", spy}, {"b", spy}}, 1);
+    EXPECT_EQ(big->records, kTuningRecords);
+}
+
+TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
+    const Dataset data = sample(90);
+    std::vector<Call> log;
+    auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
+    RunSettings settings;
+    settings.folds = 3;
+    settings.autoTune = true;
+    SpyModel reported(&log);
+    const ProgramInfo info{"spy", "spy", "_spy", ""};
+    const auto now = std::chrono::steady_clock::now();
+    ASSERT_TRUE(classifierReport(data, settings, info, reported, now, now,
+                                 {spy, {{"a", spy}, {"b", spy}}})
+                    .ok());
+    const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
+    // Each fold's test ends its run of calls: nothing before it since the last fold's test
+    // (its tuning, its training) touched its records.
+    std::size_t from = 0;
+    std::size_t tested = 0;
+    for (std::size_t i = 0; i < log.size() && tested < folds.size(); ++i) {
+        if (log[i].train || log[i].rows != folds[tested]) continue;
+        const std::set<RowIndex> fold(folds[tested].begin(), folds[tested].end());
+        for (std::size_t j = from; j < i; ++j)
+            for (RowIndex r : log[j].rows) ASSERT_FALSE(fold.count(r)) << "fold " << tested;
+        from = i + 1;
+        ++tested;
+    }
+    EXPECT_EQ(tested, folds.size());
+}
+
+}  // namespace
+}  // namespace mining
