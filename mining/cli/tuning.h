@@ -13,7 +13,7 @@ namespace mining {
 
 // The most training records self-tuning cross-validates on; a larger training set is tuned on
 // a seeded sample of this many, so that tuning stays a small part of a large run.
-inline constexpr std::size_t kTuningRecords = 20000;
+inline constexpr std::size_t kTuningRecords = 5000;
 // The folds of self-tuning's cross-validation.
 inline constexpr std::size_t kTuningFolds = 5;
 

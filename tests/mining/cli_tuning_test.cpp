@@ -30,8 +30,8 @@ public:
         log_->push_back({true, {rows.begin(), rows.end()}});
         std::vector<std::size_t> counts(data.classCount(), 0);
         for (RowIndex r : rows) ++counts[static_cast<std::size_t>(data.classes()[r])];
-        majority_ = static_cast<std::int32_t>(
-            std::max_element(counts.begin(), counts.end()) - counts.begin());
+        majority_ = static_cast<std::int32_t>(std::max_element(counts.begin(), counts.end()) -
+                                              counts.begin());
         return Status();
     }
     std::int32_t predict(const Dataset&, RowIndex) const override { return majority_; }
@@ -75,9 +75,9 @@ TEST(Tuning, PrefersTheCandidateThatCrossValidatesBetterAndTheFirstOnATie) {
 }
 
 TEST(Tuning, LooksOnlyAtTheTrainingRowsAndAtMostASampleOfThem) {
-    const Dataset data = sample(30000);
+    const Dataset data = sample(3 * kTuningRecords);
     std::vector<RowIndex> rows;
-    for (RowIndex r = 0; r < 30000; r += 2) rows.push_back(r);  // 15,000: all tuned on
+    for (RowIndex r = 0; r < 3 * kTuningRecords; r += 4) rows.push_back(r);  // all tuned on
     std::vector<Call> log;
     auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
     ASSERT_TRUE(tune(data, rows, {{"a", spy}, {"b", spy}}, 1).ok());
@@ -85,7 +85,7 @@ TEST(Tuning, LooksOnlyAtTheTrainingRowsAndAtMostASampleOfThem) {
     for (const Call& call : log)
         for (RowIndex r : call.rows) ASSERT_TRUE(allowed.count(r)) << r;
     rows.clear();
-    for (RowIndex r = 0; r < 30000; ++r) rows.push_back(r);
+    for (RowIndex r = 0; r < 3 * kTuningRecords; ++r) rows.push_back(r);
     const Result<Tuning> big = tune(data, rows, {{"a", spy}, {"b", spy}}, 1);
     EXPECT_EQ(big->records, kTuningRecords);
 }
@@ -100,9 +100,9 @@ TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
     SpyModel reported(&log);
     const ProgramInfo info{"spy", "spy", "_spy", ""};
     const auto now = std::chrono::steady_clock::now();
-    ASSERT_TRUE(classifierReport(data, settings, info, reported, now, now,
-                                 {spy, {{"a", spy}, {"b", spy}}})
-                    .ok());
+    ASSERT_TRUE(
+        classifierReport(data, settings, info, reported, now, now, {spy, {{"a", spy}, {"b", spy}}})
+            .ok());
     const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
     // Each fold's test ends its run of calls: nothing before it since the last fold's test
     // (its tuning, its training) touched its records.
