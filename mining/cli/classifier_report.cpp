@@ -1,6 +1,8 @@
 #include "cli/classifier_report.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -78,17 +80,155 @@ std::vector<std::string> limitNotes(const Dataset& data, const Model& model) {
     return notes;
 }
 
+// Returns the Wilson score interval (95 %) of `correct` successes in `total` trials, in [0, 1].
+std::pair<double, double> wilsonInterval(std::size_t correct, std::size_t total) {
+    if (total == 0) return {0.0, 1.0};
+    const double z = 1.959963984540054;
+    const double n = static_cast<double>(total);
+    const double p = static_cast<double>(correct) / n;
+    const double denominator = 1 + z * z / n;
+    const double centre = (p + z * z / (2 * n)) / denominator;
+    const double half = z * std::sqrt(p * (1 - p) / n + z * z / (4 * n * n)) / denominator;
+    return {std::max(0.0, centre - half), std::min(1.0, centre + half)};
+}
+
+// Returns the class most of `rows` hold (the earliest on a tie).
+std::int32_t majorityClass(const Dataset& data, std::span<const RowIndex> rows) {
+    std::vector<std::size_t> counts(data.classCount(), 0);
+    for (const RowIndex r : rows) ++counts[static_cast<std::size_t>(data.classes()[r])];
+    return static_cast<std::int32_t>(std::max_element(counts.begin(), counts.end()) -
+                                     counts.begin());
+}
+
+// Returns the share of `rows` whose class is `c`.
+double shareOfClass(const Dataset& data, std::span<const RowIndex> rows, std::int32_t c) {
+    if (rows.empty()) return 0;
+    std::size_t n = 0;
+    for (const RowIndex r : rows) n += data.classes()[r] == c;
+    return static_cast<double>(n) / static_cast<double>(rows.size());
+}
+
+// Returns the result line: the accuracy on `what` ("50 test records"), its 95 % interval and
+// the accuracy of always answering the majority class, `baseline`.
+std::string resultLine(const Evaluation& evaluation, const std::string& what, double baseline) {
+    const auto [low, high] = wilsonInterval(evaluation.correct(), evaluation.total());
+    return "Result: " + formatFixed(100.0 * evaluation.accuracy(), 2) + " % correct on " + what +
+           " (95 % interval " + formatFixed(100.0 * low, 1) + "\u2013" +
+           formatFixed(100.0 * high, 1) + " %), majority class " +
+           formatFixed(100.0 * baseline, 2) + " %";
+}
+
+// The most records the check for test records among the training records hashes.
+constexpr std::size_t kDuplicateCheckRecords = 2000000;
+
+// Returns a hash of row `r`'s values (attributes and class).
+std::uint64_t rowHash(const Dataset& data, RowIndex r) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(data.classes()[r]);
+    auto mix = [&h](std::uint64_t v) {
+        h = (h ^ v) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
+    };
+    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+        const AttributeType type = data.attribute(a).type;
+        if (type == AttributeType::Numeric) {
+            const double x = data.numeric(a)[r];
+            std::uint64_t bits = 0;
+            if (!isMissing(x)) std::memcpy(&bits, &x, sizeof bits);
+            mix(isMissing(x) ? 0x7FF8000000000001ull : bits);
+        } else if (type == AttributeType::Nominal) {
+            mix(static_cast<std::uint64_t>(static_cast<std::int64_t>(data.nominal(a)[r])));
+        }
+    }
+    return h;
+}
+
+// Returns true when rows `a` and `b` hold the same values (attributes and class).
+bool sameRecord(const Dataset& data, RowIndex a, RowIndex b) {
+    if (data.classes()[a] != data.classes()[b]) return false;
+    for (std::size_t i = 0; i < data.attributeCount(); ++i) {
+        const AttributeType type = data.attribute(i).type;
+        if (type == AttributeType::Numeric) {
+            const double x = data.numeric(i)[a];
+            const double y = data.numeric(i)[b];
+            if (!(x == y || (isMissing(x) && isMissing(y)))) return false;
+        } else if (type == AttributeType::Nominal && data.nominal(i)[a] != data.nominal(i)[b]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Returns how many of `test` hold the same values as one of `train`.
+std::size_t testRecordsSeenInTraining(const Dataset& data, std::span<const RowIndex> train,
+                                      std::span<const RowIndex> test) {
+    std::vector<std::pair<std::uint64_t, RowIndex>> hashes;
+    hashes.reserve(train.size());
+    for (const RowIndex r : train) hashes.push_back({rowHash(data, r), r});
+    std::sort(hashes.begin(), hashes.end());
+    std::size_t seen = 0;
+    for (const RowIndex r : test) {
+        const std::uint64_t h = rowHash(data, r);
+        auto it = std::lower_bound(hashes.begin(), hashes.end(), std::make_pair(h, RowIndex{0}));
+        for (; it != hashes.end() && it->first == h; ++it) {
+            if (sameRecord(data, it->second, r)) {
+                ++seen;
+                break;
+            }
+        }
+    }
+    return seen;
+}
+
+// Returns the warnings on a split's evaluation: a model that does not beat the majority class,
+// test records that also stand among the training records, a small test set, a class without
+// training records.
+std::vector<std::string> splitWarnings(const Dataset& data, std::span<const RowIndex> train,
+                                       std::span<const RowIndex> test, bool onTraining,
+                                       const Evaluation& evaluation, double baseline,
+                                       std::int32_t majority) {
+    std::vector<std::string> warnings;
+    const std::string majorityName =
+        shortForReport(data.classValues()[static_cast<std::size_t>(majority)]);
+    if (evaluation.total() > 0 && evaluation.accuracy() <= baseline)
+        warnings.push_back("Warning: the model does not beat always answering \"" + majorityName +
+                           "\" (" + formatFixed(100.0 * baseline, 2) + " % of these records).");
+    if (!onTraining && data.recordCount() <= kDuplicateCheckRecords) {
+        const std::size_t seen = testRecordsSeenInTraining(data, train, test);
+        if (seen > 0)
+            warnings.push_back("Warning: " + std::to_string(seen) + " of the " +
+                               std::to_string(test.size()) +
+                               " test records also stand among the training records (the same "
+                               "values), which flatters the accuracy.");
+    }
+    if (!onTraining && evaluation.total() > 0 && evaluation.total() < 100) {
+        const auto [low, high] = wilsonInterval(evaluation.correct(), evaluation.total());
+        warnings.push_back("Warning: only " + std::to_string(evaluation.total()) +
+                           " test records: the accuracy is known only to lie between " +
+                           formatFixed(100.0 * low, 1) + " and " + formatFixed(100.0 * high, 1) +
+                           " % (95 %).");
+    }
+    std::vector<std::size_t> trained(data.classCount(), 0);
+    for (const RowIndex r : train) ++trained[static_cast<std::size_t>(data.classes()[r])];
+    for (std::size_t c = 0; c < trained.size(); ++c)
+        if (trained[c] == 0)
+            warnings.push_back("Warning: class " + shortForReport(data.classValues()[c]) +
+                               " has no training records; the model cannot predict it.");
+    return warnings;
+}
+
 // Writes the notes on what the reader converted or left out.
 void writeReadNotes(std::ostream& out, const Dataset& data) {
     for (const std::string& note : data.readNotes()) out << wrapWords("Note: " + note + ".");
 }
 
-// Writes the title line and the notes the reader must see first: what the time limit cut (and
-// how to lift it), and an evaluation on the training records.
+// Writes the title line, the result line and the notes the reader must see first: what the
+// time limit cut (and how to lift it), what the reader converted or left out, the run's own
+// notes and warnings, and an evaluation on the training records.
 void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
                 const std::vector<std::string>& limits, const Dataset& data,
-                const std::vector<std::string>& runNotes = {}) {
+                const std::string& result, const std::vector<std::string>& runNotes = {}) {
     out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
+    out << result << '\n';
     for (const std::string& note : limits) out << wrapWords("Note: " + note);
     if (!limits.empty())
         out << wrapWords(
@@ -96,7 +236,7 @@ void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
             "S seconds (default " +
             formatGeneral(kDefaultTimeLimit) + ").");
     writeReadNotes(out, data);
-    for (const std::string& note : runNotes) out << wrapWords("Note: " + note);
+    for (const std::string& note : runNotes) out << wrapWords(note);
     if (onTraining)
         out << "Note: every record trains, none is left for testing; the evaluation below is on\n"
                "the training records and overstates how well the model does on new data.\n";
@@ -231,7 +371,7 @@ Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& se
     for (const std::int32_t c : data.classes()) ++perClass[static_cast<std::size_t>(c)];
     for (std::size_t c = 0; c < perClass.size(); ++c)
         if (perClass[c] > 0 && perClass[c] < k)
-            cv.notes.push_back("class " + shortForReport(data.classValues()[c]) + " has " +
+            cv.notes.push_back("Note: class " + shortForReport(data.classValues()[c]) + " has " +
                                std::to_string(perClass[c]) +
                                (perClass[c] == 1 ? " record" : " records") + ", fewer than the " +
                                std::to_string(k) + " folds: some folds test none of it.");
@@ -269,7 +409,17 @@ Result<std::string> crossValidationReport(const Dataset& data, const RunSettings
     time.trainDone = Clock::now();
     time.testDone = time.trainDone;
     std::ostringstream out;
-    writeTitle(out, info, false, limitNotes(data, model), data, cv->notes);
+    const double baseline = shareOfClass(data, all, majorityClass(data, all));
+    const std::string result =
+        resultLine(cv->pooled,
+                   std::to_string(cv->pooled.total()) + " records by " +
+                       std::to_string(settings.folds) + "-fold cross-validation",
+                   baseline);
+    std::vector<std::string> notes = cv->notes;
+    if (cv->pooled.accuracy() <= baseline)
+        notes.push_back("Warning: the model does not beat always answering the majority class (" +
+                        formatFixed(100.0 * baseline, 2) + " %).");
+    writeTitle(out, info, false, limitNotes(data, model), data, result, notes);
     writeDataLines(out, data);
     out << "Evaluation:  stratified " << settings.folds
         << "-fold cross-validation over all records; folds dealt with seed " << settings.seed
@@ -310,11 +460,21 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
     const Status trained = used.train(data, run->train);
     if (!trained) return R::failure(trained.error());
     time.trainDone = Clock::now();
-    const Evaluation evaluation = evaluate(used, data, run->testRows(data.recordCount()));
+    const std::vector<RowIndex> test = run->testRows(data.recordCount());
+    const Evaluation evaluation = evaluate(used, data, test);
     time.testDone = Clock::now();
+    const std::int32_t majority = majorityClass(data, run->train);
+    const double baseline = shareOfClass(data, test, majority);
+    const std::string result =
+        resultLine(evaluation,
+                   std::to_string(evaluation.total()) +
+                       (run->onTraining ? " training records" : " test records"),
+                   baseline);
+    const std::vector<std::string> warnings =
+        splitWarnings(data, run->train, test, run->onTraining, evaluation, baseline, majority);
 
     std::ostringstream out;
-    writeTitle(out, info, run->onTraining, limitNotes(data, used), data);
+    writeTitle(out, info, run->onTraining, limitNotes(data, used), data, result, warnings);
     writeDataSection(out, data, settings, *run);
     out << "\n=== Model ===\n\n";
     if (tuning) out << describeTuning(*tuning);

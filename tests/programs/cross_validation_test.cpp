@@ -111,4 +111,39 @@ TEST_F(CrossValidation, AClassWithFewerRecordsThanFoldsIsANote) {
     EXPECT_EQ(matrixSum(report), 63);
 }
 
+// The result line stands within the first 10 lines of every report and says what the Accuracy
+// line says.
+TEST(ResultLine, AgreesWithTheAccuracyLineOnEveryExampleSet) {
+    const fs::path dir = fs::temp_directory_path() / ("result_line_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::regex result("Result: ([0-9.]+) % correct on ([0-9]+) (test|training) records");
+    const std::regex accuracy("Accuracy: ([0-9.]+) % \\(([0-9]+) of ([0-9]+) (test|training)");
+    for (const char* name :
+         {"iris", "diabetes", "vote", "breast-cancer", "labor", "weather.nominal"}) {
+        for (const char* ext : {".data", ".names"})
+            fs::copy_file(fs::path(EXAMPLES_DIR) / (std::string(name) + ext),
+                          dir / (std::string(name) + ext), fs::copy_options::overwrite_existing);
+        for (const auto& [program, suffix] : std::vector<std::pair<std::string, std::string>>{
+                 {CLASSIFY_PATH, "_bayes.output"}, {TARNEL_PATH, "_interval.output"}}) {
+            SCOPED_TRACE(std::string(name) + " " + program);
+            ASSERT_EQ(run(program, {name, "66.67"}, dir).status, 0);
+            const std::string report = readFile(dir / (std::string(name) + suffix));
+            std::string head;
+            std::stringstream in(report);
+            for (int i = 0; i < 10 && std::getline(in, head);) {
+                if (head.rfind("Result: ", 0) == 0) break;
+                ++i;
+            }
+            std::smatch r;
+            std::smatch a;
+            ASSERT_TRUE(std::regex_search(head, r, result)) << report.substr(0, 600);
+            ASSERT_TRUE(std::regex_search(report, a, accuracy));
+            EXPECT_EQ(r[1], a[1]);
+            EXPECT_EQ(r[2], a[3]);
+        }
+    }
+    fs::remove_all(dir);
+}
+
 }  // namespace
