@@ -53,6 +53,13 @@ double Evaluation::kappa() const {
     return (observed - expected) / (1.0 - expected);
 }
 
+bool Evaluation::chanceIsCertain() const {
+    if (total_ == 0) return true;
+    for (std::size_t c = 0; c < classCount_; ++c)
+        if (support(c) == total_ && predictedCount(c) == total_) return true;
+    return false;
+}
+
 double Evaluation::precision(std::size_t c) const {
     const std::size_t p = predictedCount(c);
     return p == 0 ? 0.0 : static_cast<double>(count(c, c)) / static_cast<double>(p);
@@ -76,10 +83,17 @@ void writePerClass(const Evaluation& evaluation, const std::vector<std::string>&
     out << "Per class:\n";
     TextTable perClass;
     perClass.setHeader({"Class", "Precision", "Recall", "F1", "Support"});
-    for (std::size_t c = 0; c < evaluation.classCount(); ++c)
-        perClass.addRow({shortForReport(classNames[c]), formatFixed(evaluation.precision(c), 4),
-                         formatFixed(evaluation.recall(c), 4), formatFixed(evaluation.f1(c), 4),
+    // A ratio over nothing is undefined, and shows as "-": the precision of a class never
+    // predicted, the recall of a class no test record holds, the F1 of either.
+    for (std::size_t c = 0; c < evaluation.classCount(); ++c) {
+        const bool predicted = evaluation.predictedCount(c) > 0;
+        const bool held = evaluation.support(c) > 0;
+        perClass.addRow({shortForReport(classNames[c]),
+                         predicted ? formatFixed(evaluation.precision(c), 4) : "-",
+                         held ? formatFixed(evaluation.recall(c), 4) : "-",
+                         predicted && held ? formatFixed(evaluation.f1(c), 4) : "-",
                          std::to_string(evaluation.support(c))});
+    }
     perClass.write(out);
 }
 
@@ -116,7 +130,10 @@ void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string
         << evaluation.correct() << " of " << evaluation.total() << ' ' << which
         << " records correct)\n";
     out << afterAccuracy;
-    out << "Kappa: " << formatFixed(evaluation.kappa(), 4) << "\n\n";
+    // Kappa is undefined when chance agreement is certain (one class among the actual and the
+    // predicted alike).
+    out << "Kappa: " << (evaluation.chanceIsCertain() ? "-" : formatFixed(evaluation.kappa(), 4))
+        << "\n\n";
     writePerClass(evaluation, classNames, out);
     writeConfusionMatrix(evaluation, classNames, out);
 }

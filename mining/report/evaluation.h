@@ -38,6 +38,9 @@ public:
 
     double accuracy() const;  // in [0, 1]; 0 when total() == 0
     double kappa() const;
+    // Returns true when chance agreement is certain: every record of one class, every one
+    // predicted as it (or no record at all); kappa is then undefined.
+    bool chanceIsCertain() const;
     double precision(std::size_t c) const;
     double recall(std::size_t c) const;
     double f1(std::size_t c) const;
@@ -51,7 +54,9 @@ private:
 // Writes the evaluation section of the report: the line
 // "Accuracy: 94.00 % (47 of 50 test records correct)" (word "training" instead of "test" when
 // `onTraining`), `afterAccuracy` (lines, may be empty), kappa, the per-class table and the
-// confusion matrix with the class names.
+// confusion matrix with the class names. Undefined figures show as "-": kappa when chance
+// agreement is certain, the precision of a class never predicted, the recall of a class no
+// record holds, and their F1.
 void writeEvaluation(const Evaluation& evaluation, const std::vector<std::string>& classNames,
                      bool onTraining, std::ostream& out, const std::string& afterAccuracy = "");
 

@@ -49,6 +49,24 @@ TEST(Evaluation, EmptyRatiosAreZeroAndPerfectAgreementIsKappaOne) {
     EXPECT_EQ(Evaluation(2).accuracy(), 0.0);
 }
 
+TEST(Evaluation, UndefinedFiguresShowAsADash) {
+    Evaluation one(2);  // one class, always predicted: chance agreement is certain
+    for (int i = 0; i < 5; ++i) one.add(0, 0);
+    std::ostringstream out;
+    writeEvaluation(one, {"only", "never"}, false, out);
+    EXPECT_NE(out.str().find("Kappa: -\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("  never          -       -       -        0\n"), std::string::npos)
+        << out.str();
+    Evaluation mixed(2);  // class b held but never predicted: its precision is undefined
+    mixed.add(0, 0);
+    mixed.add(1, 0);
+    std::ostringstream two;
+    writeEvaluation(mixed, {"a", "b"}, false, two);
+    EXPECT_NE(two.str().find("Kappa: 0.0000\n"), std::string::npos) << two.str();
+    EXPECT_NE(two.str().find("  b              -  0.0000       -        1\n"), std::string::npos)
+        << two.str();
+}
+
 TEST(Evaluation, ReportSectionHasTheAccuracyLineAndNamedMatrix) {
     std::ostringstream out;
     writeEvaluation(worked(), {"good", "bad"}, false, out);
