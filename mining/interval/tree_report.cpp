@@ -59,6 +59,9 @@ std::string continuationIndent(const std::string& indent) {
     return indent.substr(0, number) + std::string(indent.size() - number, ' ') + "      ";
 }
 
+// The class counts a tree line shows at most.
+constexpr std::size_t kCountsShown = 3;
+
 struct TreeWriter {
     const IntervalTree& tree;
     const Dataset& data;
@@ -73,14 +76,32 @@ struct TreeWriter {
         return sum;
     }
 
-    // Returns the figures written after a branch's condition: the winner's, and a leaf's
-    // answer.
+    // Returns the figures written after a branch's condition: its records and their class
+    // counts (the largest first, at most kCountsShown), whether the interval classification
+    // found it strong or weak (and for which class, when that is not its majority), and a
+    // leaf's answer, its majority, after "->".
     std::vector<std::string> figures(const TreeNode& child) const {
         const auto& classes = data.classValues();
-        std::vector<std::string> pieces{
-            shortForReport(classes[static_cast<std::size_t>(child.winner)]) +
-            (child.strong ? " strong, " : " weak, ") + std::to_string(child.total) +
-            (child.total == 1 ? " record" : " records")};
+        std::vector<std::string> pieces{std::to_string(child.total) +
+                                        (child.total == 1 ? " record" : " records")};
+        std::vector<std::size_t> order;
+        for (std::size_t c = 0; c < child.counts.size(); ++c)
+            if (child.counts[c] > 0) order.push_back(c);
+        std::stable_sort(order.begin(), order.end(), [&child](std::size_t a, std::size_t b) {
+            return child.counts[a] > child.counts[b];
+        });
+        for (std::size_t k = 0; k < order.size() && k < kCountsShown; ++k) {
+            const bool more =
+                k + 1 < std::min(order.size(), kCountsShown) || order.size() > kCountsShown;
+            pieces.push_back((k == 0 ? "(" : "") + shortForReport(classes[order[k]]) + " " +
+                             std::to_string(child.counts[order[k]]) + (more ? "," : ")"));
+        }
+        if (order.size() > kCountsShown) pieces.push_back("...)");
+        pieces.back() += ",";
+        std::string strength = child.strong ? "strong" : "weak";
+        if (child.winner != child.label)
+            strength += " for " + shortForReport(classes[static_cast<std::size_t>(child.winner)]);
+        pieces.push_back(strength);
         if (child.isLeaf()) {
             pieces.push_back("-> " +
                              shortForReport(classes[static_cast<std::size_t>(child.label)]));

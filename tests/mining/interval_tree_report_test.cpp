@@ -28,10 +28,10 @@ TEST(IntervalReport, TreeAndRulesSection) {
               "\n"
               "Tree: 5 nodes, 3 leaves, depth 2\n"
               "All 40 training records: A 9, B 31\n"
-              "x < 19.5: B weak, 20 records\n"
-              "|   x < 9.5: A strong, 10 records -> A\n"
-              "|   x >= 9.5: B strong, 10 records -> B\n"
-              "x >= 19.5: B strong, 20 records -> B\n"
+              "x < 19.5: 20 records (B 11, A 9), weak\n"
+              "|   x < 9.5: 10 records (A 9, B 1), strong -> A\n"
+              "|   x >= 9.5: 10 records (B 10), strong -> B\n"
+              "x >= 19.5: 20 records (B 20), strong -> B\n"
               "\n"
               "Rules (a record that misses a value tested by the tree follows the branch\n"
               "with the most training records, which these rules do not show):\n"
@@ -56,9 +56,9 @@ TEST(IntervalReport, LargeTreeIsSummarisedByItsFirstLevels) {
     describeModel(tree, data, out, limits);
     const std::string text = out.str();
     EXPECT_NE(text.find("The tree has more than 3 leaves; its first 1 levels:\n"
-                        "x < 19.5: B weak, 20 records\n"
+                        "x < 19.5: 20 records (B 11, A 9), weak\n"
                         "|   ... 6 leaves below\n"
-                        "x >= 19.5: B strong, 20 records -> B\n"),
+                        "x >= 19.5: 20 records (B 20), strong -> B\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("   ... and 1 more conjunctions\n"), std::string::npos) << text;
@@ -88,7 +88,8 @@ TEST(IntervalReport, LongConditionsBreakBeforeAComparison) {
     describeModel(IntervalTree::grow(data, testing::rowRange(0, 40), options), data, out);
     const std::string text = out.str();
     EXPECT_NE(text.find("   OR 3.5 <= " + name + "\n          < 9.5\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n" + name + " < 19.5:\n      B weak, 20 records\n"), std::string::npos)
+    EXPECT_NE(text.find("\n" + name + " < 19.5:\n      20 records (B 11, A 9), weak\n"),
+              std::string::npos)
         << text;
     EXPECT_EQ(linesOver80(text), std::vector<std::string>{});
 }

@@ -67,7 +67,7 @@ TEST_F(Tarnel, IrisReportHasTheTreeTheRulesAndTheEvaluation) {
     const std::string text = report("iris");
     EXPECT_EQ(text.substr(0, text.find('\n')), "tarnel 1.00: interval classifier");
     EXPECT_NE(text.find("\nTree: "), std::string::npos) << text;
-    EXPECT_NE(text.find("\npetalwidth < 0.8: Iris-setosa strong, 33 records -> Iris-setosa\n"),
+    EXPECT_NE(text.find("\npetalwidth < 0.8: 33 records (Iris-setosa 33), strong -> Iris-setosa\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("\nClass Iris-setosa when\n      petalwidth < 0.8\n"), std::string::npos);
@@ -76,12 +76,25 @@ TEST_F(Tarnel, IrisReportHasTheTreeTheRulesAndTheEvaluation) {
     EXPECT_TRUE(isAccuracyLine(accuracy[0], 50)) << accuracy[0];
 }
 
+TEST_F(Tarnel, ATreeLineShowsItsRecordsClassesAndWhichClassDecides) {
+    // On all of iris, the interval 0.55 <= petal width < 0.8 holds one setosa, but its
+    // smoothed interval class is versicolor: the line must show both, and the leaf answers with
+    // the class its records hold.
+    ASSERT_EQ(tarnel({"iris", "100"}).status, 0);
+    const std::string text = report("iris");
+    EXPECT_NE(
+        text.find("0.55 <= petalwidth < 0.8:\n"
+                  "      1 record (Iris-setosa 1), weak for Iris-versicolor -> Iris-setosa\n"),
+        std::string::npos)
+        << text;
+}
+
 TEST_F(Tarnel, MissingAndNominalValuesRunThrough) {
     // vote: sixteen nominal attributes with many '?'.
     const ProcessResult r = tarnel({"--seed", "3", "vote", "50"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string text = report("vote");
-    // Some branch on a yes/no vote reads "NAME = y: WINNER strong|weak, N records".
+    // Some branch on a yes/no vote reads "NAME = y: N records (CLASS n, ...), strong|weak".
     bool branch = false;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -90,10 +103,11 @@ TEST_F(Tarnel, MissingAndNominalValuesRunThrough) {
         const std::string value = line.substr(eq + 3, 3);
         if (value != "y: " && value != "n: ") continue;
         const std::string rest = line.substr(eq + 6);
-        const bool winner = rest.rfind("democrat ", 0) == 0 || rest.rfind("republican ", 0) == 0;
-        const bool strength = rest.find(" strong, ") != std::string::npos ||
-                              rest.find(" weak, ") != std::string::npos;
-        if (winner && strength && rest.find(" records") != std::string::npos) branch = true;
+        const bool counts = rest.find(" records (democrat ") != std::string::npos ||
+                            rest.find(" records (republican ") != std::string::npos;
+        const bool strength = rest.find("), strong") != std::string::npos ||
+                              rest.find("), weak") != std::string::npos;
+        if (counts && strength) branch = true;
     }
     EXPECT_TRUE(branch) << text;
     EXPECT_NE(text.find("test records correct)"), std::string::npos);
