@@ -70,7 +70,8 @@ bool tryMerge(const Conjunction& a, const Conjunction& b, Conjunction& merged) {
     return true;
 }
 
-void simplify(std::vector<Conjunction>& conjunctions, const std::vector<Attribute>& attributes) {
+void simplify(std::vector<Conjunction>& conjunctions, std::vector<RuleFigures>& figures,
+              const std::vector<Attribute>& attributes) {
     // Each pass compares every pair; a bound on the comparisons keeps a large tree's report quick
     // (the rules stay exact, only less compact).
     std::size_t budget = 20'000'000;
@@ -86,6 +87,9 @@ void simplify(std::vector<Conjunction>& conjunctions, const std::vector<Attribut
                         merged, [&](const Condition& c) { return excludesNothing(c, attributes); });
                     conjunctions[i] = std::move(merged);
                     conjunctions.erase(conjunctions.begin() + static_cast<std::ptrdiff_t>(j));
+                    figures[i].support += figures[j].support;
+                    figures[i].correct += figures[j].correct;
+                    figures.erase(figures.begin() + static_cast<std::ptrdiff_t>(j));
                     changed = true;
                 } else {
                     ++j;
@@ -99,7 +103,9 @@ void collect(const IntervalTree& tree, const std::vector<Attribute>& attributes,
              std::uint32_t index, const Conjunction& path, std::vector<RuleSet>& out) {
     const TreeNode& node = tree.nodes()[index];
     if (node.isLeaf()) {
-        out[static_cast<std::size_t>(node.label)].conjunctions.push_back(path);
+        RuleSet& rules = out[static_cast<std::size_t>(node.label)];
+        rules.conjunctions.push_back(path);
+        rules.figures.push_back({node.total, node.counts[static_cast<std::size_t>(node.label)]});
         return;
     }
     Condition c;
@@ -125,8 +131,9 @@ void collect(const IntervalTree& tree, const std::vector<Attribute>& attributes,
             }
         }
         if (!unseen.values.empty()) {
-            out[static_cast<std::size_t>(node.label)].conjunctions.push_back(
-                withCondition(path, unseen));
+            RuleSet& rules = out[static_cast<std::size_t>(node.label)];
+            rules.conjunctions.push_back(withCondition(path, unseen));
+            rules.figures.push_back({});  // values no training record held here
         }
     }
 }
@@ -141,7 +148,19 @@ std::vector<RuleSet> extractRules(const IntervalTree& tree,
     if (tree.nodes().empty()) return out;
     collect(tree, attributes, 0, {}, out);
     for (RuleSet& rules : out) {
-        if (rules.conjunctions.size() <= maxToMerge) simplify(rules.conjunctions, attributes);
+        if (rules.conjunctions.size() <= maxToMerge)
+            simplify(rules.conjunctions, rules.figures, attributes);
+        std::vector<std::size_t> order(rules.conjunctions.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&rules](std::size_t a, std::size_t b) {
+            return rules.figures[a].support > rules.figures[b].support;
+        });
+        RuleSet sorted{rules.classCode, {}, {}};
+        for (const std::size_t i : order) {
+            sorted.conjunctions.push_back(std::move(rules.conjunctions[i]));
+            sorted.figures.push_back(rules.figures[i]);
+        }
+        rules = std::move(sorted);
     }
     return out;
 }

@@ -25,10 +25,19 @@ struct Condition {
 // every record.
 using Conjunction = std::vector<Condition>;
 
-// The records a class is predicted for: the disjunction of its conjunctions.
+// What a conjunction stands for in training: the training records its leaves hold (support)
+// and how many of them are of its class.
+struct RuleFigures {
+    std::uint64_t support = 0;
+    std::uint64_t correct = 0;
+};
+
+// The records a class is predicted for: the disjunction of its conjunctions, each with its
+// figures (figures[i] of conjunctions[i]), the largest support first.
 struct RuleSet {
     std::int32_t classCode = 0;
     std::vector<Conjunction> conjunctions;
+    std::vector<RuleFigures> figures;
 };
 
 // Returns one rule set per class (in class order) that predicts exactly what the tree predicts
@@ -38,7 +47,9 @@ struct RuleSet {
 // any two conjunctions of a class differ in one condition only, and there are adjacent intervals
 // or value sets of the same attribute, they merge into one (a condition that no longer excludes
 // anything is dropped). Merging is skipped for a class with more than maxToMerge conjunctions and
-// stops after a bounded number of comparisons; the rules stay exact either way.
+// stops after a bounded number of comparisons; the rules stay exact either way. A merged
+// conjunction's figures are the sum of its parts'; last, each class's conjunctions are ordered
+// by support, the largest first (ties keep their order).
 std::vector<RuleSet> extractRules(const IntervalTree& tree,
                                   const std::vector<Attribute>& attributes, std::size_t classCount,
                                   std::size_t maxToMerge = 2000);

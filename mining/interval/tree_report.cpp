@@ -142,16 +142,24 @@ struct TreeWriter {
     }
 };
 
-void writeConjunction(const Conjunction& conj, const std::vector<Attribute>& attributes,
-                      const std::string& lead, std::ostream& out) {
-    if (conj.empty()) {
-        out << lead << "(every record)\n";
-        return;
-    }
+// Returns "[50 records, 98.0 % right]": a conjunction's support and how many of those records
+// are of its class; "[no training records]" for values training never met there.
+std::string figuresText(const RuleFigures& f) {
+    if (f.support == 0) return "[no training records]";
+    return "[" + std::to_string(f.support) + (f.support == 1 ? " record, " : " records, ") +
+           formatFixed(100.0 * static_cast<double>(f.correct) / static_cast<double>(f.support), 1) +
+           " % right]";
+}
+
+void writeConjunction(const Conjunction& conj, const RuleFigures& figures,
+                      const std::vector<Attribute>& attributes, const std::string& lead,
+                      std::ostream& out) {
     std::vector<std::string> pieces;
+    if (conj.empty()) pieces.push_back("(every record)");
     for (std::size_t i = 0; i < conj.size(); ++i) {
         pieces.push_back(conditionText(conj[i], attributes) + (i + 1 < conj.size() ? " AND" : ""));
     }
+    pieces.push_back(figuresText(figures));
     writeLines(out, wrapPieces(pieces, lead, std::string(lead.size() + 4, ' ')));
 }
 
@@ -203,8 +211,10 @@ void writeTreeHeading(const IntervalTree& tree, const Dataset& data, std::ostrea
 
 void writeRules(const IntervalTree& tree, const Dataset& data, std::ostream& out,
                 const ReportLimits& limits) {
-    out << "\nRules (a record that misses a value tested by the tree follows the branch\n"
-           "with the most training records, which these rules do not show):\n";
+    out << "\nRules, the largest first (a record that misses a value tested by the tree\n"
+           "follows the branch with the most training records, which these rules do not\n"
+           "show; [N records, P % right]: the training records the rule's leaves hold, and\n"
+           "the share of them of its class):\n";
     const auto& classes = data.classValues();
     for (const RuleSet& r : extractRules(tree, data.attributes(), data.classCount())) {
         const std::string name = shortForReport(classes[static_cast<std::size_t>(r.classCode)]);
@@ -217,10 +227,15 @@ void writeRules(const IntervalTree& tree, const Dataset& data, std::ostream& out
         out << "Class " << name << " when\n";
         const std::size_t shown = std::min(r.conjunctions.size(), limits.maxConjunctions);
         for (std::size_t i = 0; i < shown; ++i) {
-            writeConjunction(r.conjunctions[i], data.attributes(), i ? "   OR " : "      ", out);
+            writeConjunction(r.conjunctions[i], r.figures[i], data.attributes(),
+                             i ? "   OR " : "      ", out);
         }
         if (shown < r.conjunctions.size()) {
-            out << "   ... and " << r.conjunctions.size() - shown << " more conjunctions\n";
+            std::uint64_t rest = 0;
+            for (std::size_t i = shown; i < r.figures.size(); ++i) rest += r.figures[i].support;
+            out << "   ... and " << r.conjunctions.size() - shown
+                << " more conjunctions, the smaller ones, holding " << rest
+                << (rest == 1 ? " training record\n" : " training records\n");
         }
     }
 }

@@ -41,6 +41,34 @@ TEST(IntervalRules, ValuesUnseenInTrainingJoinTheMajority) {
     EXPECT_EQ(conditionText(rules[1].conjunctions[0][0], data.attributes()), "g IN (q, r, s)");
 }
 
+TEST(IntervalRules, FiguresAddUpToTheTrainingRecordsAndTheLargestComeFirst) {
+    // Unmerged (many small leaves of a wide tree) and merged alike: every training record is in
+    // one leaf, so the supports add up to them all, and the right ones to the leaves' majorities.
+    const Dataset data = testing::parseOrFail(testing::stepData(), testing::kStepNames);
+    for (const std::size_t maxToMerge : {std::size_t{0}, std::size_t{2000}}) {
+        const IntervalTree tree =
+            IntervalTree::grow(data, testing::rowRange(0, 40), testing::unpruned());
+        std::uint64_t majorities = 0;
+        for (const TreeNode& n : tree.nodes())
+            if (n.isLeaf()) majorities += n.counts[static_cast<std::size_t>(n.label)];
+        std::uint64_t support = 0;
+        std::uint64_t correct = 0;
+        for (const RuleSet& r :
+             extractRules(tree, data.attributes(), data.classCount(), maxToMerge)) {
+            ASSERT_EQ(r.figures.size(), r.conjunctions.size());
+            for (std::size_t i = 0; i < r.figures.size(); ++i) {
+                support += r.figures[i].support;
+                correct += r.figures[i].correct;
+                if (i > 0) {
+                    EXPECT_GE(r.figures[i - 1].support, r.figures[i].support);
+                }
+            }
+        }
+        EXPECT_EQ(support, 40u) << maxToMerge;
+        EXPECT_EQ(correct, majorities) << maxToMerge;
+    }
+}
+
 TEST(IntervalRules, ConditionsOnOneAttributeAlongAPathIntersect) {
     // x is cut twice on the way to x = 3 (see the tree test): each rule holds one interval.
     const Dataset data = testing::parseOrFail(testing::stepData(), testing::kStepNames);

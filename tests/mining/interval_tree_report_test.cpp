@@ -33,14 +33,16 @@ TEST(IntervalReport, TreeAndRulesSection) {
               "|   x >= 9.5: 10 records (B 10), strong -> B\n"
               "x >= 19.5: 20 records (B 20), strong -> B\n"
               "\n"
-              "Rules (a record that misses a value tested by the tree follows the branch\n"
-              "with the most training records, which these rules do not show):\n"
+              "Rules, the largest first (a record that misses a value tested by the tree\n"
+              "follows the branch with the most training records, which these rules do not\n"
+              "show; [N records, P % right]: the training records the rule's leaves hold, and\n"
+              "the share of them of its class):\n"
               "\n"
               "Class A when\n"
-              "      x < 9.5\n"
+              "      x < 9.5 [10 records, 90.0 % right]\n"
               "\n"
               "Class B when\n"
-              "      x >= 9.5\n");
+              "      x >= 9.5 [30 records, 100.0 % right]\n");
 }
 
 TEST(IntervalReport, LargeTreeIsSummarisedByItsFirstLevels) {
@@ -61,7 +63,12 @@ TEST(IntervalReport, LargeTreeIsSummarisedByItsFirstLevels) {
                         "x >= 19.5: 20 records (B 20), strong -> B\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("   ... and 1 more conjunctions\n"), std::string::npos) << text;
+    // The shortened list keeps the largest rule and says what the rest hold.
+    EXPECT_NE(text.find("Class A when\n      3.5 <= x < 9.5 [6 records, 100.0 % right]\n"
+                        "   ... and 1 more conjunctions, the smaller ones, holding 3 training "
+                        "records\n"),
+              std::string::npos)
+        << text;
     for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
          start = end + 1) {
         EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
@@ -87,7 +94,9 @@ TEST(IntervalReport, LongConditionsBreakBeforeAComparison) {
     std::ostringstream out;
     describeModel(IntervalTree::grow(data, testing::rowRange(0, 40), options), data, out);
     const std::string text = out.str();
-    EXPECT_NE(text.find("   OR 3.5 <= " + name + "\n          < 9.5\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("      3.5 <= " + name + "\n          < 9.5 [6 records, 100.0 % right]\n"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("\n" + name + " < 19.5:\n      20 records (B 11, A 9), weak\n"),
               std::string::npos)
         << text;

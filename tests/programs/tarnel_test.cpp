@@ -70,7 +70,10 @@ TEST_F(Tarnel, IrisReportHasTheTreeTheRulesAndTheEvaluation) {
     EXPECT_NE(text.find("\npetalwidth < 0.8: 33 records (Iris-setosa 33), strong -> Iris-setosa\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("\nClass Iris-setosa when\n      petalwidth < 0.8\n"), std::string::npos);
+    EXPECT_NE(
+        text.find("\nClass Iris-setosa when\n      petalwidth < 0.8 [33 records, 100.0 % right]\n"),
+        std::string::npos)
+        << text;
     const std::vector<std::string> accuracy = linesStarting(text, "Accuracy: ");
     ASSERT_EQ(accuracy.size(), 1u) << text;
     EXPECT_TRUE(isAccuracyLine(accuracy[0], 50)) << accuracy[0];
