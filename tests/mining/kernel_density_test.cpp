@@ -68,31 +68,22 @@ std::vector<Shape> shapes() {
     return all;
 }
 
-// Returns points from below the lowest value to above the highest, each within `reach` of a
-// value, and the first values themselves.
-std::vector<double> probesNear(std::vector<double> values, double reach) {
-    std::sort(values.begin(), values.end());
-    std::vector<double> probes(values.begin(),
-                               values.begin() + std::min<std::ptrdiff_t>(values.size(), 100));
-    const double low = values.front() - reach;
-    const double high = values.back() + reach;
-    for (int i = 0; i <= 1000; ++i) {
-        const double x = low + (high - low) * i / 1000;
-        const auto above = std::lower_bound(values.begin(), values.end(), x);
-        const bool near = (above != values.end() && *above - x <= reach) ||
-                          (above != values.begin() && x - *(above - 1) <= reach);
-        if (near) probes.push_back(x);
-    }
-    return probes;
-}
-
 TEST(KernelDensity, EqualsThePlainSumOfEveryKernel) {
     std::size_t narrow = 0;
     for (const Shape& shape : shapes()) {
         const KernelDensity density = densityOf(shape.values, shape.resolution);
         narrow += density.narrow();
         const double h = density.bandwidth();
-        for (double x : probesNear(shape.values, 3 * h)) {
+        // At, between and beside values, up to beyond the lowest and the highest.
+        std::vector<double> near(
+            shape.values.begin(),
+            shape.values.begin() + std::min<std::ptrdiff_t>(shape.values.size(), 100));
+        near.push_back(*std::min_element(shape.values.begin(), shape.values.end()));
+        near.push_back(*std::max_element(shape.values.begin(), shape.values.end()));
+        std::vector<double> probes;
+        for (double v : near)
+            for (double f : {-3.0, -0.7, 0.0, 0.3, 1.1, 2.5}) probes.push_back(v + f * h);
+        for (double x : probes) {
             const double expected =
                 plainSum(shape.values, x, h, shape.resolution, density.narrow());
             EXPECT_NEAR(std::exp(density.logProbability(x)) / expected, 1.0, 1e-12)
