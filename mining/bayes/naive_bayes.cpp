@@ -93,15 +93,22 @@ double NaiveBayes::logIntervalProbability(const AttributeModel& m, std::size_t c
 
 double NaiveBayes::logLikelihood(std::size_t attribute, std::size_t c, double x) const {
     const AttributeModel& m = attributes_[attribute];
+    if (m.kind == Kind::Kernel) return m.kernels[c].logProbability(x);
     if (m.narrow[c]) return logIntervalProbability(m, c, x);
     const double d = x - m.mean[c];
     return m.logNormalizer[c] - d * d * m.inverseTwoVar[c];
 }
 
 std::string NaiveBayes::name() const {
-    return mode_ == NumericMode::Normal
-               ? "Naive Bayes (numeric attributes: normal distribution per class)"
-               : "Naive Bayes (numeric attributes: MDL-discretized into bins)";
+    switch (mode_) {
+        case NumericMode::Discretize:
+            return "Naive Bayes (numeric attributes: MDL-discretized into bins)";
+        case NumericMode::Kernel:
+            return "Naive Bayes (numeric attributes: kernel density per class)";
+        case NumericMode::Normal:
+            break;
+    }
+    return "Naive Bayes (numeric attributes: normal distribution per class)";
 }
 
 Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
@@ -148,6 +155,8 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
         }
     } else if (mode_ == NumericMode::Normal) {
         trainNormal(data, a, rows, model);
+    } else if (mode_ == NumericMode::Kernel) {
+        trainKernel(data, a, rows, model);
     } else {
         trainBins(data, a, rows, trainClasses, model);
     }
@@ -201,31 +210,38 @@ NaiveBayes::ValueSummary NaiveBayes::summarise(const NumericColumn& column, Code
     for (RowIndex r : rows) {
         const double x = column[r];
         if (isMissing(x)) continue;
-        summary.perClass[static_cast<std::size_t>(classes[r])].add(x);
+        Moments& own = summary.perClass[static_cast<std::size_t>(classes[r])];
+        own.add(x);
+        own.track(x);
         summary.overall.add(x);
         summary.overall.track(x);
     }
     return summary;
 }
 
+std::string NaiveBayes::unusedNote(const Moments& overall) {
+    if (overall.count == 0) return "no values in the training records";
+    const double overallSd = overall.stdDev();
+    if (overallSd > 0 && std::isfinite(overallSd)) return "";
+    // Squares of values beyond about 1e154 overflow, those below about 1e-154 vanish.
+    return overall.minimum == overall.maximum
+               ? "the same value in every training record"
+               : "values too large or too small in size to model as a normal distribution";
+}
+
 double NaiveBayes::resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
-                                const Moments& overall) {
+                                const Moments& overall,
+                                const std::function<bool(double)>& boundSuffices) {
     // The resolution of the recorded values: the mean gap between distinct training values.
     const double range = overall.maximum - overall.minimum;
     auto fromCount = [range](std::size_t distinct) {
         return distinct > 1 ? range / static_cast<double>(distinct - 1) : range;
     };
     // Counting distinct values takes a pass with a large bitmap or a sort. On many rows the
-    // distinct values of the first kResolutionSample rows give an upper bound on r first; when
-    // even that bound leaves every class wide and the floor untouched, r enters every class's
-    // log P(x|c) as the same log r, so the exact count would not change any prediction.
+    // distinct values of the first kResolutionSample rows give an upper bound on r first.
     if (rows.size() > kResolutionSample) {
-        const double overallSd = overall.stdDev();
         const double bound = fromCount(column.distinctCount(rows.first(kResolutionSample)));
-        bool wide = bound / 6.0 <= kStdDevFloor * overallSd;
-        // Every class's standard deviation ends at least at the floor, so this suffices.
-        wide = wide && kStdDevFloor * overallSd >= kNarrow * bound;
-        if (wide) return bound;
+        if (boundSuffices(bound)) return bound;
     }
     return fromCount(column.distinctCount(rows));
 }
@@ -235,22 +251,71 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
     const NumericColumn& column = data.numeric(a);
     const ValueSummary summary = summarise(column, data.classes(), rows);
     const Moments& overall = summary.overall;
-    if (overall.count == 0) {
-        model.note = "no values in the training records";
-        return;
-    }
+    model.note = unusedNote(overall);
+    if (!model.note.empty()) return;
+    // When even the bound leaves every class wide and the floor untouched, r enters every
+    // class's log P(x|c) as the same log r, so the exact r would not change any prediction.
     const double overallSd = overall.stdDev();
-    if (!(overallSd > 0) || !std::isfinite(overallSd)) {
-        // Squares of values beyond about 1e154 overflow, those below about 1e-154 vanish.
-        model.note = overall.minimum == overall.maximum
-                         ? "the same value in every training record"
-                         : "values too large or too small in size to model as a normal "
-                           "distribution";
-        return;
-    }
-    model.resolution = resolutionOf(column, rows, overall);
+    const auto boundSuffices = [overallSd](double bound) {
+        // Every class's standard deviation ends at least at the floor, so this suffices.
+        return bound / 6.0 <= kStdDevFloor * overallSd &&
+               kStdDevFloor * overallSd >= kNarrow * bound;
+    };
+    model.resolution = resolutionOf(column, rows, overall, boundSuffices);
     model.kind = Kind::Normal;
     setClassDistributions(summary, model);
+}
+
+void NaiveBayes::trainKernel(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                             AttributeModel& model) const {
+    const NumericColumn& column = data.numeric(a);
+    const ValueSummary summary = summarise(column, data.classes(), rows);
+    model.note = unusedNote(summary.overall);
+    if (!model.note.empty()) return;
+    // Each class with values, and all values together when a class has none.
+    std::vector<const Moments*> shapes;
+    for (const Moments& m : summary.perClass) shapes.push_back(m.count > 0 ? &m : nullptr);
+    if (std::find(shapes.begin(), shapes.end(), nullptr) != shapes.end())
+        shapes.push_back(&summary.overall);
+    // The bound suffices when it leaves every bandwidth at range / sqrt(n) and wide.
+    const auto boundSuffices = [&shapes](double bound) {
+        return std::all_of(shapes.begin(), shapes.end(), [bound](const Moments* m) {
+            return m == nullptr ||
+                   (m->maximum - m->minimum) / std::sqrt(static_cast<double>(m->count)) >=
+                       KernelDensity::kNarrow * bound;
+        });
+    };
+    model.resolution = resolutionOf(column, rows, summary.overall, boundSuffices);
+    model.kind = Kind::Kernel;
+    setKernels(column, data.classes(), rows, shapes, model);
+}
+
+void NaiveBayes::setKernels(const NumericColumn& column, CodeSpan classes,
+                            std::span<const RowIndex> rows,
+                            const std::vector<const Moments*>& shapes,
+                            AttributeModel& model) const {
+    const bool pooled = shapes.size() > classCount_;
+    std::vector<KernelDensity> densities(shapes.size());
+    for (std::size_t c = 0; c < shapes.size(); ++c)
+        if (shapes[c] != nullptr)
+            densities[c] = KernelDensity(shapes[c]->minimum, shapes[c]->maximum, shapes[c]->count,
+                                         model.resolution);
+    for (RowIndex row : rows) {
+        const double x = column[row];
+        if (isMissing(x)) continue;
+        densities[static_cast<std::size_t>(classes[row])].add(x);
+        if (pooled) densities.back().add(x);
+    }
+    for (std::size_t c = 0; c < shapes.size(); ++c)
+        if (shapes[c] != nullptr) densities[c].finish();
+    model.pooled.assign(classCount_, 0);
+    for (std::size_t c = 0; c < classCount_; ++c) {
+        if (shapes[c] != nullptr) continue;
+        densities[c] = densities.back();
+        model.pooled[c] = 1;
+    }
+    densities.resize(classCount_);
+    model.kernels = std::move(densities);
 }
 
 void NaiveBayes::setClassDistributions(const ValueSummary& summary, AttributeModel& model) const {
@@ -343,6 +408,16 @@ void NaiveBayes::addNormalScores(const AttributeModel& m, const NumericColumn& c
     }
 }
 
+void NaiveBayes::multiplyKernelProbabilities(const AttributeModel& m, const NumericColumn& column,
+                                             std::span<const RowIndex> rows, double* products,
+                                             double* scores) const {
+    // A class at a time, so that only its cells' polynomials are in the cache.
+    std::vector<double> values(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) values[i] = column[rows[i]];
+    for (std::size_t c = 0; c < classCount_; ++c)
+        m.kernels[c].multiplyProbabilities(values, products + c, scores + c, classCount_);
+}
+
 void NaiveBayes::addTableScores(const AttributeModel& m, CodeSpan column,
                                 std::span<const RowIndex> rows, double* scores) const {
     const std::size_t k = classCount_;
@@ -368,17 +443,24 @@ void NaiveBayes::addBinScores(const AttributeModel& m, const NumericColumn& colu
 }
 
 void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> rows,
-                              std::vector<double>& scores, std::int32_t* predicted) const {
+                              std::vector<double>& scores, std::vector<double>& products,
+                              std::int32_t* predicted) const {
     const std::size_t k = classCount_;
     for (std::size_t i = 0; i < rows.size(); ++i)
         std::copy(logPriors_.begin(), logPriors_.end(),
                   scores.begin() + static_cast<std::ptrdiff_t>(i * k));
+    // Kernel attributes multiply their probabilities; each product adds its log at the end.
+    if (mode_ == NumericMode::Kernel) std::fill(products.begin(), products.end(), 1.0);
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         const AttributeModel& m = attributes_[a];
         if (m.kind == Kind::Normal) addNormalScores(m, data.numeric(a), rows, scores.data());
         if (m.kind == Kind::Table) addTableScores(m, data.nominal(a), rows, scores.data());
         if (m.kind == Kind::Bins) addBinScores(m, data.numeric(a), rows, scores.data());
+        if (m.kind == Kind::Kernel)
+            multiplyKernelProbabilities(m, data.numeric(a), rows, products.data(), scores.data());
     }
+    if (mode_ == NumericMode::Kernel)
+        for (std::size_t i = 0; i < rows.size() * k; ++i) scores[i] += std::log(products[i]);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const double* s = &scores[i * k];
         std::size_t best = 0;
@@ -400,10 +482,11 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
         tasks,
         [&](std::size_t task) {
             std::vector<double> scores(kBlock * classCount_);
+            std::vector<double> products(mode_ == NumericMode::Kernel ? scores.size() : 0);
             const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kTaskRows);
             for (std::size_t begin = task * kTaskRows; begin < taskEnd; begin += kBlock) {
                 const std::size_t count = std::min(kBlock, taskEnd - begin);
-                predictBlock(data, rows.subspan(begin, count), scores, &predicted[begin]);
+                predictBlock(data, rows.subspan(begin, count), scores, products, &predicted[begin]);
             }
         },
         rows.size() >= kParallelRows);
@@ -446,6 +529,38 @@ void NaiveBayes::describeNormal(const Dataset& data, const std::vector<std::stri
         normal.addRow(std::move(sds));
     }
     normal.write(out);
+}
+
+void NaiveBayes::describeKernel(const Dataset& data, const std::vector<std::string>& classHeader,
+                                std::ostream& out) const {
+    // As describeNormal(): two rows per attribute.
+    std::size_t nameWidth = 0;
+    bool anyPooled = false;
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        if (attributes_[a].kind != Kind::Kernel) continue;
+        nameWidth = std::max(nameWidth, displayWidth(normalLabel(data, a)));
+        for (std::uint8_t p : attributes_[a].pooled) anyPooled = anyPooled || p != 0;
+    }
+    if (nameWidth == 0) return;
+    out << "\nNumeric attributes: kernels and bandwidth per class\n";
+    TextTable table;
+    table.setHeader(classHeader);
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        const AttributeModel& m = attributes_[a];
+        if (m.kind != Kind::Kernel) continue;
+        std::string label = normalLabel(data, a);
+        label.append(nameWidth - displayWidth(label), ' ');
+        std::vector<std::string> counts{label + "  kernels"};
+        std::vector<std::string> bandwidths{std::string(nameWidth, ' ') + "  bandwidth"};
+        for (std::size_t c = 0; c < classCount_; ++c) {
+            counts.push_back(std::to_string(m.kernels[c].kernelCount()) + (m.pooled[c] ? "*" : ""));
+            bandwidths.push_back(formatGeneral(m.kernels[c].bandwidth(), 6));
+        }
+        table.addRow(std::move(counts));
+        table.addRow(std::move(bandwidths));
+    }
+    table.write(out);
+    if (anyPooled) out << "  * no values in the class: the kernels of all training values\n";
 }
 
 void NaiveBayes::describeTable(const Dataset& data, std::size_t a,
@@ -494,6 +609,7 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
     std::vector<std::string> classHeader{"Attribute"};
     for (const std::string& c : data.classValues()) classHeader.push_back(shortForReport(c));
     describeNormal(data, classHeader, out);
+    describeKernel(data, classHeader, out);
     // Nominal and discretized attributes: P(value | class), one table per attribute.
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         const Kind kind = attributes_[a].kind;

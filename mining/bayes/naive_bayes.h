@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bayes/kernel_density.h"
 #include "model/model.h"
 
 namespace mining {
@@ -14,6 +15,7 @@ namespace mining {
 enum class NumericMode {
     Normal,      // a normal distribution per class
     Discretize,  // MDL-discretized bins, then like a nominal attribute
+    Kernel,      // a mixture of normal kernels per class, one per training value
 };
 
 // The naive Bayesian classifier.
@@ -52,6 +54,14 @@ enum class NumericMode {
 // kResolutionSample of them, where that cannot change a prediction (see trainNormal).
 //   numeric, Discretize: the attribute's training values are cut into bins by mdlCutPoints()
 // and the bins treated as the values of a nominal attribute (V = number of bins).
+//   numeric, Kernel: P(x|c) is the probability of x's interval of width r under a mixture of
+// normal kernels, one per class-c training value, with the bandwidth
+//   h_c = max(r, (range of the class-c values) / sqrt(n_c'))
+// (see KernelDensity for the mixture and how it is summed fast). A class with no value of the
+// attribute takes the mixture of all training values, as the normal mode gives it the overall
+// mean. Attributes are left out as in the normal mode. On more than kResolutionSample rows r
+// may again be an upper bound, where every class keeps h_c = range / sqrt(n_c') >= kNarrow r
+// with either, so that r enters every class's log P(x|c) as the same log r.
 class NaiveBayes : public Model {
 public:
     // The floor on a class's standard deviation, as a share of the attribute's overall one.
@@ -83,7 +93,11 @@ public:
     double stdDev(std::size_t attribute, std::size_t c) const {
         return attributes_[attribute].stdDev[c];
     }
-    // Normal attributes: log P(x | c) as used in prediction. Requires x present.
+    // Kernel attributes: the class's mixture (for a class with no values, that of all values).
+    const KernelDensity& kernels(std::size_t attribute, std::size_t c) const {
+        return attributes_[attribute].kernels[c];
+    }
+    // Normal and kernel attributes: log P(x | c) as used in prediction. Requires x present.
     double logLikelihood(std::size_t attribute, std::size_t c, double x) const;
     // Nominal and discretized attributes: P(value | c), value an index (a code or a bin).
     double probability(std::size_t attribute, std::size_t c, std::size_t value) const;
@@ -95,7 +109,7 @@ public:
     bool uses(std::size_t attribute) const { return attributes_[attribute].kind != Kind::Unused; }
 
 private:
-    enum class Kind { Unused, Normal, Table, Bins };
+    enum class Kind { Unused, Normal, Table, Bins, Kernel };
 
     struct AttributeModel {
         Kind kind = Kind::Unused;
@@ -103,11 +117,13 @@ private:
         std::vector<double> mean, stdDev;    // Normal, per class
         std::vector<double> logNormalizer;   // Normal: -log(sd_c * sqrt(2 pi)), per class
         std::vector<double> inverseTwoVar;   // Normal: 1 / (2 sd_c^2), per class
-        double resolution = 0;               // Normal: r
+        double resolution = 0;               // Normal and Kernel: r
         std::vector<std::uint8_t> narrow;    // Normal: sd_c < kNarrow * r, per class
         std::vector<double> logProbability;  // Table and Bins: [c * valueCount + v]
         std::vector<std::size_t> counts;     // Table and Bins: n_cv, [c * valueCount + v]
         std::vector<double> cuts;            // Bins
+        std::vector<KernelDensity> kernels;  // Kernel, per class
+        std::vector<std::uint8_t> pooled;    // Kernel: the class has no values, per class
         std::string note;                    // why an attribute is unused
     };
 
@@ -125,12 +141,25 @@ private:
     // Returns the moments of the attribute's present training values.
     ValueSummary summarise(const NumericColumn& column, CodeSpan classes,
                            std::span<const RowIndex> rows) const;
-    // Returns the resolution r of the attribute's training values (see the class comment).
+    // Returns why an attribute with these training values is left out, or "" when it is not.
+    static std::string unusedNote(const Moments& overall);
+    // Returns the resolution r of the attribute's training values (see the class comment). On
+    // more than kResolutionSample rows, returns an upper bound from the first of them when
+    // boundSuffices(bound) says that no prediction can tell the two apart.
     static double resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
-                               const Moments& overall);
+                               const Moments& overall,
+                               const std::function<bool(double)>& boundSuffices);
     // Sets each class's mean and standard deviation and the terms prediction uses from them.
     // Requires model.resolution set.
     void setClassDistributions(const ValueSummary& summary, AttributeModel& model) const;
+    // Fits numeric attribute `a` in the kernel mode: a mixture per class (see the class comment).
+    void trainKernel(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
+                     AttributeModel& model) const;
+    // Sets each class's mixture from its values, shapes[c] their count and range, or, where
+    // shapes[c] is null, the last of `shapes` (all values) for a class with none. Requires
+    // model.resolution set.
+    void setKernels(const NumericColumn& column, CodeSpan classes, std::span<const RowIndex> rows,
+                    const std::vector<const Moments*>& shapes, AttributeModel& model) const;
     // Sets the MDL cut points of numeric attribute `a` into `cuts`; returns the number of
     // training rows where it is present (no cut is set when none).
     std::size_t findCuts(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
@@ -146,19 +175,27 @@ private:
     // Add each row's log P(x | c) for one attribute to its scores (classCount_ per row).
     void addNormalScores(const AttributeModel& m, const NumericColumn& column,
                          std::span<const RowIndex> rows, double* scores) const;
+    // Kernel attributes: multiplies each row's products (classCount_ per row) by P(x | c), or
+    // adds log P(x | c) to its scores where that is too small (see multiplyProbabilities).
+    void multiplyKernelProbabilities(const AttributeModel& m, const NumericColumn& column,
+                                     std::span<const RowIndex> rows, double* products,
+                                     double* scores) const;
     void addTableScores(const AttributeModel& m, CodeSpan column, std::span<const RowIndex> rows,
                         double* scores) const;
     void addBinScores(const AttributeModel& m, const NumericColumn& column,
                       std::span<const RowIndex> rows, double* scores) const;
     // Sets predicted[i] to the class of rows[i]. Requires scores.size() >= rows.size() *
-    // classCount_.
+    // classCount_, and products.size() as large in the kernel mode.
     void predictBlock(const Dataset& data, std::span<const RowIndex> rows,
-                      std::vector<double>& scores, std::int32_t* predicted) const;
+                      std::vector<double>& scores, std::vector<double>& products,
+                      std::int32_t* predicted) const;
 
-    // The parts of describe(): priors, normal attributes, one nominal or discretized
-    // attribute, the attributes not used.
+    // The parts of describe(): priors, normal attributes, kernel attributes, one nominal or
+    // discretized attribute, the attributes not used.
     void describePriors(const Dataset& data, std::ostream& out) const;
     void describeNormal(const Dataset& data, const std::vector<std::string>& classHeader,
+                        std::ostream& out) const;
+    void describeKernel(const Dataset& data, const std::vector<std::string>& classHeader,
                         std::ostream& out) const;
     void describeTable(const Dataset& data, std::size_t a,
                        const std::vector<std::string>& classHeader, std::ostream& out) const;

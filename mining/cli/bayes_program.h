@@ -6,14 +6,14 @@
 namespace mining {
 
 // The classify program: a naive Bayes model whose one option is the treatment of numeric
-// attributes, --normal or --discretize (they exclude each other).
+// attributes, --normal, --discretize or --kernel (they exclude each other).
 class BayesProgram : public ClassifierProgram {
 public:
     BayesProgram();
 
     // Returns name "classify", its summary, report suffix "_bayes" and the notes for --help.
     const ProgramInfo& info() const override { return info_; }
-    // Declares --normal and --discretize, bound to mode().
+    // Declares --normal, --discretize and --kernel, bound to mode().
     void addOptions(CLI::App& app) override;
     void resetOptions() override;
     // Returns a naive Bayes model for mode().

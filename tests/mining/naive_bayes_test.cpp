@@ -209,5 +209,96 @@ TEST(NaiveBayes, DescriptionShowsPriorsAndPerClassFigures) {
     EXPECT_NE(text.find("  overcast  0.4167  0.1111\n"), std::string::npos) << text;
 }
 
+// a: 0, 2, 4, 6 and two missing; b: 10 nine times and 11. Distinct values 0, 2, 4, 6, 10, 11:
+// resolution 11 / 5 = 2.2. Bandwidths: a max(2.2, 6 / sqrt(4)) = 3 (range rule), b max(2.2,
+// 1 / sqrt(10)) = 2.2 (the resolution's floor). Both below 4 r: narrow, so a kernel gives the
+// probability of the value's interval.
+constexpr const char* kKernelData =
+    "0,a\n2,a\n?,a\n4,a\n6,a\n?,a\n10,b\n10,b\n10,b\n10,b\n10,b\n10,b\n10,b\n10,b\n"
+    "10,b\n11,b\n";
+
+TEST(NaiveBayes, KernelBandwidthIsTheRangeRuleAboveTheResolution) {
+    const Dataset d = parse(kKernelData);
+    NaiveBayes model(NumericMode::Kernel);
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_DOUBLE_EQ(model.resolution(0), 2.2);
+    EXPECT_EQ(model.kernels(0, 0).kernelCount(), 4u);  // the missing values are left out
+    EXPECT_DOUBLE_EQ(model.kernels(0, 0).bandwidth(), 3.0);
+    EXPECT_DOUBLE_EQ(model.kernels(0, 1).bandwidth(), 2.2);
+    // P(10 | b) = (9 k(0) + k(-1 / 2.2)) / 10, k(t) = Phi(t + 1/2) - Phi(t - 1/2).
+    const auto k = [](double t) {
+        return 0.5 * (std::erf((t + 0.5) / std::sqrt(2.0)) - std::erf((t - 0.5) / std::sqrt(2.0)));
+    };
+    EXPECT_NEAR(model.logLikelihood(0, 1, 10.0), std::log((9 * k(0) + k(-1 / 2.2)) / 10), 1e-12);
+    std::ostringstream out;
+    model.describe(d, out);
+    EXPECT_NE(out.str().find("Naive Bayes (numeric attributes: kernel density per class)\n"),
+              std::string::npos);
+    EXPECT_NE(out.str().find("Numeric attributes: kernels and bandwidth per class\n"
+                             "  Attribute      a    b\n"
+                             "  a1  kernels    4   10\n"
+                             "      bandwidth  3  2.2\n"),
+              std::string::npos)
+        << out.str();
+    // A missing value to predict adds no term: the prior decides.
+    EXPECT_EQ(model.predict(parse("?,a\n"), 0), 1);
+}
+
+// a: two tight clusters, around 2 and around 8; b: spread evenly from 0 to 10. One normal
+// distribution per class puts both at a mean near 5 with a similar spread, so it cannot tell
+// them apart; the kernels see a's two clusters and b's values between them.
+TEST(NaiveBayes, KernelsFitABimodalClassThatOneNormalDoesNot) {
+    std::string data;
+    for (int i = 0; i <= 40; ++i) {
+        data += std::to_string(1.5 + i / 40.0) + ",a\n";
+        data += std::to_string(7.5 + i / 40.0) + ",a\n";
+    }
+    for (int i = 0; i < 60; ++i) data += std::to_string(i / 5.9) + ",b\n";
+    const Dataset d = parse(data);
+    const Dataset probe = parse("2,a\n5,b\n8,a\n");
+    const std::vector<std::int32_t> truth{0, 1, 0};
+    std::vector<std::int32_t> kernel, normal;
+    NaiveBayes kernelModel(NumericMode::Kernel), normalModel(NumericMode::Normal);
+    ASSERT_TRUE(kernelModel.train(d, allRows(d)).ok());
+    ASSERT_TRUE(normalModel.train(d, allRows(d)).ok());
+    kernelModel.predictRows(probe, allRows(probe), kernel);
+    normalModel.predictRows(probe, allRows(probe), normal);
+    EXPECT_EQ(kernel, truth);
+    EXPECT_NE(normal, truth);
+}
+
+// A class with no value of an attribute takes the kernels of all values: neither a free pass
+// (no term while the others' terms are below zero) nor a penalty.
+TEST(NaiveBayes, AClassWithNoValuesTakesTheKernelsOfAllValues) {
+    const Dataset d =
+        parse("1,a\n2,a\n3,a\n7,b\n8,b\n9,b\n?,c\n?,c\n", "a, b, c.\nx: continuous.\n");
+    NaiveBayes model(NumericMode::Kernel);
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    EXPECT_EQ(model.kernels(0, 2).kernelCount(), 6u);
+    EXPECT_DOUBLE_EQ(model.kernels(0, 2).bandwidth(), 8 / std::sqrt(6.0));
+    // Half of all values lie near 2, all of a's do.
+    EXPECT_GT(model.logLikelihood(0, 0, 2.0), model.logLikelihood(0, 2, 2.0));
+    EXPECT_EQ(model.predict(d, 1), 0);
+    EXPECT_EQ(model.predict(d, 4), 1);
+    std::ostringstream out;
+    model.describe(d, out);
+    EXPECT_NE(out.str().find("  x  kernels      3    3       6*\n"), std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("  * no values in the class: the kernels of all training values\n"),
+              std::string::npos);
+}
+
+// Far beyond every training value, each class's sum of kernels underflows to zero; the class
+// whose values lie nearer must still win.
+TEST(NaiveBayes, FarFromEveryValueTheNearerClassWins) {
+    const Dataset d = parse("0,a\n1,a\n2,a\n5,b\n6,b\n7,b\n");
+    NaiveBayes model(NumericMode::Kernel);
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    const Dataset probe = parse("-500,a\n500,b\n");
+    std::vector<std::int32_t> predicted;
+    model.predictRows(probe, allRows(probe), predicted);
+    EXPECT_EQ(predicted, (std::vector<std::int32_t>{0, 1}));
+}
+
 }  // namespace
 }  // namespace mining
