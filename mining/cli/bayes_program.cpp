@@ -53,6 +53,23 @@ void BayesProgram::addOptions(CLI::App& app) {
 
 void BayesProgram::resetOptions() { mode_ = kDefaultMode; }
 
+std::vector<Candidate> BayesProgram::candidates(const std::set<std::string>& given) const {
+    if (given.count("--normal") || given.count("--discretize") || given.count("--kernel"))
+        return {};
+    std::vector<Candidate> list;
+    for (const auto& [mode, label] : {std::pair{NumericMode::Normal, "--normal"},
+                                      std::pair{NumericMode::Discretize, "--discretize"},
+                                      std::pair{NumericMode::Kernel, "--kernel"}}) {
+        const NumericMode m = mode;
+        Candidate c{label, [m] { return std::make_unique<NaiveBayes>(m); }};
+        if (m == mode_)
+            list.insert(list.begin(), std::move(c));
+        else
+            list.push_back(std::move(c));
+    }
+    return list;
+}
+
 std::unique_ptr<Model> BayesProgram::makeModel() const {
     return std::make_unique<NaiveBayes>(mode_);
 }

@@ -18,6 +18,9 @@ public:
     void resetOptions() override;
     // Returns a naive Bayes model for mode().
     std::unique_ptr<Model> makeModel() const override;
+    // Returns the three treatments of numeric attributes (the default first), unless
+    // --normal, --discretize or --kernel was given.
+    std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
 
     // Returns the treatment of numeric attributes the options chose.

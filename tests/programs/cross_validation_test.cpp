@@ -3,6 +3,7 @@
 
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "program_run.h"
 
@@ -144,6 +145,37 @@ TEST(ResultLine, AgreesWithTheAccuracyLineOnEveryExampleSet) {
         }
     }
     fs::remove_all(dir);
+}
+
+// --auto searches the settings the command line leaves open, and only those.
+TEST_F(CrossValidation, AutoSearchesOnlyWhatTheCommandLineLeavesOpen) {
+    for (const char* ext : {".data", ".names"})
+        fs::copy_file(fs::path(EXAMPLES_DIR) / (std::string("diabetes") + ext),
+                      dir_ / (std::string("diabetes") + ext));
+    const std::vector<std::tuple<std::string, std::vector<std::string>, std::vector<std::string>>>
+        cases = {
+            {CLASSIFY_PATH, {"--auto"}, {"  --normal ", "  --discretize ", "  --kernel "}},
+            {CLASSIFY_PATH, {"--auto", "--kernel"}, {}},
+            {TARNEL_PATH,
+             {"--auto"},
+             {"  --max-depth 10 ", "  --max-depth 20 ", "  --max-depth 40 "}},
+            {TARNEL_PATH, {"--auto", "--max-depth", "7"}, {}},
+            {TARNEL_PATH, {}, {}},
+        };
+    for (const auto& [program, options, candidates] : cases) {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"diabetes", "66.67"});
+        ASSERT_EQ(run(program, args, dir_).status, 0);
+        const bool bayes = program == CLASSIFY_PATH;
+        const std::string report =
+            readFile(dir_ / (bayes ? "diabetes_bayes.output" : "diabetes_interval.output"));
+        const std::size_t search = report.find("Settings chosen by 5-fold cross-validation");
+        EXPECT_EQ(search != std::string::npos, !candidates.empty()) << report.substr(0, 800);
+        for (const std::string& c : candidates) EXPECT_NE(report.find(c), std::string::npos) << c;
+        if (!candidates.empty()) {
+            EXPECT_NE(report.find("  chosen\n"), std::string::npos);
+        }
+    }
 }
 
 }  // namespace
