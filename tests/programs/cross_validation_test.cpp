@@ -15,17 +15,12 @@ using program_run::run;
 
 class CrossValidation : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("cross_validation_test_" + std::to_string(getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     void write(const std::string& name, const std::string& content) {
-        std::ofstream(dir_ / name, std::ios::binary) << content;
+        folder_.write(name, content);
     }
 
-    fs::path dir_;
+    program_run::TestFolder folder_{"cross_validation_test"};
+    const fs::path& dir_ = folder_.path();
 };
 
 // Returns the sum of the confusion matrix's counts in `report`.

@@ -181,17 +181,12 @@ Evaluated evaluated(const std::string& report) {
 
 class Formats : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("formats_test_" + std::to_string(getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     void write(const std::string& name, const std::string& content) {
-        std::ofstream(dir_ / name, std::ios::binary) << content;
+        folder_.write(name, content);
     }
 
-    fs::path dir_;
+    program_run::TestFolder folder_{"formats_test"};
+    const fs::path& dir_ = folder_.path();
 };
 
 TEST_P(Formats, EveryFormatOfTheSameRecordsGivesTheSameEvaluation) {

@@ -78,4 +78,29 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
     return r;
 }
 
+// A folder of one test's own under the temporary folder, empty at first and removed at the end.
+class TestFolder {
+public:
+    explicit TestFolder(const std::string& name)
+        : path_(fs::temp_directory_path() / (name + "_" + std::to_string(getpid()))) {
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+    ~TestFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+
+    const fs::path& path() const { return path_; }
+    // Writes `content` to the file `name` in the folder.
+    void write(const std::string& name, const std::string& content) const {
+        std::ofstream(path_ / name, std::ios::binary) << content;
+    }
+
+private:
+    fs::path path_;
+};
+
 }  // namespace program_run
