@@ -36,15 +36,15 @@ struct Prepared {
     std::vector<std::size_t> lineOfRecord;
 };
 
-// Makes attribute `spec` of `names` (see ColumnChoice) the class: its values become the class
+// Makes attribute `wanted` of `names` (see ColumnChoice) the class: its values become the class
 // values, and the old class becomes the last attribute, "class". Returns the class's field, or
-// the number of fields when `spec` names no attribute. The class's field stays where it is in
+// the number of fields when `wanted` names no attribute. The class's field stays where it is in
 // the records, so the layout tells where it lies.
-std::size_t chooseClassInNames(NamesFile& names, const std::string& spec) {
+std::size_t chooseClassInNames(NamesFile& names, const std::string& wanted) {
     std::vector<std::string> fieldNames;
     for (const Attribute& a : names.attributes) fieldNames.push_back(a.name);
     fieldNames.push_back("class");
-    const std::size_t field = findColumn(spec, fieldNames);
+    const std::size_t field = findColumn(wanted, fieldNames);
     if (field + 1 >= fieldNames.size()) return field;
     Attribute oldClass;
     oldClass.name = "class";
@@ -67,12 +67,12 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     p.names = std::move(parsed.value());
     const std::size_t attributes = p.names->attributes.size();
     std::size_t classField = attributes;
-    const std::string& spec = options.columns.classColumn;
-    if (!spec.empty() && spec != "last") {
-        classField = chooseClassInNames(*p.names, spec);
+    const std::string& wanted = options.columns.classColumn;
+    if (!wanted.empty() && wanted != "last") {
+        classField = chooseClassInNames(*p.names, wanted);
         if (classField > attributes) {
             usage = true;
-            return R::failure("--class " + quoteForMessage(spec) + " names no column of " +
+            return R::failure("--class " + quoteForMessage(wanted) + " names no column of " +
                               dataName + " as " + namesName + " declares it");
         }
     }
@@ -105,11 +105,11 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     if (!header) return R::failure(header.error());
     std::vector<std::string> names;
     for (const ArffAttribute& a : header->attributes) names.push_back(a.name);
-    const std::string& spec = options.columns.classColumn;
-    const std::size_t classField = findColumn(spec, names);
+    const std::string& wanted = options.columns.classColumn;
+    const std::size_t classField = findColumn(wanted, names);
     if (classField >= names.size()) {
         usage = true;
-        return R::failure("--class " + quoteForMessage(spec) + " names no attribute of " +
+        return R::failure("--class " + quoteForMessage(wanted) + " names no attribute of " +
                           dataName);
     }
     Prepared p;

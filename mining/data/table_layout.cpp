@@ -120,14 +120,14 @@ bool looksLikeHeader(const std::vector<std::string>& first,
     return wordOverNumbers || (allNominal && rows.size() >= kNominalHeaderRecords);
 }
 
-std::size_t findColumn(const std::string& spec, const std::vector<std::string>& names) {
+std::size_t findColumn(const std::string& wanted, const std::vector<std::string>& names) {
     const std::size_t count = names.size();
-    if (spec.empty() || spec == "last") return count == 0 ? 0 : count - 1;
+    if (wanted.empty() || wanted == "last") return count == 0 ? 0 : count - 1;
     for (std::size_t j = 0; j < count; ++j)
-        if (names[j] == spec) return j;
+        if (names[j] == wanted) return j;
     long long number = 0;
-    const auto [end, error] = std::from_chars(spec.data(), spec.data() + spec.size(), number);
-    if (error != std::errc() || end != spec.data() + spec.size() || number == 0) return count;
+    const auto [end, error] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), number);
+    if (error != std::errc() || end != wanted.data() + wanted.size() || number == 0) return count;
     const auto n = static_cast<long long>(count);
     if (number > n || number < -n) return count;
     return static_cast<std::size_t>(number > 0 ? number - 1 : n + number);
@@ -193,11 +193,11 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
                                " names no column of " + dataName);
     }
     std::unordered_set<std::size_t> ignored;
-    for (const std::string& spec : choice.ignore) {
-        const std::size_t j = findColumn(spec, names);
-        if (j >= count || j == classField || spec.empty() || spec == "last") {
+    for (const std::string& wanted : choice.ignore) {
+        const std::size_t j = findColumn(wanted, names);
+        if (j >= count || j == classField || wanted.empty() || wanted == "last") {
             usage = true;
-            return Status::failure("--ignore " + quoteForMessage(spec) +
+            return Status::failure("--ignore " + quoteForMessage(wanted) +
                                    (j == classField && j < count ? " names the class column of "
                                                                  : " names no column of ") +
                                    dataName);

@@ -56,8 +56,8 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
 bool looksLikeHeader(const std::vector<std::string>& first,
                      const std::vector<std::vector<std::string>>& rows, char delimiter);
 
-// Returns the column `spec` names (see ColumnChoice::classColumn) among `names`, or `count`
+// Returns the column `wanted` names (see ColumnChoice::classColumn) among `names`, or `count`
 // (the number of columns) when it names none.
-std::size_t findColumn(const std::string& spec, const std::vector<std::string>& names);
+std::size_t findColumn(const std::string& wanted, const std::vector<std::string>& names);
 
 }  // namespace mining
