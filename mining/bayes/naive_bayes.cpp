@@ -100,6 +100,7 @@ double NaiveBayes::logLikelihood(std::size_t attribute, std::size_t c, double x)
 }
 
 std::string NaiveBayes::name() const {
+    if (!uses_.empty()) return "Naive Bayes (numeric attributes: each treated as chosen)";
     switch (mode_) {
         case NumericMode::Discretize:
             return "Naive Bayes (numeric attributes: MDL-discretized into bins)";
@@ -130,10 +131,14 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
     }
 
     attributes_.assign(data.attributeCount(), AttributeModel{});
+    if (!uses_.empty() && uses_.size() != data.attributeCount())
+        return Status::failure("the attribute choices do not fit the data's attributes");
     // Attributes are trained independently, so large training sets use every core.
     runTasks(
         data.attributeCount(), [&](std::size_t a) { trainAttribute(data, a, rows, trainClasses); },
         rows.size() >= kParallelRows);
+    anyKernel_ = std::any_of(attributes_.begin(), attributes_.end(),
+                             [](const AttributeModel& m) { return m.kind == Kind::Kernel; });
     return Status();
 }
 
@@ -141,6 +146,17 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
                                 CodeSpan trainClasses) {
     const Attribute& attribute = data.attribute(a);
     AttributeModel& model = attributes_[a];
+    NumericMode mode = mode_;
+    if (!uses_.empty()) {
+        const AttributeUse use = uses_[a];
+        if (use == AttributeUse::Normal) mode = NumericMode::Normal;
+        if (use == AttributeUse::Discretize) mode = NumericMode::Discretize;
+        if (use == AttributeUse::Kernel) mode = NumericMode::Kernel;
+        if (use == AttributeUse::LeftOut && attribute.type != AttributeType::Ignored) {
+            model.note = "left out: cross-validation measured the model better without it";
+            return;
+        }
+    }
     if (attribute.type == AttributeType::Ignored) {
         model.note = "ignored";
     } else if (attribute.type == AttributeType::Nominal) {
@@ -153,9 +169,9 @@ void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<co
             model.kind = Kind::Unused;
             model.note = "no values";
         }
-    } else if (mode_ == NumericMode::Normal) {
+    } else if (mode == NumericMode::Normal) {
         trainNormal(data, a, rows, model);
-    } else if (mode_ == NumericMode::Kernel) {
+    } else if (mode == NumericMode::Kernel) {
         trainKernel(data, a, rows, model);
     } else {
         trainBins(data, a, rows, trainClasses, model);
@@ -450,7 +466,7 @@ void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> row
         std::copy(logPriors_.begin(), logPriors_.end(),
                   scores.begin() + static_cast<std::ptrdiff_t>(i * k));
     // Kernel attributes multiply their probabilities; each product adds its log at the end.
-    if (mode_ == NumericMode::Kernel) std::fill(products.begin(), products.end(), 1.0);
+    if (anyKernel_) std::fill(products.begin(), products.end(), 1.0);
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         const AttributeModel& m = attributes_[a];
         if (m.kind == Kind::Normal) addNormalScores(m, data.numeric(a), rows, scores.data());
@@ -459,7 +475,7 @@ void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> row
         if (m.kind == Kind::Kernel)
             multiplyKernelProbabilities(m, data.numeric(a), rows, products.data(), scores.data());
     }
-    if (mode_ == NumericMode::Kernel)
+    if (anyKernel_)
         for (std::size_t i = 0; i < rows.size() * k; ++i) scores[i] += std::log(products[i]);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const double* s = &scores[i * k];
@@ -467,6 +483,21 @@ void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> row
         for (std::size_t c = 1; c < k; ++c)
             if (s[c] > s[best]) best = c;
         predicted[i] = static_cast<std::int32_t>(best);
+    }
+}
+
+void NaiveBayes::attributeScores(const Dataset& data, std::size_t attribute,
+                                 std::span<const RowIndex> rows, std::vector<double>& scores) const {
+    const AttributeModel& m = attributes_[attribute];
+    scores.assign(rows.size() * classCount_, 0.0);
+    if (m.kind == Kind::Normal) addNormalScores(m, data.numeric(attribute), rows, scores.data());
+    if (m.kind == Kind::Table) addTableScores(m, data.nominal(attribute), rows, scores.data());
+    if (m.kind == Kind::Bins) addBinScores(m, data.numeric(attribute), rows, scores.data());
+    if (m.kind == Kind::Kernel) {
+        std::vector<double> products(scores.size(), 1.0);
+        multiplyKernelProbabilities(m, data.numeric(attribute), rows, products.data(),
+                                    scores.data());
+        for (std::size_t i = 0; i < scores.size(); ++i) scores[i] += std::log(products[i]);
     }
 }
 
@@ -482,7 +513,7 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
         tasks,
         [&](std::size_t task) {
             std::vector<double> scores(kBlock * classCount_);
-            std::vector<double> products(mode_ == NumericMode::Kernel ? scores.size() : 0);
+            std::vector<double> products(anyKernel_ ? scores.size() : 0);
             const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kTaskRows);
             for (std::size_t begin = task * kTaskRows; begin < taskEnd; begin += kBlock) {
                 const std::size_t count = std::min(kBlock, taskEnd - begin);

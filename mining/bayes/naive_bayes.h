@@ -18,6 +18,10 @@ enum class NumericMode {
     Kernel,      // a mixture of normal kernels per class, one per training value
 };
 
+// What the model does with one attribute: a numeric one is treated as the NumericMode of the same
+// name; any attribute may be left out. A nominal attribute is used unless it is left out.
+enum class AttributeUse : std::uint8_t { Normal, Discretize, Kernel, LeftOut };
+
 // The naive Bayesian classifier.
 //
 // A record x = (x_1 .. x_m) gets the class c that maximises
@@ -74,6 +78,10 @@ public:
     static constexpr std::size_t kResolutionSample = 100000;
 
     explicit NaiveBayes(NumericMode mode = NumericMode::Normal) : mode_(mode) {}
+    // A model that treats each attribute as `uses` says (one per attribute of the data it is
+    // trained on), whatever `mode` says; `mode` names it.
+    NaiveBayes(NumericMode mode, std::vector<AttributeUse> uses)
+        : mode_(mode), uses_(std::move(uses)) {}
 
     std::string name() const override;
     Status train(const Dataset& data, std::span<const RowIndex> rows) override;
@@ -107,6 +115,12 @@ public:
     }
     // Returns whether the attribute takes part in prediction.
     bool uses(std::size_t attribute) const { return attributes_[attribute].kind != Kind::Unused; }
+    // Returns log P(c).
+    double logPrior(std::size_t c) const { return logPriors_[c]; }
+    // Writes into scores[i * classCount + c] the term log P(x | c) that attribute `attribute`
+    // adds for rows[i] and class c: 0 where its value is missing or the attribute is not used.
+    void attributeScores(const Dataset& data, std::size_t attribute,
+                         std::span<const RowIndex> rows, std::vector<double>& scores) const;
 
 private:
     enum class Kind { Unused, Normal, Table, Bins, Kernel };
@@ -202,6 +216,8 @@ private:
     void describeUnused(const Dataset& data, std::ostream& out) const;
 
     NumericMode mode_;
+    std::vector<AttributeUse> uses_;  // empty: every attribute used, numeric ones as mode_
+    bool anyKernel_ = false;          // some attribute is modelled by kernels
     std::size_t classCount_ = 0;
     std::vector<std::size_t> classCounts_;
     std::vector<double> priors_;

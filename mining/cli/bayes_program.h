@@ -6,29 +6,35 @@
 namespace mining {
 
 // The classify program: a naive Bayes model whose one option is the treatment of numeric
-// attributes, --normal, --discretize or --kernel (they exclude each other).
+// attributes, --normal, --discretize, --kernel or --per-attribute (they exclude each other).
 class BayesProgram : public ClassifierProgram {
 public:
     BayesProgram();
 
     // Returns name "classify", its summary, report suffix "_bayes" and the notes for --help.
     const ProgramInfo& info() const override { return info_; }
-    // Declares --normal, --discretize and --kernel, bound to mode().
+    // Declares --normal, --discretize, --kernel and --per-attribute, bound to mode() and
+    // perAttribute().
     void addOptions(CLI::App& app) override;
     void resetOptions() override;
-    // Returns a naive Bayes model for mode().
+    // Returns a naive Bayes model for mode(), or one that chooses each attribute's treatment
+    // when perAttribute().
     std::unique_ptr<Model> makeModel() const override;
-    // Returns the three treatments of numeric attributes (the default first), unless
-    // --normal, --discretize or --kernel was given.
+    // Returns the three treatments of numeric attributes (the default first), then the choice
+    // per attribute, unless one of them was given.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
+    TuningCosts tuningCosts() const override;
 
     // Returns the treatment of numeric attributes the options chose.
     NumericMode mode() const { return mode_; }
+    // Returns whether each attribute's treatment is chosen on the training records.
+    bool perAttribute() const { return perAttribute_; }
 
 private:
     ProgramInfo info_;
     NumericMode mode_;
+    bool perAttribute_ = false;
 };
 
 }  // namespace mining

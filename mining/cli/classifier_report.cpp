@@ -333,13 +333,31 @@ struct ChosenModel {
     std::optional<Tuning> tuning;
 };
 
+// Returns the time self-tuning may take on `data` (0: no limit): within the time limit (a
+// fold's share of it in a cross-validation) what the run's estimated cost leaves of its counted
+// share, and at least kTuningShare of it, which the reader left free.
+TuningBudget tuningBudget(const Dataset& data, const RunSettings& settings,
+                          const ModelMaker& maker) {
+    TuningBudget budget;
+    budget.costs = maker.tuningCosts;
+    if (settings.timeLimit <= 0) return budget;
+    const double limit = settings.timeLimit / (settings.folds > 0 ? settings.folds + 1 : 1);
+    const SampleInfo& sample = data.sample();
+    const double run =
+        static_cast<double>(sample.readBytes) * (sample.sampled ? maker.runCosts.sampledSecondsPerByte
+                                                                : maker.runCosts.wholeSecondsPerByte);
+    budget.seconds = std::max(limit * kTuningShare, limit * kLimitShare - run);
+    return budget;
+}
+
 // Returns a fresh model for the training rows `train`: the candidate cross-validation on them
 // chooses when settings.autoTune and there is a choice, else the program's own.
 Result<ChosenModel> chooseModel(const Dataset& data, std::span<const RowIndex> train,
                                 const RunSettings& settings, const ModelMaker& maker) {
     ChosenModel chosen;
     if (settings.autoTune && maker.candidates.size() > 1) {
-        Result<Tuning> tuning = tune(data, train, maker.candidates, settings.seed);
+        Result<Tuning> tuning = tune(data, train, maker.candidates, settings.seed,
+                                     tuningBudget(data, settings, maker));
         if (!tuning) return Result<ChosenModel>::failure(tuning.error());
         chosen.model = maker.candidates[tuning->chosen].make();
         chosen.tuning = std::move(tuning.value());

@@ -19,6 +19,8 @@ namespace mining {
 struct ModelMaker {
     std::function<std::unique_ptr<Model>()> fresh;
     std::vector<Candidate> candidates;
+    RunCosts runCosts;        // what the run costs, so that tuning gets the rest of a time limit
+    TuningCosts tuningCosts;  // what the candidates cost
 };
 
 // The part of a run after reading: splits `data` by `settings`, trains `model`, evaluates it on

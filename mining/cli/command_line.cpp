@@ -134,10 +134,11 @@ void addColumnOptions(CLI::App& app, RunSettings& settings) {
     header->excludes(noHeader);
     CLI::Option* tune = app.add_flag_callback(
         "--auto", [&settings] { settings.autoTune = true; },
-        "choose the settings not given here by cross-validation on the training records");
+        "choose the settings not given here by cross-validation on the training records "
+        "(default)");
     CLI::Option* noTune = app.add_flag_callback(
         "--no-auto", [&settings] { settings.autoTune = false; },
-        "keep the default settings, no search (default)");
+        "keep the default settings, no search");
     tune->excludes(noTune);
     app.add_flag("--keep-ids", settings.keepIds,
                  "keep identifier and row-number columns (default: left out, with a note)");

@@ -27,7 +27,7 @@ struct RunSettings {
     int folds = 0;
     // Choose the program's settings by cross-validation on the training records (--auto)
     // among its candidates, or keep the defaults (--no-auto).
-    bool autoTune = false;
+    bool autoTune = true;
     ColumnChoice columns;
     bool keepIds = false;
 };

@@ -20,10 +20,12 @@ public:
     void resetOptions() override;
     // Returns an interval classifier for treeOptions().
     std::unique_ptr<Model> makeModel() const override;
-    // Returns the depth limits L of 10, 20 and 40 (the one given first), unless --max-depth
-    // was given.
+    // Returns the options as they are, then points of a small grid of depth limits, initial
+    // intervals, records per interval and pruning, each varying only the settings of these
+    // four that `given` leaves open; empty when all four were given.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
+    TuningCosts tuningCosts() const override;
     // Sets the tree's work limit to what grows in a share of `seconds` (0: no limit).
     void limitWork(double seconds) override;
 

@@ -38,11 +38,26 @@ struct RunCosts {
 // busier machine, starting the process and writing the report.
 inline constexpr double kLimitShare = 0.8;
 
-// One setting a program's self-tuning may choose: how the report names it ("--max-depth 20")
-// and a fresh untrained model made with it.
+// The share of a time limit kept for self-tuning: a run that tunes reads and trains within the
+// rest of kLimitShare.
+inline constexpr double kTuningShare = 0.15;
+
+// One setting a program's self-tuning may choose: how the report names it ("--max-depth 20"),
+// a fresh untrained model made with it, and what training and testing it costs against one
+// made with the defaults (a model that cross-validates choices of its own costs more).
 struct Candidate {
     std::string label;
     std::function<std::unique_ptr<Model>()> make;
+    double weight = 1;
+};
+
+// What training one candidate of weight 1 on n records of A attributes (those not ignored) and
+// K classes and testing it on a fold costs, in seconds, as measured on the machine of RunCosts:
+//   A * (n * (perCell + K * perCellClass) + perAttribute)
+struct TuningCosts {
+    double perCell = 0;
+    double perCellClass = 0;
+    double perAttribute = 0;
 };
 
 // What distinguishes one classifier program from another: its name, its own command-line
@@ -75,6 +90,9 @@ public:
 
     // Returns what a run costs per byte of data (see RunCosts).
     virtual RunCosts costs() const = 0;
+
+    // Returns what self-tuning's candidates cost (see TuningCosts).
+    virtual TuningCosts tuningCosts() const { return {}; }
 
     // Limits the training work of the models made from now on to what fits in about `seconds`
     // (0: no limit). The default has nothing to limit: its training is one pass over the records

@@ -34,11 +34,11 @@ std::string reportPath(const std::string& data, const ProgramInfo& info) {
 }
 
 // Returns how much of the data file `path` a run of `program` within about `seconds` reads
-// (0: no limit): the whole file when the whole run fits, else a sample that fits. Only the
-// file's size decides, never the clock, so the same file, options and seed always give the same
-// records.
+// (0: no limit), less self-tuning's share when `tunes`: the whole file when the whole run fits,
+// else a sample that fits. Only the file's size decides, never the clock, so the same file,
+// options and seed always give the same records.
 ReadLimits readLimits(const std::string& path, const RunSettings& settings,
-                      const ClassifierProgram& program) {
+                      const ClassifierProgram& program, bool tunes) {
     ReadLimits limits;
     limits.seed = settings.seed;
     if (settings.timeLimit <= 0) return limits;
@@ -46,7 +46,8 @@ ReadLimits readLimits(const std::string& path, const RunSettings& settings,
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) return limits;  // the reader says what is wrong with the file
     const RunCosts costs = program.costs();
-    const double work = settings.timeLimit * kLimitShare;
+    // Self-tuning keeps its share free.
+    const double work = settings.timeLimit * (kLimitShare - (tunes ? kTuningShare : 0.0));
     if (static_cast<double>(size) * costs.wholeSecondsPerByte <= work) return limits;
     limits.maxBytes = static_cast<std::uint64_t>(work / costs.sampledSecondsPerByte);
     return limits;
@@ -64,15 +65,17 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     if (limited.folds > 0) limited.timeLimit /= limited.folds + 1;
     program.limitWork(limited.timeLimit);
     const std::unique_ptr<Model> model = program.makeModel();
+    const ModelMaker maker{[&program] { return program.makeModel(); },
+                           program.candidates(line.given), program.costs(),
+                           program.tuningCosts()};
     ReadOptions options;
-    options.limits = readLimits(source.path, limited, program);
+    options.limits = readLimits(source.path, limited, program,
+                                line.settings.autoTune && maker.candidates.size() > 1);
     options.columns = line.settings.columns;
     options.keepIds = line.settings.keepIds;
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
-    const ModelMaker maker{[&program] { return program.makeModel(); },
-                           program.candidates(line.given)};
     const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
                                                         std::chrono::steady_clock::now(), maker);
     if (!report) return fail(path, report.error(), 1, info);

@@ -1,7 +1,6 @@
 #include "cli/tuning.h"
 
 #include <algorithm>
-#include <random>
 #include <sstream>
 
 #include "data/split.h"
@@ -11,29 +10,44 @@
 
 namespace mining {
 
-namespace {
-
-// Returns `rows`, or a seeded sample of kTuningRecords of them, in increasing order.
-std::vector<RowIndex> tuningRows(std::span<const RowIndex> rows, std::uint64_t seed) {
-    std::vector<RowIndex> chosen(rows.begin(), rows.end());
-    if (chosen.size() > kTuningRecords) {
-        std::mt19937_64 engine(seed);
-        for (std::size_t i = 0; i < kTuningRecords; ++i)
-            std::swap(chosen[i], chosen[i + engine() % (chosen.size() - i)]);
-        chosen.resize(kTuningRecords);
+std::size_t tuningRecords(const Dataset& data, std::size_t available,
+                          const std::vector<Candidate>& candidates, const TuningBudget& budget) {
+    const std::size_t most = std::min(available, kTuningRecords);
+    if (budget.seconds <= 0) return most;
+    double attributes = 0;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        attributes += data.attribute(a).type == AttributeType::Ignored ? 0 : 1;
+    double weights = 0;
+    double heaviest = 0;
+    for (const Candidate& c : candidates) {
+        weights += c.weight;
+        heaviest = std::max(heaviest, c.weight);
     }
-    std::sort(chosen.begin(), chosen.end());
-    return chosen;
+    // Every candidate on every fold, then the chosen one (at most the heaviest) on the sample.
+    const double trainings = static_cast<double>(kTuningFolds) * weights + heaviest;
+    const TuningCosts& costs = budget.costs;
+    const double perRecord =
+        attributes * (costs.perCell + static_cast<double>(data.classCount()) * costs.perCellClass);
+    const double fixed = attributes * costs.perAttribute;
+    const double room = budget.seconds / trainings - fixed;
+    const double affordable = perRecord > 0 ? room / perRecord : (room >= 0 ? 1e18 : 0.0);
+    const std::size_t least = std::min(available, kLeastTuningRecords);
+    if (affordable < static_cast<double>(least)) return 0;
+    return affordable >= static_cast<double>(most) ? most : static_cast<std::size_t>(affordable);
 }
 
-}  // namespace
-
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
-                    const std::vector<Candidate>& candidates, std::uint64_t seed) {
+                    const std::vector<Candidate>& candidates, std::uint64_t seed,
+                    const TuningBudget& budget) {
     Tuning tuning;
     for (const Candidate& c : candidates) tuning.labels.push_back(c.label);
     tuning.accuracies.assign(candidates.size(), 0.0);
-    const std::vector<RowIndex> sample = tuningRows(rows, seed);
+    const std::size_t count = tuningRecords(data, rows.size(), candidates, budget);
+    if (count == 0 && !rows.empty()) {
+        tuning.skipped = true;
+        return tuning;
+    }
+    const std::vector<RowIndex> sample = sampleRows(rows, count, seed);
     tuning.records = sample.size();
     if (candidates.size() < 2 || sample.size() < 2) return tuning;
     // Folds of positions in the sample, stratified by class.
@@ -71,6 +85,11 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
 }
 
 std::string describeTuning(const Tuning& tuning) {
+    if (tuning.skipped)
+        return wrapWords("Settings: the defaults. Choosing them by cross-validation on this data "
+                         "would take longer than the time limit allows (--time-limit 0 lifts "
+                         "it).") +
+               "\n";
     std::string out = wrapWords("Settings chosen by " + std::to_string(kTuningFolds) +
                                 "-fold cross-validation on " + std::to_string(tuning.records) +
                                 " training records (--no-auto: the defaults, no search):");

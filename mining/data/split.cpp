@@ -62,6 +62,19 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
     return split;
 }
 
+std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t count,
+                                 std::uint64_t seed) {
+    std::vector<RowIndex> chosen(rows.begin(), rows.end());
+    if (chosen.size() > count) {
+        std::mt19937_64 engine(seed);
+        for (std::size_t i = 0; i < count; ++i)
+            std::swap(chosen[i], chosen[i + engine() % (chosen.size() - i)]);
+        chosen.resize(count);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
+}
+
 std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n) {
     std::vector<RowIndex> left;
     left.reserve(n - std::min(n, rows.size()));

@@ -29,6 +29,11 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
 // rows of a split's training rows.
 std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n);
 
+// Returns `rows` when there are at most `count`, else a seeded sample of `count` of them (a
+// partial Fisher-Yates shuffle by std::mt19937_64), in increasing order.
+std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t count,
+                                 std::uint64_t seed);
+
 // Returns `k` folds of the rows of `classes` (one class code per row) for stratified
 // cross-validation: the rows of each class, shuffled as splitRecords() shuffles (seeded with
 // `seed`), are dealt in turn to folds 0, 1, ..., k - 1, the dealing going on from one class to

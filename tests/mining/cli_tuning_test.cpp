@@ -90,6 +90,44 @@ TEST(Tuning, LooksOnlyAtTheTrainingRowsAndAtMostASampleOfThem) {
     EXPECT_EQ(big->records, kTuningRecords);
 }
 
+// Within a time limit the sample shrinks to what the candidates' costs allow, and below the
+// least worth tuning on nothing is tried: only the data's size and the budget decide.
+TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
+    const Dataset data = sample(3 * kTuningRecords);  // 2 attributes, 2 classes
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 3 * kTuningRecords; ++r) rows.push_back(r);
+    std::vector<Call> log;
+    auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
+    const std::vector<Candidate> two = {{"a", spy}, {"b", spy, 3.0}};
+    // A training of weight 1 costs 2 * (n * 1e-6 + 1e-4) s; 5 folds of both and one of the
+    // heaviest are 23 of them.
+    const TuningCosts costs{1e-6, 0, 1e-4};
+    struct Case {
+        double seconds;
+        std::size_t records;  // 0: skipped
+    };
+    for (const Case& c : {Case{0, kTuningRecords}, Case{1e3, kTuningRecords},
+                          Case{23 * 2 * (1000e-6 + 1e-4), 1000}, Case{23 * 2 * 150e-6, 0}}) {
+        SCOPED_TRACE(c.seconds);
+        const TuningBudget budget{c.seconds, costs};
+        EXPECT_NEAR(static_cast<double>(tuningRecords(data, rows.size(), two, budget)),
+                    static_cast<double>(c.records), 1.0);
+        log.clear();
+        const Result<Tuning> t = tune(data, rows, two, 1, budget);
+        ASSERT_TRUE(t.ok());
+        EXPECT_EQ(t->skipped, c.records == 0);
+        EXPECT_EQ(log.empty(), c.records == 0);
+        EXPECT_EQ(t->chosen, 0u);
+        if (c.records == 0) {
+            EXPECT_NE(describeTuning(*t).find("the defaults"), std::string::npos);
+        } else {
+            EXPECT_NEAR(static_cast<double>(t->records), static_cast<double>(c.records), 1.0);
+        }
+    }
+    // Fewer training records than the least: all of them, when the budget allows them.
+    EXPECT_EQ(tuningRecords(data, 50, two, {23 * 2 * (60e-6 + 1e-4), costs}), 50u);
+}
+
 TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
     const Dataset data = sample(90);
     std::vector<Call> log;
@@ -101,7 +139,7 @@ TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
     const ProgramInfo info{"spy", "spy", "_spy", ""};
     const auto now = std::chrono::steady_clock::now();
     ASSERT_TRUE(
-        classifierReport(data, settings, info, reported, now, now, {spy, {{"a", spy}, {"b", spy}}})
+        classifierReport(data, settings, info, reported, now, now, {spy, {{"a", spy}, {"b", spy}}, {}, {}})
             .ok());
     const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
     // Each fold's test ends its run of calls: nothing before it since the last fold's test

@@ -142,20 +142,32 @@ TEST(ResultLine, AgreesWithTheAccuracyLineOnEveryExampleSet) {
     fs::remove_all(dir);
 }
 
-// --auto searches the settings the command line leaves open, and only those.
+// Self-tuning, the default, searches the settings the command line leaves open, and only
+// those; --no-auto searches none.
 TEST_F(CrossValidation, AutoSearchesOnlyWhatTheCommandLineLeavesOpen) {
     for (const char* ext : {".data", ".names"})
         fs::copy_file(fs::path(EXAMPLES_DIR) / (std::string("diabetes") + ext),
                       dir_ / (std::string("diabetes") + ext));
     const std::vector<std::tuple<std::string, std::vector<std::string>, std::vector<std::string>>>
         cases = {
-            {CLASSIFY_PATH, {"--auto"}, {"  --normal ", "  --discretize ", "  --kernel "}},
+            {CLASSIFY_PATH,
+             {},
+             {"  --normal ", "  --discretize ", "  --kernel ", "  --per-attribute "}},
             {CLASSIFY_PATH, {"--auto", "--kernel"}, {}},
+            {CLASSIFY_PATH, {"--per-attribute"}, {}},
+            {CLASSIFY_PATH, {"--no-auto"}, {}},
             {TARNEL_PATH,
              {"--auto"},
-             {"  --max-depth 10 ", "  --max-depth 20 ", "  --max-depth 40 "}},
-            {TARNEL_PATH, {"--auto", "--max-depth", "7"}, {}},
-            {TARNEL_PATH, {}, {}},
+             {"  --max-depth 10 --bins 20 --bin-records 10 --prune 0.25 ",
+              "  --max-depth 40 --bins 10 --bin-records 5 --prune 0.25 ",
+              "  --max-depth 40 --bins 10 --bin-records 10 --prune 0 "}},
+            {TARNEL_PATH,
+             {"--max-depth", "7", "--prune", "0.25"},
+             {"  --bins 20 --bin-records 10 ", "  --bins 10 --bin-records 5 ", "  --bins 5 "}},
+            {TARNEL_PATH,
+             {"--max-depth", "7", "--bins", "9", "--bin-records", "3", "--prune", "0.3"},
+             {}},
+            {TARNEL_PATH, {"--no-auto"}, {}},
         };
     for (const auto& [program, options, candidates] : cases) {
         std::vector<std::string> args = options;
@@ -169,6 +181,12 @@ TEST_F(CrossValidation, AutoSearchesOnlyWhatTheCommandLineLeavesOpen) {
         for (const std::string& c : candidates) EXPECT_NE(report.find(c), std::string::npos) << c;
         if (!candidates.empty()) {
             EXPECT_NE(report.find("  chosen\n"), std::string::npos);
+            // A setting given is in no candidate.
+            for (std::size_t i = 0; i + 1 < options.size(); ++i) {
+                if (options[i].rfind("--", 0) != 0) continue;
+                EXPECT_EQ(report.find("  " + options[i] + " ", search), std::string::npos)
+                    << options[i];
+            }
         }
     }
 }
