@@ -10,8 +10,8 @@ namespace mining {
 namespace {
 
 constexpr std::size_t kModes = 3;
-constexpr std::array<NumericMode, kModes> kModeList = {NumericMode::Normal,
-                                                       NumericMode::Discretize, NumericMode::Kernel};
+constexpr std::array<NumericMode, kModes> kModeList = {NumericMode::Normal, NumericMode::Discretize,
+                                                       NumericMode::Kernel};
 constexpr std::array<AttributeUse, kModes> kUseOfMode = {
     AttributeUse::Normal, AttributeUse::Discretize, AttributeUse::Kernel};
 // An attribute's state during the search: a mode's index, or left out.
@@ -23,10 +23,10 @@ constexpr std::size_t kLeftOut = kModes;
 struct Terms {
     std::size_t records = 0;
     std::size_t classes = 0;
-    std::vector<std::int32_t> actual;                // each record's class
-    std::vector<double> prior;                       // [i * classes + c]
-    std::vector<std::vector<double>> ofAttribute;    // [a * kModes + mode][i * classes + c]
-    std::vector<char> numeric;                       // per attribute
+    std::vector<std::int32_t> actual;              // each record's class
+    std::vector<double> prior;                     // [i * classes + c]
+    std::vector<std::vector<double>> ofAttribute;  // [a * kModes + mode][i * classes + c]
+    std::vector<char> numeric;                     // per attribute
 
     // The terms of attribute `a` in `state`, or null when it adds none (left out, ignored).
     const double* of(std::size_t a, std::size_t state) const {

@@ -22,12 +22,12 @@ inline constexpr std::size_t kSelectionLeastRecords = 500;
 
 // What the choice found.
 struct AttributeSelection {
-    bool made = false;             // false: too many terms to hold; `uses` is then empty
-    std::vector<AttributeUse> uses;  // one per attribute
+    bool made = false;                        // false: too many terms to hold; `uses` is then empty
+    std::vector<AttributeUse> uses;           // one per attribute
     NumericMode start = NumericMode::Normal;  // the best treatment of all numeric attributes
-    double startAccuracy = 0;       // its cross-validated accuracy, in [0, 1]
-    double accuracy = 0;            // that of the choice
-    std::size_t records = 0;        // the records it cross-validated on
+    double startAccuracy = 0;                 // its cross-validated accuracy, in [0, 1]
+    double accuracy = 0;                      // that of the choice
+    std::size_t records = 0;                  // the records it cross-validated on
 };
 
 // Chooses how naive Bayes treats each attribute, by stratified kSelectionFolds-fold

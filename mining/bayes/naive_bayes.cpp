@@ -487,7 +487,8 @@ void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> row
 }
 
 void NaiveBayes::attributeScores(const Dataset& data, std::size_t attribute,
-                                 std::span<const RowIndex> rows, std::vector<double>& scores) const {
+                                 std::span<const RowIndex> rows,
+                                 std::vector<double>& scores) const {
     const AttributeModel& m = attributes_[attribute];
     scores.assign(rows.size() * classCount_, 0.0);
     if (m.kind == Kind::Normal) addNormalScores(m, data.numeric(attribute), rows, scores.data());

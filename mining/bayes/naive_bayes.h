@@ -119,8 +119,8 @@ public:
     double logPrior(std::size_t c) const { return logPriors_[c]; }
     // Writes into scores[i * classCount + c] the term log P(x | c) that attribute `attribute`
     // adds for rows[i] and class c: 0 where its value is missing or the attribute is not used.
-    void attributeScores(const Dataset& data, std::size_t attribute,
-                         std::span<const RowIndex> rows, std::vector<double>& scores) const;
+    void attributeScores(const Dataset& data, std::size_t attribute, std::span<const RowIndex> rows,
+                         std::vector<double>& scores) const;
 
 private:
     enum class Kind { Unused, Normal, Table, Bins, Kernel };

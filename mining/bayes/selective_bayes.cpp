@@ -58,15 +58,16 @@ void SelectiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> 
 void SelectiveBayes::describe(const Dataset& data, std::ostream& out) const {
     out << name() << "\n\n";
     if (!selection_.made) {
-        out << wrapWords("Too many attributes and classes to choose a treatment for each: every "
-                         "numeric attribute has a normal distribution.")
+        out << wrapWords(
+                   "Too many attributes and classes to choose a treatment for each: every "
+                   "numeric attribute has a normal distribution.")
             << '\n';
         model_.describe(data, out);
         return;
     }
     const std::string start = treatmentName(useOfMode(selection_.start));
-    out << wrapWords("Chosen by " + std::to_string(kSelectionFolds) +
-                     "-fold cross-validation on " + std::to_string(selection_.records) +
+    out << wrapWords("Chosen by " + std::to_string(kSelectionFolds) + "-fold cross-validation on " +
+                     std::to_string(selection_.records) +
                      " training records: " + formatFixed(100.0 * selection_.accuracy, 2) +
                      " % right, against " + formatFixed(100.0 * selection_.startAccuracy, 2) +
                      " % with every attribute used and every numeric one " + start + ".");
@@ -80,8 +81,8 @@ void SelectiveBayes::describe(const Dataset& data, std::ostream& out) const {
             if (attribute.type == AttributeType::Nominal && use != AttributeUse::LeftOut) continue;
             names.push_back(attribute.name);
         }
-        if (!names.empty()) writeWrappedList(out, std::string("  ") + treatmentName(use) + ": ",
-                                             names);
+        if (!names.empty())
+            writeWrappedList(out, std::string("  ") + treatmentName(use) + ": ", names);
     }
     out << '\n';
     model_.describe(data, out);

@@ -343,9 +343,9 @@ TuningBudget tuningBudget(const Dataset& data, const RunSettings& settings,
     if (settings.timeLimit <= 0) return budget;
     const double limit = settings.timeLimit / (settings.folds > 0 ? settings.folds + 1 : 1);
     const SampleInfo& sample = data.sample();
-    const double run =
-        static_cast<double>(sample.readBytes) * (sample.sampled ? maker.runCosts.sampledSecondsPerByte
-                                                                : maker.runCosts.wholeSecondsPerByte);
+    const double run = static_cast<double>(sample.readBytes) *
+                       (sample.sampled ? maker.runCosts.sampledSecondsPerByte
+                                       : maker.runCosts.wholeSecondsPerByte);
     budget.seconds = std::max(limit * kTuningShare, limit * kLimitShare - run);
     return budget;
 }
@@ -356,8 +356,8 @@ Result<ChosenModel> chooseModel(const Dataset& data, std::span<const RowIndex> t
                                 const RunSettings& settings, const ModelMaker& maker) {
     ChosenModel chosen;
     if (settings.autoTune && maker.candidates.size() > 1) {
-        Result<Tuning> tuning = tune(data, train, maker.candidates, settings.seed,
-                                     tuningBudget(data, settings, maker));
+        Result<Tuning> tuning =
+            tune(data, train, maker.candidates, settings.seed, tuningBudget(data, settings, maker));
         if (!tuning) return Result<ChosenModel>::failure(tuning.error());
         chosen.model = maker.candidates[tuning->chosen].make();
         chosen.tuning = std::move(tuning.value());

@@ -66,8 +66,7 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     program.limitWork(limited.timeLimit);
     const std::unique_ptr<Model> model = program.makeModel();
     const ModelMaker maker{[&program] { return program.makeModel(); },
-                           program.candidates(line.given), program.costs(),
-                           program.tuningCosts()};
+                           program.candidates(line.given), program.costs(), program.tuningCosts()};
     ReadOptions options;
     options.limits = readLimits(source.path, limited, program,
                                 line.settings.autoTune && maker.candidates.size() > 1);

@@ -86,9 +86,10 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
 
 std::string describeTuning(const Tuning& tuning) {
     if (tuning.skipped)
-        return wrapWords("Settings: the defaults. Choosing them by cross-validation on this data "
-                         "would take longer than the time limit allows (--time-limit 0 lifts "
-                         "it).") +
+        return wrapWords(
+                   "Settings: the defaults. Choosing them by cross-validation on this data "
+                   "would take longer than the time limit allows (--time-limit 0 lifts "
+                   "it).") +
                "\n";
     std::string out = wrapWords("Settings chosen by " + std::to_string(kTuningFolds) +
                                 "-fold cross-validation on " + std::to_string(tuning.records) +

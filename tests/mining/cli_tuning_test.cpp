@@ -138,9 +138,9 @@ TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
     SpyModel reported(&log);
     const ProgramInfo info{"spy", "spy", "_spy", ""};
     const auto now = std::chrono::steady_clock::now();
-    ASSERT_TRUE(
-        classifierReport(data, settings, info, reported, now, now, {spy, {{"a", spy}, {"b", spy}}, {}, {}})
-            .ok());
+    ASSERT_TRUE(classifierReport(data, settings, info, reported, now, now,
+                                 {spy, {{"a", spy}, {"b", spy}}, {}, {}})
+                    .ok());
     const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
     // Each fold's test ends its run of calls: nothing before it since the last fold's test
     // (its tuning, its training) touched its records.
