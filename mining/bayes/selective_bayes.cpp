@@ -65,12 +65,17 @@ void SelectiveBayes::describe(const Dataset& data, std::ostream& out) const {
         model_.describe(data, out);
         return;
     }
-    const std::string start = treatmentName(useOfMode(selection_.start));
+    bool anyNumeric = false;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        anyNumeric = anyNumeric || data.attribute(a).type == AttributeType::Numeric;
+    const std::string start = anyNumeric ? std::string(" and every numeric one ") +
+                                               treatmentName(useOfMode(selection_.start))
+                                         : std::string();
     out << wrapWords("Chosen by " + std::to_string(kSelectionFolds) + "-fold cross-validation on " +
                      std::to_string(selection_.records) +
                      " training records: " + formatFixed(100.0 * selection_.accuracy, 2) +
                      " % right, against " + formatFixed(100.0 * selection_.startAccuracy, 2) +
-                     " % with every attribute used and every numeric one " + start + ".");
+                     " % with every attribute used" + start + ".");
     // One line per treatment, listing the attributes that have it.
     for (const AttributeUse use : {AttributeUse::Normal, AttributeUse::Discretize,
                                    AttributeUse::Kernel, AttributeUse::LeftOut}) {
