@@ -333,9 +333,11 @@ struct ChosenModel {
     std::optional<Tuning> tuning;
 };
 
-// Returns the time self-tuning may take on `data` (0: no limit): within the time limit (a
-// fold's share of it in a cross-validation) what the run's estimated cost leaves of its counted
-// share, and at least kTuningShare of it, which the reader left free.
+// Returns the time self-tuning may take on `data` (0: no limit). Within the time limit (a fold's
+// share of it in a cross-validation) it has what the run's estimated cost leaves of the counted
+// share, at least kTuningShare, which the reader left free. On large data that shrinks towards
+// kTuningRunShare of the run's own cost, so that a large file is still done at about the speed
+// of reading it: fully up to no cost, down to that share at kTuningKnee seconds and beyond.
 TuningBudget tuningBudget(const Dataset& data, const RunSettings& settings,
                           const ModelMaker& maker) {
     TuningBudget budget;
@@ -346,7 +348,9 @@ TuningBudget tuningBudget(const Dataset& data, const RunSettings& settings,
     const double run = static_cast<double>(sample.readBytes) *
                        (sample.sampled ? maker.runCosts.sampledSecondsPerByte
                                        : maker.runCosts.wholeSecondsPerByte);
-    budget.seconds = std::max(limit * kTuningShare, limit * kLimitShare - run);
+    const double left = std::max(limit * kTuningShare, limit * kLimitShare - run);
+    const double fade = std::max(0.0, 1.0 - run / kTuningKnee);
+    budget.seconds = std::max(kTuningRunShare * run, left * fade);
     return budget;
 }
 

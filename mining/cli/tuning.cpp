@@ -11,25 +11,28 @@
 namespace mining {
 
 std::size_t tuningRecords(const Dataset& data, std::size_t available,
-                          const std::vector<Candidate>& candidates, const TuningBudget& budget) {
+                          std::span<const Candidate> candidates, const TuningBudget& budget) {
     const std::size_t most = std::min(available, kTuningRecords);
     if (budget.seconds <= 0) return most;
     double attributes = 0;
     for (std::size_t a = 0; a < data.attributeCount(); ++a)
         attributes += data.attribute(a).type == AttributeType::Ignored ? 0 : 1;
     double weights = 0;
-    double heaviest = 0;
+    double heaviest = 1;
     for (const Candidate& c : candidates) {
         weights += c.weight;
         heaviest = std::max(heaviest, c.weight);
     }
-    // Every candidate on every fold, then the chosen one (at most the heaviest) on the sample.
-    const double trainings = static_cast<double>(kTuningFolds) * weights + heaviest;
     const TuningCosts& costs = budget.costs;
     const double perRecord =
         attributes * (costs.perCell + static_cast<double>(data.classCount()) * costs.perCellClass);
     const double fixed = attributes * costs.perAttribute;
-    const double room = budget.seconds / trainings - fixed;
+    // Every candidate on every fold; then the chosen one, whose training the run's own cost
+    // counts but for what a heavier candidate adds (a model that cross-validates choices of its
+    // own samples at most kTuningRecords for them).
+    const double last = (heaviest - 1) * (fixed + perRecord * static_cast<double>(most));
+    const double room =
+        (budget.seconds - last) / (static_cast<double>(kTuningFolds) * weights) - fixed;
     const double affordable = perRecord > 0 ? room / perRecord : (room >= 0 ? 1e18 : 0.0);
     const std::size_t least = std::min(available, kLeastTuningRecords);
     if (affordable < static_cast<double>(least)) return 0;
@@ -40,22 +43,30 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
                     const TuningBudget& budget) {
     Tuning tuning;
-    for (const Candidate& c : candidates) tuning.labels.push_back(c.label);
-    tuning.accuracies.assign(candidates.size(), 0.0);
-    const std::size_t count = tuningRecords(data, rows.size(), candidates, budget);
+    // The last candidates (the costlier settings) make way when the budget cannot try all.
+    std::span<const Candidate> tried(candidates);
+    std::size_t count = tuningRecords(data, rows.size(), tried, budget);
+    while (count == 0 && tried.size() > 2) {
+        tried = tried.first(tried.size() - 1);
+        count = tuningRecords(data, rows.size(), tried, budget);
+    }
+    for (const Candidate& c : tried) tuning.labels.push_back(c.label);
+    for (const Candidate& c : std::span(candidates).subspan(tried.size()))
+        tuning.untried.push_back(c.label);
+    tuning.accuracies.assign(tried.size(), 0.0);
     if (count == 0 && !rows.empty()) {
         tuning.skipped = true;
         return tuning;
     }
     const std::vector<RowIndex> sample = sampleRows(rows, count, seed);
     tuning.records = sample.size();
-    if (candidates.size() < 2 || sample.size() < 2) return tuning;
+    if (tried.size() < 2 || sample.size() < 2) return tuning;
     // Folds of positions in the sample, stratified by class.
     std::vector<std::int32_t> classes(sample.size());
     for (std::size_t i = 0; i < sample.size(); ++i) classes[i] = data.classes()[sample[i]];
     const auto folds = stratifiedFolds(CodeSpan(std::span<const std::int32_t>(classes)),
                                        std::min(kTuningFolds, sample.size()), seed);
-    std::vector<std::size_t> correct(candidates.size(), 0);
+    std::vector<std::size_t> correct(tried.size(), 0);
     std::size_t tested = 0;
     std::vector<char> inFold(sample.size());
     for (const std::vector<RowIndex>& fold : folds) {
@@ -67,8 +78,8 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
         for (std::size_t i = 0; i < sample.size(); ++i)
             (inFold[i] ? test : train).push_back(sample[i]);
         tested += test.size();
-        for (std::size_t c = 0; c < candidates.size(); ++c) {
-            const std::unique_ptr<Model> model = candidates[c].make();
+        for (std::size_t c = 0; c < tried.size(); ++c) {
+            const std::unique_ptr<Model> model = tried[c].make();
             const Status trained = model->train(data, train);
             if (!trained) return Result<Tuning>::failure(trained.error());
             std::vector<std::int32_t> predicted;
@@ -77,7 +88,7 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                 correct[c] += predicted[i] == data.classes()[test[i]];
         }
     }
-    for (std::size_t c = 0; c < candidates.size(); ++c) {
+    for (std::size_t c = 0; c < tried.size(); ++c) {
         tuning.accuracies[c] = static_cast<double>(correct[c]) / static_cast<double>(tested);
         if (correct[c] > correct[tuning.chosen]) tuning.chosen = c;
     }
@@ -94,13 +105,15 @@ std::string describeTuning(const Tuning& tuning) {
     std::string out = wrapWords("Settings chosen by " + std::to_string(kTuningFolds) +
                                 "-fold cross-validation on " + std::to_string(tuning.records) +
                                 " training records (--no-auto: the defaults, no search):");
+    std::ostringstream lines;
     TextTable table;
     table.setHeader({"Candidate", "Accuracy", ""});
     for (std::size_t c = 0; c < tuning.labels.size(); ++c)
         table.addRow({tuning.labels[c], formatFixed(100.0 * tuning.accuracies[c], 2) + " %",
                       c == tuning.chosen ? "chosen" : ""});
-    std::ostringstream lines;
     table.write(lines);
+    if (!tuning.untried.empty())
+        writeWrappedList(lines, "  Not tried, to keep within the time limit: ", tuning.untried);
     return out + lines.str() + "\n";
 }
 

@@ -33,6 +33,7 @@ struct Tuning {
     std::size_t chosen = 0;
     std::size_t records = 0;  // the training records it cross-validated on
     bool skipped = false;     // the budget did not allow kLeastTuningRecords: the first chosen
+    std::vector<std::string> untried;  // the last candidates, left out to fit the budget
 };
 
 // Chooses among `candidates` (at least one) by stratified kTuningFolds-fold cross-validation on
@@ -40,7 +41,8 @@ struct Tuning {
 // more): the candidate of the best pooled accuracy, the earliest on a tie, so the first (the
 // program's default) wins unless another does better. Within a time limit the sample is as
 // large as the candidates' estimated costs allow (the training of the one chosen counted too);
-// when that is below kLeastTuningRecords, nothing is tried and the first is chosen (skipped).
+// when that is below kLeastTuningRecords, the last candidates are left out (untried) down to
+// two, and if even two do not fit, nothing is tried and the first is chosen (skipped).
 // Only the data's size and the budget decide, never the clock. Fails when a candidate cannot
 // be trained.
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
@@ -50,7 +52,7 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
 // Returns how many of `available` training records the budget lets self-tuning cross-validate
 // on (at most kTuningRecords), or 0 when fewer than kLeastTuningRecords (or `available`).
 std::size_t tuningRecords(const Dataset& data, std::size_t available,
-                          const std::vector<Candidate>& candidates, const TuningBudget& budget);
+                          std::span<const Candidate> candidates, const TuningBudget& budget);
 
 // Writes the lines on the choice for the model section: the records and folds, each candidate
 // with its accuracy, the chosen one marked; or, when skipped, that the defaults were kept.

@@ -99,15 +99,19 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
     std::vector<Call> log;
     auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
     const std::vector<Candidate> two = {{"a", spy}, {"b", spy, 3.0}};
-    // A training of weight 1 costs 2 * (n * 1e-6 + 1e-4) s; 5 folds of both and one of the
-    // heaviest are 23 of them.
+    // A training of weight 1 costs 2 * (n * 1e-6 + 1e-4) s: 5 folds of both candidates are 20
+    // of them, and the heavier one's training at the end adds 2 more on all of the sample.
     const TuningCosts costs{1e-6, 0, 1e-4};
+    const auto seconds = [](double n, double atEnd) {
+        return 20 * 2 * (n * 1e-6 + 1e-4) + 2 * 2 * (atEnd * 1e-6 + 1e-4);
+    };
     struct Case {
         double seconds;
         std::size_t records;  // 0: skipped
     };
-    for (const Case& c : {Case{0, kTuningRecords}, Case{1e3, kTuningRecords},
-                          Case{23 * 2 * (1000e-6 + 1e-4), 1000}, Case{23 * 2 * 150e-6, 0}}) {
+    for (const Case& c :
+         {Case{0, kTuningRecords}, Case{1e3, kTuningRecords},
+          Case{seconds(1000, kTuningRecords), 1000}, Case{seconds(150, kTuningRecords), 0}}) {
         SCOPED_TRACE(c.seconds);
         const TuningBudget budget{c.seconds, costs};
         EXPECT_NEAR(static_cast<double>(tuningRecords(data, rows.size(), two, budget)),
@@ -124,8 +128,18 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
             EXPECT_NEAR(static_cast<double>(t->records), static_cast<double>(c.records), 1.0);
         }
     }
+    // A costlier last candidate makes way rather than shrink the sample below the least.
+    const std::vector<Candidate> three = {two[0], two[1], {"c", spy, 50.0}};
+    const Result<Tuning> t = tune(data, rows, three, 1, {seconds(1000, kTuningRecords), costs});
+    ASSERT_TRUE(t.ok());
+    EXPECT_EQ(t->labels, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(t->untried, std::vector<std::string>{"c"});
+    EXPECT_NEAR(static_cast<double>(t->records), 1000.0, 1.0);
+    EXPECT_NE(describeTuning(*t).find("Not tried, to keep within the time limit: c"),
+              std::string::npos);
     // Fewer training records than the least: all of them, when the budget allows them.
-    EXPECT_EQ(tuningRecords(data, 50, two, {23 * 2 * (60e-6 + 1e-4), costs}), 50u);
+    EXPECT_EQ(tuningRecords(data, 50, two, {seconds(60, 50), costs}), 50u);
+    EXPECT_EQ(tuningRecords(data, 50, two, {seconds(40, 50), costs}), 0u);
 }
 
 TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {

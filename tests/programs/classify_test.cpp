@@ -173,15 +173,20 @@ TEST_F(Classify, UsageErrorsWithoutABaseWriteNoReport) {
     const ProcessResult unknown = classify({"--fast", "iris", "50"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(report("iris"), "Error: unknown option --fast\n");
-    const ProcessResult both = classify({"--normal", "--discretize", "iris", "50"});
-    EXPECT_EQ(both.status, 2);
+    for (const char* other : {"--discretize", "--per-attribute"}) {
+        const ProcessResult both = classify({"--normal", other, "iris", "50"});
+        EXPECT_EQ(both.status, 2) << other;
+    }
+    EXPECT_EQ(classify({"--per-attribute", "--kernel", "iris", "50"}).status, 2);
+    EXPECT_EQ(classify({"--auto", "--no-auto", "iris", "50"}).status, 2);
 }
 
 TEST_F(Classify, HelpAndVersion) {
     const ProcessResult help = classify({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--discretize"), std::string::npos);
-    EXPECT_NE(help.out.find("(default)"), std::string::npos);
+    EXPECT_NE(help.out.find("--per-attribute"), std::string::npos);
+    EXPECT_NE(help.out.find("(the\n                   default with --no-auto)"), std::string::npos);
     const ProcessResult version = classify({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "classify 1.00\n");
