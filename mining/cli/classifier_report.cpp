@@ -351,6 +351,7 @@ TuningBudget tuningBudget(const Dataset& data, const RunSettings& settings,
     const double left = std::max(limit * kTuningShare, limit * kLimitShare - run);
     const double fade = std::max(0.0, 1.0 - run / kTuningKnee);
     budget.seconds = std::max(kTuningRunShare * run, left * fade);
+    budget.trainingSeconds = run * maker.tuningCosts.trainingShare;
     return budget;
 }
 

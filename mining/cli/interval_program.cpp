@@ -98,11 +98,6 @@ std::vector<Candidate> IntervalProgram::candidates(const std::set<std::string>& 
 // 0.35 s, and growing, pruning and testing about 2.3 ns a byte.
 RunCosts IntervalProgram::costs() const { return {3.44e-9, 5.8e-9}; }
 
-// Measured with self-tuning's eight candidates, 5 folds, on 4,290 to 5,000 training records of
-// 16 to 36 attributes and 6 to 26 classes (0.04 s a candidate and fold), and on 13 records of
-// 10,000 attributes.
-TuningCosts IntervalProgram::tuningCosts() const { return {150e-9, 15e-9, 2e-6}; }
-
 // The tree counts its work (interval::TreeOptions::workLimit): about 180 to 230 million units a
 // second here, on 10,000,000 records of numeric attributes and on 100,000 records of 50
 // attributes of 1,000 values alike. Growing may fill this share of a run's limited work; reading
@@ -110,6 +105,11 @@ TuningCosts IntervalProgram::tuningCosts() const { return {150e-9, 15e-9, 2e-6};
 // about 1 s of the 2 s and testing 0.15 s).
 constexpr double kTreeWorkPerSecond = 200e6;
 constexpr double kTreeShare = 0.55;
+
+// Measured with self-tuning's eight candidates, 5 folds, on 4,290 to 5,000 training records of
+// 16 to 36 attributes and 6 to 26 classes (0.04 s a candidate and fold), and on 13 records of
+// 10,000 attributes.
+TuningCosts IntervalProgram::tuningCosts() const { return {150e-9, 15e-9, 2e-6, kTreeShare}; }
 
 void IntervalProgram::limitWork(double seconds) {
     options_.workLimit =

@@ -58,10 +58,13 @@ struct Candidate {
 // What training one candidate of weight 1 on n records of A attributes (those not ignored) and
 // K classes and testing it on a fold costs, in seconds, as measured on the machine of RunCosts:
 //   A * (n * (perCell + K * perCellClass) + perAttribute)
+// trainingShare: the share of a run's cost (RunCosts) that training the default model takes,
+// where a candidate's training costs more in proportion to its Model::trainingWork().
 struct TuningCosts {
     double perCell = 0;
     double perCellClass = 0;
     double perAttribute = 0;
+    double trainingShare = 0;
 };
 
 // What distinguishes one classifier program from another: its name, its own command-line

@@ -20,10 +20,12 @@ inline constexpr std::size_t kTuningFolds = 5;
 // of them, when there are fewer).
 inline constexpr std::size_t kLeastTuningRecords = 200;
 
-// The time self-tuning may take (0: no limit) and what its candidates cost.
+// The time self-tuning may take (0: no limit), what its candidates cost, and what training the
+// default model on all training records is estimated to take (0: not counted).
 struct TuningBudget {
     double seconds = 0;
     TuningCosts costs;
+    double trainingSeconds = 0;
 };
 
 // What self-tuning found: each candidate's cross-validated accuracy and the one chosen.
@@ -34,6 +36,7 @@ struct Tuning {
     std::size_t records = 0;  // the training records it cross-validated on
     bool skipped = false;     // the budget did not allow kLeastTuningRecords: the first chosen
     std::vector<std::string> untried;  // the last candidates, left out to fit the budget
+    std::vector<char> tooCostly;       // per candidate: its training on all records would not fit
 };
 
 // Chooses among `candidates` (at least one) by stratified kTuningFolds-fold cross-validation on
@@ -42,7 +45,10 @@ struct Tuning {
 // program's default) wins unless another does better. Within a time limit the sample is as
 // large as the candidates' estimated costs allow (the training of the one chosen counted too);
 // when that is below kLeastTuningRecords, the last candidates are left out (untried) down to
-// two, and if even two do not fit, nothing is tried and the first is chosen (skipped).
+// two, and if even two do not fit, nothing is tried and the first is chosen (skipped). A
+// candidate whose training did more work (Model::trainingWork()) than the first's, by a ratio
+// that would make training it on all records take more than the budget beyond
+// budget.trainingSeconds, is not chosen (tooCostly).
 // Only the data's size and the budget decide, never the clock. Fails when a candidate cannot
 // be trained.
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
