@@ -59,7 +59,7 @@ struct Candidate {
 // K classes and testing it on a fold costs, in seconds, as measured on the machine of RunCosts:
 //   A * (n * (perCell + K * perCellClass) + perAttribute)
 // trainingShare: the share of a run's cost (RunCosts) that training the default model takes,
-// where a candidate's training costs more in proportion to its Model::trainingWork().
+// when another candidate's training may cost more (0: it costs about the same).
 struct TuningCosts {
     double perCell = 0;
     double perCellClass = 0;

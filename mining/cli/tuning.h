@@ -35,8 +35,8 @@ struct Tuning {
     std::size_t chosen = 0;
     std::size_t records = 0;  // the training records it cross-validated on
     bool skipped = false;     // the budget did not allow kLeastTuningRecords: the first chosen
+    bool tooLarge = false;    // skipped because budget.trainingSeconds exceeds the budget
     std::vector<std::string> untried;  // the last candidates, left out to fit the budget
-    std::vector<char> tooCostly;       // per candidate: its training on all records would not fit
 };
 
 // Chooses among `candidates` (at least one) by stratified kTuningFolds-fold cross-validation on
@@ -45,10 +45,9 @@ struct Tuning {
 // program's default) wins unless another does better. Within a time limit the sample is as
 // large as the candidates' estimated costs allow (the training of the one chosen counted too);
 // when that is below kLeastTuningRecords, the last candidates are left out (untried) down to
-// two, and if even two do not fit, nothing is tried and the first is chosen (skipped). A
-// candidate whose training did more work (Model::trainingWork()) than the first's, by a ratio
-// that would make training it on all records take more than the budget beyond
-// budget.trainingSeconds, is not chosen (tooCostly).
+// two, and if even two do not fit, nothing is tried and the first is chosen (skipped). Where
+// budget.trainingSeconds alone exceeds the budget, a costlier setting could not be afforded on
+// all records, and nothing is tried either (skipped, tooLarge).
 // Only the data's size and the budget decide, never the clock. Fails when a candidate cannot
 // be trained.
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,

@@ -42,8 +42,6 @@ void IntervalModel::describe(const Dataset& data, std::ostream& out) const {
     describeModel(*tree_, data, out);
 }
 
-double IntervalModel::trainingWork() const { return static_cast<double>(tree_->workDone()); }
-
 std::vector<std::string> IntervalModel::limitNotes() const { return limitSentences(*tree_); }
 
 }  // namespace mining::interval

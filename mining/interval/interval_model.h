@@ -27,8 +27,6 @@ public:
     void describe(const Dataset& data, std::ostream& out) const override;
     // Returns limitSentences() of the tree.
     std::vector<std::string> limitNotes() const override;
-    // Returns the tree's work (IntervalTree::workDone()).
-    double trainingWork() const override;
 
     // Requires a successful train().
     const IntervalTree& tree() const { return *tree_; }

@@ -43,11 +43,6 @@ public:
     // (e.g. that growth stopped), for the notes at the top of the report; empty when nothing was.
     // Requires a successful train().
     virtual std::vector<std::string> limitNotes() const { return {}; }
-
-    // Returns a count of the work training did, the same for the same records and settings on
-    // every machine, so that settings can be compared by cost; 0 when the model counts none.
-    // Requires a successful train().
-    virtual double trainingWork() const { return 0; }
 };
 
 }  // namespace mining
