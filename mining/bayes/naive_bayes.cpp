@@ -342,6 +342,8 @@ void NaiveBayes::setClassDistributions(const ValueSummary& summary, AttributeMod
     model.logNormalizer.resize(classCount_);
     model.inverseTwoVar.resize(classCount_);
     model.narrow.assign(classCount_, 0);
+    model.sampleSd.assign(classCount_, std::nan(""));
+    model.valueCounts.assign(classCount_, 0);
     // The pooled within-class variance, and each class's variance drawn towards it.
     double pooledVariance = 0;
     double freedom = 0;
@@ -362,6 +364,8 @@ void NaiveBayes::setClassDistributions(const ValueSummary& summary, AttributeMod
             variance = (own * sd * sd + kPooledWeight * pooledVariance) / (own + kPooledWeight);
         }
         const double sd = std::max(std::sqrt(variance), floor);
+        model.valueCounts[c] = m.count;
+        if (m.count >= 2) model.sampleSd[c] = m.stdDev();
         model.mean[c] = mean;
         model.stdDev[c] = sd;
         // log of resolution * density: the probability of the value's interval when sd is wide
@@ -536,31 +540,44 @@ void NaiveBayes::describePriors(const Dataset& data, std::ostream& out) const {
 
 void NaiveBayes::describeNormal(const Dataset& data, const std::vector<std::string>& classHeader,
                                 std::ostream& out) const {
-    // One table, two rows per attribute; names are shortened so that the labels "mean" and
-    // "sd" after them stay in the table's first column.
+    // One table, three rows per attribute; names are shortened so that the labels after them
+    // stay in the table's first column.
     std::size_t nameWidth = 0;
     for (std::size_t a = 0; a < attributes_.size(); ++a)
         if (attributes_[a].kind == Kind::Normal)
             nameWidth = std::max(nameWidth, displayWidth(normalLabel(data, a)));
     if (nameWidth == 0) return;
-    out << "\nNumeric attributes: mean and standard deviation per class\n";
+    out << "\nNumeric attributes: each class's mean and sample standard deviation, and the\n"
+           "standard deviation the model uses (drawn towards the pooled one, and floored)\n";
     TextTable normal;
     normal.setHeader(classHeader);
+    bool anyEmpty = false;
+    bool anyFew = false;
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         const AttributeModel& m = attributes_[a];
         if (m.kind != Kind::Normal) continue;
         std::string label = normalLabel(data, a);
         label.append(nameWidth - displayWidth(label), ' ');
+        const std::string blank(nameWidth, ' ');
         std::vector<std::string> means{label + "  mean"};
-        std::vector<std::string> sds{std::string(nameWidth, ' ') + "  sd"};
+        std::vector<std::string> sds{blank + "  sd"};
+        std::vector<std::string> used{blank + "  sd used"};
         for (std::size_t c = 0; c < classCount_; ++c) {
-            means.push_back(formatGeneral(m.mean[c], 6));
-            sds.push_back(formatGeneral(m.stdDev[c], 6));
+            // A class without values takes the overall mean, marked.
+            const bool empty = m.valueCounts[c] == 0;
+            anyEmpty = anyEmpty || empty;
+            means.push_back(formatGeneral(m.mean[c], 6) + (empty ? "*" : ""));
+            anyFew = anyFew || std::isnan(m.sampleSd[c]);
+            sds.push_back(std::isnan(m.sampleSd[c]) ? "-" : formatGeneral(m.sampleSd[c], 6));
+            used.push_back(formatGeneral(m.stdDev[c], 6));
         }
         normal.addRow(std::move(means));
         normal.addRow(std::move(sds));
+        normal.addRow(std::move(used));
     }
     normal.write(out);
+    if (anyFew) out << "  sd: - where the class has fewer than two values\n";
+    if (anyEmpty) out << "  * no values in the class: the mean of all training values\n";
 }
 
 void NaiveBayes::describeKernel(const Dataset& data, const std::vector<std::string>& classHeader,
@@ -624,15 +641,32 @@ void NaiveBayes::describeTable(const Dataset& data, std::size_t a,
 }
 
 void NaiveBayes::describeUnused(const Dataset& data, std::ostream& out) const {
-    bool anyUnused = false;
-    for (std::size_t a = 0; a < attributes_.size(); ++a) {
-        if (attributes_[a].kind != Kind::Unused) continue;
-        if (!anyUnused) out << "\nAttributes not used:\n";
-        anyUnused = true;
-        const std::string text =
-            shortForReport(data.attribute(a).name) + " (" + attributes_[a].note + ")";
-        writeLines(out, wrapPieces({text}, "  ", "    "));
+    // One wrapped list per reason, so that many constant columns take a few lines.
+    std::vector<std::string> reasons;
+    for (const AttributeModel& m : attributes_)
+        if (m.kind == Kind::Unused &&
+            std::find(reasons.begin(), reasons.end(), m.note) == reasons.end())
+            reasons.push_back(m.note);
+    if (reasons.empty()) return;
+    out << "\nAttributes not used:\n";
+    for (const std::string& reason : reasons) {
+        std::vector<std::string> names;
+        for (std::size_t a = 0; a < attributes_.size(); ++a)
+            if (attributes_[a].kind == Kind::Unused && attributes_[a].note == reason)
+                names.push_back(data.attribute(a).name);
+        out << "  " << reason << " (" << names.size() << "):\n";
+        writeWrappedList(out, "    ", names);
     }
+}
+
+bool NaiveBayes::oneValueSeen(const AttributeModel& m) const {
+    std::size_t seen = 0;
+    for (std::size_t v = 0; v < m.valueCount; ++v) {
+        std::size_t n = 0;
+        for (std::size_t c = 0; c < classCount_; ++c) n += m.counts[c * m.valueCount + v];
+        seen += n > 0 ? 1 : 0;
+    }
+    return seen <= 1;
 }
 
 void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
@@ -642,10 +676,22 @@ void NaiveBayes::describe(const Dataset& data, std::ostream& out) const {
     for (const std::string& c : data.classValues()) classHeader.push_back(shortForReport(c));
     describeNormal(data, classHeader, out);
     describeKernel(data, classHeader, out);
-    // Nominal and discretized attributes: P(value | class), one table per attribute.
+    // Nominal and discretized attributes: P(value | class), one table per attribute, but one
+    // line for all nominal attributes with a single value in the training records.
+    std::vector<std::string> single;
     for (std::size_t a = 0; a < attributes_.size(); ++a) {
         const Kind kind = attributes_[a].kind;
-        if (kind == Kind::Table || kind == Kind::Bins) describeTable(data, a, classHeader, out);
+        if (kind == Kind::Table && oneValueSeen(attributes_[a])) {
+            single.push_back(data.attribute(a).name);
+        } else if (kind == Kind::Table || kind == Kind::Bins) {
+            describeTable(data, a, classHeader, out);
+        }
+    }
+    if (!single.empty()) {
+        out << '\n';
+        out << "Nominal attributes with a single value in the training records, no table ("
+            << single.size() << "):\n";
+        writeWrappedList(out, "  ", single);
     }
     describeUnused(data, out);
 }

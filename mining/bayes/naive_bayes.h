@@ -93,13 +93,18 @@ public:
     // Figures of the trained model, for the report and for tests.
     // Returns P(c).
     double prior(std::size_t c) const { return priors_[c]; }
-    // Normal attributes: the resolution r, and the class's mean and (floored) standard deviation.
+    // Normal attributes: the resolution r, and the class's mean and (floored) standard deviation
+    // as the model uses them, and the sample standard deviation of its values (NaN for fewer
+    // than two).
     double resolution(std::size_t attribute) const { return attributes_[attribute].resolution; }
     double mean(std::size_t attribute, std::size_t c) const {
         return attributes_[attribute].mean[c];
     }
     double stdDev(std::size_t attribute, std::size_t c) const {
         return attributes_[attribute].stdDev[c];
+    }
+    double sampleStdDev(std::size_t attribute, std::size_t c) const {
+        return attributes_[attribute].sampleSd[c];
     }
     // Kernel attributes: the class's mixture (for a class with no values, that of all values).
     const KernelDensity& kernels(std::size_t attribute, std::size_t c) const {
@@ -127,18 +132,20 @@ private:
 
     struct AttributeModel {
         Kind kind = Kind::Unused;
-        std::size_t valueCount = 0;          // Table and Bins: values or bins
-        std::vector<double> mean, stdDev;    // Normal, per class
-        std::vector<double> logNormalizer;   // Normal: -log(sd_c * sqrt(2 pi)), per class
-        std::vector<double> inverseTwoVar;   // Normal: 1 / (2 sd_c^2), per class
-        double resolution = 0;               // Normal and Kernel: r
-        std::vector<std::uint8_t> narrow;    // Normal: sd_c < kNarrow * r, per class
-        std::vector<double> logProbability;  // Table and Bins: [c * valueCount + v]
-        std::vector<std::size_t> counts;     // Table and Bins: n_cv, [c * valueCount + v]
-        std::vector<double> cuts;            // Bins
-        std::vector<KernelDensity> kernels;  // Kernel, per class
-        std::vector<std::uint8_t> pooled;    // Kernel: the class has no values, per class
-        std::string note;                    // why an attribute is unused
+        std::size_t valueCount = 0;            // Table and Bins: values or bins
+        std::vector<double> mean, stdDev;      // Normal, per class: the model's figures
+        std::vector<double> sampleSd;          // Normal, per class: of its values (NaN if < 2)
+        std::vector<std::size_t> valueCounts;  // Normal, per class: its present values
+        std::vector<double> logNormalizer;     // Normal: -log(sd_c * sqrt(2 pi)), per class
+        std::vector<double> inverseTwoVar;     // Normal: 1 / (2 sd_c^2), per class
+        double resolution = 0;                 // Normal and Kernel: r
+        std::vector<std::uint8_t> narrow;      // Normal: sd_c < kNarrow * r, per class
+        std::vector<double> logProbability;    // Table and Bins: [c * valueCount + v]
+        std::vector<std::size_t> counts;       // Table and Bins: n_cv, [c * valueCount + v]
+        std::vector<double> cuts;              // Bins
+        std::vector<KernelDensity> kernels;    // Kernel, per class
+        std::vector<std::uint8_t> pooled;      // Kernel: the class has no values, per class
+        std::string note;                      // why an attribute is unused
     };
 
     // Training or test sets from this size on are worked on by all cores.
@@ -214,6 +221,8 @@ private:
     void describeTable(const Dataset& data, std::size_t a,
                        const std::vector<std::string>& classHeader, std::ostream& out) const;
     void describeUnused(const Dataset& data, std::ostream& out) const;
+    // Returns whether a Table attribute's training records hold one value at most.
+    bool oneValueSeen(const AttributeModel& m) const;
 
     NumericMode mode_;
     std::vector<AttributeUse> uses_;  // empty: every attribute used, numeric ones as mode_

@@ -258,13 +258,56 @@ void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
     out << '\n';
 }
 
-// Writes "Attributes:  N" and a wrapped list of the attributes of each type that has any.
+// How many distinct values an attribute holds over all records, counted up to two.
+enum class Spread { NoValues, OneValue, Varied };
+
+// Returns the spread of attribute `a`; it stops at the second distinct value, so only a
+// constant or empty column is read whole.
+Spread spreadOf(const Dataset& data, std::size_t a) {
+    bool seen = false;
+    if (data.attribute(a).type == AttributeType::Numeric) {
+        const NumericColumn& column = data.numeric(a);
+        double first = 0;
+        for (std::size_t r = 0; r < data.recordCount(); ++r) {
+            const double x = column[r];
+            if (isMissing(x)) continue;
+            if (seen && x != first) return Spread::Varied;
+            first = x;
+            seen = true;
+        }
+    } else {
+        const CodeSpan column = data.nominal(a);
+        std::int32_t first = 0;
+        for (std::size_t r = 0; r < data.recordCount(); ++r) {
+            const std::int32_t v = column[r];
+            if (v < 0) continue;
+            if (seen && v != first) return Spread::Varied;
+            first = v;
+            seen = true;
+        }
+    }
+    return seen ? Spread::OneValue : Spread::NoValues;
+}
+
+// Writes "Attributes:  N" and a wrapped list of the attributes of each type that has any;
+// attributes with no value or one value in every record are listed apart, once.
 void writeAttributes(std::ostream& out, const Dataset& data) {
-    std::vector<std::string> numeric, nominal, ignored;
-    for (const Attribute& a : data.attributes()) {
-        if (a.type == AttributeType::Numeric) numeric.push_back(a.name);
-        if (a.type == AttributeType::Nominal) nominal.push_back(a.name);
-        if (a.type == AttributeType::Ignored) ignored.push_back(a.name);
+    std::vector<std::string> numeric, nominal, constant, empty, ignored;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+        const Attribute& attribute = data.attribute(a);
+        if (attribute.type == AttributeType::Ignored) {
+            ignored.push_back(attribute.name);
+            continue;
+        }
+        const Spread spread = spreadOf(data, a);
+        if (spread == Spread::NoValues) {
+            empty.push_back(attribute.name);
+        } else if (spread == Spread::OneValue) {
+            constant.push_back(attribute.name);
+        } else {
+            (attribute.type == AttributeType::Numeric ? numeric : nominal)
+                .push_back(attribute.name);
+        }
     }
     out << "Attributes:  " << data.attributeCount() << '\n';
     auto typeLine = [&](const char* label, const std::vector<std::string>& names) {
@@ -274,6 +317,8 @@ void writeAttributes(std::ostream& out, const Dataset& data) {
     };
     typeLine("numeric", numeric);
     typeLine("nominal", nominal);
+    typeLine("one value in every record", constant);
+    typeLine("no values (all missing)", empty);
     typeLine("ignored", ignored);
 }
 

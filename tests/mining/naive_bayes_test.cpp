@@ -144,15 +144,42 @@ TEST(NaiveBayes, ATieGoesToTheClassListedFirst) {
     for (RowIndex r = 0; r < 4; ++r) EXPECT_EQ(model.predict(d, r), 0);
 }
 
-TEST(NaiveBayes, AnAttributeConstantInTrainingIsLeftOut) {
-    const Dataset d = parse("5,1,a\n5,2,a\n5,8,b\n5,9,b\n");
+// Constant columns are listed together in a line or two, not one line or table each.
+TEST(NaiveBayes, ConstantAttributesAreLeftOutAndListedTogether) {
+    const Dataset d = parse("5,7,0,1,k,a\n5,7,0,2,k,a\n5,7,0,8,k,b\n5,7,0,9,k,b\n5,7,0,9,?,b\n");
     NaiveBayes model;
     ASSERT_TRUE(model.train(d, allRows(d)).ok());
-    EXPECT_FALSE(model.uses(0));
-    EXPECT_TRUE(model.uses(1));
+    for (std::size_t a = 0; a < 3; ++a) EXPECT_FALSE(model.uses(a)) << a;
+    EXPECT_TRUE(model.uses(3));
     std::ostringstream out;
     model.describe(d, out);
-    EXPECT_NE(out.str().find("a1 (the same value in every training record)"), std::string::npos);
+    EXPECT_NE(out.str().find("  the same value in every training record (3):\n    a1, a2, a3\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("single value in the training records, no table (1):\n  a5\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("P(value | class)"), std::string::npos);
+}
+
+// The table shows each class's own mean and sample standard deviation beside the standard
+// deviation the model uses; a class with one value has no sample deviation, and a class with
+// none takes the overall mean, marked.
+TEST(NaiveBayes, TheNormalTableShowsSampleFiguresBesideTheModels) {
+    const Dataset d = parse("1,a\n1.2,a\n1.4,a\n5,b\n?,c\n", "a, b, c.\nx: continuous.\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(d, allRows(d)).ok());
+    std::ostringstream out;
+    model.describe(d, out);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("  x  mean          1.2         5     2.15*"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("     sd            0.2         -         -"), std::string::npos)
+        << text;
+    EXPECT_NEAR(model.sampleStdDev(0, 0), 0.2, 1e-12);
+    EXPECT_GT(model.stdDev(0, 0), 0.2);  // drawn towards the pooled spread, and floored
+    EXPECT_TRUE(std::isnan(model.sampleStdDev(0, 1)));
+    EXPECT_NE(text.find("* no values in the class"), std::string::npos);
 }
 
 TEST(NaiveBayes, ValuesWhoseSquaresOverflowOrVanishAreLeftOutAndTheReportSaysWhy) {
@@ -165,7 +192,8 @@ TEST(NaiveBayes, ValuesWhoseSquaresOverflowOrVanishAreLeftOutAndTheReportSaysWhy
         EXPECT_FALSE(model.uses(0));
         std::ostringstream out;
         model.describe(d, out);
-        EXPECT_NE(out.str().find("a1 (values too large or too small in size to model"),
+        EXPECT_NE(out.str().find("  values too large or too small in size to model as a normal "
+                                 "distribution (1):\n    a1\n"),
                   std::string::npos)
             << out.str();
         EXPECT_EQ(out.str().find("nan"), std::string::npos);
