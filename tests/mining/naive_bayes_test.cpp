@@ -172,10 +172,8 @@ TEST(NaiveBayes, TheNormalTableShowsSampleFiguresBesideTheModels) {
     std::ostringstream out;
     model.describe(d, out);
     const std::string text = out.str();
-    EXPECT_NE(text.find("  x  mean          1.2         5     2.15*"), std::string::npos)
-        << text;
-    EXPECT_NE(text.find("     sd            0.2         -         -"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("  x  mean          1.2         5     2.15*"), std::string::npos) << text;
+    EXPECT_NE(text.find("     sd            0.2         -         -"), std::string::npos) << text;
     EXPECT_NEAR(model.sampleStdDev(0, 0), 0.2, 1e-12);
     EXPECT_GT(model.stdDev(0, 0), 0.2);  // drawn towards the pooled spread, and floored
     EXPECT_TRUE(std::isnan(model.sampleStdDev(0, 1)));
