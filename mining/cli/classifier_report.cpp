@@ -380,9 +380,10 @@ struct ChosenModel {
 
 // Returns the time self-tuning may take on `data` (0: no limit). Within the time limit (a fold's
 // share of it in a cross-validation) it has what the run's estimated cost leaves of the counted
-// share, at least kTuningShare, which the reader left free. On large data that shrinks towards
-// kTuningRunShare of the run's own cost, so that a large file is still done at about the speed
-// of reading it: fully up to no cost, down to that share at kTuningKnee seconds and beyond.
+// share, at least kTuningShare. On large data that shrinks towards kTuningRunShare of the run's
+// own cost, so that a large file is still done at about the speed of reading it: fully up to
+// no cost, down to that share at kTuningKnee seconds and beyond; there the training of a
+// costlier setting on all records would not fit, and tune() keeps the defaults.
 TuningBudget tuningBudget(const Dataset& data, const RunSettings& settings,
                           const ModelMaker& maker) {
     TuningBudget budget;

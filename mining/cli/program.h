@@ -38,8 +38,7 @@ struct RunCosts {
 // busier machine, starting the process and writing the report.
 inline constexpr double kLimitShare = 0.8;
 
-// The share of a time limit kept for self-tuning: a run that tunes reads and trains within the
-// rest of kLimitShare.
+// The least share of a time limit that self-tuning may take where it runs at all.
 inline constexpr double kTuningShare = 0.15;
 // On large data self-tuning gets this share of the run's estimated cost instead, from a run of
 // kTuningKnee seconds on (see tuningBudget in classifier_report.cpp).

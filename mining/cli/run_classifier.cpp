@@ -34,11 +34,12 @@ std::string reportPath(const std::string& data, const ProgramInfo& info) {
 }
 
 // Returns how much of the data file `path` a run of `program` within about `seconds` reads
-// (0: no limit), less self-tuning's share when `tunes`: the whole file when the whole run fits,
-// else a sample that fits. Only the file's size decides, never the clock, so the same file,
-// options and seed always give the same records.
+// (0: no limit): the whole file when the whole run fits, else a sample that fits. Only the
+// file's size decides, never the clock, so the same file, options and seed always give the same
+// records. Self-tuning needs no share of it: it runs only where the run leaves room (see
+// tuningBudget in classifier_report.cpp).
 ReadLimits readLimits(const std::string& path, const RunSettings& settings,
-                      const ClassifierProgram& program, bool tunes) {
+                      const ClassifierProgram& program) {
     ReadLimits limits;
     limits.seed = settings.seed;
     if (settings.timeLimit <= 0) return limits;
@@ -46,8 +47,7 @@ ReadLimits readLimits(const std::string& path, const RunSettings& settings,
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) return limits;  // the reader says what is wrong with the file
     const RunCosts costs = program.costs();
-    // Self-tuning keeps its share free.
-    const double work = settings.timeLimit * (kLimitShare - (tunes ? kTuningShare : 0.0));
+    const double work = settings.timeLimit * kLimitShare;
     if (static_cast<double>(size) * costs.wholeSecondsPerByte <= work) return limits;
     limits.maxBytes = static_cast<std::uint64_t>(work / costs.sampledSecondsPerByte);
     return limits;
@@ -68,8 +68,7 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     const ModelMaker maker{[&program] { return program.makeModel(); },
                            program.candidates(line.given), program.costs(), program.tuningCosts()};
     ReadOptions options;
-    options.limits = readLimits(source.path, limited, program,
-                                line.settings.autoTune && maker.candidates.size() > 1);
+    options.limits = readLimits(source.path, limited, program);
     options.columns = line.settings.columns;
     options.keepIds = line.settings.keepIds;
     bool usage = false;
