@@ -43,7 +43,7 @@ inline constexpr double kTuningShare = 0.15;
 // On large data self-tuning gets this share of the run's estimated cost instead, from a run of
 // kTuningKnee seconds on (see tuningBudget in classifier_report.cpp).
 inline constexpr double kTuningRunShare = 0.15;
-inline constexpr double kTuningKnee = 0.1;
+inline constexpr double kTuningKnee = 0.05;
 
 // One setting a program's self-tuning may choose: how the report names it ("--max-depth 20"),
 // a fresh untrained model made with it, and what training and testing it costs against one
