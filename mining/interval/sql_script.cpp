@@ -279,6 +279,12 @@ void writeHeader(std::ostream& out, const IntervalTree& tree, const Dataset& dat
     for (const std::string& line : facts.lines) writeComment(out, line);
     writeComment(out, "Data file: " + data.dataPath() +
                           (data.namesPath().empty() ? "" : " (names: " + data.namesPath() + ")"));
+    if (data.sample().sampled)
+        writeComment(out, "Read: a seeded sample of " +
+                              std::to_string(data.recordCount() + data.missingClassCount()) +
+                              " records of about " +
+                              std::to_string(data.sample().estimatedRecords) +
+                              " (time limit); the tree below is the one trained on it.");
     for (const std::string& note : data.readNotes()) writeComment(out, "Read: " + note + ".");
     writeComment(out, settingsText(tree.options()));
     for (const std::string& sentence : limitSentences(tree)) writeComment(out, sentence);
