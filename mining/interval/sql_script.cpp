@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <sstream>
+#include <unordered_set>
 
 #include "interval/tree_report.h"
 #include "util/number_format.h"
@@ -361,16 +362,15 @@ std::string sqlNumber(double x) {
 std::vector<std::string> sqlColumnNames(const Dataset& data) {
     std::vector<std::string> names;
     const std::size_t fields = data.attributeCount() + 1;
-    std::vector<std::string> taken;
+    std::unordered_set<std::string> taken;
     for (std::size_t f = 0; f < fields; ++f) {
         const std::string& name = f == data.classField()
                                       ? data.className()
                                       : data.attribute(f - (f > data.classField())).name;
         std::string unique = name;
-        for (int k = 2; std::find(taken.begin(), taken.end(), foldedCase(unique)) != taken.end();
-             ++k)
+        for (int k = 2; taken.count(foldedCase(unique)) > 0; ++k)
             unique = name + "_" + std::to_string(k);
-        taken.push_back(foldedCase(unique));
+        taken.insert(foldedCase(unique));
         names.push_back(unique);
     }
     return names;
