@@ -479,7 +479,8 @@ std::string foldLine(const std::vector<double>& accuracies) {
 // The report of a run evaluated by cross-validation (see classifierReport).
 Result<std::string> crossValidationReport(const Dataset& data, const RunSettings& settings,
                                           const ProgramInfo& info, Timings time,
-                                          const ModelMaker& maker) {
+                                          const ModelMaker& maker,
+                                          const DescribedModel& described) {
     using R = Result<std::string>;
     const Result<CrossValidation> cv = crossValidate(data, settings, maker);
     if (!cv) return R::failure(cv.error());
@@ -503,6 +504,7 @@ Result<std::string> crossValidationReport(const Dataset& data, const RunSettings
     if (cv->pooled.accuracy() <= baseline)
         notes.push_back("Warning: the model does not beat always answering the majority class (" +
                         formatFixed(100.0 * baseline, 2) + " %).");
+    if (described) described(model, result);
     writeTitle(out, info, false, limitNotes(data, model), data, result, notes);
     writeDataLines(out, data);
     out << "Evaluation:  stratified " << settings.folds
@@ -524,11 +526,11 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
                                      const ProgramInfo& info, Model& model,
                                      std::chrono::steady_clock::time_point start,
                                      std::chrono::steady_clock::time_point readDone,
-                                     const ModelMaker& maker) {
+                                     const ModelMaker& maker, const DescribedModel& described) {
     using R = Result<std::string>;
     Timings time{start, readDone, {}, {}};
     if (settings.folds > 0 && maker.fresh)
-        return crossValidationReport(data, settings, info, time, maker);
+        return crossValidationReport(data, settings, info, time, maker, described);
     const Result<RunSplit> run = splitForRun(data, settings);
     if (!run) return R::failure(run.error());
     // Self-tuning, when asked and there is a choice, replaces the program's model.
@@ -557,6 +559,7 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
     const std::vector<std::string> warnings =
         splitWarnings(data, run->train, test, run->onTraining, evaluation, baseline, majority);
 
+    if (described) described(used, result);
     std::ostringstream out;
     writeTitle(out, info, run->onTraining, limitNotes(data, used), data, result, warnings);
     writeDataSection(out, data, settings, *run);

@@ -33,12 +33,16 @@ struct ModelMaker {
 // two candidates or more in `maker`, the model is the candidate that cross-validation on the
 // training records alone chooses (for each fold, on that fold's training records), and the
 // model section lists the candidates with their accuracies.
+// `described`, when set, is called with the model the report describes, trained, and the
+// report's result line.
 // Returns an error message (exit status 1) when the split leaves no training records or the
 // model cannot be trained.
+using DescribedModel = std::function<void(const Model& model, const std::string& result)>;
 Result<std::string> classifierReport(const Dataset& data, const RunSettings& settings,
                                      const ProgramInfo& info, Model& model,
                                      std::chrono::steady_clock::time_point start,
                                      std::chrono::steady_clock::time_point readDone,
-                                     const ModelMaker& maker = {});
+                                     const ModelMaker& maker = {},
+                                     const DescribedModel& described = {});
 
 }  // namespace mining

@@ -51,8 +51,14 @@ public:
         std::string help = wrapWords(make_option_desc(opt), kHelpWidth - kNameColumn);
         if (!help.empty()) help.pop_back();
         std::ostringstream out;
-        CLI::detail::format_help(out, make_option_name(opt, positional) + make_option_opts(opt),
-                                 help, kNameColumn);
+        std::string name = make_option_name(opt, positional) + make_option_opts(opt);
+        // A name that would leave fewer than two spaces before its help stands on its own line,
+        // so that the help still reads as a column (and the manual pages' maker still parts them).
+        if (name.size() + 4 > kNameColumn) {
+            out << "  " << name << '\n';
+            name.clear();
+        }
+        CLI::detail::format_help(out, name, help, kNameColumn);
         return out.str();
     }
 

@@ -1,7 +1,10 @@
 #include "cli/interval_program.h"
 
+#include <filesystem>
+
 #include "cli/option_binding.h"
 #include "interval/interval_model.h"
+#include "interval/sql_script.h"
 #include "util/number_format.h"
 
 namespace mining {
@@ -19,7 +22,10 @@ IntervalProgram::IntervalProgram() {
         "estimated errors. The report shows the tree and one rule set per class.\n"
         "By default (--auto) --max-depth, --bins, --bin-records and --prune, where not\n"
         "given, are chosen among eight settings by 5-fold cross-validation on the\n"
-        "training records; --no-auto keeps the defaults.\n";
+        "training records; --no-auto keeps the defaults.\n"
+        "--sql FILE writes the rules as SQL: CREATE TABLE for the data, one SELECT per\n"
+        "class that returns exactly the records predicted for it (missing values and\n"
+        "values not seen in training included), and one that scores a whole table.\n";
 }
 
 void IntervalProgram::addOptions(CLI::App& app) {
@@ -35,12 +41,24 @@ void IntervalProgram::addOptions(CLI::App& app) {
                    "nodes with fewer training records are leaves");
     addFraction(app, "--prune", "CF", o.pruneConfidence, "prune at confidence 0 < CF < 1",
                 "a number from 0 (no pruning) to below 1", "off");
+    CLI::Option* sql =
+        app.add_option("--sql", sqlPath_, "also write the rules as a SQL script to FILE")
+            ->type_name("FILE");
+    app.add_option("--sql-table", sqlTable_,
+                   "the table the SQL script names (default: the data file's name less its "
+                   "suffix)")
+        ->type_name("NAME")
+        ->needs(sql);
 }
 
-void IntervalProgram::resetOptions() { options_ = interval::TreeOptions(); }
+void IntervalProgram::resetOptions() {
+    options_ = interval::TreeOptions();
+    sqlPath_.clear();
+    sqlTable_.clear();
+}
 
 std::unique_ptr<Model> IntervalProgram::makeModel() const {
-    return std::make_unique<interval::IntervalModel>(options_);
+    return std::make_unique<interval::IntervalModel>(options_, sqlPath_);
 }
 
 namespace {
@@ -89,9 +107,22 @@ std::vector<Candidate> IntervalProgram::candidates(const std::set<std::string>& 
         add(binRecords, "--bin-records " + std::to_string(o.binRecords));
         add(prune, "--prune " + formatGeneral(o.pruneConfidence));
         if (label.empty() || !labels.insert(label).second) continue;
-        list.push_back({label, [o] { return std::make_unique<interval::IntervalModel>(o); }});
+        list.push_back({label, [o, sql = sqlPath_] {
+                            return std::make_unique<interval::IntervalModel>(o, sql);
+                        }});
     }
     return list;
+}
+
+std::vector<OutputFile> IntervalProgram::outputFiles(const Model& model, const Dataset& data,
+                                                     const RunFacts& facts) const {
+    if (sqlPath_.empty()) return {};
+    interval::SqlScriptFacts script;
+    script.table =
+        sqlTable_.empty() ? std::filesystem::path(data.dataPath()).stem().string() : sqlTable_;
+    script.lines = {facts.title + "; the rules as SQL", facts.result, facts.evaluation};
+    const auto& tree = static_cast<const interval::IntervalModel&>(model).tree();
+    return {{sqlPath_, interval::sqlScript(tree, data, script)}};
 }
 
 // Measured on 10,000,000 records (558 MB): the whole run 1.92 s, a 100 MB sample read in about

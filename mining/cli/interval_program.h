@@ -6,7 +6,8 @@
 namespace mining {
 
 // The tarnel program: the interval classifier, configured by the tree options --bins N,
-// --binning width|count, --bin-records N, --max-depth L, --min-split N and --prune CF.
+// --binning width|count, --bin-records N, --max-depth L, --min-split N and --prune CF, and by
+// --sql FILE and --sql-table NAME, which write the trained tree's rules as a SQL script.
 class IntervalProgram : public ClassifierProgram {
 public:
     IntervalProgram();
@@ -15,7 +16,8 @@ public:
     const ProgramInfo& info() const override { return info_; }
     // Declares the tree options, bound to treeOptions(): --bins takes a whole number from 2 to
     // 1000, --max-depth one from 1 to 100, --bin-records one of at least 0, --min-split one of
-    // at least 2, --prune a decimal from 0 to below 1, --binning "width" or "count".
+    // at least 2, --prune a decimal from 0 to below 1, --binning "width" or "count"; --sql takes
+    // a file's path and --sql-table a table's name, and needs --sql.
     void addOptions(CLI::App& app) override;
     void resetOptions() override;
     // Returns an interval classifier for treeOptions().
@@ -26,6 +28,10 @@ public:
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
     TuningCosts tuningCosts() const override;
+    // Returns, when --sql FILE was given, FILE with the tree's SQL script (interval/sql_script.h)
+    // for the table --sql-table names, by default the data file's name less its suffix.
+    std::vector<OutputFile> outputFiles(const Model& model, const Dataset& data,
+                                        const RunFacts& facts) const override;
     // Sets the tree's work limit to what grows in a share of `seconds` (0: no limit).
     void limitWork(double seconds) override;
 
@@ -35,6 +41,8 @@ public:
 private:
     ProgramInfo info_;
     interval::TreeOptions options_;
+    std::string sqlPath_;   // --sql: "" when not given
+    std::string sqlTable_;  // --sql-table: "" when not given
 };
 
 }  // namespace mining

@@ -45,6 +45,20 @@ inline constexpr double kTuningShare = 0.15;
 inline constexpr double kTuningRunShare = 0.15;
 inline constexpr double kTuningKnee = 0.05;
 
+// A file a run writes beside its report, and what goes into it.
+struct OutputFile {
+    std::string path;
+    std::string content;
+};
+
+// What a run says of itself in the files it writes beside the report: the report's title
+// ("tarnel 1.00: interval classifier"), its result line and how it evaluated.
+struct RunFacts {
+    std::string title;
+    std::string result;
+    std::string evaluation;
+};
+
 // One setting a program's self-tuning may choose: how the report names it ("--max-depth 20"),
 // a fresh untrained model made with it, and what training and testing it costs against one
 // made with the defaults (a model that cross-validates choices of its own costs more).
@@ -91,6 +105,14 @@ public:
     // each varying only settings the command line did not give (`given`: the names of the
     // options given, e.g. "--max-depth"). Fewer than two: there is nothing to choose.
     virtual std::vector<Candidate> candidates(const std::set<std::string>& /*given*/) const {
+        return {};
+    }
+
+    // Returns the files to write beside the report for `model`, the model the report describes
+    // (made by this program, trained on `data`); none by default. The run writes each one
+    // atomically before the report, and stops with an error when one cannot be written.
+    virtual std::vector<OutputFile> outputFiles(const Model& /*model*/, const Dataset& /*data*/,
+                                                const RunFacts& /*facts*/) const {
         return {};
     }
 

@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "data/reader.h"
 #include "report/atomic_file.h"
+#include "util/number_format.h"
 
 namespace mining {
 
@@ -53,6 +54,52 @@ ReadLimits readLimits(const std::string& path, const RunSettings& settings,
     return limits;
 }
 
+// Returns true when `a` and `b` name the same file, existing or not.
+bool sameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    const std::filesystem::path x = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const std::filesystem::path y = std::filesystem::weakly_canonical(b, error);
+    return !error && x == y;
+}
+
+// Returns how the run evaluates, for the files written beside the report.
+std::string evaluationText(const RunSettings& settings) {
+    if (settings.folds > 0)
+        return "Evaluation: stratified " + std::to_string(settings.folds) +
+               "-fold cross-validation, folds dealt with seed " + std::to_string(settings.seed) +
+               "; the model is trained on all records.";
+    return "Split: " + formatGeneral(settings.percent, 6) + " % train, " +
+           (settings.keepOrder ? "in file order (--keep-order)"
+                               : "shuffled with seed " + std::to_string(settings.seed)) +
+           ".";
+}
+
+// Writes `files` atomically, refusing any that would replace the data, its names or the report.
+// Returns the exit status and sets `error` when one is not written: 2 for a path that names one
+// of those, 1 for a file that cannot be written.
+int writeOutputFiles(const std::vector<OutputFile>& files, const DataSource& source,
+                     const std::string& reportPath, std::string& error) {
+    for (const OutputFile& file : files) {
+        for (const std::string& kept : {source.path, source.namesPath, reportPath}) {
+            if (sameFile(file.path, kept)) {
+                error = "will not write " + file.path + " over " + kept;
+                return 2;
+            }
+        }
+    }
+    for (const OutputFile& file : files) {
+        const Status written = writeFileAtomically(file.path, file.content);
+        if (!written) {
+            error = written.error();
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // Reads, trains, evaluates and writes the report as `line` asks. Returns the exit status.
 int runLine(const CommandLine& line, ClassifierProgram& program,
             std::chrono::steady_clock::time_point start) {
@@ -74,9 +121,19 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
-    const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
-                                                        std::chrono::steady_clock::now(), maker);
+    std::vector<OutputFile> outputs;
+    const DescribedModel described = [&](const Model& trained, const std::string& result) {
+        const RunFacts facts{info.name + " " + kProgramVersion + ": " + info.summary, result,
+                             evaluationText(line.settings)};
+        outputs = program.outputFiles(trained, *read, facts);
+    };
+    const Result<std::string> report =
+        classifierReport(*read, line.settings, info, *model, start,
+                         std::chrono::steady_clock::now(), maker, described);
     if (!report) return fail(path, report.error(), 1, info);
+    std::string error;
+    if (const int status = writeOutputFiles(outputs, source, path, error); status != 0)
+        return fail(path, error, status, info);
     const Status written = writeFileAtomically(path, *report);
     if (!written) {
         std::cerr << info.name << ": Error: " << written.error() << '\n';

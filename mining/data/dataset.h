@@ -57,6 +57,11 @@ public:
     std::size_t attributeCount() const { return attributes_.size(); }
     const Attribute& attribute(std::size_t index) const { return attributes_[index]; }
 
+    // The class column's name as the file gives it ("class" where the file names none), and its
+    // place among the file's fields: attributes()[i] is field i, or i + 1 from classField() on.
+    const std::string& className() const { return className_; }
+    std::size_t classField() const { return classField_; }
+
     // The class values, in .names order or else in order of first appearance.
     const std::vector<std::string>& classValues() const { return classValues_; }
     std::size_t classCount() const { return classValues_.size(); }
@@ -103,6 +108,8 @@ private:
 
     std::vector<Attribute> attributes_;
     std::vector<std::string> classValues_;
+    std::string className_ = "class";
+    std::size_t classField_ = 0;
     // Indexed by attribute; only the entry matching an attribute's type is filled.
     std::vector<NumericColumn> numeric_;
     std::vector<CodeColumn> nominal_;

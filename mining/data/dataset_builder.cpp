@@ -304,6 +304,8 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     data.nominal_.resize(attributes);
     runTasks(attributes + 1, [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
     data.missingClassCount_ = missing;
+    data.className_ = layout.className;
+    data.classField_ = layout.classField;
     data.dataPath_ = layout.dataName;
     data.namesPath_ = layout.names ? layout.namesName : std::string();
     return data;

@@ -39,13 +39,15 @@ struct Prepared {
 // Makes attribute `wanted` of `names` (see ColumnChoice) the class: its values become the class
 // values, and the old class becomes the last attribute, "class". Returns the class's field, or
 // the number of fields when `wanted` names no attribute. The class's field stays where it is in
-// the records, so the layout tells where it lies.
-std::size_t chooseClassInNames(NamesFile& names, const std::string& wanted) {
+// the records, so the layout tells where it lies. Sets `className` to the new class's name.
+std::size_t chooseClassInNames(NamesFile& names, const std::string& wanted,
+                               std::string& className) {
     std::vector<std::string> fieldNames;
     for (const Attribute& a : names.attributes) fieldNames.push_back(a.name);
     fieldNames.push_back("class");
     const std::size_t field = findColumn(wanted, fieldNames);
     if (field + 1 >= fieldNames.size()) return field;
+    className = names.attributes[field].name;
     Attribute oldClass;
     oldClass.name = "class";
     oldClass.type = AttributeType::Nominal;
@@ -67,9 +69,10 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     p.names = std::move(parsed.value());
     const std::size_t attributes = p.names->attributes.size();
     std::size_t classField = attributes;
+    std::string className = "class";
     const std::string& wanted = options.columns.classColumn;
     if (!wanted.empty() && wanted != "last") {
-        classField = chooseClassInNames(*p.names, wanted);
+        classField = chooseClassInNames(*p.names, wanted, className);
         if (classField > attributes) {
             usage = true;
             return R::failure("--class " + quoteForMessage(wanted) + " names no column of " +
@@ -93,6 +96,7 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     if (!layout) return R::failure(layout.error());
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
+    p.layout.className = className;
     return p;
 }
 
@@ -143,6 +147,7 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     if (!layout) return R::failure(layout.error());
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
+    p.layout.className = names[classField];
     p.start = header->dataOffset;
     p.linesBefore = header->dataLine - 1;
     const std::string_view data = text.substr(header->dataOffset);

@@ -102,6 +102,7 @@ Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::str
         layout.types.push_back(guessType(fields[i], quoted[i]));
         layout.attributeNames.push_back("a" + std::to_string(i + 1));
     }
+    layout.className = "a" + std::to_string(fields.size());
     return layout;
 }
 

@@ -36,6 +36,7 @@ struct RecordLayout {
     char delimiter = ',';                     // between fields
     std::vector<AttributeType> types;         // per attribute (fieldCount - 1)
     std::vector<std::string> attributeNames;  // as error messages show them
+    std::string className = "class";          // the class column's name, as the file gives it
     const NamesFile* names = nullptr;         // the declared schema, or null when guessed
     std::string dataName;                     // the sources, as error messages name them
     std::string namesName;

@@ -206,6 +206,7 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
     }
     layout.fieldCount = count;
     layout.classField = classField;
+    layout.className = names[classField];
     for (std::size_t j = 0; j < count; ++j) {
         if (j == classField) continue;
         AttributeType type = AttributeType::Numeric;

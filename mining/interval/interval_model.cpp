@@ -39,7 +39,7 @@ void IntervalModel::predictRows(const Dataset& data, std::span<const RowIndex> r
 }
 
 void IntervalModel::describe(const Dataset& data, std::ostream& out) const {
-    describeModel(*tree_, data, out);
+    describeModel(*tree_, data, out, {}, sqlFile_);
 }
 
 std::vector<std::string> IntervalModel::limitNotes() const { return limitSentences(*tree_); }

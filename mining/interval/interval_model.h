@@ -5,6 +5,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "interval/tree.h"
 #include "model/model.h"
@@ -15,7 +16,10 @@ namespace mining::interval {
 // with describeModel().
 class IntervalModel : public Model {
 public:
-    explicit IntervalModel(TreeOptions options) : options_(options) {}
+    // `sqlFile`, when not empty, is where the run writes the rules as SQL; the rules' section of
+    // describe() names it.
+    explicit IntervalModel(TreeOptions options, std::string sqlFile = "")
+        : options_(options), sqlFile_(std::move(sqlFile)) {}
 
     std::string name() const override;
     // Returns an error when the data set has no class values.
@@ -33,6 +37,7 @@ public:
 
 private:
     TreeOptions options_;
+    std::string sqlFile_;
     std::optional<IntervalTree> tree_;
 };
 

@@ -210,11 +210,17 @@ void writeTreeHeading(const IntervalTree& tree, const Dataset& data, std::ostrea
 }
 
 void writeRules(const IntervalTree& tree, const Dataset& data, std::ostream& out,
-                const ReportLimits& limits) {
+                const ReportLimits& limits, const std::string& sqlFile) {
     out << "\nRules, the largest first (a record that misses a value tested by the tree\n"
            "follows the branch with the most training records, which these rules do not\n"
            "show; [N records, P % right]: the training records the rule's leaves hold, and\n"
            "the share of them of its class):\n";
+    if (!sqlFile.empty()) {
+        writeLines(out, wrapPieces({"The same rules as SQL, exact also where a value is missing or "
+                                    "was not seen in training:",
+                                    sqlFile},
+                                   "", "    ", kTreeWidth));
+    }
     const auto& classes = data.classValues();
     for (const RuleSet& r : extractRules(tree, data.attributes(), data.classCount())) {
         const std::string name = shortForReport(classes[static_cast<std::size_t>(r.classCode)]);
@@ -283,7 +289,7 @@ std::string conditionText(const Condition& c, const std::vector<Attribute>& attr
 }
 
 void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& out,
-                   const ReportLimits& limits) {
+                   const ReportLimits& limits, const std::string& sqlFile) {
     writeOptions(tree.options(), out);
     if (const std::vector<std::string> limit = limitSentences(tree); !limit.empty()) {
         std::string text;
@@ -305,7 +311,7 @@ void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& 
             << " show their level as [n] instead of more bars)\n";
     }
     TreeWriter{tree, data, out, summary ? limits.summaryLevels : maxDepth + 1}.write(0, 0);
-    writeRules(tree, data, out, limits);
+    writeRules(tree, data, out, limits, sqlFile);
 }
 
 }  // namespace mining::interval

@@ -35,8 +35,9 @@ struct ReportLimits {
 // Levels of the tree indented by a bar each; deeper branches keep this indent.
 inline constexpr int kIndentLevels = 8;
 
+// `sqlFile`, when not empty, is named after the rules' heading as the file that holds them as SQL.
 void describeModel(const IntervalTree& tree, const Dataset& data, std::ostream& out,
-                   const ReportLimits& limits = {});
+                   const ReportLimits& limits = {}, const std::string& sqlFile = "");
 
 // Returns what the work limit left out of the tree, one sentence each: that growth stopped
 // (with the nodes grown by then) and how many nodes were made leaves for splitting into

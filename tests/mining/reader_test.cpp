@@ -96,6 +96,41 @@ TEST(Reader, UsesNamesForTypesValueCodesAndIgnoredColumns) {
     EXPECT_EQ(d.namesPath(), "t.names");
 }
 
+// The class column's name and place among the fields, which a table of the file's columns needs:
+// unnamed in .names ("class"), the header's or the ARFF attribute's name, wherever it stands.
+TEST(Reader, NamesTheClassColumnAndItsPlaceInEveryFormat) {
+    struct Case {
+        std::string text;
+        DataFormat format;
+        std::optional<std::string> names;
+        std::string classColumn;
+        std::string className;
+        std::size_t classField;
+    };
+    const std::string names = "no, yes.\nage: continuous.\ncolour: red, blue.\n";
+    const std::vector<Case> cases = {
+        {"30,red,yes\n40,blue,no\n", DataFormat::Records, names, "", "class", 2},
+        {"30,red,yes\n40,blue,no\n", DataFormat::Records, names, "colour", "colour", 1},
+        {"age,kind,size\n1,x,2\n3,y,4\n", DataFormat::Delimited, std::nullopt, "kind", "kind", 1},
+        {"1,x,2\n3,y,4\n", DataFormat::Delimited, std::nullopt, "", "a3", 2},
+        {"@relation r\n@attribute 'the kind' {x,y}\n@attribute n numeric\n@data\nx,1\ny,2\n",
+         DataFormat::Arff, std::nullopt, "1", "the kind", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ReadOptions options;
+        options.columns.classColumn = c.classColumn;
+        bool usage = false;
+        std::optional<std::string_view> namesText;
+        if (c.names) namesText = *c.names;
+        const Result<Dataset> d =
+            parseData(c.text, c.format, namesText, options, "t", "t.names", 1, usage);
+        ASSERT_TRUE(d) << d.error();
+        EXPECT_EQ(d->className(), c.className);
+        EXPECT_EQ(d->classField(), c.classField);
+    }
+}
+
 TEST(Reader, NumbersAreExactlyTheDoublesTheTextDenotes) {
     const Dataset d = parseOk("0.1,c\n123456.78,c\n-0.000000001,c\n1e300,c\n0.3,c\n");
     const NumericColumn& c = d.numeric(0);

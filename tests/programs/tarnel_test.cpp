@@ -1,6 +1,7 @@
 // Runs the built tarnel program as the front end does and checks what it leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -200,6 +201,66 @@ TEST_F(Tarnel, ATimeLimitStopsTheTreesGrowthTheSameWayEveryTimeAndSaysSoFirst) {
     EXPECT_EQ(linesStarting(whole, "Tree: "),
               std::vector<std::string>{"Tree: 1260 nodes, 931 leaves, depth 5"});
     EXPECT_NE(linesStarting(cut, "Tree: "), linesStarting(whole, "Tree: "));
+}
+
+// Returns `text` without its "Time: " line, the one line that differs between two runs.
+std::string untimed(const std::string& text) {
+    std::string out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("Time: ", 0) != 0) out += line + '\n';
+    return out;
+}
+
+TEST_F(Tarnel, SqlWritesTheScriptBesideAnUnchangedReportThatNamesIt) {
+    ASSERT_EQ(tarnel({"vote", "66.67"}).status, 0);
+    const std::string plain = report("vote");
+    const ProcessResult r = tarnel({"--sql", "rules.sql", "vote", "66.67"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string script = program_run::readFile(dir_ / "rules.sql");
+    EXPECT_EQ(script.rfind("-- tarnel 1.00: interval classifier; the rules as SQL\n", 0), 0u)
+        << script;
+    EXPECT_NE(script.find("\nCREATE TABLE \"vote\" (\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\n    \"class\" TEXT\n);\n"), std::string::npos) << script;
+    for (const char* cls : {"democrat", "republican"})
+        EXPECT_NE(script.find("\n-- Class '" + std::string(cls) + "': "), std::string::npos)
+            << script;
+    EXPECT_NE(script.find("AS \"predicted\"\nFROM \"vote\";\n"), std::string::npos) << script;
+    // The report gains one sentence naming the file, and nothing else changes.
+    std::string named = report("vote");
+    const std::string sentence =
+        "The same rules as SQL, exact also where a value is missing or was not seen in\n"
+        "    training: rules.sql\n";
+    const std::size_t at = named.find(sentence);
+    ASSERT_NE(at, std::string::npos) << named;
+    EXPECT_EQ(untimed(named.erase(at, sentence.size())), untimed(plain));
+    // Written atomically: no temporary file is left behind.
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir_))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"iris.data", "iris.names", "rules.sql", "vote.data",
+                                               "vote.names", "vote_interval.output"}));
+
+    ASSERT_EQ(tarnel({"--sql", "t.sql", "--sql-table", "my \"table\"", "iris", "66.67"}).status, 0);
+    EXPECT_NE(program_run::readFile(dir_ / "t.sql").find("CREATE TABLE \"my \"\"table\"\"\" ("),
+              std::string::npos);
+}
+
+TEST_F(Tarnel, SqlNeverReplacesTheDataAndFailsWhereItCannotWrite) {
+    const std::string data = program_run::readFile(dir_ / "iris.data");
+    for (const char* target : {"iris.data", "./iris.names", "iris_interval.output"}) {
+        const ProcessResult r = tarnel({"--sql", target, "iris", "66.67"});
+        EXPECT_EQ(r.status, 2) << target;
+        EXPECT_NE(r.err.find("will not write " + std::string(target) + " over "), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(program_run::readFile(dir_ / "iris.data"), data);
+    EXPECT_EQ(tarnel({"--sql-table", "t", "iris", "66.67"}).status, 2);
+    const ProcessResult r = tarnel({"--sql", "no/such/folder/rules.sql", "iris", "66.67"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(program_run::firstLine(report("iris")),
+              "Error: cannot write no/such/folder/rules.sql: No such file or directory");
 }
 
 }  // namespace
