@@ -232,29 +232,53 @@ std::vector<std::string> splitWarnings(const Dataset& data, std::span<const RowI
 }
 
 // Writes the notes on what the reader converted or left out.
-void writeReadNotes(std::ostream& out, const Dataset& data) {
-    for (const std::string& note : data.readNotes()) out << wrapWords("Note: " + note + ".");
+// Returns `notes` as one paragraph: the first keeps its label ("Note: ", "Warning: "), the
+// others follow as sentences, each keeping a label that differs from the first's.
+std::string paragraph(const std::vector<std::string>& notes) {
+    std::string text;
+    std::string firstLabel;
+    for (const std::string& note : notes) {
+        const std::size_t colon = note.find(": ");
+        const std::string label = colon == std::string::npos ? "" : note.substr(0, colon + 2);
+        if (text.empty()) {
+            firstLabel = label;
+            text = note;
+        } else {
+            std::string sentence = label == firstLabel ? note.substr(label.size()) : note;
+            if (!sentence.empty() && sentence[0] >= 'a' && sentence[0] <= 'z')
+                sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+            text += " " + sentence;
+        }
+    }
+    return text;
 }
 
-// Writes the title line, the result line and the notes the reader must see first: what the
-// time limit cut (and how to lift it), what the reader converted or left out, the run's own
-// notes and warnings, and an evaluation on the training records.
+// Writes the title line, the result line and at most three short notes the reader must see
+// first: what the time limit cut (and how to lift it), what the reader converted or left out,
+// and the run's warnings and notes (an evaluation on the training records among them).
 void writeTitle(std::ostream& out, const ProgramInfo& info, bool onTraining,
                 const std::vector<std::string>& limits, const Dataset& data,
                 const std::string& result, const std::vector<std::string>& runNotes = {}) {
     out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
     out << result << '\n';
-    for (const std::string& note : limits) out << wrapWords("Note: " + note);
-    if (!limits.empty())
-        out << wrapWords(
+    if (!limits.empty()) {
+        std::vector<std::string> cut;
+        for (const std::string& note : limits) cut.push_back("Note: " + note);
+        cut.push_back(
             "Note: --time-limit 0 lifts the time limit; --time-limit S allows about "
             "S seconds (default " +
             formatGeneral(kDefaultTimeLimit) + ").");
-    writeReadNotes(out, data);
-    for (const std::string& note : runNotes) out << wrapWords(note);
+        out << wrapWords(paragraph(cut));
+    }
+    std::vector<std::string> read;
+    for (const std::string& note : data.readNotes()) read.push_back("Note: " + note + ".");
+    if (!read.empty()) out << wrapWords(paragraph(read));
+    std::vector<std::string> run = runNotes;
     if (onTraining)
-        out << "Note: every record trains, none is left for testing; the evaluation below is on\n"
-               "the training records and overstates how well the model does on new data.\n";
+        run.push_back(
+            "Note: every record trains, none is left for testing; the evaluation below is on "
+            "the training records and overstates how well the model does on new data.");
+    if (!run.empty()) out << wrapWords(paragraph(run));
     out << '\n';
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string_view>
 
 #include "program_run.h"
@@ -320,6 +321,16 @@ TEST_P(BadFile, EndsInTheExpectedReportOrError) {
                 longest = std::max(longest, e - b);
             }
             EXPECT_LE(longest, kLongestReportLine) << "a report line is too long to read";
+            // The Result line second, then at most three notes before the first blank line.
+            std::istringstream head(report);
+            std::string line;
+            std::getline(head, line);
+            std::getline(head, line);
+            EXPECT_EQ(line.rfind("Result: ", 0), 0u) << report.substr(0, 600);
+            int notes = 0;
+            while (std::getline(head, line) && !line.empty())
+                notes += line.rfind("Note: ", 0) == 0 || line.rfind("Warning: ", 0) == 0;
+            EXPECT_LE(notes, 3) << report.substr(0, 1200);
         } else if (c.status == 2) {
             EXPECT_NE(r.err.find("Usage: " + p.name + " [options] BASE PERCENT"),
                       std::string::npos);
