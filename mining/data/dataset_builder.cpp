@@ -304,6 +304,16 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     data.nominal_.resize(attributes);
     runTasks(attributes + 1, [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
     data.missingClassCount_ = missing;
+    if (layout.recordLines) {
+        // Each part numbers its lines from 1; the text's lines before it come first.
+        data.recordLines_.reserve(total);
+        std::size_t linesBefore = 0;
+        for (const auto& part : parts) {
+            for (const std::size_t line : part->rowLines())
+                data.recordLines_.push_back(linesBefore + line);
+            linesBefore += part->lineCount();
+        }
+    }
     data.dataPath_ = layout.dataName;
     data.namesPath_ = layout.names ? layout.namesName : std::string();
     return data;

@@ -34,6 +34,7 @@ struct Prepared {
     // file's line of each.
     std::optional<std::string> rewritten;
     std::vector<std::size_t> lineOfRecord;
+    std::string className = "class";  // the class column's name, where the file gives one
 };
 
 // Makes attribute `wanted` of `names` (see ColumnChoice) the class: its values become the class
@@ -68,7 +69,7 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     const std::size_t attributes = p.names->attributes.size();
     std::size_t classField = attributes;
     const std::string& wanted = options.columns.classColumn;
-    if (!wanted.empty() && wanted != "last") {
+    if (!wanted.empty() && wanted != "last" && !options.columns.classAbsent) {
         classField = chooseClassInNames(*p.names, wanted);
         if (classField > attributes) {
             usage = true;
@@ -93,6 +94,7 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     if (!layout) return R::failure(layout.error());
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
+    p.layout.classAbsent = options.columns.classAbsent;
     return p;
 }
 
@@ -106,13 +108,15 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     std::vector<std::string> names;
     for (const ArffAttribute& a : header->attributes) names.push_back(a.name);
     const std::string& wanted = options.columns.classColumn;
-    const std::size_t classField = findColumn(wanted, names);
-    if (classField >= names.size()) {
+    const bool absent = options.columns.classAbsent;
+    const std::size_t classField = absent ? names.size() : findColumn(wanted, names);
+    if (classField >= names.size() && !absent) {
         usage = true;
         return R::failure("--class " + quoteForMessage(wanted) + " names no attribute of " +
                           dataName);
     }
     Prepared p;
+    if (!absent) p.className = names[classField];
     p.names.emplace();
     for (std::size_t j = 0; j < header->attributes.size(); ++j) {
         const ArffAttribute& a = header->attributes[j];
@@ -132,10 +136,10 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
         const std::size_t j = findColumn(ignored, names);
         if (j >= names.size() || j == classField || ignored.empty() || ignored == "last") {
             usage = true;
-            return R::failure(
-                "--ignore " + quoteForMessage(ignored) +
-                (j == classField ? " names the class attribute of " : " names no attribute of ") +
-                dataName);
+            return R::failure("--ignore " + quoteForMessage(ignored) +
+                              (j == classField && !absent ? " names the class attribute of "
+                                                          : " names no attribute of ") +
+                              dataName);
         }
         p.names->attributes[j - (j > classField)].type = AttributeType::Ignored;
     }
@@ -143,6 +147,7 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     if (!layout) return R::failure(layout.error());
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
+    p.layout.classAbsent = absent;
     p.start = header->dataOffset;
     p.linesBefore = header->dataLine - 1;
     const std::string_view data = text.substr(header->dataOffset);
@@ -200,11 +205,19 @@ Result<Prepared> prepare(std::string_view text, DataFormat format,
         p.layout = guess->layout;
         p.start = guess->headerEnd;
         p.linesBefore = guess->headerLines;
+        if (guess->header && !options.columns.classAbsent) p.className = guess->headerNames.back();
         p.guess = std::move(guess.value());
     }
     p.layout.dataName = dataName;
     p.layout.namesName = namesName;
     return p;
+}
+
+// Turns the rows' lines in the text read into the file's lines: `lineOf` maps one to the other.
+template <class LineOf>
+void toFileLines(Result<Dataset>& read, LineOf lineOf) {
+    if (!read) return;
+    for (std::uint64_t& line : read->recordLines()) line = lineOf(line);
 }
 
 // Records what part of a file of `fileBytes` bytes (after a byte-order mark) `read` holds.
@@ -239,11 +252,15 @@ Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size
         Result<Dataset> read =
             DatasetBuilder::buildWith(*prepared.rewritten, prepared.layout, threads, {}, namer);
         noteSample(read, false, text.size(), text.size());
+        toFileLines(read, [&lines](std::uint64_t line) {
+            return line - 1 < lines.size() ? lines[line - 1] : line;
+        });
         return read;
     }
     const std::size_t skipped = bom + prepared.start;
     const std::string_view records = text.substr(prepared.start);
-    if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes) {
+    if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes &&
+        !prepared.layout.recordLines) {
         const char lineEnd = endsLinesWithCarriageReturns(records) ? '\r' : '\n';
         file->adviseScattered();
         std::vector<TextRange> ranges =
@@ -274,6 +291,8 @@ Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size
     Result<Dataset> read = DatasetBuilder::buildWith(records, prepared.layout, threads, release,
                                                      wholeTextNamer(prepared.linesBefore));
     noteSample(read, false, text.size(), text.size());
+    const std::size_t linesBefore = prepared.linesBefore;
+    toFileLines(read, [linesBefore](std::uint64_t line) { return line + linesBefore; });
     return read;
 }
 
@@ -306,7 +325,10 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         Result<Prepared> prepared =
             prepare(text, format, namesText, asked, dataName, namesName, usage);
         if (!prepared) return Result<Dataset>::failure(prepared.error());
+        prepared->layout.keepMissingClass = options.keepMissingClass;
+        prepared->layout.recordLines = options.recordLines;
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
+        if (read) read->setClassName(prepared->className);
         if (!read || !prepared->guess) {
             if (read) read->setReadAs(describeReading(*prepared, format));
             return read;

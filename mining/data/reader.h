@@ -27,6 +27,11 @@ struct ReadOptions {
     ReadLimits limits;
     ColumnChoice columns;  // the class, the columns left out, the header
     bool keepIds = false;  // keep identifier and row-number columns (else left out, with a note)
+    // For scoring records with a saved model: keep the records whose class is missing (their
+    // class code kMissingCode), and note the file line where each record starts
+    // (Dataset::recordLines()). With recordLines the whole file is read, never a sample.
+    bool keepMissingClass = false;
+    bool recordLines = false;
 };
 
 // Reads the data file `source` names, by its format:
