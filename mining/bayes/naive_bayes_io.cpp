@@ -7,6 +7,7 @@
 
 #include "bayes/kernel_density.h"
 #include "bayes/naive_bayes.h"
+#include "data/text_fields.h"
 
 namespace mining {
 
@@ -105,7 +106,8 @@ NaiveBayes::AttributeModel NaiveBayes::loadAttribute(const Json& saved, const At
     AttributeModel m;
     const std::string kind = model_json::text(saved, "kind");
     const bool numeric = attribute.type == AttributeType::Numeric;
-    const std::string fits = "attribute " + attribute.name + " does not fit its model";
+    const std::string fits =
+        "attribute " + quoteForMessage(attribute.name) + " does not fit its model";
     const std::uint64_t maxCount = std::numeric_limits<std::uint32_t>::max();
     if (kind == "unused") {
         m.note = model_json::text(saved, "note");

@@ -22,6 +22,8 @@ public:
     // --normal, --discretize or --kernel was given.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
+    std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
+                                     const ModelSchema& schema) const override;
 
     // Returns the treatment of numeric attributes the options chose.
     NumericMode mode() const { return mode_; }

@@ -143,6 +143,28 @@ void addColumnOptions(CLI::App& app, RunSettings& settings) {
                  "keep identifier and row-number columns (default: left out, with a note)");
 }
 
+// Declares the options that save a model, write predictions and apply a saved model.
+void addModelOptions(CLI::App& app, RunSettings& settings) {
+    CLI::Option* save = app.add_option("--save-model", settings.saveModel,
+                                       "after training, save the model to FILE (with --folds, "
+                                       "the model trained on all records)")
+                            ->type_name("FILE");
+    CLI::Option* predictions =
+        app.add_flag("--predictions", settings.predictions,
+                     "also write each test record's predicted class and class probabilities "
+                     "to BASE_..._predictions.csv (with --folds, every record's, from the fold "
+                     "model that tested it)");
+    CLI::Option* apply =
+        app.add_option("--apply", settings.applyModel,
+                       "score every record of BASE (then no PERCENT) with the saved model MODEL "
+                       "instead of training: predictions to BASE_..._predictions.csv, and when "
+                       "BASE holds the class, a report to BASE_..._applied.output")
+            ->type_name("MODEL");
+    apply->excludes(save);
+    apply->excludes(predictions);
+    apply->excludes(app.get_option("--folds"));
+}
+
 // Declares every argument and option of `program`'s command line, bound into `line` and
 // `program`.
 void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
@@ -166,6 +188,7 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
                "training work is limited, all decided from sizes, not the clock",
                "no limit");
     addColumnOptions(app, line.settings);
+    addModelOptions(app, line.settings);
     program.addOptions(app);
 }
 
@@ -199,11 +222,12 @@ std::string leftOverError(const std::vector<std::string>& left, std::size_t& ext
 }
 
 // Returns the usage error that the whole parsed line still holds, or "".
-std::string wholeLineError(const CLI::App& app, std::size_t& arguments, bool folds) {
+std::string wholeLineError(const CLI::App& app, std::size_t& arguments, bool folds, bool apply) {
     std::size_t extra = 0;
     const std::string left = leftOverError(app.remaining(), extra);
     arguments += extra;
     if (!left.empty()) return left;
+    if (apply) return arguments == 1 ? "" : "with --apply, expected the data file alone";
     if (arguments < (folds ? 1 : 2)) return folds ? "expected BASE" : "expected BASE and PERCENT";
     if (arguments > 2) return "expected only BASE and PERCENT";
     return "";
@@ -258,7 +282,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierPro
     if (app.get_version_ptr()->count() > 0)
         return {CommandLine::Action::Version, versionLine(program.info()), "", {}, {}};
     std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
-    std::string error = wholeLineError(app, arguments, line.settings.folds > 0);
+    std::string error =
+        wholeLineError(app, arguments, line.settings.folds > 0, !line.settings.applyModel.empty());
     // Wrong arguments and unknown options come first, as they say more than a value would;
     // unless the error cut the reading short, which leaves the line's count unknown.
     if (!thrown.empty() && (!complete || error.empty())) error = thrown;

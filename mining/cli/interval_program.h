@@ -24,6 +24,8 @@ public:
     // was given.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
+    std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
+                                     const ModelSchema& schema) const override;
     // Sets the tree's work limit to what grows in a share of `seconds` (0: no limit).
     void limitWork(double seconds) override;
 

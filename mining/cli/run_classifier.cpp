@@ -3,7 +3,9 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
+#include "cli/apply_model.h"
 #include "cli/classifier_report.h"
 #include "cli/command_line.h"
 #include "data/reader.h"
@@ -52,6 +54,31 @@ ReadLimits readLimits(const std::string& path, const RunSettings& settings,
     return limits;
 }
 
+// Writes what a run keeps besides its report: the model (--save-model) and the predictions
+// (--predictions). Returns an error message, or "" when all is written.
+std::string writeRunOutputs(const Dataset& data, const RunSettings& settings,
+                            const DataSource& source, const ProgramInfo& info,
+                            const RunOutputs& outputs) {
+    if (!settings.saveModel.empty()) {
+        nlohmann::json model;
+        if (!outputs.trained->save(model)) return "this model cannot be saved";
+        const Status saved =
+            writeFileAtomically(settings.saveModel, modelFileText(info.name, data, model));
+        if (!saved) return saved.error();
+    }
+    if (settings.predictions) {
+        std::vector<std::string> actual(data.recordCount());
+        for (const RowIndex r : outputs.rows)
+            actual[r] = data.classValues()[static_cast<std::size_t>(data.classes()[r])];
+        const Status written =
+            writeFileAtomically(predictionsPath(source.base, info),
+                                predictionsCsv(data, outputs.rows, data.recordLines(), actual,
+                                               outputs.predicted, outputs.probabilities));
+        if (!written) return written.error();
+    }
+    return "";
+}
+
 // Reads, trains, evaluates and writes the report as `line` asks. Returns the exit status.
 int runLine(const CommandLine& line, ClassifierProgram& program,
             std::chrono::steady_clock::time_point start) {
@@ -68,17 +95,26 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     options.limits = readLimits(source.path, limited, program);
     options.columns = line.settings.columns;
     options.keepIds = line.settings.keepIds;
+    options.recordLines = line.settings.predictions;
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
     const ModelMaker maker{[&program] { return program.makeModel(); },
                            program.candidates(line.given)};
-    const Result<std::string> report = classifierReport(*read, line.settings, info, *model, start,
-                                                        std::chrono::steady_clock::now(), maker);
+    RunOutputs outputs;
+    outputs.wantPredictions = line.settings.predictions;
+    const Result<std::string> report =
+        classifierReport(*read, line.settings, info, *model, start,
+                         std::chrono::steady_clock::now(), maker, &outputs);
     if (!report) return fail(path, report.error(), 1, info);
     const Status written = writeFileAtomically(path, *report);
     if (!written) {
         std::cerr << info.name << ": Error: " << written.error() << '\n';
+        return 1;
+    }
+    const std::string error = writeRunOutputs(*read, line.settings, source, info, outputs);
+    if (!error.empty()) {
+        std::cerr << info.name << ": Error: " << error << '\n';
         return 1;
     }
     return 0;
@@ -102,6 +138,8 @@ int runClassifier(int argc, char** argv, ClassifierProgram& program) {
         case CommandLine::Action::Run:
             break;
     }
+    if (!line.settings.applyModel.empty())
+        return applyModel(line.settings.applyModel, line.base, program, start);
     return runLine(line, program, start);
 }
 

@@ -91,6 +91,12 @@ public:
     // What the reader converted or left out, one sentence each, for the report's first lines.
     const std::vector<std::string>& readNotes() const { return readNotes_; }
 
+    // Sets where the data came from (see dataPath()).
+    void setSource(std::string dataPath, std::string namesPath) {
+        dataPath_ = std::move(dataPath);
+        namesPath_ = std::move(namesPath);
+    }
+
     // The name of the class column ("class" where the file names none).
     const std::string& className() const { return className_; }
     void setClassName(std::string name) { className_ = std::move(name); }

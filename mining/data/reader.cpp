@@ -376,6 +376,37 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options, b
                     0, &file, usage);
 }
 
+Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
+    using R = Result<FileColumns>;
+    std::optional<std::string> namesText;
+    struct stat info {};
+    if (source.format == DataFormat::Records && !source.namesPath.empty() &&
+        stat(source.namesPath.c_str(), &info) == 0) {
+        std::string content;
+        std::string error;
+        if (!readWholeFile(source.namesPath, content, error)) return R::failure(error);
+        namesText = std::move(content);
+    }
+    MappedFile file;
+    std::string error;
+    if (!file.open(source.path, error)) return R::failure(error);
+    ReadOptions options;
+    options.columns.classAbsent = true;
+    options.columns.header = header;
+    std::optional<std::string_view> namesView;
+    if (namesText) namesView = *namesText;
+    bool usage = false;
+    const Result<Prepared> prepared =
+        prepare(skipByteOrderMark(file.text()), source.format, namesView, options, source.path,
+                source.namesPath, usage);
+    if (!prepared) return R::failure(prepared.error());
+    FileColumns columns;
+    columns.declared = prepared->names && source.format == DataFormat::Records;
+    columns.named = !prepared->guess || prepared->guess->header;
+    columns.names = prepared->layout.attributeNames;
+    return columns;
+}
+
 Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,
                              const std::string& dataName, const std::string& namesName,
                              std::size_t threads) {

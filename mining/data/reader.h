@@ -47,6 +47,20 @@ struct ReadOptions {
 // is the run's: options.columns naming no column.
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage);
 
+// The columns of a data file as its schema names them, before any record is read.
+struct FileColumns {
+    // In file order: a header's names, an ARFF file's attributes, or a1, a2, ...; with a .names
+    // file, the attributes it declares (the class, last in each record, not among them).
+    std::vector<std::string> names;
+    bool named = false;     // a header line, an ARFF header or a .names file names the columns
+    bool declared = false;  // a .names file declares them
+};
+
+// Returns the columns of the data file `source` names, guessing a header as readData() does
+// unless `header` says. Fails as readData() does on a file that cannot be opened or whose first
+// lines cannot be read.
+Result<FileColumns> readColumns(const DataSource& source, HeaderRule header);
+
 // As readData, from text in memory of format `format`; `names` is the .names text for Records.
 Result<Dataset> parseData(std::string_view text, DataFormat format,
                           std::optional<std::string_view> names, const ReadOptions& options,
