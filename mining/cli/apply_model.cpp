@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <iostream>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -25,6 +26,22 @@ std::string oneLine(std::string message) {
     for (char& c : message)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return message;
+}
+
+// Returns true when `names` holds the name of every attribute the model uses.
+bool namesEveryAttribute(const std::vector<std::string>& names, const ModelSchema& schema) {
+    for (const Attribute& a : schema.attributes)
+        if (a.type != AttributeType::Ignored &&
+            std::find(names.begin(), names.end(), a.name) == names.end())
+            return false;
+    return true;
+}
+
+// Returns true when `text` reads as a finite number, which it sets `x` to.
+bool isNumber(const std::string& text, double& x) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, x);
+    return error == std::errc() && stop == end && std::isfinite(x);
 }
 
 // Returns the shortest text that reads back as `x`: "1" for 1.0, "0.1" for 0.1.
@@ -107,16 +124,19 @@ Result<NumericColumn> numericColumn(const Dataset& read, std::size_t j, const st
     ColumnVector<double> values(rows);
     const Attribute& column = read.attribute(j);
     if (column.type == AttributeType::Nominal) {
+        // Read as words where some value is not a number: the first such one is named.
         const CodeSpan codes = read.nominal(j);
-        for (std::size_t r = 0; r < rows; ++r)
-            if (codes[r] >= 0)
+        for (std::size_t r = 0; r < rows; ++r) {
+            values[r] = std::numeric_limits<double>::quiet_NaN();
+            if (codes[r] < 0) continue;
+            const std::string& text = column.values[static_cast<std::size_t>(codes[r])];
+            if (!isNumber(text, values[r]))
                 return Result<NumericColumn>::failure(
                     read.dataPath() + ", line " +
                     std::to_string(read.recordLines().empty() ? r + 1 : read.recordLines()[r]) +
-                    ": column " + quoteForMessage(name) + " holds " +
-                    quoteForMessage(column.values[static_cast<std::size_t>(codes[r])]) +
+                    ": column " + quoteForMessage(name) + " holds " + quoteForMessage(text) +
                     ", but the model reads numbers there");
-        for (std::size_t r = 0; r < rows; ++r) values[r] = std::numeric_limits<double>::quiet_NaN();
+        }
     } else if (column.type == AttributeType::Numeric) {
         const NumericColumn& from = read.numeric(j);
         for (std::size_t r = 0; r < rows; ++r) values[r] = from[r];
@@ -150,8 +170,10 @@ CodeColumn classColumn(const Dataset& read, const ModelSchema& schema, bool pres
     }
     if (unknown > 0)
         out.notes.push_back("Note: " + std::to_string(unknown) +
-                            (unknown == 1 ? " record has a class" : " records have a class") +
-                            " the model does not know; they are scored but not evaluated.");
+                            (unknown == 1 ? " record has a class the model does not know; it is"
+                                          : " records have a class the model does not know; they "
+                                            "are") +
+                            " scored but not evaluated.");
     return CodeColumn(std::move(codes));
 }
 
@@ -230,8 +252,14 @@ Result<RecordsForModel> alignRecords(const Dataset& read, const ModelSchema& sch
 
 Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema& schema) {
     using R = Result<RecordsForModel>;
-    const Result<FileColumns> columns = readColumns(source, HeaderRule::Guess);
+    Result<FileColumns> columns = readColumns(source, HeaderRule::Guess);
     if (!columns) return R::failure(columns.error());
+    // A first line that names every attribute the model uses is a header, even where the
+    // guess (which asks for words over numbers, or many records) did not take it for one.
+    if (!columns->named && source.format != DataFormat::Arff) {
+        Result<FileColumns> asHeader = readColumns(source, HeaderRule::Present);
+        if (asHeader && namesEveryAttribute(asHeader->names, schema)) columns = std::move(asHeader);
+    }
     ReadOptions options;
     options.keepIds = true;
     options.keepMissingClass = true;
@@ -244,6 +272,15 @@ Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema
         const std::vector<std::string>& names = columns->names;
         present = std::find(names.begin(), names.end(), schema.className) != names.end();
         options.columns.classColumn = schema.className;
+        // A model trained on a file that does not name its class (.names, no header) calls it
+        // "class": then a last column that names no attribute of the model is the class.
+        if (!present && schema.className == "class" && !names.empty()) {
+            const bool attribute =
+                std::any_of(schema.attributes.begin(), schema.attributes.end(),
+                            [&names](const Attribute& a) { return a.name == names.back(); });
+            present = !attribute;
+            options.columns.classColumn = "last";
+        }
         if (source.format != DataFormat::Arff) options.columns.header = HeaderRule::Present;
     } else {
         const std::size_t count = columns->names.size();

@@ -36,9 +36,16 @@ std::vector<std::int32_t> integers(const Json& object, std::string_view key, std
     const Json& list = model_json::array(object, key);
     std::vector<std::int32_t> out;
     out.reserve(list.size());
+    const std::string name = "\"" + std::string(key) + "\"";
     for (const Json& value : list) {
-        const Json wrapped{{"value", value}};
-        out.push_back(static_cast<std::int32_t>(model_json::integer(wrapped, "value", low, high)));
+        require(value.is_number_integer(), name + " holds something other than a whole number");
+        const bool fits =
+            value.is_number_unsigned()
+                ? value.get<std::uint64_t>() <= static_cast<std::uint64_t>(high) &&
+                      static_cast<std::int64_t>(value.get<std::uint64_t>()) >= low
+                : value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= high;
+        require(fits, name + " holds a number out of range");
+        out.push_back(static_cast<std::int32_t>(value.get<std::int64_t>()));
     }
     return out;
 }

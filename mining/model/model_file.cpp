@@ -71,8 +71,10 @@ std::int64_t integer(const Json& object, std::string_view key, std::int64_t low,
                      std::int64_t high) {
     const Json& value = field(object, key);
     require(value.is_number_integer(), named(key) + " is not a whole number");
+    // A whole number of 0 or more is parsed as unsigned: it must lie within both bounds too.
     const bool fits = value.is_number_unsigned()
-                          ? value.get<std::uint64_t>() <= static_cast<std::uint64_t>(high)
+                          ? value.get<std::uint64_t>() <= static_cast<std::uint64_t>(high) &&
+                                static_cast<std::int64_t>(value.get<std::uint64_t>()) >= low
                           : value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= high;
     require(fits, named(key) + " is out of range");
     return value.get<std::int64_t>();
