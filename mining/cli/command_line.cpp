@@ -87,10 +87,32 @@ std::string describeProgram(const ProgramInfo& info) {
            "In every format ?, an empty field, NA and NaN are missing values.\n";
 }
 
+// Returns the help's paragraph on saved models, with a worked example.
+std::string modelNotes(const ProgramInfo& info) {
+    const std::string& s = info.reportSuffix;
+    return wrapWords(
+               "Saved models: --save-model FILE writes the trained model (JSON: its settings, "
+               "the attributes and class values, every figure prediction needs). --apply MODEL "
+               "DATA scores every record of DATA, in any format read here, with or without the "
+               "class column (columns matched by name where the file names them, else by "
+               "place, the class last), and writes beside it DATA less its suffix + \"" +
+                   s +
+                   "_predictions.csv\": the line each record starts on, the actual class when "
+                   "present, the predicted class and a probability per class; with the class, "
+                   "also a report, DATA less its suffix + \"" +
+                   s +
+                   "_applied.output\". --predictions writes the test records' predictions of "
+                   "an ordinary run the same way. For example:",
+               kHelpWidth) +
+           "  " + info.name + " --save-model iris.model iris 66.67\n" + "  " + info.name +
+           " --apply iris.model new_flowers.csv\n";
+}
+
 std::string footer(const ProgramInfo& info) {
-    return info.helpNotes + (info.helpNotes.empty() ? "" : "\n") +
+    return info.helpNotes + (info.helpNotes.empty() ? "" : "\n") + modelNotes(info) + "\n" +
            "Exit status: 0 on success, 1 on an error in the data or the run, 2 on a usage\n"
-           "error. On an error the report's first line is \"Error: \" and the message.\n";
+           "error. On an error the report's first line is \"Error: \" and the message (with\n"
+           "--apply, the message goes to stderr alone and no file is written).\n";
 }
 
 // Declares BASE and PERCENT. Their checks run before those of the program's options
