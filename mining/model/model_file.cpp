@@ -213,15 +213,6 @@ ModelSchema schemaFromJson(const Json& schema) {
     return out;
 }
 
-Dataset emptyDataset(const ModelSchema& schema) {
-    const std::size_t n = schema.attributes.size();
-    Dataset data =
-        Dataset::fromColumns(schema.attributes, schema.classValues, std::vector<NumericColumn>(n),
-                             std::vector<CodeColumn>(n), CodeColumn());
-    data.setClassName(schema.className);
-    return data;
-}
-
 std::string modelFileText(const std::string& program, const Dataset& data, const Json& model) {
     const Json file{{"format", kModelFormat},
                     {"version", kModelVersion},

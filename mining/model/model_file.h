@@ -76,10 +76,6 @@ nlohmann::json schemaToJson(const Dataset& data);
 // attribute or class value, a name or value twice, an unknown type.
 ModelSchema schemaFromJson(const nlohmann::json& schema);
 
-// Returns a data set of no records with the schema's attributes and class values, for the
-// model's description and for scoring records read into its columns.
-Dataset emptyDataset(const ModelSchema& schema);
-
 // Returns the JSON text of a model file: the format, version, program, schema and model.
 std::string modelFileText(const std::string& program, const Dataset& data,
                           const nlohmann::json& model);
