@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <nlohmann/json.hpp>
 #include <numbers>
 
+#include "model/model_file.h"
+
 namespace mining {
+
+using model_json::Json;
 
 namespace {
 
@@ -198,6 +204,73 @@ double KernelDensity::logNearest(double x) const {
     }
     return std::log(static_cast<double>(nearest.weight)) +
            logKernel((x - nearest.value) / bandwidth_) + logScale_;
+}
+
+Json KernelDensity::save() const {
+    std::vector<double> belowValues, aboveValues;
+    std::vector<std::uint32_t> belowWeights, aboveWeights;
+    for (const Kernel& k : below_) {
+        belowValues.push_back(k.value);
+        belowWeights.push_back(k.weight);
+    }
+    for (const Kernel& k : above_) {
+        aboveValues.push_back(k.value);
+        aboveWeights.push_back(k.weight);
+    }
+    return {{"low", low_},
+            {"high", high_},
+            {"count", count_},
+            {"bandwidth", bandwidth_},
+            {"rho", rho_},
+            {"narrow", narrow_},
+            {"inverse cell", inverseCell_},
+            {"cells", cells_},
+            {"scale", scale_},
+            {"log scale", logScale_},
+            {"coefficients", coefficients_},
+            {"below values", belowValues},
+            {"below weights", belowWeights},
+            {"above values", aboveValues},
+            {"above weights", aboveWeights}};
+}
+
+KernelDensity KernelDensity::load(const Json& saved) {
+    using model_json::require;
+    KernelDensity k;
+    k.low_ = model_json::number(saved, "low");
+    k.high_ = model_json::number(saved, "high");
+    require(k.low_ <= k.high_, "a kernel density's range is reversed");
+    k.count_ = model_json::count(saved, "count", std::numeric_limits<std::uint32_t>::max());
+    require(k.count_ > 0, "a kernel density has no kernels");
+    k.bandwidth_ = model_json::number(saved, "bandwidth");
+    k.inverseCell_ = model_json::number(saved, "inverse cell");
+    require(k.bandwidth_ > 0 && k.inverseCell_ > 0, "a kernel density has no width");
+    k.rho_ = model_json::number(saved, "rho");
+    k.narrow_ = model_json::boolean(saved, "narrow");
+    k.scale_ = model_json::number(saved, "scale");
+    k.logScale_ = model_json::number(saved, "log scale");
+    const Json& coefficients = model_json::array(saved, "coefficients");
+    // The cells follow from the coefficients' length, so no count in the file sizes anything.
+    require(coefficients.size() % kTerms == 0 && coefficients.size() / kTerms > 2 * kReachCells,
+            "a kernel density's coefficients have the wrong length");
+    k.targets_ = coefficients.size() / kTerms;
+    k.cells_ = k.targets_ - 2 * kReachCells;
+    require(model_json::count(saved, "cells", k.cells_) == k.cells_,
+            "a kernel density's cells and coefficients disagree");
+    k.coefficients_ = model_json::numbers(saved, "coefficients");
+    const std::vector<double> belowValues = model_json::numbers(saved, "below values", k.cells_);
+    const std::vector<double> aboveValues = model_json::numbers(saved, "above values", k.cells_);
+    const std::uint64_t maxWeight = std::numeric_limits<std::uint32_t>::max();
+    const std::vector<std::uint64_t> belowWeights =
+        model_json::counts(saved, "below weights", maxWeight, k.cells_);
+    const std::vector<std::uint64_t> aboveWeights =
+        model_json::counts(saved, "above weights", maxWeight, k.cells_);
+    for (std::size_t m = 0; m < k.cells_; ++m) {
+        require(belowWeights[m] > 0 && aboveWeights[m] > 0, "a kernel density has an empty kernel");
+        k.below_.push_back({belowValues[m], static_cast<std::uint32_t>(belowWeights[m])});
+        k.above_.push_back({aboveValues[m], static_cast<std::uint32_t>(aboveWeights[m])});
+    }
+    return k;
 }
 
 }  // namespace mining

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <span>
 #include <vector>
 
@@ -120,6 +121,13 @@ public:
     double bandwidth() const { return bandwidth_; }
     // Returns whether k is the interval's probability (h < kNarrow r).
     bool narrow() const { return narrow_; }
+
+    // Returns the finished mixture's figures for a model file. Requires finish().
+    nlohmann::json save() const;
+    // Returns the mixture save() wrote, which predicts to the same bits. Throws ModelFileError
+    // (model/model_file.h) when `saved` is malformed, so that no figure read can index beyond
+    // the cells or divide by zero.
+    static KernelDensity load(const nlohmann::json& saved);
 
 private:
     // The lowest and highest value of a cell, and how often each occurs.

@@ -443,7 +443,8 @@ void NaiveBayes::addTableScores(const AttributeModel& m, CodeSpan column,
     const std::size_t k = classCount_;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::int32_t v = column[rows[i]];
-        if (v < 0) continue;
+        // A value the model never saw (a code past its list) is left out like a missing one.
+        if (v < 0 || static_cast<std::size_t>(v) >= m.valueCount) continue;
         double* s = scores + i * k;
         const double* p = &m.logProbability[static_cast<std::size_t>(v)];
         for (std::size_t c = 0; c < k; ++c) s[c] += p[c * m.valueCount];
@@ -464,7 +465,7 @@ void NaiveBayes::addBinScores(const AttributeModel& m, const NumericColumn& colu
 
 void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> rows,
                               std::vector<double>& scores, std::vector<double>& products,
-                              std::int32_t* predicted) const {
+                              std::int32_t* predicted, double* probabilities) const {
     const std::size_t k = classCount_;
     for (std::size_t i = 0; i < rows.size(); ++i)
         std::copy(logPriors_.begin(), logPriors_.end(),
@@ -487,6 +488,12 @@ void NaiveBayes::predictBlock(const Dataset& data, std::span<const RowIndex> row
         for (std::size_t c = 1; c < k; ++c)
             if (s[c] > s[best]) best = c;
         predicted[i] = static_cast<std::int32_t>(best);
+        if (probabilities == nullptr) continue;
+        // The posteriors: exp(score - best score), normalised.
+        double* p = probabilities + i * k;
+        double sum = 0;
+        for (std::size_t c = 0; c < k; ++c) sum += p[c] = std::exp(s[c] - s[best]);
+        for (std::size_t c = 0; c < k; ++c) p[c] /= sum;
     }
 }
 
@@ -508,6 +515,18 @@ void NaiveBayes::attributeScores(const Dataset& data, std::size_t attribute,
 
 void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows,
                              std::vector<std::int32_t>& predicted) const {
+    scoreRows(data, rows, predicted, nullptr);
+}
+
+void NaiveBayes::predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                          std::vector<std::int32_t>& predicted,
+                                          std::vector<double>& probabilities) const {
+    probabilities.assign(rows.size() * classCount_, 0.0);
+    scoreRows(data, rows, predicted, probabilities.data());
+}
+
+void NaiveBayes::scoreRows(const Dataset& data, std::span<const RowIndex> rows,
+                           std::vector<std::int32_t>& predicted, double* probabilities) const {
     predicted.resize(rows.size());
     // Rows are scored a block at a time, attribute by attribute; groups of blocks are scored
     // independently, so a large test set uses every core.
@@ -522,7 +541,8 @@ void NaiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> rows
             const std::size_t taskEnd = std::min(rows.size(), (task + 1) * kTaskRows);
             for (std::size_t begin = task * kTaskRows; begin < taskEnd; begin += kBlock) {
                 const std::size_t count = std::min(kBlock, taskEnd - begin);
-                predictBlock(data, rows.subspan(begin, count), scores, products, &predicted[begin]);
+                predictBlock(data, rows.subspan(begin, count), scores, products, &predicted[begin],
+                             probabilities ? probabilities + begin * classCount_ : nullptr);
             }
         },
         rows.size() >= kParallelRows);

@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bayes/kernel_density.h"
 #include "model/model.h"
+#include "model/model_file.h"
 
 namespace mining {
 
@@ -88,7 +90,16 @@ public:
     std::int32_t predict(const Dataset& data, RowIndex row) const override;
     void predictRows(const Dataset& data, std::span<const RowIndex> rows,
                      std::vector<std::int32_t>& predicted) const override;
+    void predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                  std::vector<std::int32_t>& predicted,
+                                  std::vector<double>& probabilities) const override;
     void describe(const Dataset& data, std::ostream& out) const override;
+    bool save(nlohmann::json& out) const override;
+
+    // Returns the model save() wrote, for data of `schema`'s attributes and classes; it predicts
+    // to the same bits. Throws ModelFileError (model/model_file.h) when `saved` is malformed or
+    // does not fit the schema.
+    static std::unique_ptr<NaiveBayes> load(const nlohmann::json& saved, const ModelSchema& schema);
 
     // Figures of the trained model, for the report and for tests.
     // Returns P(c).
@@ -207,9 +218,18 @@ private:
                       std::span<const RowIndex> rows, double* scores) const;
     // Sets predicted[i] to the class of rows[i]. Requires scores.size() >= rows.size() *
     // classCount_, and products.size() as large in the kernel mode.
+    // With `probabilities` not null, also sets probabilities[i * classCount_ + c] to the
+    // posterior of class c for rows[i].
     void predictBlock(const Dataset& data, std::span<const RowIndex> rows,
                       std::vector<double>& scores, std::vector<double>& products,
-                      std::int32_t* predicted) const;
+                      std::int32_t* predicted, double* probabilities) const;
+    // predictRows(), and the probabilities when `probabilities` is not null.
+    void scoreRows(const Dataset& data, std::span<const RowIndex> rows,
+                   std::vector<std::int32_t>& predicted, double* probabilities) const;
+    // Reads one attribute's model from a model file (see load()).
+    static AttributeModel loadAttribute(const nlohmann::json& saved, const Attribute& attribute,
+                                        NumericMode mode, bool perAttribute,
+                                        std::size_t classCount);
 
     // The parts of describe(): priors, normal attributes, kernel attributes, one nominal or
     // discretized attribute, the attributes not used.

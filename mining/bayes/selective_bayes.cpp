@@ -55,6 +55,14 @@ void SelectiveBayes::predictRows(const Dataset& data, std::span<const RowIndex> 
     model_.predictRows(data, rows, predicted);
 }
 
+void SelectiveBayes::predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                              std::vector<std::int32_t>& predicted,
+                                              std::vector<double>& probabilities) const {
+    model_.predictWithProbabilities(data, rows, predicted, probabilities);
+}
+
+bool SelectiveBayes::save(nlohmann::json& out) const { return model_.save(out); }
+
 void SelectiveBayes::describe(const Dataset& data, std::ostream& out) const {
     out << name() << "\n\n";
     if (!selection_.made) {

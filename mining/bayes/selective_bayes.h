@@ -21,6 +21,12 @@ public:
     std::int32_t predict(const Dataset& data, RowIndex row) const override;
     void predictRows(const Dataset& data, std::span<const RowIndex> rows,
                      std::vector<std::int32_t>& predicted) const override;
+    void predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                  std::vector<std::int32_t>& predicted,
+                                  std::vector<double>& probabilities) const override;
+    // Saves the model trained with the choice; it reads back as naive Bayes with those
+    // treatments.
+    bool save(nlohmann::json& out) const override;
     void describe(const Dataset& data, std::ostream& out) const override;
 
     // Returns the choice made by the last train().

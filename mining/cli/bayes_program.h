@@ -25,6 +25,8 @@ public:
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     RunCosts costs() const override;
     TuningCosts tuningCosts() const override;
+    std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
+                                     const ModelSchema& schema) const override;
 
     // Returns the treatment of numeric attributes the options chose.
     NumericMode mode() const { return mode_; }

@@ -449,9 +449,24 @@ struct CrossValidation {
     std::vector<std::string> notes;
 };
 
+// Keeps the predictions of `model` for `rows` in `outputs`, at each row's place among all
+// records (every record is predicted once, by the model of its fold).
+void keepFoldPredictions(const Model& model, const Dataset& data, std::span<const RowIndex> rows,
+                         RunOutputs& outputs) {
+    std::vector<std::int32_t> predicted;
+    std::vector<double> probabilities;
+    model.predictWithProbabilities(data, rows, predicted, probabilities);
+    const std::size_t k = data.classCount();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        outputs.predicted[rows[i]] = predicted[i];
+        std::copy_n(probabilities.begin() + static_cast<std::ptrdiff_t>(i * k), k,
+                    outputs.probabilities.begin() + static_cast<std::ptrdiff_t>(rows[i] * k));
+    }
+}
+
 // Tests each of settings.folds stratified folds of `data` by a fresh model trained on the others.
 Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& settings,
-                                      const ModelMaker& maker) {
+                                      const ModelMaker& maker, RunOutputs* outputs) {
     using R = Result<CrossValidation>;
     const auto k = static_cast<std::size_t>(settings.folds);
     if (data.recordCount() < 2)
@@ -469,6 +484,8 @@ Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& se
         const Status trained = model->train(data, train);
         if (!trained) return R::failure(trained.error());
         const Evaluation tested = evaluate(*model, data, fold);
+        if (outputs != nullptr && outputs->wantPredictions)
+            keepFoldPredictions(*model, data, fold, *outputs);
         for (std::size_t a = 0; a < data.classCount(); ++a)
             for (std::size_t p = 0; p < data.classCount(); ++p)
                 for (std::size_t n = tested.count(a, p); n > 0; --n)
@@ -503,10 +520,17 @@ std::string foldLine(const std::vector<double>& accuracies) {
 // The report of a run evaluated by cross-validation (see classifierReport).
 Result<std::string> crossValidationReport(const Dataset& data, const RunSettings& settings,
                                           const ProgramInfo& info, Timings time,
-                                          const ModelMaker& maker,
-                                          const DescribedModel& described) {
+                                          const ModelMaker& maker, const DescribedModel& described,
+                                          RunOutputs* outputs) {
     using R = Result<std::string>;
-    const Result<CrossValidation> cv = crossValidate(data, settings, maker);
+    if (outputs != nullptr && outputs->wantPredictions) {
+        outputs->rows.resize(data.recordCount());
+        for (std::size_t r = 0; r < data.recordCount(); ++r)
+            outputs->rows[r] = static_cast<RowIndex>(r);
+        outputs->predicted.assign(data.recordCount(), 0);
+        outputs->probabilities.assign(data.recordCount() * data.classCount(), 0.0);
+    }
+    const Result<CrossValidation> cv = crossValidate(data, settings, maker, outputs);
     if (!cv) return R::failure(cv.error());
     std::vector<RowIndex> all(data.recordCount());
     for (std::size_t r = 0; r < all.size(); ++r) all[r] = static_cast<RowIndex>(r);
@@ -541,6 +565,10 @@ Result<std::string> crossValidationReport(const Dataset& data, const RunSettings
         << cv->pooled.total() << " records tested once ===\n\n";
     writeEvaluation(cv->pooled, data.classValues(), false, out, foldLine(cv->accuracies));
     writeTime(out, time);
+    if (outputs != nullptr) {
+        outputs->owned = std::move(chosen->model);
+        outputs->trained = outputs->owned.get();
+    }
     return out.str();
 }
 
@@ -550,11 +578,12 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
                                      const ProgramInfo& info, Model& model,
                                      std::chrono::steady_clock::time_point start,
                                      std::chrono::steady_clock::time_point readDone,
-                                     const ModelMaker& maker, const DescribedModel& described) {
+                                     const ModelMaker& maker, const DescribedModel& described,
+                                     RunOutputs* outputs) {
     using R = Result<std::string>;
     Timings time{start, readDone, {}, {}};
     if (settings.folds > 0 && maker.fresh)
-        return crossValidationReport(data, settings, info, time, maker, described);
+        return crossValidationReport(data, settings, info, time, maker, described, outputs);
     const Result<RunSplit> run = splitForRun(data, settings);
     if (!run) return R::failure(run.error());
     // Self-tuning, when asked and there is a choice, replaces the program's model.
@@ -593,6 +622,40 @@ Result<std::string> classifierReport(const Dataset& data, const RunSettings& set
     out << "\n=== Evaluation on the " << evaluation.total()
         << (run->onTraining ? " training records" : " test records") << " ===\n\n";
     writeEvaluation(evaluation, data.classValues(), run->onTraining, out);
+    writeTime(out, time);
+    if (outputs != nullptr) {
+        if (outputs->wantPredictions) {
+            outputs->rows = test;
+            std::sort(outputs->rows.begin(), outputs->rows.end());
+            used.predictWithProbabilities(data, outputs->rows, outputs->predicted,
+                                          outputs->probabilities);
+        }
+        outputs->owned = std::move(tuned);
+        outputs->trained = &used;
+    }
+    return out.str();
+}
+
+std::string appliedReport(const Dataset& data, const ProgramInfo& info, const Model& model,
+                          const AppliedRun& run, std::chrono::steady_clock::time_point start,
+                          std::chrono::steady_clock::time_point readDone) {
+    Evaluation evaluation(data.classCount());
+    for (std::size_t i = 0; i < run.evaluated.size(); ++i)
+        evaluation.add(data.classes()[run.evaluated[i]], run.predicted[i]);
+    Timings time{start, readDone, readDone, Clock::now()};
+    const std::int32_t majority = run.evaluated.empty() ? 0 : majorityClass(data, run.evaluated);
+    const double baseline = shareOfClass(data, run.evaluated, majority);
+    const std::string what = std::to_string(evaluation.total()) + " records";
+    std::ostringstream out;
+    writeTitle(out, info, false, {}, data, resultLine(evaluation, what, baseline), run.notes);
+    out << "Model file:  " << run.modelPath << '\n';
+    writeDataLines(out, data);
+    out << "Scored:      " << run.records << " records, every one of the file; "
+        << run.evaluated.size() << " with a class the model knows are evaluated\n";
+    out << "\n=== Model (as saved) ===\n\n";
+    model.describe(data, out);
+    out << "\n=== Evaluation on the " << evaluation.total() << " records ===\n\n";
+    writeEvaluation(evaluation, data.classValues(), false, out);
     writeTime(out, time);
     return out.str();
 }

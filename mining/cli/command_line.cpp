@@ -93,10 +93,32 @@ std::string describeProgram(const ProgramInfo& info) {
            "In every format ?, an empty field, NA and NaN are missing values.\n";
 }
 
+// Returns the help's paragraph on saved models, with a worked example.
+std::string modelNotes(const ProgramInfo& info) {
+    const std::string& s = info.reportSuffix;
+    return wrapWords(
+               "Saved models: --save-model FILE writes the trained model (JSON: its settings, "
+               "the attributes and class values, every figure prediction needs). --apply MODEL "
+               "DATA scores every record of DATA, in any format read here, with or without the "
+               "class column (columns matched by name where the file names them, else by "
+               "place, the class last), and writes beside it DATA less its suffix + \"" +
+                   s +
+                   "_predictions.csv\": the line each record starts on, the actual class when "
+                   "present, the predicted class and a probability per class; with the class, "
+                   "also a report, DATA less its suffix + \"" +
+                   s +
+                   "_applied.output\". --predictions writes the test records' predictions of "
+                   "an ordinary run the same way. For example:",
+               kHelpWidth) +
+           "  " + info.name + " --save-model iris.model iris 66.67\n" + "  " + info.name +
+           " --apply iris.model new_flowers.csv\n";
+}
+
 std::string footer(const ProgramInfo& info) {
-    return info.helpNotes + (info.helpNotes.empty() ? "" : "\n") +
+    return info.helpNotes + (info.helpNotes.empty() ? "" : "\n") + modelNotes(info) + "\n" +
            "Exit status: 0 on success, 1 on an error in the data or the run, 2 on a usage\n"
-           "error. On an error the report's first line is \"Error: \" and the message.\n";
+           "error. On an error the report's first line is \"Error: \" and the message (with\n"
+           "--apply, the message goes to stderr alone and no file is written).\n";
 }
 
 // Declares BASE and PERCENT. Their checks run before those of the program's options
@@ -150,6 +172,28 @@ void addColumnOptions(CLI::App& app, RunSettings& settings) {
                  "keep identifier and row-number columns (default: left out, with a note)");
 }
 
+// Declares the options that save a model, write predictions and apply a saved model.
+void addModelOptions(CLI::App& app, RunSettings& settings) {
+    CLI::Option* save = app.add_option("--save-model", settings.saveModel,
+                                       "after training, save the model to FILE (with --folds, "
+                                       "the model trained on all records)")
+                            ->type_name("FILE");
+    CLI::Option* predictions =
+        app.add_flag("--predictions", settings.predictions,
+                     "also write each test record's predicted class and class probabilities "
+                     "to BASE_..._predictions.csv (with --folds, every record's, from the fold "
+                     "model that tested it)");
+    CLI::Option* apply =
+        app.add_option("--apply", settings.applyModel,
+                       "score every record of BASE (then no PERCENT) with the saved model MODEL "
+                       "instead of training: predictions to BASE_..._predictions.csv, and when "
+                       "BASE holds the class, a report to BASE_..._applied.output")
+            ->type_name("MODEL");
+    apply->excludes(save);
+    apply->excludes(predictions);
+    apply->excludes(app.get_option("--folds"));
+}
+
 // Declares every argument and option of `program`'s command line, bound into `line` and
 // `program`.
 void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
@@ -173,6 +217,7 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
                "training work is limited, all decided from sizes, not the clock",
                "no limit");
     addColumnOptions(app, line.settings);
+    addModelOptions(app, line.settings);
     program.addOptions(app);
 }
 
@@ -206,11 +251,12 @@ std::string leftOverError(const std::vector<std::string>& left, std::size_t& ext
 }
 
 // Returns the usage error that the whole parsed line still holds, or "".
-std::string wholeLineError(const CLI::App& app, std::size_t& arguments, bool folds) {
+std::string wholeLineError(const CLI::App& app, std::size_t& arguments, bool folds, bool apply) {
     std::size_t extra = 0;
     const std::string left = leftOverError(app.remaining(), extra);
     arguments += extra;
     if (!left.empty()) return left;
+    if (apply) return arguments == 1 ? "" : "with --apply, expected the data file alone";
     if (arguments < (folds ? 1 : 2)) return folds ? "expected BASE" : "expected BASE and PERCENT";
     if (arguments > 2) return "expected only BASE and PERCENT";
     return "";
@@ -265,7 +311,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierPro
     if (app.get_version_ptr()->count() > 0)
         return {CommandLine::Action::Version, versionLine(program.info()), "", {}, {}};
     std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
-    std::string error = wholeLineError(app, arguments, line.settings.folds > 0);
+    std::string error =
+        wholeLineError(app, arguments, line.settings.folds > 0, !line.settings.applyModel.empty());
     // Wrong arguments and unknown options come first, as they say more than a value would;
     // unless the error cut the reading short, which leaves the line's count unknown.
     if (!thrown.empty() && (!complete || error.empty())) error = thrown;

@@ -30,6 +30,12 @@ struct RunSettings {
     bool autoTune = true;
     ColumnChoice columns;
     bool keepIds = false;
+    // --save-model FILE: after training, save the model the report describes to FILE.
+    std::string saveModel;
+    // --predictions: also write each test record's prediction to BASE<suffix>_predictions.csv.
+    bool predictions = false;
+    // --apply MODEL: score every record of BASE with the saved model MODEL instead of training.
+    std::string applyModel;
 };
 
 // What a command line `NAME [options] BASE PERCENT` asks for.

@@ -125,6 +125,11 @@ std::vector<OutputFile> IntervalProgram::outputFiles(const Model& model, const D
     return {{sqlPath_, interval::sqlScript(tree, data, script)}};
 }
 
+std::unique_ptr<Model> IntervalProgram::loadModel(const nlohmann::json& saved,
+                                                  const ModelSchema& schema) const {
+    return interval::IntervalModel::load(saved, schema);
+}
+
 // Measured on 10,000,000 records (558 MB): the whole run 1.92 s, a 100 MB sample read in about
 // 0.35 s, and growing, pruning and testing about 2.3 ns a byte.
 RunCosts IntervalProgram::costs() const { return {3.44e-9, 5.8e-9}; }

@@ -2,11 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "model/model.h"
+#include "model/model_file.h"
 
 namespace CLI {
 class App;
@@ -115,6 +117,11 @@ public:
                                                 const RunFacts& /*facts*/) const {
         return {};
     }
+
+    // Returns the model a model file of this program holds (its "model" object), for data of
+    // `schema`. Throws ModelFileError when `saved` is malformed or does not fit the schema.
+    virtual std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
+                                             const ModelSchema& schema) const = 0;
 
     // Returns what a run costs per byte of data (see RunCosts).
     virtual RunCosts costs() const = 0;

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
+#include "cli/apply_model.h"
 #include "cli/classifier_report.h"
 #include "cli/command_line.h"
 #include "data/reader.h"
@@ -100,6 +102,31 @@ int writeOutputFiles(const std::vector<OutputFile>& files, const DataSource& sou
     return 0;
 }
 
+// Writes what a run keeps besides its report: the model (--save-model) and the predictions
+// (--predictions). Returns an error message, or "" when all is written.
+std::string writeRunOutputs(const Dataset& data, const RunSettings& settings,
+                            const DataSource& source, const ProgramInfo& info,
+                            const RunOutputs& outputs) {
+    if (!settings.saveModel.empty()) {
+        nlohmann::json model;
+        if (!outputs.trained->save(model)) return "this model cannot be saved";
+        const Status saved =
+            writeFileAtomically(settings.saveModel, modelFileText(info.name, data, model));
+        if (!saved) return saved.error();
+    }
+    if (settings.predictions) {
+        std::vector<std::string> actual(data.recordCount());
+        for (const RowIndex r : outputs.rows)
+            actual[r] = data.classValues()[static_cast<std::size_t>(data.classes()[r])];
+        const Status written =
+            writeFileAtomically(predictionsPath(source.base, info),
+                                predictionsCsv(data, outputs.rows, data.recordLines(), actual,
+                                               outputs.predicted, outputs.probabilities));
+        if (!written) return written.error();
+    }
+    return "";
+}
+
 // Reads, trains, evaluates and writes the report as `line` asks. Returns the exit status.
 int runLine(const CommandLine& line, ClassifierProgram& program,
             std::chrono::steady_clock::time_point start) {
@@ -118,6 +145,7 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     options.limits = readLimits(source.path, limited, program);
     options.columns = line.settings.columns;
     options.keepIds = line.settings.keepIds;
+    options.recordLines = line.settings.predictions;
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
@@ -127,9 +155,11 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
                              evaluationText(line.settings)};
         outputs = program.outputFiles(trained, *read, facts);
     };
+    RunOutputs kept;
+    kept.wantPredictions = line.settings.predictions;
     const Result<std::string> report =
         classifierReport(*read, line.settings, info, *model, start,
-                         std::chrono::steady_clock::now(), maker, described);
+                         std::chrono::steady_clock::now(), maker, described, &kept);
     if (!report) return fail(path, report.error(), 1, info);
     std::string error;
     if (const int status = writeOutputFiles(outputs, source, path, error); status != 0)
@@ -137,6 +167,11 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     const Status written = writeFileAtomically(path, *report);
     if (!written) {
         std::cerr << info.name << ": Error: " << written.error() << '\n';
+        return 1;
+    }
+    const std::string keptError = writeRunOutputs(*read, line.settings, source, info, kept);
+    if (!keptError.empty()) {
+        std::cerr << info.name << ": Error: " << keptError << '\n';
         return 1;
     }
     return 0;
@@ -160,6 +195,8 @@ int runClassifier(int argc, char** argv, ClassifierProgram& program) {
         case CommandLine::Action::Run:
             break;
     }
+    if (!line.settings.applyModel.empty())
+        return applyModel(line.settings.applyModel, line.base, program, start);
     return runLine(line, program, start);
 }
 

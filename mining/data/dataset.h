@@ -78,7 +78,8 @@ public:
     // Requires attribute(index).type == AttributeType::Nominal.
     CodeSpan nominal(std::size_t index) const { return nominal_[index].view(); }
 
-    // The class code of every row (never missing).
+    // The class code of every row: never missing, unless the reader was asked to keep records
+    // whose class is missing (ReadOptions::keepMissingClass).
     CodeSpan classes() const { return classes_.view(); }
 
     // Where the data came from: the .data path, and the .names path or "" when none was used.
@@ -94,6 +95,28 @@ public:
     const std::string& readAs() const { return readAs_; }
     // What the reader converted or left out, one sentence each, for the report's first lines.
     const std::vector<std::string>& readNotes() const { return readNotes_; }
+
+    // Sets where the data came from (see dataPath()).
+    void setSource(std::string dataPath, std::string namesPath) {
+        dataPath_ = std::move(dataPath);
+        namesPath_ = std::move(namesPath);
+    }
+
+    // Sets the class column's name (a model's schema names it where a file has none).
+    void setClassName(std::string name) { className_ = std::move(name); }
+
+    // When the reader was asked for them (ReadOptions::recordLines): the file line where each
+    // row's record starts, one per row; else empty.
+    const std::vector<std::uint64_t>& recordLines() const { return recordLines_; }
+    std::vector<std::uint64_t>& recordLines() { return recordLines_; }
+
+    // Returns a data set of these columns: `numeric` and `nominal` hold one column per
+    // attribute (only the entry matching its type filled, each of classes.size() rows), and
+    // `classes` the class codes (kMissingCode where unknown).
+    static Dataset fromColumns(std::vector<Attribute> attributes,
+                               std::vector<std::string> classValues,
+                               std::vector<NumericColumn> numeric, std::vector<CodeColumn> nominal,
+                               CodeColumn classes);
 
     // Changes made by the reader's checks once the records are read.
     void setReadAs(std::string text) { readAs_ = std::move(text); }
@@ -120,6 +143,7 @@ private:
     SampleInfo sample_;
     std::string readAs_;
     std::vector<std::string> readNotes_;
+    std::vector<std::uint64_t> recordLines_;
 };
 
 }  // namespace mining

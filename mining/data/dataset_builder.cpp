@@ -306,6 +306,16 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     data.missingClassCount_ = missing;
     data.className_ = layout.className;
     data.classField_ = layout.classField;
+    if (layout.recordLines) {
+        // Each part numbers its lines from 1; the text's lines before it come first.
+        data.recordLines_.reserve(total);
+        std::size_t linesBefore = 0;
+        for (const auto& part : parts) {
+            for (const std::size_t line : part->rowLines())
+                data.recordLines_.push_back(linesBefore + line);
+            linesBefore += part->lineCount();
+        }
+    }
     data.dataPath_ = layout.dataName;
     data.namesPath_ = layout.names ? layout.namesName : std::string();
     return data;

@@ -78,7 +78,7 @@ LineOutcome LineParser::fail(std::string message) {
 // Splits the line into fields_ and checks their number.
 LineOutcome LineParser::splitLine(std::string_view line) {
     std::string what;
-    const std::size_t expected = layout_.fieldCount;
+    const std::size_t expected = layout_.fieldsInLine();
     if (!splitDelimited(line, layout_.delimiter, fields_, quoted_, unescaped_, what,
                         expected + kExtraFieldsCounted))
         return fail(what);
@@ -101,7 +101,7 @@ LineOutcome LineParser::readClass() {
     Cell& cell = cells_.back();
     cell.kind = CellKind::Missing;
     const std::size_t column = cells_.size() - 1;
-    if (isMissing(column)) return LineOutcome::Record;
+    if (layout_.classAbsent || isMissing(column)) return LineOutcome::Record;
     const std::string_view field = fields_[layout_.classField];
     cell.code = coders_.back().code(field);
     if (cell.code < 0)

@@ -173,7 +173,7 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
     const char* p = line.data();
     const char* const end = p + line.size();
     const char delimiter = layout_.delimiter;
-    const std::size_t fields = layout_.fieldCount;
+    const std::size_t fields = layout_.fieldsInLine();
     const std::size_t classField = layout_.classField;
     // A line of blanks alone is no record.
     while (p < end && isBlank(*p)) ++p;
@@ -209,6 +209,7 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
             isClass ? sink.classCode(code) : sink.code(i, code);
         }
     }
+    if (layout_.classAbsent) sink.missingClass();
     return true;
 }
 

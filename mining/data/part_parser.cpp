@@ -102,7 +102,7 @@ void PartParser::run() {
             release_(offset_ + released, offset_ + std::min(pos, size));
             released = pos;
         }
-        if (!readLine(line)) {
+        if (!readLine(line, firstLine)) {
             // A failing record is named by the line it starts on.
             lineCount_ = firstLine;
             return;
@@ -112,16 +112,22 @@ void PartParser::run() {
 }
 
 // Reads one line, keeping its record. Returns false when the part must stop.
-bool PartParser::readLine(std::string_view line) {
+bool PartParser::readLine(std::string_view line, std::size_t firstLine) {
     RowWriter writer{*this, kept_};
     if (lines_.parsePlainInto(line, writer)) {
-        ++(writer.classMissing ? missingClassCount_ : kept_);
+        if (writer.classMissing && !layout_.keepMissingClass) {
+            ++missingClassCount_;
+            return true;
+        }
+        if (writer.classMissing) codes_.back().set(kept_, kMissingCode);
+        noteLine(firstLine);
+        ++kept_;
         return true;
     }
     if (trimBlanks(line).empty()) return true;
     switch (lines_.parse(line)) {
         case LineOutcome::Record:
-            keep(lines_.cells());
+            keep(lines_.cells(), firstLine);
             return true;
         case LineOutcome::Restart:
             outcome_ = PartOutcome::Restart;
@@ -135,12 +141,13 @@ bool PartParser::readLine(std::string_view line) {
 }
 
 // Writes a record's cells to the next row, or counts it when its class is missing.
-void PartParser::keep(const std::vector<Cell>& cells) {
+void PartParser::keep(const std::vector<Cell>& cells, std::size_t firstLine) {
     const Cell& cls = cells.back();
-    if (cls.kind == CellKind::Missing) {
+    if (cls.kind == CellKind::Missing && !layout_.keepMissingClass) {
         ++missingClassCount_;
         return;
     }
+    noteLine(firstLine);
     const std::size_t row = kept_++;
     for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
         const Cell& cell = cells[i];
@@ -155,7 +162,11 @@ void PartParser::keep(const std::vector<Cell>& cells) {
             codes_[i].set(row, cell.kind == CellKind::Code ? cell.code : kMissingCode);
         }
     }
-    codes_.back().set(row, cls.code);
+    codes_.back().set(row, cls.kind == CellKind::Code ? cls.code : kMissingCode);
+}
+
+void PartParser::noteLine(std::size_t line) {
+    if (layout_.recordLines) rowLines_.push_back(line);
 }
 
 std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount) {

@@ -125,12 +125,15 @@ public:
     std::vector<std::string>& classValues() { return values_.back(); }
     // The codes the part wrote for nominal attribute `column` (the class: fieldCount - 1).
     PartCodes& codes(std::size_t column) { return codes_[column]; }
+    // With layout.recordLines: the line within the part where each kept record starts.
+    const std::vector<std::size_t>& rowLines() const { return rowLines_; }
 
 private:
     struct RowWriter;
 
-    bool readLine(std::string_view line);
-    void keep(const std::vector<Cell>& cells);
+    bool readLine(std::string_view line, std::size_t firstLine);
+    void keep(const std::vector<Cell>& cells, std::size_t firstLine);
+    void noteLine(std::size_t line);
 
     const RecordLayout& layout_;
     std::string_view text_;
@@ -148,6 +151,7 @@ private:
     std::size_t lineCount_ = 0;
     std::size_t kept_ = 0;
     std::size_t missingClassCount_ = 0;
+    std::vector<std::size_t> rowLines_;
 };
 
 // Returns the rows a part of `bytes` bytes holding `lines` lines may need: no more than its

@@ -71,7 +71,7 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     std::size_t classField = attributes;
     std::string className = "class";
     const std::string& wanted = options.columns.classColumn;
-    if (!wanted.empty() && wanted != "last") {
+    if (!wanted.empty() && wanted != "last" && !options.columns.classAbsent) {
         classField = chooseClassInNames(*p.names, wanted, className);
         if (classField > attributes) {
             usage = true;
@@ -97,6 +97,7 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
     p.layout.className = className;
+    p.layout.classAbsent = options.columns.classAbsent;
     return p;
 }
 
@@ -110,8 +111,9 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     std::vector<std::string> names;
     for (const ArffAttribute& a : header->attributes) names.push_back(a.name);
     const std::string& wanted = options.columns.classColumn;
-    const std::size_t classField = findColumn(wanted, names);
-    if (classField >= names.size()) {
+    const bool absent = options.columns.classAbsent;
+    const std::size_t classField = absent ? names.size() : findColumn(wanted, names);
+    if (classField >= names.size() && !absent) {
         usage = true;
         return R::failure("--class " + quoteForMessage(wanted) + " names no attribute of " +
                           dataName);
@@ -136,10 +138,10 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
         const std::size_t j = findColumn(ignored, names);
         if (j >= names.size() || j == classField || ignored.empty() || ignored == "last") {
             usage = true;
-            return R::failure(
-                "--ignore " + quoteForMessage(ignored) +
-                (j == classField ? " names the class attribute of " : " names no attribute of ") +
-                dataName);
+            return R::failure("--ignore " + quoteForMessage(ignored) +
+                              (j == classField && !absent ? " names the class attribute of "
+                                                          : " names no attribute of ") +
+                              dataName);
         }
         p.names->attributes[j - (j > classField)].type = AttributeType::Ignored;
     }
@@ -147,7 +149,8 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     if (!layout) return R::failure(layout.error());
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
-    p.layout.className = names[classField];
+    if (!absent) p.layout.className = names[classField];
+    p.layout.classAbsent = absent;
     p.start = header->dataOffset;
     p.linesBefore = header->dataLine - 1;
     const std::string_view data = text.substr(header->dataOffset);
@@ -212,6 +215,13 @@ Result<Prepared> prepare(std::string_view text, DataFormat format,
     return p;
 }
 
+// Turns the rows' lines in the text read into the file's lines: `lineOf` maps one to the other.
+template <class LineOf>
+void toFileLines(Result<Dataset>& read, LineOf lineOf) {
+    if (!read) return;
+    for (std::uint64_t& line : read->recordLines()) line = lineOf(line);
+}
+
 // Records what part of a file of `fileBytes` bytes (after a byte-order mark) `read` holds.
 void noteSample(Result<Dataset>& read, bool sampled, std::uint64_t fileBytes,
                 std::uint64_t readBytes) {
@@ -244,11 +254,15 @@ Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size
         Result<Dataset> read =
             DatasetBuilder::buildWith(*prepared.rewritten, prepared.layout, threads, {}, namer);
         noteSample(read, false, text.size(), text.size());
+        toFileLines(read, [&lines](std::uint64_t line) {
+            return line - 1 < lines.size() ? lines[line - 1] : line;
+        });
         return read;
     }
     const std::size_t skipped = bom + prepared.start;
     const std::string_view records = text.substr(prepared.start);
-    if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes) {
+    if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes &&
+        !prepared.layout.recordLines) {
         const char lineEnd = endsLinesWithCarriageReturns(records) ? '\r' : '\n';
         file->adviseScattered();
         std::vector<TextRange> ranges =
@@ -279,6 +293,8 @@ Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size
     Result<Dataset> read = DatasetBuilder::buildWith(records, prepared.layout, threads, release,
                                                      wholeTextNamer(prepared.linesBefore));
     noteSample(read, false, text.size(), text.size());
+    const std::size_t linesBefore = prepared.linesBefore;
+    toFileLines(read, [linesBefore](std::uint64_t line) { return line + linesBefore; });
     return read;
 }
 
@@ -311,6 +327,8 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         Result<Prepared> prepared =
             prepare(text, format, namesText, asked, dataName, namesName, usage);
         if (!prepared) return Result<Dataset>::failure(prepared.error());
+        prepared->layout.keepMissingClass = options.keepMissingClass;
+        prepared->layout.recordLines = options.recordLines;
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
         if (!read || !prepared->guess) {
             if (read) read->setReadAs(describeReading(*prepared, format));
@@ -357,6 +375,37 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options, b
     if (namesText) namesView = *namesText;
     return readText(file.text(), source.format, namesView, options, source.path, source.namesPath,
                     0, &file, usage);
+}
+
+Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
+    using R = Result<FileColumns>;
+    std::optional<std::string> namesText;
+    struct stat info {};
+    if (source.format == DataFormat::Records && !source.namesPath.empty() &&
+        stat(source.namesPath.c_str(), &info) == 0) {
+        std::string content;
+        std::string error;
+        if (!readWholeFile(source.namesPath, content, error)) return R::failure(error);
+        namesText = std::move(content);
+    }
+    MappedFile file;
+    std::string error;
+    if (!file.open(source.path, error)) return R::failure(error);
+    ReadOptions options;
+    options.columns.classAbsent = true;
+    options.columns.header = header;
+    std::optional<std::string_view> namesView;
+    if (namesText) namesView = *namesText;
+    bool usage = false;
+    const Result<Prepared> prepared =
+        prepare(skipByteOrderMark(file.text()), source.format, namesView, options, source.path,
+                source.namesPath, usage);
+    if (!prepared) return R::failure(prepared.error());
+    FileColumns columns;
+    columns.declared = prepared->names && source.format == DataFormat::Records;
+    columns.named = !prepared->guess || prepared->guess->header;
+    columns.names = prepared->layout.attributeNames;
+    return columns;
 }
 
 Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,

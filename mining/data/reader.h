@@ -27,6 +27,11 @@ struct ReadOptions {
     ReadLimits limits;
     ColumnChoice columns;  // the class, the columns left out, the header
     bool keepIds = false;  // keep identifier and row-number columns (else left out, with a note)
+    // For scoring records with a saved model: keep the records whose class is missing (their
+    // class code kMissingCode), and note the file line where each record starts
+    // (Dataset::recordLines()). With recordLines the whole file is read, never a sample.
+    bool keepMissingClass = false;
+    bool recordLines = false;
 };
 
 // Reads the data file `source` names, by its format:
@@ -41,6 +46,20 @@ struct ReadOptions {
 // list them) and double-quoted fields may hold "" for one quote. `usage` is set when the failure
 // is the run's: options.columns naming no column.
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage);
+
+// The columns of a data file as its schema names them, before any record is read.
+struct FileColumns {
+    // In file order: a header's names, an ARFF file's attributes, or a1, a2, ...; with a .names
+    // file, the attributes it declares (the class, last in each record, not among them).
+    std::vector<std::string> names;
+    bool named = false;     // a header line, an ARFF header or a .names file names the columns
+    bool declared = false;  // a .names file declares them
+};
+
+// Returns the columns of the data file `source` names, guessing a header as readData() does
+// unless `header` says. Fails as readData() does on a file that cannot be opened or whose first
+// lines cannot be read.
+Result<FileColumns> readColumns(const DataSource& source, HeaderRule header);
 
 // As readData, from text in memory of format `format`; `names` is the .names text for Records.
 Result<Dataset> parseData(std::string_view text, DataFormat format,

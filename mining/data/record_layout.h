@@ -40,6 +40,16 @@ struct RecordLayout {
     const NamesFile* names = nullptr;         // the declared schema, or null when guessed
     std::string dataName;                     // the sources, as error messages name them
     std::string namesName;
+    // The lines hold no class field: the class (column fieldCount - 1, at field fieldCount - 1)
+    // is missing in every record and the lines have fieldCount - 1 fields.
+    bool classAbsent = false;
+    // Records whose class is missing are kept as rows (their class kMissingCode), not counted.
+    bool keepMissingClass = false;
+    // Each row notes the line its record starts on (Dataset::recordLines()).
+    bool recordLines = false;
+
+    // Returns the fields a record's line holds.
+    std::size_t fieldsInLine() const { return fieldCount - (classAbsent ? 1 : 0); }
 
     // Returns the field of column `column` (the class: fieldCount - 1).
     std::size_t fieldOf(std::size_t column) const {

@@ -186,8 +186,9 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
                      const std::vector<std::string>* record, const ColumnChoice& choice,
                      const std::string& dataName, bool& usage) {
     const std::size_t count = names.size();
-    const std::size_t classField = findColumn(choice.classColumn, names);
-    if (classField >= count) {
+    const std::size_t classField =
+        choice.classAbsent ? count : findColumn(choice.classColumn, names);
+    if (classField >= count && !choice.classAbsent) {
         usage = true;
         return Status::failure("--class " + quoteForMessage(choice.classColumn) +
                                " names no column of " + dataName);
@@ -204,15 +205,18 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
         }
         ignored.insert(j);
     }
-    layout.fieldCount = count;
+    layout.fieldCount = count + (choice.classAbsent ? 1 : 0);
     layout.classField = classField;
-    layout.className = names[classField];
+    if (!choice.classAbsent) layout.className = names[classField];
+    layout.classAbsent = choice.classAbsent;
+    const std::unordered_set<std::string> nominal(choice.nominal.begin(), choice.nominal.end());
     for (std::size_t j = 0; j < count; ++j) {
         if (j == classField) continue;
         AttributeType type = AttributeType::Numeric;
         if (ignored.count(j)) {
             type = AttributeType::Ignored;
-        } else if (record != nullptr && j < record->size() && !isNumberOrMissing((*record)[j])) {
+        } else if (nominal.count(names[j]) ||
+                   (record != nullptr && j < record->size() && !isNumberOrMissing((*record)[j]))) {
             type = AttributeType::Nominal;
         }
         layout.types.push_back(type);
@@ -264,6 +268,7 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
     // By column: the attributes, then the class.
     const std::size_t classField = guess.layout.classField;
     guess.headerNames = names;
+    if (choice.classAbsent) return guess;
     guess.headerNames.erase(guess.headerNames.begin() + static_cast<std::ptrdiff_t>(classField));
     guess.headerNames.push_back(names[classField]);
     return guess;

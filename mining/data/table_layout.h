@@ -21,6 +21,11 @@ struct ColumnChoice {
     // Columns left out, by name or number as classColumn.
     std::vector<std::string> ignore;
     HeaderRule header = HeaderRule::Guess;
+    // The file has no class column: every column is an attribute and every record's class is
+    // missing (classColumn is then not looked at).
+    bool classAbsent = false;
+    // Columns read as nominal whatever they hold, by name.
+    std::vector<std::string> nominal;
 };
 
 // The candidates for the delimiter of a text whose types are guessed, in the order a tie goes.

@@ -1,6 +1,7 @@
 #include "interval/interval_model.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "interval/tree_report.h"
 #include "util/parallel.h"
@@ -43,5 +44,35 @@ void IntervalModel::describe(const Dataset& data, std::ostream& out) const {
 }
 
 std::vector<std::string> IntervalModel::limitNotes() const { return limitSentences(*tree_); }
+
+void IntervalModel::predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                             std::vector<std::int32_t>& predicted,
+                                             std::vector<double>& probabilities) const {
+    const std::size_t k = data.classCount();
+    predicted.resize(rows.size());
+    probabilities.assign(rows.size() * k, 0.0);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const TreeNode& node = tree_->nodes()[tree_->nodeOf(data, rows[i])];
+        predicted[i] = node.label;
+        const double denominator = static_cast<double>(node.total) + static_cast<double>(k);
+        for (std::size_t c = 0; c < k; ++c)
+            probabilities[i * k + c] = (static_cast<double>(node.counts[c]) + 1.0) / denominator;
+    }
+}
+
+bool IntervalModel::save(nlohmann::json& out) const {
+    out = {{"model", "interval classifier"}, {"tree", tree_->save()}};
+    return true;
+}
+
+std::unique_ptr<IntervalModel> IntervalModel::load(const nlohmann::json& saved,
+                                                   const ModelSchema& schema) {
+    model_json::require(model_json::text(saved, "model") == "interval classifier",
+                        "the model is not an interval classifier");
+    IntervalTree tree = IntervalTree::load(model_json::field(saved, "tree"), schema);
+    auto model = std::make_unique<IntervalModel>(tree.options());
+    model->tree_ = std::move(tree);
+    return model;
+}
 
 }  // namespace mining::interval

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -31,6 +32,17 @@ public:
     void describe(const Dataset& data, std::ostream& out) const override;
     // Returns limitSentences() of the tree.
     std::vector<std::string> limitNotes() const override;
+    // The probabilities of a row are the class shares of the node where it stops (a leaf, or a
+    // node without a branch for its value), Laplace-smoothed: (n_c + 1) / (n + K).
+    void predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                  std::vector<std::int32_t>& predicted,
+                                  std::vector<double>& probabilities) const override;
+    bool save(nlohmann::json& out) const override;
+
+    // Returns the model save() wrote, for data of `schema`'s attributes and classes. Throws
+    // ModelFileError (model/model_file.h) when `saved` is malformed.
+    static std::unique_ptr<IntervalModel> load(const nlohmann::json& saved,
+                                               const ModelSchema& schema);
 
     // Requires a successful train().
     const IntervalTree& tree() const { return *tree_; }

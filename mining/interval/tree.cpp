@@ -663,6 +663,11 @@ IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> r
 }
 
 std::int32_t IntervalTree::classify(const Dataset& data, RowIndex row) const {
+    return nodes_[nodeOf(data, row)].label;
+}
+
+std::uint32_t IntervalTree::nodeOf(const Dataset& data, RowIndex row) const {
+    std::uint32_t index = 0;
     const TreeNode* node = &nodes_[0];
     while (!node->isLeaf()) {
         const auto a = static_cast<std::size_t>(node->attribute);
@@ -679,13 +684,14 @@ std::int32_t IntervalTree::classify(const Dataset& data, RowIndex row) const {
                 const bool seen = code >= 0 &&
                                   static_cast<std::size_t>(code) < node->childOfValue.size() &&
                                   node->childOfValue[static_cast<std::size_t>(code)] >= 0;
-                if (!seen) return node->label;
+                if (!seen) return index;
                 j = static_cast<std::size_t>(node->childOfValue[static_cast<std::size_t>(code)]);
             }
         }
-        node = &nodes_[node->children[j]];
+        index = node->children[j];
+        node = &nodes_[index];
     }
-    return node->label;
+    return index;
 }
 
 std::size_t IntervalTree::leafCount() const {

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <span>
 #include <vector>
 
 #include "data/dataset.h"
 #include "interval/partition.h"
+#include "model/model_file.h"
 
 namespace mining::interval {
 
@@ -90,6 +92,17 @@ public:
     // Returns the predicted class code of `row`. Requires data to have the attributes and
     // classes of the training data.
     std::int32_t classify(const Dataset& data, RowIndex row) const;
+    // Returns the node where classifying `row` stops: a leaf, or the node whose branches hold no
+    // value like the row's. classify() returns its label. Requires as classify().
+    std::uint32_t nodeOf(const Dataset& data, RowIndex row) const;
+
+    // Returns the tree's options, nodes and growth figures for a model file.
+    nlohmann::json save() const;
+    // Returns the tree save() wrote, for data of `schema`'s attributes and classes; it classifies
+    // to the same bits. Throws ModelFileError (model/model_file.h) when `saved` is malformed:
+    // every index, count and size is checked against the schema and the nodes, and every node
+    // but the root must be the branch of exactly one earlier node, so the tree has no cycle.
+    static IntervalTree load(const nlohmann::json& saved, const ModelSchema& schema);
 
     const std::vector<TreeNode>& nodes() const { return nodes_; }
     const TreeOptions& options() const { return options_; }

@@ -8,4 +8,14 @@ void Model::predictRows(const Dataset& data, std::span<const RowIndex> rows,
     for (std::size_t i = 0; i < rows.size(); ++i) predicted[i] = predict(data, rows[i]);
 }
 
+void Model::predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                     std::vector<std::int32_t>& predicted,
+                                     std::vector<double>& probabilities) const {
+    predictRows(data, rows, predicted);
+    const std::size_t k = data.classCount();
+    probabilities.assign(rows.size() * k, 0.0);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        probabilities[i * k + static_cast<std::size_t>(predicted[i])] = 1.0;
+}
+
 }  // namespace mining

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <ostream>
 #include <span>
 #include <string>
@@ -33,6 +34,18 @@ public:
     // The default calls predict() per row; a model may override it with a faster column pass.
     virtual void predictRows(const Dataset& data, std::span<const RowIndex> rows,
                              std::vector<std::int32_t>& predicted) const;
+
+    // As predictRows(), and writes into `probabilities` (resized to rows.size() * classCount)
+    // each row's estimated probability of each class, a row's classes side by side. The default
+    // gives the predicted class probability 1.
+    virtual void predictWithProbabilities(const Dataset& data, std::span<const RowIndex> rows,
+                                          std::vector<std::int32_t>& predicted,
+                                          std::vector<double>& probabilities) const;
+
+    // Writes the model's settings and figures, all that prediction needs, into `out` (a JSON
+    // object) for a model file. Returns false when the model cannot be saved. Requires a
+    // successful train().
+    virtual bool save(nlohmann::json& /*out*/) const { return false; }
 
     // Writes the model section of the report: plain text lines of at most about 80 columns,
     // each ending in '\n', with no heading line of its own (the report frame adds it).
