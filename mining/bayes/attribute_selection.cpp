@@ -54,15 +54,12 @@ void collectTerms(const Dataset& data, const std::vector<RowIndex>& sample, std:
     }
     const auto folds = stratifiedFolds(CodeSpan(std::span<const std::int32_t>(terms.actual)),
                                        std::min(kSelectionFolds, n), seed);
-    std::vector<char> inFold(n);
     std::vector<double> scores;
+    std::vector<RowIndex> train;
+    std::vector<RowIndex> test;
     for (const std::vector<RowIndex>& fold : folds) {
         if (fold.empty()) continue;
-        std::fill(inFold.begin(), inFold.end(), 0);
-        for (const RowIndex i : fold) inFold[i] = 1;
-        std::vector<RowIndex> train;
-        std::vector<RowIndex> test;
-        for (std::size_t i = 0; i < n; ++i) (inFold[i] ? test : train).push_back(sample[i]);
+        foldRows(sample, fold, train, test);
         if (train.empty()) continue;
         for (std::size_t m = 0; m < modes; ++m) {
             NaiveBayes model(kModeList[m]);

@@ -73,15 +73,11 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                                        std::min(kTuningFolds, sample.size()), seed);
     std::vector<std::size_t> correct(tried.size(), 0);
     std::size_t tested = 0;
-    std::vector<char> inFold(sample.size());
+    std::vector<RowIndex> train;
+    std::vector<RowIndex> test;
     for (const std::vector<RowIndex>& fold : folds) {
         if (fold.empty()) continue;
-        std::fill(inFold.begin(), inFold.end(), 0);
-        for (const RowIndex i : fold) inFold[i] = 1;
-        std::vector<RowIndex> train;
-        std::vector<RowIndex> test;
-        for (std::size_t i = 0; i < sample.size(); ++i)
-            (inFold[i] ? test : train).push_back(sample[i]);
+        foldRows(sample, fold, train, test);
         tested += test.size();
         for (std::size_t c = 0; c < tried.size(); ++c) {
             const std::unique_ptr<Model> model = tried[c].make();

@@ -75,6 +75,21 @@ std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t cou
     return chosen;
 }
 
+void foldRows(std::span<const RowIndex> sample, std::span<const RowIndex> fold,
+              std::vector<RowIndex>& train, std::vector<RowIndex>& test) {
+    train.clear();
+    test.clear();
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < sample.size(); ++i) {
+        if (next < fold.size() && fold[next] == i) {
+            test.push_back(sample[i]);
+            ++next;
+        } else {
+            train.push_back(sample[i]);
+        }
+    }
+}
+
 std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n) {
     std::vector<RowIndex> left;
     left.reserve(n - std::min(n, rows.size()));

@@ -34,6 +34,11 @@ std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n)
 std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t count,
                                  std::uint64_t seed);
 
+// Returns the rows of `sample` at the positions `fold` (ascending, each < sample.size()) as
+// `test`, and the others as `train`, each in the order of `sample`.
+void foldRows(std::span<const RowIndex> sample, std::span<const RowIndex> fold,
+              std::vector<RowIndex>& train, std::vector<RowIndex>& test);
+
 // Returns `k` folds of the rows of `classes` (one class code per row) for stratified
 // cross-validation: the rows of each class, shuffled as splitRecords() shuffles (seeded with
 // `seed`), are dealt in turn to folds 0, 1, ..., k - 1, the dealing going on from one class to
