@@ -12,8 +12,6 @@ namespace {
 constexpr std::size_t kModes = 3;
 constexpr std::array<NumericMode, kModes> kModeList = {NumericMode::Normal, NumericMode::Discretize,
                                                        NumericMode::Kernel};
-constexpr std::array<AttributeUse, kModes> kUseOfMode = {
-    AttributeUse::Normal, AttributeUse::Discretize, AttributeUse::Kernel};
 // An attribute's state during the search: a mode's index, or left out.
 constexpr std::size_t kLeftOut = kModes;
 
@@ -199,7 +197,7 @@ AttributeSelection selectAttributes(const Dataset& data, std::span<const RowInde
     result.accuracy = static_cast<double>(right) / n;
     result.uses.resize(attributes);
     for (std::size_t a = 0; a < attributes; ++a)
-        result.uses[a] = state[a] == kLeftOut ? AttributeUse::LeftOut : kUseOfMode[state[a]];
+        result.uses[a] = state[a] == kLeftOut ? AttributeUse::LeftOut : useOf(kModeList[state[a]]);
     return result;
 }
 

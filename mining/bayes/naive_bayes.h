@@ -24,6 +24,19 @@ enum class NumericMode {
 // name; any attribute may be left out. A nominal attribute is used unless it is left out.
 enum class AttributeUse : std::uint8_t { Normal, Discretize, Kernel, LeftOut };
 
+// Returns the use that treats a numeric attribute as `mode`.
+inline AttributeUse useOf(NumericMode mode) {
+    switch (mode) {
+        case NumericMode::Discretize:
+            return AttributeUse::Discretize;
+        case NumericMode::Kernel:
+            return AttributeUse::Kernel;
+        case NumericMode::Normal:
+            break;
+    }
+    return AttributeUse::Normal;
+}
+
 // The naive Bayesian classifier.
 //
 // A record x = (x_1 .. x_m) gets the class c that maximises

@@ -21,18 +21,6 @@ const char* treatmentName(AttributeUse use) {
     return "left out";
 }
 
-AttributeUse useOfMode(NumericMode mode) {
-    switch (mode) {
-        case NumericMode::Discretize:
-            return AttributeUse::Discretize;
-        case NumericMode::Kernel:
-            return AttributeUse::Kernel;
-        case NumericMode::Normal:
-            break;
-    }
-    return AttributeUse::Normal;
-}
-
 }  // namespace
 
 std::string SelectiveBayes::name() const {
@@ -76,9 +64,9 @@ void SelectiveBayes::describe(const Dataset& data, std::ostream& out) const {
     bool anyNumeric = false;
     for (std::size_t a = 0; a < data.attributeCount(); ++a)
         anyNumeric = anyNumeric || data.attribute(a).type == AttributeType::Numeric;
-    const std::string start = anyNumeric ? std::string(" and every numeric one ") +
-                                               treatmentName(useOfMode(selection_.start))
-                                         : std::string();
+    const std::string start =
+        anyNumeric ? std::string(" and every numeric one ") + treatmentName(useOf(selection_.start))
+                   : std::string();
     out << wrapWords("Chosen by " + std::to_string(kSelectionFolds) + "-fold cross-validation on " +
                      std::to_string(selection_.records) +
                      " training records: " + formatFixed(100.0 * selection_.accuracy, 2) +

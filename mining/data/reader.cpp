@@ -356,18 +356,29 @@ Result<Dataset> parseData(std::string_view text, DataFormat format,
     return readText(text, format, names, options, dataName, namesName, threads, nullptr, usage);
 }
 
+namespace {
+
+// Reads the names file of `source` into `namesText` when the source has one that exists.
+// Returns an error message, or "" on success (with or without a names file).
+std::string readNamesText(const DataSource& source, std::optional<std::string>& namesText) {
+    struct stat info {};
+    if (source.format != DataFormat::Records || source.namesPath.empty() ||
+        stat(source.namesPath.c_str(), &info) != 0)
+        return "";
+    std::string content;
+    std::string error;
+    if (!readWholeFile(source.namesPath, content, error)) return error;
+    namesText = std::move(content);
+    return "";
+}
+
+}  // namespace
+
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage) {
     usage = false;
     std::optional<std::string> namesText;
-    struct stat info {};
-    if (source.format == DataFormat::Records && !source.namesPath.empty() &&
-        stat(source.namesPath.c_str(), &info) == 0) {
-        std::string content;
-        std::string error;
-        if (!readWholeFile(source.namesPath, content, error))
-            return Result<Dataset>::failure(error);
-        namesText = std::move(content);
-    }
+    if (const std::string error = readNamesText(source, namesText); !error.empty())
+        return Result<Dataset>::failure(error);
     MappedFile file;
     std::string error;
     if (!file.open(source.path, error)) return Result<Dataset>::failure(error);
@@ -380,14 +391,8 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options, b
 Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
     using R = Result<FileColumns>;
     std::optional<std::string> namesText;
-    struct stat info {};
-    if (source.format == DataFormat::Records && !source.namesPath.empty() &&
-        stat(source.namesPath.c_str(), &info) == 0) {
-        std::string content;
-        std::string error;
-        if (!readWholeFile(source.namesPath, content, error)) return R::failure(error);
-        namesText = std::move(content);
-    }
+    if (const std::string error = readNamesText(source, namesText); !error.empty())
+        return R::failure(error);
     MappedFile file;
     std::string error;
     if (!file.open(source.path, error)) return R::failure(error);
