@@ -11,7 +11,9 @@ std::size_t coreCount();
 // Runs task(0) .. task(count - 1), spread over up to as many threads as the machine has cores
 // (the calling thread included), and returns when all are done. Tasks must be independent.
 // With `parallel` false, or one core, or one task, everything runs on the calling thread; when
-// no further thread can be started, the threads that could be share the tasks.
+// no further thread can be started, the threads that could be share the tasks. When a task
+// throws, no further task is started, and the first exception is thrown again here once the
+// running tasks are done.
 void runTasks(std::size_t count, const std::function<void(std::size_t)>& task,
               bool parallel = true);
 
