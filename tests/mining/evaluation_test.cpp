@@ -125,3 +125,58 @@ TEST(Evaluation, NamesNumberedByWidthNotBytes) {
 
 }  // namespace
 }  // namespace mining
+
+namespace mining {
+namespace {
+
+// Beyond 256 classes the matrix keeps only the cells that count: every figure must be what the
+// whole matrix gives.
+TEST(Evaluation, ManyClassesGiveTheFiguresOfTheWholeMatrix) {
+    const std::size_t k = 600;
+    Evaluation sparse(k);
+    std::vector<std::vector<std::size_t>> whole(k, std::vector<std::size_t>(k, 0));
+    std::uint64_t x = 7;
+    for (int i = 0; i < 20000; ++i) {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        const auto a = static_cast<std::int32_t>((x >> 33) % k);
+        const auto p = (x >> 20) % 4 == 0 ? static_cast<std::int32_t>((x >> 40) % k) : a;
+        sparse.add(a, p);
+        ++whole[static_cast<std::size_t>(a)][static_cast<std::size_t>(p)];
+    }
+    std::size_t correct = 0;
+    std::vector<std::size_t> support(k, 0), predicted(k, 0);
+    for (std::size_t a = 0; a < k; ++a)
+        for (std::size_t p = 0; p < k; ++p) {
+            ASSERT_EQ(sparse.count(a, p), whole[a][p]);
+            support[a] += whole[a][p];
+            predicted[p] += whole[a][p];
+            if (a == p) correct += whole[a][p];
+        }
+    EXPECT_EQ(sparse.correct(), correct);
+    for (std::size_t c = 0; c < k; ++c) {
+        EXPECT_EQ(sparse.support(c), support[c]);
+        EXPECT_EQ(sparse.predictedCount(c), predicted[c]);
+    }
+    // The confusions are the cells off the diagonal, largest first, summing to the wrong ones.
+    const std::vector<Evaluation::Confusion> cells = sparse.confusions();
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        EXPECT_NE(cells[i].actual, cells[i].predicted);
+        EXPECT_EQ(cells[i].count, whole[cells[i].actual][cells[i].predicted]);
+        if (i > 0) {
+            EXPECT_GE(cells[i - 1].count, cells[i].count);
+        }
+        wrong += cells[i].count;
+    }
+    EXPECT_EQ(wrong, sparse.total() - correct);
+    // Pooling two evaluations adds them cell by cell.
+    Evaluation pooled(k);
+    pooled.addEvaluation(sparse);
+    pooled.addEvaluation(sparse);
+    EXPECT_EQ(pooled.total(), 2 * sparse.total());
+    EXPECT_EQ(pooled.count(cells[0].actual, cells[0].predicted), 2 * cells[0].count);
+    EXPECT_EQ(pooled.kappa(), sparse.kappa());
+}
+
+}  // namespace
+}  // namespace mining
