@@ -148,7 +148,8 @@ void addColumnOptions(CLI::App& app, RunSettings& settings) {
     app.add_option("--class", settings.columns.classColumn,
                    "the class column: its name, its number (1 the first, negative from the "
                    "end) or last (default last)")
-        ->type_name("COLUMN");
+        ->type_name("COLUMN")
+        ->check(nonEmpty("--class needs a column: its name, its number or last"));
     app.add_option("--ignore", settings.columns.ignore,
                    "leave out these columns (names or numbers, comma-separated)")
         ->type_name("COLUMNS")
@@ -177,7 +178,8 @@ void addModelOptions(CLI::App& app, RunSettings& settings) {
     CLI::Option* save = app.add_option("--save-model", settings.saveModel,
                                        "after training, save the model to FILE (with --folds, "
                                        "the model trained on all records)")
-                            ->type_name("FILE");
+                            ->type_name("FILE")
+                            ->check(nonEmpty("--save-model needs a file name"));
     CLI::Option* predictions =
         app.add_flag("--predictions", settings.predictions,
                      "also write each test record's predicted class and class probabilities "
@@ -188,7 +190,8 @@ void addModelOptions(CLI::App& app, RunSettings& settings) {
                        "score every record of BASE (then no PERCENT) with the saved model MODEL "
                        "instead of training: predictions to BASE_..._predictions.csv, and when "
                        "BASE holds the class, a report to BASE_..._applied.output")
-            ->type_name("MODEL");
+            ->type_name("MODEL")
+            ->check(nonEmpty("--apply needs a model file's name"));
     apply->excludes(save);
     apply->excludes(predictions);
     apply->excludes(app.get_option("--folds"));
@@ -305,14 +308,19 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierPro
         complete = false;  // thrown while arguments were still being read
     } catch (const CLI::ParseError& e) {
         thrown = e.what();
+        // A check's message names its option already: "--sql: --sql needs ..." says it twice.
+        const std::size_t colon = thrown.find(": ");
+        if (colon != std::string::npos && thrown.compare(colon + 2, colon, thrown, 0, colon) == 0)
+            thrown.erase(0, colon + 2);
     }
     // --help and --version win over any error, wherever they stand.
     if (app.get_help_ptr()->count() > 0) return {CommandLine::Action::Help, app.help(), "", {}, {}};
     if (app.get_version_ptr()->count() > 0)
         return {CommandLine::Action::Version, versionLine(program.info()), "", {}, {}};
     std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
-    std::string error =
-        wholeLineError(app, arguments, line.settings.folds > 0, !line.settings.applyModel.empty());
+    // --folds given with a bad value still lets PERCENT be left out: its own error says more.
+    const bool folds = line.settings.folds > 0 || app.get_option("--folds")->count() > 0;
+    std::string error = wholeLineError(app, arguments, folds, !line.settings.applyModel.empty());
     // Wrong arguments and unknown options come first, as they say more than a value would;
     // unless the error cut the reading short, which leaves the line's count unknown.
     if (!thrown.empty() && (!complete || error.empty())) error = thrown;

@@ -1,6 +1,7 @@
 #include "cli/option_binding.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <limits>
 
@@ -16,10 +17,16 @@ std::string defaultNote(const std::string& shown, const std::string& zeroMeans) 
     return "(default " + shown + (zeroMeans.empty() ? "" : "; 0: " + zeroMeans) + ")";
 }
 
-// Returns what a whole-number option needs, for its error: "a whole number from 2 to 1000",
-// "a whole number of at least 2", or "a whole number" when any count goes.
-std::string wholeRange(int lo, int hi) {
-    if (hi < kLargestWholeOption)
+// Returns what a whole-number option needs, for the error on `value`: "a whole number from 2
+// to 1000", or for an option with no upper bound of its own "a whole number of at least 2" (or
+// "a whole number" when any count goes), unless `value` is a whole number beyond the bound.
+std::string wholeRange(int lo, int hi, std::string_view value) {
+    const bool digits =
+        !value.empty() && value.find_first_not_of("0123456789") == std::string_view::npos;
+    long long v = 0;
+    const bool beyond =
+        digits && (value.size() > 18 || (parseWholeNumber(value, 0, LLONG_MAX, v) && v > hi));
+    if (hi < kLargestWholeOption || beyond)
         return "a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
     if (lo > 0) return "a whole number of at least " + std::to_string(lo);
     return "a whole number";
@@ -30,9 +37,11 @@ CLI::Option* oneValue(CLI::Option* option, const std::string& valueName) {
     return option->type_name(valueName)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
-// Reads `text` as the data is read when it is an unsigned plain decimal.
+// Reads `text` as the data is read when it is an unsigned decimal, plain ("0.25") or with an
+// exponent ("1e-5"); a sign, a base prefix, "inf" and "nan" are not taken.
 bool readDecimal(std::string_view text, double& value) {
-    const std::optional<double> read = unsignedPlainDecimal(text);
+    if (text.empty() || text.front() == '+' || text.front() == '-') return false;
+    const std::optional<double> read = numberValue(text);
     if (read) value = *read;
     return read.has_value();
 }
@@ -58,7 +67,8 @@ CLI::Option* addWholeNumber(CLI::App& app, const std::string& name, const std::s
     CLI::callback_t set = [&target, name, lo, hi](const CLI::results_t& results) {
         long long v = 0;
         if (!parseWholeNumber(results.back(), lo, hi, v))
-            reject(name + " needs " + wholeRange(lo, hi) + ", not '" + results.back() + "'");
+            reject(name + " needs " + wholeRange(lo, hi, results.back()) + ", not '" +
+                   results.back() + "'");
         target = static_cast<int>(v);
         return true;
     };
@@ -100,6 +110,12 @@ CLI::Option* addSeed(CLI::App& app, const std::string& name, std::uint64_t& targ
     };
     const std::string shown = std::to_string(target);
     return oneValue(app.add_option(name, set, help + " " + defaultNote(shown, "")), "N");
+}
+
+CLI::Validator nonEmpty(const std::string& message) {
+    return CLI::Validator(
+        [message](std::string& value) { return value.empty() ? message : std::string(); }, "",
+        "non-empty");
 }
 
 std::string choiceError(const std::string& name, const std::vector<std::string>& words,

@@ -58,6 +58,10 @@ CLI::Option* addSeed(CLI::App& app, const std::string& name, std::uint64_t& targ
 // '-', when it is one in [lo, hi]; else returns false and leaves `value` alone.
 bool parseWholeNumber(std::string_view text, long long lo, long long hi, long long& value);
 
+// Returns a check for an option's value that refuses an empty value with `message` (the whole
+// usage error, e.g. "--sql needs a file name").
+CLI::Validator nonEmpty(const std::string& message);
+
 // Returns the usage error for a choice option given `value`:
 // "NAME needs 'A' or 'B', not 'VALUE'" (or "'A', 'B' or 'C'").
 std::string choiceError(const std::string& name, const std::vector<std::string>& words,

@@ -56,6 +56,8 @@ TEST(IntervalCommandLine, BothValueFormsSetEveryTreeOption) {
     bins5.bins = 5;
     interval::TreeOptions bins10;
     bins10.bins = 10;
+    interval::TreeOptions tiny;  // a decimal may have an exponent, however small
+    tiny.pruneConfidence = 1e-300;
     interval::TreeOptions edges;
     edges.bins = 1000;
     edges.maxDepth = 100;
@@ -68,6 +70,7 @@ TEST(IntervalCommandLine, BothValueFormsSetEveryTreeOption) {
         {{"--bins", "3", "--bins", "5", "iris", "50"}, bins5},  // the last one counts
         {{"--bins", "010", "iris", "50"}, bins10},              // decimal, never octal
         {{"--bins=1000", "--max-depth", "100", "--prune", "0.999", "iris", "50"}, edges},
+        {{"--prune", "1e-300", "iris", "50"}, tiny},
         {{"--bins", "7", "--binning=count", "--max-depth", "4", "--bin-records=0", "--min-split",
           "5", "--prune", "0", "iris", "50"},
          all},
@@ -112,6 +115,11 @@ TEST(IntervalCommandLine, ValuesOutOfRangeAreUsageErrorsNamingTheOption) {
                           {{"--min-split", "1", "iris", "50"},
                            "--min-split needs a whole number of at least 2, not '1'",
                            "iris"},
+                          {{"--min-split", "2147483647", "iris", "50"},
+                           "--min-split needs a whole number from 2 to 1000000000, not "
+                           "'2147483647'",
+                           "iris"},
+                          {{"--sql", "", "iris", "50"}, "--sql needs a file name", "iris"},
                           {{"--bin-records", "-3", "iris", "50"},
                            "--bin-records needs a whole number, not '-3'",
                            "iris"},
@@ -154,9 +162,9 @@ TEST(SharedCommandLine, ArgumentsSeedAndOrderAreRead) {
     EXPECT_FALSE(line.settings.keepOrder);
     EXPECT_EQ(line.settings.timeLimit, kDefaultTimeLimit);
 
-    // The time limit: a plain decimal, 0 for none.
-    for (const auto& [text, seconds] :
-         std::vector<std::pair<std::string, double>>{{"0", 0}, {"10", 10}, {"0.5", 0.5}}) {
+    // The time limit: a decimal, 0 for none.
+    for (const auto& [text, seconds] : std::vector<std::pair<std::string, double>>{
+             {"0", 0}, {"10", 10}, {"0.5", 0.5}, {"1e3", 1000}, {"1e-300", 1e-300}}) {
         line = parseCommandLine({"--time-limit=" + text, "x", "50"}, program);
         ASSERT_EQ(line.action, Action::Run) << line.text;
         EXPECT_EQ(line.settings.timeLimit, seconds) << text;
@@ -177,41 +185,49 @@ TEST(SharedCommandLine, ArgumentsSeedAndOrderAreRead) {
 TEST(SharedCommandLine, UsageErrorsSayWhatIsWrongAndWhetherBaseIsKnown) {
     BayesProgram program;
     const std::string badSeed = " is not a whole number from 0 to 2^64-1";
-    expectUsageErrors(program,
-                      {
-                          {{}, "expected BASE and PERCENT", ""},
-                          {{"iris"}, "expected BASE and PERCENT", ""},
-                          {{"iris", "50", "more"}, "expected only BASE and PERCENT", ""},
-                          {{"", "50"}, "BASE is empty", ""},
-                          {{"iris", "abc"},
-                           "the percentage \"abc\" is not a plain decimal number between 0 and 100",
-                           "iris"},
-                          {{"iris", "-1"},  // a negative number is an argument, not an option
-                           "the percentage \"-1\" is not a plain decimal number between 0 and 100",
-                           "iris"},
-                          {{"iris", "101"}, "the percentage \"101\" is above 100", "iris"},
-                          {{"--seed", "18446744073709551616", "iris", "50"},
-                           "the seed \"18446744073709551616\"" + badSeed,
-                           "iris"},
-                          {{"--seed=-1", "iris", "50"}, "the seed \"-1\"" + badSeed, "iris"},
-                          {{"--seed", "+1", "iris", "50"}, "the seed \"+1\"" + badSeed, "iris"},
-                          {{"iris", "50", "--seed"}, "--seed needs a value (N)", "iris"},
-                          {{"--time-limit", "-1", "iris", "50"},
-                           "--time-limit needs a number from 0 to 86400, not '-1'",
-                           "iris"},
-                          {{"--time-limit=1e3", "iris", "50"},
-                           "--time-limit needs a number from 0 to 86400, not '1e3'",
-                           "iris"},
-                          {{"--time-limit=inf", "iris", "50"},
-                           "--time-limit needs a number from 0 to 86400, not 'inf'",
-                           "iris"},
-                          {{"--fast", "iris", "50"}, "unknown option --fast", "iris"},
-                          {{"--fast=3", "iris", "50"}, "unknown option --fast", "iris"},
-                          {{"-x", "iris", "50"}, "unknown option -x", "iris"},
-                          // What is wrong with the line comes before what is wrong with a value.
-                          {{"--fast", "iris", "abc"}, "unknown option --fast", "iris"},
-                          {{"a", "b", "c"}, "expected only BASE and PERCENT", ""},
-                      });
+    expectUsageErrors(
+        program,
+        {
+            {{}, "expected BASE and PERCENT", ""},
+            {{"iris"}, "expected BASE and PERCENT", ""},
+            {{"iris", "50", "more"}, "expected only BASE and PERCENT", ""},
+            {{"", "50"}, "BASE is empty", ""},
+            {{"iris", "abc"},
+             "the percentage \"abc\" is not a plain decimal number between 0 and 100",
+             "iris"},
+            {{"iris", "-1"},  // a negative number is an argument, not an option
+             "the percentage \"-1\" is not a plain decimal number between 0 and 100",
+             "iris"},
+            {{"iris", "101"}, "the percentage \"101\" is above 100", "iris"},
+            {{"--seed", "18446744073709551616", "iris", "50"},
+             "the seed \"18446744073709551616\"" + badSeed,
+             "iris"},
+            {{"--seed=-1", "iris", "50"}, "the seed \"-1\"" + badSeed, "iris"},
+            {{"--seed", "+1", "iris", "50"}, "the seed \"+1\"" + badSeed, "iris"},
+            {{"iris", "50", "--seed"}, "--seed needs a value (N)", "iris"},
+            {{"--time-limit", "-1", "iris", "50"},
+             "--time-limit needs a number from 0 to 86400, not '-1'",
+             "iris"},
+            {{"--time-limit=1e9", "iris", "50"},
+             "--time-limit needs a number from 0 to 86400, not '1e9'",
+             "iris"},
+            {{"--time-limit=inf", "iris", "50"},
+             "--time-limit needs a number from 0 to 86400, not 'inf'",
+             "iris"},
+            {{"--fast", "iris", "50"}, "unknown option --fast", "iris"},
+            {{"--fast=3", "iris", "50"}, "unknown option --fast", "iris"},
+            {{"-x", "iris", "50"}, "unknown option -x", "iris"},
+            // What is wrong with the line comes before what is wrong with a value.
+            {{"--fast", "iris", "abc"}, "unknown option --fast", "iris"},
+            {{"a", "b", "c"}, "expected only BASE and PERCENT", ""},
+            // A bad --folds still lets PERCENT be left out: its value is what
+            // is wrong.
+            {{"--folds", "1", "iris"}, "--folds needs a whole number from 2 to 100, not '1'", ""},
+            {{"--class", "", "iris", "50"},
+             "--class needs a column: its name, its number or last",
+             "iris"},
+            {{"--save-model", "", "iris", "50"}, "--save-model needs a file name", "iris"},
+        });
 }
 
 TEST(BayesCommandLine, NumericTreatmentFlagsExcludeEachOther) {
