@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
 #include "cli/classifier_report.h"
+#include "cli/run_files.h"
 #include "data/reader.h"
 #include "data/text_fields.h"
 #include "report/atomic_file.h"
@@ -330,15 +332,25 @@ std::string predictionsPath(const std::string& base, const ProgramInfo& info) {
 }
 
 int applyModel(const std::string& modelPath, const std::string& dataArgument,
-               const ClassifierProgram& program, std::chrono::steady_clock::time_point start) {
+               const ClassifierProgram& program, std::chrono::steady_clock::time_point start,
+               const std::string& runId) {
     const ProgramInfo& info = program.info();
-    auto fail = [&info](const std::string& message) {
+    auto fail = [&info](const std::string& message, int status = 1) {
         std::cerr << info.name << ": Error: " << message << '\n';
-        return 1;
+        return status;
     };
+    const DataSource source = findDataSource(dataArgument);
+    const std::string predictions = predictionsPath(source.base, info);
+    const std::string reportPath = source.base + info.reportSuffix + "_applied.output";
+    std::vector<RunPath> inputs{{modelPath, "the model file"}, {source.path, "the data file"}};
+    std::error_code error;
+    if (!source.namesPath.empty() && std::filesystem::exists(source.namesPath, error))
+        inputs.push_back({source.namesPath, "the names file"});
+    const Status safe =
+        checkRunPaths(inputs, {{predictions, "the predictions file"}, {reportPath, "the report"}});
+    if (!safe) return fail(safe.error(), 2);
     const Result<LoadedModel> loaded = loadModelFile(modelPath, program);
     if (!loaded) return fail(loaded.error());
-    const DataSource source = findDataSource(dataArgument);
     const Result<RecordsForModel> records = readForModel(source, loaded->schema);
     if (!records) return fail(records.error());
     const auto readDone = std::chrono::steady_clock::now();
@@ -348,24 +360,24 @@ int applyModel(const std::string& modelPath, const std::string& dataArgument,
     std::vector<std::int32_t> predicted;
     std::vector<double> probabilities;
     loaded->model->predictWithProbabilities(data, rows, predicted, probabilities);
-    const Status written = writeFileAtomically(
-        predictionsPath(source.base, info),
-        predictionsCsv(data, rows, data.recordLines(), records->actual, predicted, probabilities));
+    std::vector<FileToWrite> files{
+        {predictions, predictionsCsv(data, rows, data.recordLines(), records->actual, predicted,
+                                     probabilities)}};
+    if (records->classPresent) {
+        AppliedRun run;
+        run.modelPath = modelPath;
+        run.notes = records->notes;
+        run.records = rows.size();
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            if (data.classes()[r] >= 0) {
+                run.evaluated.push_back(static_cast<RowIndex>(r));
+                run.predicted.push_back(predicted[r]);
+            }
+        const std::string report = appliedReport(data, info, *loaded->model, run, start, readDone);
+        files.push_back({reportPath, report + runLines(runId, files)});
+    }
+    const Status written = writeFilesAtomically(files);
     if (!written) return fail(written.error());
-    if (!records->classPresent) return 0;
-    AppliedRun run;
-    run.modelPath = modelPath;
-    run.notes = records->notes;
-    run.records = rows.size();
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (data.classes()[r] >= 0) {
-            run.evaluated.push_back(static_cast<RowIndex>(r));
-            run.predicted.push_back(predicted[r]);
-        }
-    const std::string report = appliedReport(data, info, *loaded->model, run, start, readDone);
-    const Status reported =
-        writeFileAtomically(source.base + info.reportSuffix + "_applied.output", report);
-    if (!reported) return fail(reported.error());
     return 0;
 }
 

@@ -72,8 +72,12 @@ std::string predictionsPath(const std::string& base, const ProgramInfo& info);
 
 // The run `NAME --apply MODEL DATA`: reads the model and every record of DATA, writes the
 // predictions and, when DATA holds the class, the report BASE<suffix>_applied.output.
-// Returns the exit status; errors go to stderr as one line, and no file is written then.
+// The predictions and the report are written together (see writeFilesAtomically), the report
+// naming the run `runId`. Returns the exit status; errors go to stderr as one line, and no
+// file is written then (a predictions file or report that would replace the model, the data or
+// each other, or a path that is not a regular file, is a usage error, status 2).
 int applyModel(const std::string& modelPath, const std::string& dataArgument,
-               const ClassifierProgram& program, std::chrono::steady_clock::time_point start);
+               const ClassifierProgram& program, std::chrono::steady_clock::time_point start,
+               const std::string& runId);
 
 }  // namespace mining

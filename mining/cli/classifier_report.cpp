@@ -194,6 +194,20 @@ std::size_t testRecordsSeenInTraining(const Dataset& data, std::span<const RowIn
     return seen;
 }
 
+// The most class names a note lists; the rest are counted.
+constexpr std::size_t kListedClasses = 5;
+
+// Returns the names of `classes` for a note: "a, b, c", at most kListedClasses of them, then
+// "and N more".
+std::string classList(const Dataset& data, const std::vector<std::size_t>& classes) {
+    std::string list;
+    for (std::size_t i = 0; i < classes.size() && i < kListedClasses; ++i)
+        list += (i > 0 ? ", " : "") + shortForReport(data.classValues()[classes[i]]);
+    if (classes.size() > kListedClasses)
+        list += " and " + std::to_string(classes.size() - kListedClasses) + " more";
+    return list;
+}
+
 // Returns the warnings on a split's evaluation: a model that does not beat the majority class,
 // test records that also stand among the training records, a small test set, a class without
 // training records.
@@ -224,10 +238,18 @@ std::vector<std::string> splitWarnings(const Dataset& data, std::span<const RowI
     }
     std::vector<std::size_t> trained(data.classCount(), 0);
     for (const RowIndex r : train) ++trained[static_cast<std::size_t>(data.classes()[r])];
+    std::vector<std::size_t> untrained;
     for (std::size_t c = 0; c < trained.size(); ++c)
-        if (trained[c] == 0)
-            warnings.push_back("Warning: class " + shortForReport(data.classValues()[c]) +
-                               " has no training records; the model cannot predict it.");
+        if (trained[c] == 0) untrained.push_back(c);
+    if (untrained.size() == 1)
+        warnings.push_back("Warning: class " +
+                           shortForReport(data.classValues()[untrained.front()]) +
+                           " has no training records; the model cannot predict it.");
+    else if (!untrained.empty())
+        warnings.push_back("Warning: " + std::to_string(untrained.size()) +
+                           " classes have no training records, and the model cannot predict "
+                           "them: " +
+                           classList(data, untrained) + ".");
     return warnings;
 }
 
@@ -486,20 +508,25 @@ Result<CrossValidation> crossValidate(const Dataset& data, const RunSettings& se
         const Evaluation tested = evaluate(*model, data, fold);
         if (outputs != nullptr && outputs->wantPredictions)
             keepFoldPredictions(*model, data, fold, *outputs);
-        for (std::size_t a = 0; a < data.classCount(); ++a)
-            for (std::size_t p = 0; p < data.classCount(); ++p)
-                for (std::size_t n = tested.count(a, p); n > 0; --n)
-                    cv.pooled.add(static_cast<std::int32_t>(a), static_cast<std::int32_t>(p));
+        cv.pooled.addEvaluation(tested);
         cv.accuracies.push_back(tested.accuracy());
     }
     std::vector<std::size_t> perClass(data.classCount(), 0);
     for (const std::int32_t c : data.classes()) ++perClass[static_cast<std::size_t>(c)];
+    std::vector<std::size_t> few;
     for (std::size_t c = 0; c < perClass.size(); ++c)
-        if (perClass[c] > 0 && perClass[c] < k)
-            cv.notes.push_back("Note: class " + shortForReport(data.classValues()[c]) + " has " +
-                               std::to_string(perClass[c]) +
-                               (perClass[c] == 1 ? " record" : " records") + ", fewer than the " +
-                               std::to_string(k) + " folds: some folds test none of it.");
+        if (perClass[c] > 0 && perClass[c] < k) few.push_back(c);
+    if (few.size() == 1)
+        cv.notes.push_back("Note: class " + shortForReport(data.classValues()[few.front()]) +
+                           " has " + std::to_string(perClass[few.front()]) +
+                           (perClass[few.front()] == 1 ? " record" : " records") +
+                           ", fewer than the " + std::to_string(k) +
+                           " folds: some folds test none of it.");
+    else if (!few.empty())
+        cv.notes.push_back("Note: " + std::to_string(few.size()) +
+                           " classes have fewer records than the " + std::to_string(k) +
+                           " folds, and some folds test none of them: " + classList(data, few) +
+                           ".");
     return cv;
 }
 

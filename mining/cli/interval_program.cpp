@@ -1,5 +1,6 @@
 #include "cli/interval_program.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/option_binding.h"
@@ -43,7 +44,8 @@ void IntervalProgram::addOptions(CLI::App& app) {
                 "a number from 0 (no pruning) to below 1", "off");
     CLI::Option* sql =
         app.add_option("--sql", sqlPath_, "also write the rules as a SQL script to FILE")
-            ->type_name("FILE");
+            ->type_name("FILE")
+            ->check(nonEmpty("--sql needs a file name"));
     app.add_option("--sql-table", sqlTable_,
                    "the table the SQL script names (default: the data file's name less its "
                    "suffix)")
@@ -121,8 +123,14 @@ std::vector<OutputFile> IntervalProgram::outputFiles(const Model& model, const D
     script.table =
         sqlTable_.empty() ? std::filesystem::path(data.dataPath()).stem().string() : sqlTable_;
     script.lines = {facts.title + "; the rules as SQL", facts.result, facts.evaluation};
+    if (!facts.run.empty()) script.lines.push_back("Run: " + facts.run);
     const auto& tree = static_cast<const interval::IntervalModel&>(model).tree();
     return {{sqlPath_, interval::sqlScript(tree, data, script)}};
+}
+
+std::vector<RunPath> IntervalProgram::outputPaths() const {
+    if (sqlPath_.empty()) return {};
+    return {{sqlPath_, "the SQL script"}};
 }
 
 std::unique_ptr<Model> IntervalProgram::loadModel(const nlohmann::json& saved,
@@ -148,10 +156,11 @@ constexpr double kTreeShare = 0.55;
 TuningCosts IntervalProgram::tuningCosts() const { return {150e-9, 15e-9, 2e-6, kTreeShare}; }
 
 void IntervalProgram::limitWork(double seconds) {
-    options_.workLimit =
-        seconds <= 0
-            ? 0
-            : static_cast<std::uint64_t>(seconds * kLimitShare * kTreeShare * kTreeWorkPerSecond);
+    options_.workLimit = seconds <= 0
+                             ? 0
+                             : std::max<std::uint64_t>(
+                                   1, static_cast<std::uint64_t>(seconds * kLimitShare *
+                                                                 kTreeShare * kTreeWorkPerSecond));
 }
 
 }  // namespace mining

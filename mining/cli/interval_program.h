@@ -32,6 +32,8 @@ public:
     // for the table --sql-table names, by default the data file's name less its suffix.
     std::vector<OutputFile> outputFiles(const Model& model, const Dataset& data,
                                         const RunFacts& facts) const override;
+    // Returns FILE of --sql FILE, "the SQL script", when given.
+    std::vector<RunPath> outputPaths() const override;
     std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
                                      const ModelSchema& schema) const override;
     // Sets the tree's work limit to what grows in a share of `seconds` (0: no limit).

@@ -53,12 +53,21 @@ struct OutputFile {
     std::string content;
 };
 
+// A file a run reads or writes, and what it is to the run, for messages: "the data file",
+// "the SQL script".
+struct RunPath {
+    std::string path;
+    std::string role;
+};
+
 // What a run says of itself in the files it writes beside the report: the report's title
 // ("tarnel 1.00: interval classifier"), its result line and how it evaluated.
+// `run` is the run's identifier, which every file of the run names.
 struct RunFacts {
     std::string title;
     std::string result;
     std::string evaluation;
+    std::string run;
 };
 
 // One setting a program's self-tuning may choose: how the report names it ("--max-depth 20"),
@@ -112,11 +121,16 @@ public:
 
     // Returns the files to write beside the report for `model`, the model the report describes
     // (made by this program, trained on `data`); none by default. The run writes each one
-    // atomically before the report, and stops with an error when one cannot be written.
+    // atomically together with the report (see writeFilesAtomically), and stops with an error
+    // when one cannot be written.
     virtual std::vector<OutputFile> outputFiles(const Model& /*model*/, const Dataset& /*data*/,
                                                 const RunFacts& /*facts*/) const {
         return {};
     }
+
+    // Returns the paths outputFiles() will write, with their roles, as the command line names
+    // them (so that the run can check them before it reads or writes anything).
+    virtual std::vector<RunPath> outputPaths() const { return {}; }
 
     // Returns the model a model file of this program holds (its "model" object), for data of
     // `schema`. Throws ModelFileError when `saved` is malformed or does not fit the schema.

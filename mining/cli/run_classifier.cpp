@@ -8,6 +8,8 @@
 #include "cli/apply_model.h"
 #include "cli/classifier_report.h"
 #include "cli/command_line.h"
+#include "cli/run_files.h"
+#include "data/class_limit.h"
 #include "data/reader.h"
 #include "report/atomic_file.h"
 #include "util/number_format.h"
@@ -15,6 +17,11 @@
 namespace mining {
 
 namespace {
+
+// The message of a run that ran out of memory.
+constexpr const char* kOutOfMemory =
+    "out of memory: the run needs more memory than the system gives it (a smaller "
+    "--time-limit reads a smaller sample of a large file)";
 
 // Writes the error report (when `reportPath` is known) and the message on stderr; a usage
 // error (status 2) adds the usage line. Returns `status`.
@@ -52,19 +59,10 @@ ReadLimits readLimits(const std::string& path, const RunSettings& settings,
     const RunCosts costs = program.costs();
     const double work = settings.timeLimit * kLimitShare;
     if (static_cast<double>(size) * costs.wholeSecondsPerByte <= work) return limits;
-    limits.maxBytes = static_cast<std::uint64_t>(work / costs.sampledSecondsPerByte);
+    // However small the limit, a sample of some bytes is read (0 would mean the whole file).
+    limits.maxBytes =
+        std::max<std::uint64_t>(1, static_cast<std::uint64_t>(work / costs.sampledSecondsPerByte));
     return limits;
-}
-
-// Returns true when `a` and `b` name the same file, existing or not.
-bool sameFile(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code error;
-    if (std::filesystem::equivalent(a, b, error)) return true;
-    const std::filesystem::path x = std::filesystem::weakly_canonical(a, error);
-    if (error) return false;
-    const std::filesystem::path y = std::filesystem::weakly_canonical(b, error);
-    return !error && x == y;
 }
 
 // Returns how the run evaluates, for the files written beside the report.
@@ -79,60 +77,70 @@ std::string evaluationText(const RunSettings& settings) {
            ".";
 }
 
-// Writes `files` atomically, refusing any that would replace the data, its names or the report.
-// Returns the exit status and sets `error` when one is not written: 2 for a path that names one
-// of those, 1 for a file that cannot be written.
-int writeOutputFiles(const std::vector<OutputFile>& files, const DataSource& source,
-                     const std::string& reportPath, std::string& error) {
-    for (const OutputFile& file : files) {
-        for (const std::string& kept : {source.path, source.namesPath, reportPath}) {
-            if (sameFile(file.path, kept)) {
-                error = "will not write " + file.path + " over " + kept;
-                return 2;
-            }
-        }
-    }
-    for (const OutputFile& file : files) {
-        const Status written = writeFileAtomically(file.path, file.content);
-        if (!written) {
-            error = written.error();
-            return 1;
-        }
-    }
-    return 0;
+// Returns the files a run on `source` reads and writes, with their roles.
+void listRunPaths(const CommandLine& line, const ClassifierProgram& program,
+                  const DataSource& source, const std::string& reportPath,
+                  std::vector<RunPath>& inputs, std::vector<RunPath>& outputs) {
+    inputs = {{source.path, "the data file"}};
+    std::error_code error;
+    if (!source.namesPath.empty() && std::filesystem::exists(source.namesPath, error))
+        inputs.push_back({source.namesPath, "the names file"});
+    outputs = {{reportPath, "the report"}};
+    if (!line.settings.saveModel.empty())
+        outputs.push_back({line.settings.saveModel, "the saved model"});
+    if (line.settings.predictions)
+        outputs.push_back({predictionsPath(source.base, program.info()), "the predictions file"});
+    for (const RunPath& path : program.outputPaths()) outputs.push_back(path);
 }
 
-// Writes what a run keeps besides its report: the model (--save-model) and the predictions
-// (--predictions). Returns an error message, or "" when all is written.
-std::string writeRunOutputs(const Dataset& data, const RunSettings& settings,
-                            const DataSource& source, const ProgramInfo& info,
-                            const RunOutputs& outputs) {
+// Returns the error of a run whose files would collide: a usage error, on stderr alone, so that
+// no file is touched.
+int pathFailure(const std::string& message, const ProgramInfo& info) {
+    return fail("", message, 2, info);
+}
+
+// Returns the files a run keeps besides its report: tarnel's SQL, the model (--save-model) and
+// the predictions (--predictions), or an error message.
+Result<std::vector<FileToWrite>> companionFiles(const Dataset& data, const RunSettings& settings,
+                                                const DataSource& source,
+                                                const ClassifierProgram& program,
+                                                const RunOutputs& outputs,
+                                                std::vector<OutputFile> programFiles,
+                                                const std::string& runId) {
+    using R = Result<std::vector<FileToWrite>>;
+    std::vector<FileToWrite> files;
+    for (OutputFile& file : programFiles)
+        files.push_back({std::move(file.path), std::move(file.content)});
     if (!settings.saveModel.empty()) {
         nlohmann::json model;
-        if (!outputs.trained->save(model)) return "this model cannot be saved";
-        const Status saved =
-            writeFileAtomically(settings.saveModel, modelFileText(info.name, data, model));
-        if (!saved) return saved.error();
+        if (!outputs.trained->save(model)) return R::failure("this model cannot be saved");
+        files.push_back(
+            {settings.saveModel, modelFileText(program.info().name, data, model, runId)});
     }
     if (settings.predictions) {
         std::vector<std::string> actual(data.recordCount());
         for (const RowIndex r : outputs.rows)
             actual[r] = data.classValues()[static_cast<std::size_t>(data.classes()[r])];
-        const Status written =
-            writeFileAtomically(predictionsPath(source.base, info),
-                                predictionsCsv(data, outputs.rows, data.recordLines(), actual,
-                                               outputs.predicted, outputs.probabilities));
-        if (!written) return written.error();
+        files.push_back({predictionsPath(source.base, program.info()),
+                         predictionsCsv(data, outputs.rows, data.recordLines(), actual,
+                                        outputs.predicted, outputs.probabilities)});
     }
-    return "";
+    return files;
 }
 
-// Reads, trains, evaluates and writes the report as `line` asks. Returns the exit status.
+// Reads, trains, evaluates and writes the report and its companions as `line` asks. Returns the
+// exit status.
 int runLine(const CommandLine& line, ClassifierProgram& program,
-            std::chrono::steady_clock::time_point start) {
+            std::chrono::steady_clock::time_point start, const std::string& runId,
+            std::string& errorReport) {
     const ProgramInfo& info = program.info();
     const DataSource source = findDataSource(line.base);
     const std::string path = source.base + info.reportSuffix + ".output";
+    std::vector<RunPath> inputs, outputPaths;
+    listRunPaths(line, program, source, path, inputs, outputPaths);
+    if (const Status safe = checkRunPaths(inputs, outputPaths); !safe)
+        return pathFailure(safe.error(), info);
+    errorReport = path;
     // Cross-validation trains a model per fold and one on all records: each gets its share
     // of the time limit, and the file is read within one share as well.
     RunSettings limited = line.settings;
@@ -149,11 +157,13 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
     bool usage = false;
     const Result<Dataset> read = readData(source, options, usage);
     if (!read) return fail(path, read.error(), usage ? 2 : 1, info);
-    std::vector<OutputFile> outputs;
+    if (const Status classes = checkClassColumn(*read); !classes)
+        return fail(path, classes.error(), 1, info);
+    std::vector<OutputFile> programFiles;
     const DescribedModel described = [&](const Model& trained, const std::string& result) {
         const RunFacts facts{info.name + " " + kProgramVersion + ": " + info.summary, result,
-                             evaluationText(line.settings)};
-        outputs = program.outputFiles(trained, *read, facts);
+                             evaluationText(line.settings), runId};
+        programFiles = program.outputFiles(trained, *read, facts);
     };
     RunOutputs kept;
     kept.wantPredictions = line.settings.predictions;
@@ -161,27 +171,19 @@ int runLine(const CommandLine& line, ClassifierProgram& program,
         classifierReport(*read, line.settings, info, *model, start,
                          std::chrono::steady_clock::now(), maker, described, &kept);
     if (!report) return fail(path, report.error(), 1, info);
-    std::string error;
-    if (const int status = writeOutputFiles(outputs, source, path, error); status != 0)
-        return fail(path, error, status, info);
-    const Status written = writeFileAtomically(path, *report);
-    if (!written) {
-        std::cerr << info.name << ": Error: " << written.error() << '\n';
-        return 1;
-    }
-    const std::string keptError = writeRunOutputs(*read, line.settings, source, info, kept);
-    if (!keptError.empty()) {
-        std::cerr << info.name << ": Error: " << keptError << '\n';
-        return 1;
-    }
+    Result<std::vector<FileToWrite>> files =
+        companionFiles(*read, line.settings, source, program, kept, std::move(programFiles), runId);
+    if (!files) return fail(path, files.error(), 1, info);
+    files->push_back({path, *report + runLines(runId, *files)});
+    const Status written = writeFilesAtomically(*files);
+    if (!written) return fail(path, written.error(), 1, info);
     return 0;
 }
 
-}  // namespace
-
-int runClassifier(int argc, char** argv, ClassifierProgram& program) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+// The whole run of `args` (see runClassifier). `errorReport` becomes the report's path once the
+// run knows that an error report may go there.
+int runCommand(const std::vector<std::string>& args, ClassifierProgram& program,
+               std::chrono::steady_clock::time_point start, std::string& errorReport) {
     const CommandLine line = parseCommandLine(args, program);
     switch (line.action) {
         case CommandLine::Action::Help:
@@ -195,9 +197,24 @@ int runClassifier(int argc, char** argv, ClassifierProgram& program) {
         case CommandLine::Action::Run:
             break;
     }
+    const std::string runId = newRunId();
     if (!line.settings.applyModel.empty())
-        return applyModel(line.settings.applyModel, line.base, program, start);
-    return runLine(line, program, start);
+        return applyModel(line.settings.applyModel, line.base, program, start, runId);
+    return runLine(line, program, start, runId, errorReport);
+}
+
+}  // namespace
+
+int runClassifier(int argc, char** argv, ClassifierProgram& program) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string errorReport;
+    try {
+        const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+        return runCommand(args, program, start, errorReport);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out somewhere in the run; what it held is freed, and one line still fits.
+        return fail(errorReport, kOutOfMemory, 1, program.info());
+    }
 }
 
 }  // namespace mining

@@ -213,12 +213,14 @@ ModelSchema schemaFromJson(const Json& schema) {
     return out;
 }
 
-std::string modelFileText(const std::string& program, const Dataset& data, const Json& model) {
-    const Json file{{"format", kModelFormat},
-                    {"version", kModelVersion},
-                    {"program", program},
-                    {"schema", schemaToJson(data)},
-                    {"model", model}};
+std::string modelFileText(const std::string& program, const Dataset& data, const Json& model,
+                          const std::string& run) {
+    Json file{{"format", kModelFormat},
+              {"version", kModelVersion},
+              {"program", program},
+              {"schema", schemaToJson(data)},
+              {"model", model}};
+    if (!run.empty()) file["run"] = run;
     // Invalid UTF-8 in names or values is written as U+FFFD rather than failing the save.
     return file.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -76,9 +76,10 @@ nlohmann::json schemaToJson(const Dataset& data);
 // attribute or class value, a name or value twice, an unknown type.
 ModelSchema schemaFromJson(const nlohmann::json& schema);
 
-// Returns the JSON text of a model file: the format, version, program, schema and model.
+// Returns the JSON text of a model file: the format, version, program, schema and model, and
+// when `run` is not empty, the identifier of the run that saved it ("run").
 std::string modelFileText(const std::string& program, const Dataset& data,
-                          const nlohmann::json& model);
+                          const nlohmann::json& model, const std::string& run = "");
 
 // Parses the text of a model file `name` and checks its frame: its size, its nesting, that it is
 // JSON, that its format is ours and its version one this program reads. Returns the whole

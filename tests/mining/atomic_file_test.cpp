@@ -1,6 +1,10 @@
 #include "report/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -57,6 +61,70 @@ TEST_F(AtomicFile, AFailureNamesThePathAndLeavesTheOldStateAlone) {
     ASSERT_FALSE(taken.ok());
     EXPECT_TRUE(fs::is_directory(dir_ / "taken.output"));
     EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(AtomicFile, ReplacedFilesKeepTheirPermissionsAndLinksStayLinks) {
+    const fs::path target = dir_ / "m.model";
+    std::ofstream(target) << "old\n";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(writeFileAtomically(target.string(), "new\n").ok());
+    EXPECT_EQ(read(target), "new\n");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    // Through a link: the file it points to is replaced, the link kept.
+    fs::create_symlink("m.model", dir_ / "link.model");
+    ASSERT_TRUE(writeFileAtomically((dir_ / "link.model").string(), "through\n").ok());
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.model"));
+    EXPECT_EQ(read(target), "through\n");
+    EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(AtomicFile, NoFileIsReplacedUnlessAllAreWrittenAndNoTemporaryIsLeft) {
+    const fs::path report = dir_ / "r.output";
+    const fs::path model = dir_ / "r.model";
+    std::ofstream(report) << "old report\n";
+    std::ofstream(model) << "old model\n";
+    fs::create_directory(dir_ / "taken.csv");
+    const Status failed = writeFilesAtomically({{model.string(), "new model\n"},
+                                                {(dir_ / "taken.csv").string(), "x"},
+                                                {report.string(), "new report\n"}});
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error(), "cannot write " + (dir_ / "taken.csv").string() +
+                                  ": it is a folder, not a regular file");
+    EXPECT_EQ(read(report), "old report\n");
+    EXPECT_EQ(read(model), "old model\n");
+    EXPECT_EQ(entries(), 3u);
+    ASSERT_TRUE(
+        writeFilesAtomically({{model.string(), "new model\n"}, {report.string(), "new report\n"}})
+            .ok());
+    EXPECT_EQ(read(model), "new model\n");
+    EXPECT_EQ(read(report), "new report\n");
+    EXPECT_EQ(entries(), 3u);
+}
+
+TEST_F(AtomicFile, StaleTemporariesGoOnlyWhenTheirWriterIsGone) {
+    const fs::path target = dir_ / "r_bayes.output";
+    // A writer that is gone: a child that has exited and been waited for.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const fs::path stale = dir_ / ("r_bayes.output.tmp-" + std::to_string(gone) + "-a1B2c3");
+    const fs::path living = dir_ / ("r_bayes.output.tmp-" + std::to_string(getppid()) + "-x9Y8z7");
+    const fs::path mine = dir_ / ("r_bayes.output.tmp-" + std::to_string(getpid()) + "-q1W2e3");
+    const fs::path other = dir_ / ("other.output.tmp-" + std::to_string(gone) + "-a1B2c3");
+    for (const fs::path& p : {stale, living, mine, other}) std::ofstream(p) << "partial";
+    // A temporary of a gone writer that someone still holds locked is kept as well.
+    const fs::path locked = dir_ / ("r_bayes.output.tmp-" + std::to_string(gone) + "-l0cked");
+    std::ofstream(locked) << "partial";
+    const int fd = open(locked.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    EXPECT_EQ(removeStaleTemporaries(target.string()), 1u);
+    EXPECT_FALSE(fs::exists(stale));
+    for (const fs::path& p : {living, mine, other, locked}) EXPECT_TRUE(fs::exists(p)) << p;
+    close(fd);
+    // Writing the file clears what is stale around it.
+    ASSERT_TRUE(writeFileAtomically(target.string(), "whole\n").ok());
+    EXPECT_FALSE(fs::exists(locked));
+    EXPECT_TRUE(fs::exists(living));
 }
 
 }  // namespace

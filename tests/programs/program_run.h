@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +22,14 @@ struct ProcessResult {
     int status = -1;  // the exit status; -1 when the program died of a signal
     std::string out;
     std::string err;
+    long peakKilobytes = 0;  // the program's peak resident size
+};
+
+// Limits a run of a program is held to (0: none). Past the file size a write fails (EFBIG)
+// rather than ending the program.
+struct RunLimits {
+    rlim_t fileSizeBytes = 0;
+    rlim_t addressSpaceBytes = 0;
 };
 
 // Returns the whole content of `p` ("" when it cannot be read).
@@ -46,7 +56,8 @@ inline bool runningAsRoot() { return geteuid() == 0; }
 // kUnprivilegedId (it exits with 125 when it cannot switch); `program` and `dir` must then be
 // open to that user.
 inline ProcessResult run(const std::string& program, const std::vector<std::string>& args,
-                         const fs::path& dir, bool unprivileged = false) {
+                         const fs::path& dir, bool unprivileged = false,
+                         const RunLimits& limits = {}) {
     const fs::path base = fs::temp_directory_path() / ("program_run_" + std::to_string(getpid()));
     const fs::path outPath = base.string() + ".out";
     const fs::path errPath = base.string() + ".err";
@@ -61,6 +72,15 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
              setuid(kUnprivilegedId) != 0 || setuid(0) == 0))
             _exit(125);
         if (chdir(dir.c_str()) != 0) _exit(126);
+        if (limits.fileSizeBytes > 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{limits.fileSizeBytes, limits.fileSizeBytes};
+            setrlimit(RLIMIT_FSIZE, &size);
+        }
+        if (limits.addressSpaceBytes > 0) {
+            const rlimit space{limits.addressSpaceBytes, limits.addressSpaceBytes};
+            setrlimit(RLIMIT_AS, &space);
+        }
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -69,7 +89,9 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
     }
     ProcessResult r;
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    r.peakKilobytes = usage.ru_maxrss;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = readFile(outPath);
     r.err = readFile(errPath);
