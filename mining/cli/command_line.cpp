@@ -118,7 +118,15 @@ std::string footer(const ProgramInfo& info) {
     return info.helpNotes + (info.helpNotes.empty() ? "" : "\n") + modelNotes(info) + "\n" +
            "Exit status: 0 on success, 1 on an error in the data or the run, 2 on a usage\n"
            "error. On an error the report's first line is \"Error: \" and the message (with\n"
-           "--apply, the message goes to stderr alone and no file is written).\n";
+           "--apply, the message goes to stderr alone and no file is written).\n" +
+           "\n" +
+           wrapWords(
+               "Files: the run writes the report and every file asked for together, each "
+               "renamed into place only when all are written, and each "
+               "naming the run (the report's Run: line). One that would replace the data, "
+               "its names, the model applied or another output, or a path that is not a "
+               "regular file (a device, a folder), is a usage error and nothing is written.",
+               kHelpWidth);
 }
 
 // Declares BASE and PERCENT. Their checks run before those of the program's options
