@@ -5,8 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/classifier_report.h"
 #include "cli/command_line.h"
+#include "cli/run_evaluation.h"
+#include "cli/run_report.h"
+#include "cli/time_budget.h"
+#include "data/class_limit.h"
 #include "data/reader.h"
 #include "fuzz_checks.h"
 
@@ -31,17 +34,29 @@ std::vector<std::string> commandLine(std::string_view line) {
     return words;
 }
 
+// Returns the report of the whole run `line` asks for on `data`, through the programs' own path:
+// the time budget, the evaluation (self-tuning, folds, the split) and the report.
+mining::Result<std::string> runAndReport(const mining::Dataset& data,
+                                         const mining::CommandLine& line,
+                                         mining::ClassifierProgram& program) {
+    const mining::TimeBudget budget(line.options.timeLimit, line.options.folds, program.costs());
+    program.limitWork(budget.trainingWork());
+    mining::RunTimes times;
+    times.start = times.readDone = std::chrono::steady_clock::now();
+    const mining::Result<mining::RunResult> result =
+        mining::runEvaluation(data, line.options, program, line.given, budget, times);
+    if (!result) return result.failureAs<std::string>();
+    return mining::runReport(data, line.options, program.info(), *result);
+}
+
 // Checks a report of a run that went through: it holds the accuracy line, its last line is
-// ended, and the same run on a fresh model gives the same report, but for the time it took.
+// ended, and the same run again gives the same report, but for the time it took.
 void checkReport(const std::string& report, const mining::Dataset& data,
-                 const mining::RunSettings& settings, const mining::ClassifierProgram& program,
-                 std::chrono::steady_clock::time_point start) {
+                 const mining::CommandLine& line, mining::ClassifierProgram& program) {
     if (report.find("\nAccuracy: ") == std::string::npos)
         fail("the report has no accuracy line", report);
     if (report.back() != '\n') fail("the report's last line is not ended", report);
-    const std::unique_ptr<mining::Model> again = program.makeModel();
-    const mining::Result<std::string> second = mining::classifierReport(
-        data, settings, program.info(), *again, start, std::chrono::steady_clock::now());
+    const mining::Result<std::string> second = runAndReport(data, line, program);
     if (!second) fail("a second run fails", second.error());
     const auto untimed = [](const std::string& text) {
         return text.substr(0, text.rfind("\nTime: "));
@@ -61,11 +76,6 @@ void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
         mining::parseCommandLine(commandLine(parts.first.substr(0, newline)), program);
     // Usage errors echo the command line as typed; only the file's bytes are hostile here.
     if (line.action != mining::CommandLine::Action::Run) return;
-    const mining::ProgramInfo& info = program.info();
-    const mining::RunSettings& settings = line.settings;
-    const std::unique_ptr<mining::Model> model = program.makeModel();
-
-    const auto start = std::chrono::steady_clock::now();
     const mining::Result<mining::Dataset> data =
         mining::parseDataset(parts.first.substr(newline + 1), parts.second, "data", "names", 1);
     if (!data) {
@@ -73,13 +83,16 @@ void runClassifierInput(const std::uint8_t* bytes, std::size_t size,
         return;
     }
     checkDataset(*data);
-    const mining::Result<std::string> report = mining::classifierReport(
-        *data, settings, info, *model, start, std::chrono::steady_clock::now());
+    if (const mining::Status classes = mining::checkClassColumn(*data); !classes) {
+        checkMessage(classes.error());
+        return;
+    }
+    const mining::Result<std::string> report = runAndReport(*data, line, program);
     if (!report) {
         checkMessage(report.error());
         return;
     }
-    checkReport(*report, *data, settings, program, start);
+    checkReport(*report, *data, line, program);
 }
 
 }  // namespace fuzz

@@ -182,14 +182,13 @@ std::size_t NaiveBayes::findCuts(const Dataset& data, std::size_t a, std::span<c
                                  std::vector<double>& cuts) const {
     const NumericColumn& column = data.numeric(a);
     const CodeSpan classes = data.classes();
-    const std::span<const std::int32_t> mantissas = column.mantissas();
-    if (!mantissas.empty()) {
+    if (const std::optional<DecimalView> decimals = column.decimals()) {
         std::vector<std::uint64_t> keys;
         keys.reserve(rows.size());
         for (RowIndex r : rows)
-            if (mantissas[r] != NumericColumn::kMissingMantissa)
-                keys.push_back(packDecimal(mantissas[r], classes[r]));
-        if (!keys.empty()) cuts = mdlCutPointsOfDecimals(keys, column.scale(), classCount_);
+            if (!decimals->missing(r))
+                keys.push_back(packDecimal(decimals->mantissa(r), classes[r]));
+        if (!keys.empty()) cuts = mdlCutPointsOfDecimals(keys, decimals->scale(), classCount_);
         return keys.size();
     }
     std::vector<ValueClass> values;

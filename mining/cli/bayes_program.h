@@ -23,8 +23,9 @@ public:
     // Returns the three treatments of numeric attributes (the default first), then the choice
     // per attribute, unless one of them was given.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
-    RunCosts costs() const override;
-    TuningCosts tuningCosts() const override;
+    // Returns the costs of the treatment chosen (the kernel and the choice per attribute cost
+    // more); naive Bayes counts no training work.
+    ProgramCosts costs() const override;
     std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
                                      const ModelSchema& schema) const override;
 

@@ -141,7 +141,7 @@ void addArguments(CLI::App& app, CommandLine& line) {
     CLI::callback_t percent = [&line](const CLI::results_t& results) {
         const Result<double> value = parsePercent(results.back());
         if (!value) throw CLI::ValidationError(value.error(), CLI::ExitCodes::ValidationError);
-        line.settings.percent = *value;
+        line.options.percent = *value;
         return true;
     };
     app.add_option("BASE", base, "the data file's path, or that path without \".data\"")
@@ -152,7 +152,7 @@ void addArguments(CLI::App& app, CommandLine& line) {
 
 // Declares the options that choose the columns: --class, --ignore, --header, --no-header and
 // --keep-ids.
-void addColumnOptions(CLI::App& app, RunSettings& settings) {
+void addColumnOptions(CLI::App& app, RunOptions& settings) {
     app.add_option("--class", settings.columns.classColumn,
                    "the class column: its name, its number (1 the first, negative from the "
                    "end) or last (default last)")
@@ -182,7 +182,7 @@ void addColumnOptions(CLI::App& app, RunSettings& settings) {
 }
 
 // Declares the options that save a model, write predictions and apply a saved model.
-void addModelOptions(CLI::App& app, RunSettings& settings) {
+void addModelOptions(CLI::App& app, RunOptions& settings) {
     CLI::Option* save = app.add_option("--save-model", settings.saveModel,
                                        "after training, save the model to FILE (with --folds, "
                                        "the model trained on all records)")
@@ -216,19 +216,19 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
     app.set_version_flag("--version", versionLine(info), "show the version and exit");
     app.allow_extras();  // unknown options and extra arguments get this program's own messages
     addArguments(app, line);
-    app.add_flag("--keep-order", line.settings.keepOrder,
+    app.add_flag("--keep-order", line.options.keepOrder,
                  "split the records in file order, without shuffling");
-    addSeed(app, "--seed", line.settings.seed, "shuffle with seed N");
-    addWholeNumber(app, "--folds", "K", line.settings.folds, 2, 100,
+    addSeed(app, "--seed", line.options.seed, "shuffle with seed N");
+    addWholeNumber(app, "--folds", "K", line.options.folds, 2, 100,
                    "evaluate by stratified K-fold cross-validation over all records instead "
                    "of the split; PERCENT may then be left out",
                    "the split");
-    addDecimal(app, "--time-limit", "S", line.settings.timeLimit, 86400,
+    addDecimal(app, "--time-limit", "S", line.options.timeLimit, 86400,
                "take about S seconds at most: a larger file is read as a seeded sample and "
                "training work is limited, all decided from sizes, not the clock",
                "no limit");
-    addColumnOptions(app, line.settings);
-    addModelOptions(app, line.settings);
+    addColumnOptions(app, line.options);
+    addModelOptions(app, line.options);
     program.addOptions(app);
 }
 
@@ -327,8 +327,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, ClassifierPro
         return {CommandLine::Action::Version, versionLine(program.info()), "", {}, {}};
     std::size_t arguments = app.get_option("BASE")->count() + app.get_option("PERCENT")->count();
     // --folds given with a bad value still lets PERCENT be left out: its own error says more.
-    const bool folds = line.settings.folds > 0 || app.get_option("--folds")->count() > 0;
-    std::string error = wholeLineError(app, arguments, folds, !line.settings.applyModel.empty());
+    const bool folds = line.options.folds > 0 || app.get_option("--folds")->count() > 0;
+    std::string error = wholeLineError(app, arguments, folds, !line.options.applyModel.empty());
     // Wrong arguments and unknown options come first, as they say more than a value would;
     // unless the error cut the reading short, which leaves the line's count unknown.
     if (!thrown.empty() && (!complete || error.empty())) error = thrown;

@@ -6,18 +6,15 @@
 #include <vector>
 
 #include "cli/program.h"
+#include "cli/time_budget.h"
 #include "data/table_layout.h"
 
 namespace mining {
 
-// The seconds a run may take unless --time-limit says otherwise: the window reads the report 3 s
-// after it starts the program.
-inline constexpr double kDefaultTimeLimit = 2.5;
-
 // How a run splits its records: the training share (0 to 100), file order or a shuffle, and the
 // shuffle's seed; and about how many seconds it may take (0: no limit).
 // And which columns it reads how: the class, the columns left out, the header, identifiers.
-struct RunSettings {
+struct RunOptions {
     double percent = 100;
     bool keepOrder = false;
     std::uint64_t seed = 1;
@@ -49,7 +46,7 @@ struct CommandLine {
     // unless exactly BASE and PERCENT were given and BASE is not empty (then the error report
     // can go beside the data).
     std::string base;
-    RunSettings settings;  // Run: the split PERCENT, --keep-order and --seed ask for
+    RunOptions options;  // Run: the split PERCENT, --keep-order, --seed and the rest ask for
     // Run: the options given, by name ("--max-depth"), which self-tuning leaves as given.
     std::set<std::string> given;
 };

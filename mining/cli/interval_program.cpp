@@ -140,27 +140,19 @@ std::unique_ptr<Model> IntervalProgram::loadModel(const nlohmann::json& saved,
 
 // Measured on 10,000,000 records (558 MB): the whole run 1.92 s, a 100 MB sample read in about
 // 0.35 s, and growing, pruning and testing about 2.3 ns a byte.
-RunCosts IntervalProgram::costs() const { return {3.44e-9, 5.8e-9}; }
-
 // The tree counts its work (interval::TreeOptions::workLimit): about 180 to 230 million units a
 // second here, on 10,000,000 records of numeric attributes and on 100,000 records of 50
-// attributes of 1,000 values alike. Growing may fill this share of a run's limited work; reading
+// attributes of 1,000 values alike. Growing may fill 55 % of a run's limited work; reading
 // and testing take the rest (on 10,000,000 records, read whole within the limit, reading takes
 // about 1 s of the 2 s and testing 0.15 s).
-constexpr double kTreeWorkPerSecond = 200e6;
-constexpr double kTreeShare = 0.55;
-
-// Measured with self-tuning's eight candidates, 5 folds, on 4,290 to 5,000 training records of
-// 16 to 36 attributes and 6 to 26 classes (0.04 s a candidate and fold), and on 13 records of
+// Self-tuning: measured with its eight candidates, 5 folds, on 4,290 to 5,000 training records
+// of 16 to 36 attributes and 6 to 26 classes (0.04 s a candidate and fold), and on 13 records of
 // 10,000 attributes.
-TuningCosts IntervalProgram::tuningCosts() const { return {150e-9, 15e-9, 2e-6, kTreeShare}; }
-
-void IntervalProgram::limitWork(double seconds) {
-    options_.workLimit = seconds <= 0
-                             ? 0
-                             : std::max<std::uint64_t>(
-                                   1, static_cast<std::uint64_t>(seconds * kLimitShare *
-                                                                 kTreeShare * kTreeWorkPerSecond));
+ProgramCosts IntervalProgram::costs() const {
+    constexpr double kTreeShare = 0.55;
+    return {{3.44e-9, 5.8e-9}, {150e-9, 15e-9, 2e-6, kTreeShare}, 200e6, kTreeShare};
 }
+
+void IntervalProgram::limitWork(std::uint64_t units) { options_.workLimit = units; }
 
 }  // namespace mining

@@ -26,8 +26,7 @@ public:
     // intervals, records per interval and pruning, each varying only the settings of these
     // four that `given` leaves open; empty when all four were given.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
-    RunCosts costs() const override;
-    TuningCosts tuningCosts() const override;
+    ProgramCosts costs() const override;
     // Returns, when --sql FILE was given, FILE with the tree's SQL script (interval/sql_script.h)
     // for the table --sql-table names, by default the data file's name less its suffix.
     std::vector<OutputFile> outputFiles(const Model& model, const Dataset& data,
@@ -36,8 +35,8 @@ public:
     std::vector<RunPath> outputPaths() const override;
     std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
                                      const ModelSchema& schema) const override;
-    // Sets the tree's work limit to what grows in a share of `seconds` (0: no limit).
-    void limitWork(double seconds) override;
+    // Sets the tree's work limit to `units` (0: no limit).
+    void limitWork(std::uint64_t units) override;
 
     // Returns the tree options the command line chose.
     const interval::TreeOptions& treeOptions() const { return options_; }

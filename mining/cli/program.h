@@ -36,17 +36,6 @@ struct RunCosts {
     double sampledSecondsPerByte;
 };
 
-// The share of a time limit that the counted work may fill; the rest is room for a slower or
-// busier machine, starting the process and writing the report.
-inline constexpr double kLimitShare = 0.8;
-
-// The least share of a time limit that self-tuning may take where it runs at all.
-inline constexpr double kTuningShare = 0.15;
-// On large data self-tuning gets this share of the run's estimated cost instead, from a run of
-// kTuningKnee seconds on (see tuningBudget in classifier_report.cpp).
-inline constexpr double kTuningRunShare = 0.15;
-inline constexpr double kTuningKnee = 0.05;
-
 // A file a run writes beside its report, and what goes into it.
 struct OutputFile {
     std::string path;
@@ -89,6 +78,17 @@ struct TuningCosts {
     double perCellClass = 0;
     double perAttribute = 0;
     double trainingShare = 0;
+};
+
+// Everything a program's runs cost, measured on the machine of RunCosts, from which the run's
+// time budget (cli/time_budget.h) decides: the whole run per byte, the candidates of
+// self-tuning, and, for a model that counts its training work, how many units it does a second
+// and the share of a run's limited work that training may fill (0: it counts none).
+struct ProgramCosts {
+    RunCosts run;
+    TuningCosts tuning;
+    double workPerSecond = 0;
+    double workShare = 0;
 };
 
 // What distinguishes one classifier program from another: its name, its own command-line
@@ -137,16 +137,13 @@ public:
     virtual std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
                                              const ModelSchema& schema) const = 0;
 
-    // Returns what a run costs per byte of data (see RunCosts).
-    virtual RunCosts costs() const = 0;
+    // Returns what the program's runs cost (see ProgramCosts), with the options bound so far.
+    virtual ProgramCosts costs() const = 0;
 
-    // Returns what self-tuning's candidates cost (see TuningCosts).
-    virtual TuningCosts tuningCosts() const { return {}; }
-
-    // Limits the training work of the models made from now on to what fits in about `seconds`
-    // (0: no limit). The default has nothing to limit: its training is one pass over the records
-    // read, which the read limit already bounds.
-    virtual void limitWork(double /*seconds*/) {}
+    // Limits the training work of the models made from now on to `units` of counted work (0: no
+    // limit). The default has nothing to limit: its training is one pass over the records read,
+    // which the read limit already bounds.
+    virtual void limitWork(std::uint64_t /*units*/) {}
 };
 
 }  // namespace mining

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/program.h"
-#include "report/atomic_file.h"
+#include "util/atomic_file.h"
 #include "util/result.h"
 
 namespace mining {

@@ -10,60 +10,21 @@
 
 namespace mining {
 
-std::size_t tuningRecords(const Dataset& data, std::size_t available,
-                          std::span<const Candidate> candidates, const TuningBudget& budget) {
-    const std::size_t most = std::min(available, kTuningRecords);
-    if (budget.seconds <= 0) return most;
-    double attributes = 0;
-    for (std::size_t a = 0; a < data.attributeCount(); ++a)
-        attributes += data.attribute(a).type == AttributeType::Ignored ? 0 : 1;
-    double weights = 0;
-    double heaviest = 1;
-    for (const Candidate& c : candidates) {
-        weights += c.weight;
-        heaviest = std::max(heaviest, c.weight);
-    }
-    const TuningCosts& costs = budget.costs;
-    const double perRecord =
-        attributes * (costs.perCell + static_cast<double>(data.classCount()) * costs.perCellClass);
-    const double fixed = attributes * costs.perAttribute;
-    // Every candidate on every fold; then the chosen one, whose training the run's own cost
-    // counts but for what a heavier candidate adds (a model that cross-validates choices of its
-    // own samples at most kTuningRecords for them).
-    const double last = (heaviest - 1) * (fixed + perRecord * static_cast<double>(most));
-    const double room =
-        (budget.seconds - last) / (static_cast<double>(kTuningFolds) * weights) - fixed;
-    const double affordable = perRecord > 0 ? room / perRecord : (room >= 0 ? 1e18 : 0.0);
-    const std::size_t least = std::min(available, kLeastTuningRecords);
-    if (affordable < static_cast<double>(least)) return 0;
-    return affordable >= static_cast<double>(most) ? most : static_cast<std::size_t>(affordable);
-}
-
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
-                    const TuningBudget& budget) {
+                    const TuningPlan& plan) {
     Tuning tuning;
-    // The last candidates (the costlier settings) make way when the budget cannot try all.
-    std::span<const Candidate> tried(candidates);
-    std::size_t count = tuningRecords(data, rows.size(), tried, budget);
-    while (count == 0 && tried.size() > 2) {
-        tried = tried.first(tried.size() - 1);
-        count = tuningRecords(data, rows.size(), tried, budget);
-    }
+    const std::span<const Candidate> tried = std::span(candidates).first(plan.tried);
     for (const Candidate& c : tried) tuning.labels.push_back(c.label);
     for (const Candidate& c : std::span(candidates).subspan(tried.size()))
         tuning.untried.push_back(c.label);
     tuning.accuracies.assign(tried.size(), 0.0);
-    // Where training the defaults on all records already takes longer than the whole budget,
-    // a costlier setting could not be afforded, and on a sample this small its cost on all
-    // records cannot be told.
-    const bool tooLarge = budget.seconds > 0 && budget.trainingSeconds > budget.seconds;
-    if ((count == 0 || tooLarge) && !rows.empty()) {
+    if (plan.skipped) {
         tuning.skipped = true;
-        tuning.tooLarge = tooLarge;
+        tuning.tooLarge = plan.tooLarge;
         return tuning;
     }
-    const std::vector<RowIndex> sample = sampleRows(rows, count, seed);
+    const std::vector<RowIndex> sample = sampleRows(rows, plan.records, seed);
     tuning.records = sample.size();
     if (tried.size() < 2 || sample.size() < 2) return tuning;
     // Folds of positions in the sample, stratified by class.
@@ -94,6 +55,12 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
         if (correct[c] > correct[tuning.chosen]) tuning.chosen = c;
     }
     return tuning;
+}
+
+Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
+                    const std::vector<Candidate>& candidates, std::uint64_t seed,
+                    const TuningBudget& budget) {
+    return tune(data, rows, candidates, seed, planTuning(data, rows.size(), candidates, budget));
 }
 
 std::string describeTuning(const Tuning& tuning) {

@@ -421,7 +421,7 @@ std::string describeReading(const std::string& column, const NumberReading& read
     }
     if (example < values.size() && example < reading.numbers.size())
         line += " (" + std::string(trimBlanks(values[example])) + " -> " +
-                formatCutPoint(reading.numbers[example]) + ")";
+                shortestDecimal(reading.numbers[example]) + ")";
     return line;
 }
 

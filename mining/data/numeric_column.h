@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,6 +22,8 @@ bool rescaleMantissas(std::span<std::int32_t> mantissas, int fromDigits, int toD
 // Returns true when `mantissa` * 10^shift fits a 32-bit mantissa (kMissingMantissa excluded).
 // Requires 0 <= shift <= kMaxScaledFractionDigits.
 bool fitsMantissaShifted(std::int64_t mantissa, int shift);
+
+class DecimalView;
 
 // The values of one numeric attribute, one per row, read as doubles.
 //
@@ -56,14 +59,10 @@ public:
     // Returns every value as a double (NaN where missing), in row order.
     std::vector<double> toVector() const;
 
-    // Returns the stored decimal mantissas (value = mantissa / scale(), kMissingMantissa where
-    // missing), or an empty span when the column is stored as doubles.
-    std::span<const std::int32_t> mantissas() const {
-        return scaled_ ? std::span<const std::int32_t>(mantissas_)
-                       : std::span<const std::int32_t>();
-    }
-    // Returns the power of ten that mantissas() are divided by.
-    double scale() const { return scale_; }
+    // Returns the column as the decimals it was written as, when it is stored so (every value a
+    // decimal of one scale), else nullopt. Exact where doubles are not: two values are equal
+    // exactly when their mantissas are.
+    std::optional<DecimalView> decimals() const;
 
     // Returns the number of distinct present values in the rows `rows` (each < size()).
     std::size_t distinctCount(std::span<const std::uint32_t> rows) const;
@@ -99,5 +98,35 @@ private:
     ColumnVector<std::int32_t> mantissas_;
     ColumnVector<double> doubles_;
 };
+
+// The values of a NumericColumn stored as decimals: the value in a row is mantissa(row) /
+// scale(), scale() a power of ten. Valid while the column lives.
+class DecimalView {
+public:
+    DecimalView(std::span<const std::int32_t> mantissas, double scale)
+        : mantissas_(mantissas), scale_(scale) {}
+
+    std::size_t size() const { return mantissas_.size(); }
+    // Returns true when the value in `row` is missing.
+    bool missing(std::size_t row) const {
+        return mantissas_[row] == NumericColumn::kMissingMantissa;
+    }
+    // Returns the mantissa of the value in `row`; for a missing value one that no present value
+    // has, so that equal mantissas mean equal values, missing ones included.
+    std::int32_t mantissa(std::size_t row) const { return mantissas_[row]; }
+    double scale() const { return scale_; }
+    // Returns every row's mantissa, in row order (NumericColumn::kMissingMantissa where
+    // missing), for copying a column as it is stored.
+    std::span<const std::int32_t> mantissas() const { return mantissas_; }
+
+private:
+    std::span<const std::int32_t> mantissas_;
+    double scale_;
+};
+
+inline std::optional<DecimalView> NumericColumn::decimals() const {
+    if (!scaled_) return std::nullopt;
+    return DecimalView(mantissas_, scale_);
+}
 
 }  // namespace mining

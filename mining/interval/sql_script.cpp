@@ -143,9 +143,9 @@ std::string presentText(const Term& t, const Names& names) {
         const bool low = std::isfinite(t.lo);
         const bool high = std::isfinite(t.hi);
         if (low && high)
-            return c + " >= " + sqlNumber(t.lo) + " AND " + c + " < " + sqlNumber(t.hi);
-        if (low) return c + " >= " + sqlNumber(t.lo);
-        return c + " < " + sqlNumber(t.hi);
+            return c + " >= " + shortestDecimal(t.lo) + " AND " + c + " < " + shortestDecimal(t.hi);
+        if (low) return c + " >= " + shortestDecimal(t.lo);
+        return c + " < " + shortestDecimal(t.hi);
     }
     if (t.values.empty()) return "1 = 0";  // the path asks for two values at once
     if (t.values.size() == 1) return c + " = " + names.value(t.attribute, t.values[0]);
@@ -224,7 +224,7 @@ void writeCase(std::ostream& out, const IntervalTree& tree, std::uint32_t index,
         const bool last = node.numeric && j + 1 == branches;
         std::string when;
         if (!last) {
-            when = node.numeric ? c + " < " + sqlNumber(node.cuts[j])
+            when = node.numeric ? c + " < " + shortestDecimal(node.cuts[j])
                                 : c + " = " + names.value(node.attribute, node.childValues[j]);
             if (j == node.missingChild) when = c + " IS NULL OR " + when;
         }
@@ -352,12 +352,6 @@ std::string foldedCase(std::string name) {
 std::string sqlIdentifier(std::string_view name) { return quoted(name, '"'); }
 
 std::string sqlString(std::string_view value) { return quoted(value, '\''); }
-
-std::string sqlNumber(double x) {
-    char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return error == std::errc() ? std::string(buffer, end) : std::string("0");
-}
 
 std::vector<std::string> sqlColumnNames(const Dataset& data) {
     std::vector<std::string> names;

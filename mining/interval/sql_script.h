@@ -50,8 +50,4 @@ std::string sqlIdentifier(std::string_view name);
 // Returns `value` as a character string literal: 'value', each '\'' doubled.
 std::string sqlString(std::string_view value);
 
-// Returns `x` as the shortest decimal numeric literal that reads back as the same double.
-// Requires x finite.
-std::string sqlNumber(double x);
-
 }  // namespace mining::interval

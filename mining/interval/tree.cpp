@@ -155,9 +155,9 @@ public:
     void takeColumn(std::size_t a, std::span<const RowIndex> ascending) {
         if (data_.attribute(a).type == AttributeType::Numeric) {
             const NumericColumn& column = data_.numeric(a);
-            if (!column.mantissas().empty()) {
-                columns_.mantissas[a] = gather<std::int32_t>(column.mantissas(), ascending);
-                columns_.scales[a] = column.scale();
+            if (const std::optional<DecimalView> decimals = column.decimals()) {
+                columns_.mantissas[a] = gather<std::int32_t>(decimals->mantissas(), ascending);
+                columns_.scales[a] = decimals->scale();
             } else {
                 columns_.doubles[a] = gather<double>(column, ascending);
             }

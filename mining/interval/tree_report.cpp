@@ -14,7 +14,7 @@ namespace {
 // Classes named in the line of the root's counts.
 constexpr std::size_t kRootClassesShown = 10;
 // The width the tree's lines keep to.
-constexpr std::size_t kTreeWidth = 80;
+constexpr std::size_t kTreeWidth = kReportColumns;
 
 std::string valueText(const std::string& value) {
     const std::string v = shortForReport(value);

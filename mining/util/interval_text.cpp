@@ -13,13 +13,13 @@ std::string intervalCondition(std::string_view name, double lo, double hi, Close
     if (!hasLow && !hasHigh) return "any " + std::string(name);
     std::string text;
     if (hasLow && hasHigh) {
-        text = formatCutPoint(lo) + (lowerClosed ? " <= " : " < ");
+        text = shortestDecimal(lo) + (lowerClosed ? " <= " : " < ");
     }
     text += name;
     if (hasHigh) {
-        text += (lowerClosed ? " < " : " <= ") + formatCutPoint(hi);
+        text += (lowerClosed ? " < " : " <= ") + shortestDecimal(hi);
     } else {
-        text += (lowerClosed ? " >= " : " > ") + formatCutPoint(lo);
+        text += (lowerClosed ? " >= " : " > ") + shortestDecimal(lo);
     }
     return text;
 }

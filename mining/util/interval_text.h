@@ -15,7 +15,7 @@ enum class ClosedEnd { Lower, Upper };
 //   ClosedEnd::Lower: "name < hi", "lo <= name < hi", "name >= lo"
 //   ClosedEnd::Upper: "name <= hi", "lo < name <= hi", "name > lo"
 // An infinite end (-inf for lo, +inf for hi) is left out; with both left out the text is
-// "any name". Cut points are written by formatCutPoint().
+// "any name". Cut points are written by shortestDecimal().
 std::string intervalCondition(std::string_view name, double lo, double hi, ClosedEnd closed);
 
 }  // namespace mining

@@ -22,7 +22,7 @@ std::string formatGeneral(double value, int significant) {
     return buffer;
 }
 
-std::string formatCutPoint(double value) {
+std::string shortestDecimal(double value) {
     // Fixed notation of a double can take over 300 digits; the exponent form stays short.
     char buffer[400];
     const double size = std::fabs(value);

@@ -15,8 +15,11 @@ namespace mining {
 inline constexpr std::size_t kShownLength = 60;
 // The longest table cell written whole: room for a shortened name and a few words around it.
 inline constexpr std::size_t kCellLength = 80;
-// The width a report's lines keep to.
-inline constexpr std::size_t kReportWidth = 78;
+// The most display columns a report line takes: a line of fixed layout (the split line, the
+// tree) may fill it.
+inline constexpr std::size_t kReportColumns = 80;
+// The width a report's wrapped text and tables keep to, two columns inside kReportColumns.
+inline constexpr std::size_t kReportWidth = kReportColumns - 2;
 
 // Returns `text` as a report shows a value or a name: unchanged when at most `length` bytes
 // long, else its first `length` - 4 bytes (never ending inside a UTF-8 character) and "...",

@@ -29,7 +29,7 @@ public:
     void addRow(std::vector<std::string> row);
     // Writes the table, each line indented by `indent` spaces, lines at most `width` columns,
     // each ending in '\n' (a width under indent + 20 leaves little of any cell).
-    void write(std::ostream& out, std::size_t width = 78, std::size_t indent = 2) const;
+    void write(std::ostream& out, std::size_t width = kReportWidth, std::size_t indent = 2) const;
 
 private:
     using Block = std::pair<std::size_t, std::size_t>;  // columns [first, second)

@@ -157,29 +157,29 @@ TEST(SharedCommandLine, ArgumentsSeedAndOrderAreRead) {
     CommandLine line = parseCommandLine({"--seed", "3", "data/iris", "66.67"}, program);
     ASSERT_EQ(line.action, Action::Run) << line.text;
     EXPECT_EQ(line.base, "data/iris");
-    EXPECT_DOUBLE_EQ(line.settings.percent, 66.67);
-    EXPECT_EQ(line.settings.seed, 3u);
-    EXPECT_FALSE(line.settings.keepOrder);
-    EXPECT_EQ(line.settings.timeLimit, kDefaultTimeLimit);
+    EXPECT_DOUBLE_EQ(line.options.percent, 66.67);
+    EXPECT_EQ(line.options.seed, 3u);
+    EXPECT_FALSE(line.options.keepOrder);
+    EXPECT_EQ(line.options.timeLimit, kDefaultTimeLimit);
 
     // The time limit: a decimal, 0 for none.
     for (const auto& [text, seconds] : std::vector<std::pair<std::string, double>>{
              {"0", 0}, {"10", 10}, {"0.5", 0.5}, {"1e3", 1000}, {"1e-300", 1e-300}}) {
         line = parseCommandLine({"--time-limit=" + text, "x", "50"}, program);
         ASSERT_EQ(line.action, Action::Run) << line.text;
-        EXPECT_EQ(line.settings.timeLimit, seconds) << text;
+        EXPECT_EQ(line.options.timeLimit, seconds) << text;
     }
 
     line = parseCommandLine({"--keep-order", "--seed=18446744073709551615", "x", "100"}, program);
     ASSERT_EQ(line.action, Action::Run) << line.text;
-    EXPECT_TRUE(line.settings.keepOrder);
-    EXPECT_EQ(line.settings.seed, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_TRUE(line.options.keepOrder);
+    EXPECT_EQ(line.options.seed, std::numeric_limits<std::uint64_t>::max());
 
     // After "--" everything is an argument, even what looks like an option.
     line = parseCommandLine({"--", "--keep-order", "5"}, program);
     ASSERT_EQ(line.action, Action::Run) << line.text;
     EXPECT_EQ(line.base, "--keep-order");
-    EXPECT_FALSE(line.settings.keepOrder);
+    EXPECT_FALSE(line.options.keepOrder);
 }
 
 TEST(SharedCommandLine, UsageErrorsSayWhatIsWrongAndWhetherBaseIsKnown) {

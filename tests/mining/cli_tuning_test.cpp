@@ -6,7 +6,7 @@
 #include <memory>
 #include <set>
 
-#include "cli/classifier_report.h"
+#include "cli/run_evaluation.h"
 #include "cli/tuning.h"
 #include "data/reader.h"
 #include "data/split.h"
@@ -75,7 +75,7 @@ TEST(Tuning, PrefersTheCandidateThatCrossValidatesBetterAndTheFirstOnATie) {
     // Where the defaults' training on all records takes longer than the budget, nothing is
     // tried, however well another setting would do.
     const std::vector<Candidate> depths{{"shallow", tree(1)}, {"deep", tree(10)}};
-    const Result<Tuning> large = tune(data, rows, depths, 1, {1.0, {}, 1.5});
+    const Result<Tuning> large = tune(data, rows, depths, 1, TuningBudget{1.0, {}, 1.5});
     EXPECT_TRUE(large->skipped && large->tooLarge);
     EXPECT_EQ(large->chosen, 0u);
 }
@@ -136,7 +136,8 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
     }
     // A costlier last candidate makes way rather than shrink the sample below the least.
     const std::vector<Candidate> three = {two[0], two[1], {"c", spy, 50.0}};
-    const Result<Tuning> t = tune(data, rows, three, 1, {seconds(1000, kTuningRecords), costs});
+    const Result<Tuning> t =
+        tune(data, rows, three, 1, TuningBudget{seconds(1000, kTuningRecords), costs});
     ASSERT_TRUE(t.ok());
     EXPECT_EQ(t->labels, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(t->untried, std::vector<std::string>{"c"});
@@ -148,19 +149,36 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
     EXPECT_EQ(tuningRecords(data, 50, two, {seconds(40, 50), costs}), 0u);
 }
 
+// A program whose models and both candidates are the spy's.
+class SpyProgram : public ClassifierProgram {
+public:
+    explicit SpyProgram(std::function<std::unique_ptr<Model>()> make) : make_(std::move(make)) {}
+    const ProgramInfo& info() const override { return info_; }
+    void addOptions(CLI::App&) override {}
+    void resetOptions() override {}
+    std::unique_ptr<Model> makeModel() const override { return make_(); }
+    std::vector<Candidate> candidates(const std::set<std::string>&) const override {
+        return {{"a", make_}, {"b", make_}};
+    }
+    std::unique_ptr<Model> loadModel(const nlohmann::json&, const ModelSchema&) const override {
+        return nullptr;
+    }
+    ProgramCosts costs() const override { return {}; }
+
+private:
+    ProgramInfo info_{"spy", "spy", "_spy", ""};
+    std::function<std::unique_ptr<Model>()> make_;
+};
+
 TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
     const Dataset data = sample(90);
     std::vector<Call> log;
     auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
-    RunSettings settings;
+    RunOptions settings;
     settings.folds = 3;
     settings.autoTune = true;
-    SpyModel reported(&log);
-    const ProgramInfo info{"spy", "spy", "_spy", ""};
-    const auto now = std::chrono::steady_clock::now();
-    ASSERT_TRUE(classifierReport(data, settings, info, reported, now, now,
-                                 {spy, {{"a", spy}, {"b", spy}}, {}, {}})
-                    .ok());
+    const SpyProgram program(spy);
+    ASSERT_TRUE(runEvaluation(data, settings, program, {}, TimeBudget(0, 3, {}), {}).ok());
     const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
     // Each fold's test ends its run of calls: nothing before it since the last fold's test
     // (its tuning, its training) touched its records.

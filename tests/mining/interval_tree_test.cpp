@@ -146,8 +146,8 @@ TEST(IntervalTree, DecimalAndDoubleColumnsGrowTheSameTree) {
     const char* names = "A, B.\nx: continuous.\ny: continuous.\ng: p, q, r.\n";
     const Dataset decimal = parseOrFail(noisyRecords(30000, ""), names);
     const Dataset doubles = parseOrFail(noisyRecords(30000, "e0"), names);
-    ASSERT_FALSE(decimal.numeric(0).mantissas().empty());
-    ASSERT_TRUE(doubles.numeric(0).mantissas().empty());
+    ASSERT_TRUE(decimal.numeric(0).decimals());
+    ASSERT_FALSE(doubles.numeric(0).decimals());
     std::vector<RowIndex> rows;
     for (RowIndex r = 0; r < 30000; r += 3) rows.push_back(r);
     for (RowIndex r = 1; r < 30000; r += 3) rows.push_back(r);  // not ascending

@@ -54,10 +54,11 @@ TEST(NumericColumn, ChoosesItsStorageWhateverTheOrderOfTheValues) {
     NumericColumn after;
     after.appendDecimal(1, 0);
     after.appendDecimal(2147483647, 1);
-    EXPECT_EQ(before.mantissas().size(), 2u);
-    EXPECT_EQ(after.mantissas().size(), 2u);
+    ASSERT_TRUE(before.decimals() && after.decimals());
+    EXPECT_EQ(before.decimals()->size(), 2u);
+    EXPECT_EQ(after.decimals()->size(), 2u);
     EXPECT_EQ(after[1], 214748364.7);
-    EXPECT_EQ(after.scale(), 10.0);
+    EXPECT_EQ(after.decimals()->scale(), 10.0);
 }
 
 TEST(NumericColumn, CountsDistinctPresentValuesInTheGivenRows) {

@@ -36,14 +36,14 @@ TEST(IntervalCondition, SaysWhichEndHoldsTheCut) {
 }
 
 TEST(FormatCutPoint, ShortestTextThatReadsBackExactly) {
-    EXPECT_EQ(formatCutPoint(75000), "75000");
-    EXPECT_EQ(formatCutPoint(-0.0), "0");
-    EXPECT_EQ(formatCutPoint(1e20), "1e+20");
-    EXPECT_EQ(formatCutPoint(39.495), "39.495");
-    EXPECT_EQ(formatCutPoint(0.00001), "1e-05");
+    EXPECT_EQ(shortestDecimal(75000), "75000");
+    EXPECT_EQ(shortestDecimal(-0.0), "0");
+    EXPECT_EQ(shortestDecimal(1e20), "1e+20");
+    EXPECT_EQ(shortestDecimal(39.495), "39.495");
+    EXPECT_EQ(shortestDecimal(0.00001), "1e-05");
     // Two cuts six significant digits cannot tell apart stay distinct.
-    EXPECT_NE(formatCutPoint(5.0000001), formatCutPoint(5.0000002));
-    EXPECT_EQ(std::stod(formatCutPoint(0.1 + 0.2)), 0.1 + 0.2);
+    EXPECT_NE(shortestDecimal(5.0000001), shortestDecimal(5.0000002));
+    EXPECT_EQ(std::stod(shortestDecimal(0.1 + 0.2)), 0.1 + 0.2);
 }
 
 TEST(TextTable, AlignsByDisplayWidth) {

@@ -16,6 +16,7 @@
 #include "data/reader.h"
 #include "data/split.h"
 #include "interval/interval_model.h"
+#include "util/number_format.h"
 
 namespace mining::interval {
 namespace {
@@ -66,7 +67,7 @@ void loadRows(sqlite3* db, const std::string& table, const Dataset& data) {
                 if (type == AttributeType::Numeric) {
                     const double v = data.numeric(a)[r];
                     present = !isMissing(v);
-                    if (present) text = sqlNumber(v);
+                    if (present) text = shortestDecimal(v);
                 } else if (type == AttributeType::Nominal) {
                     const std::int32_t code = data.nominal(a)[r];
                     present = code != kMissingCode;
@@ -230,7 +231,7 @@ std::string withVariants(const std::string& text, const Dataset& data, const Int
     }
     for (const TreeNode& node : tree.nodes())
         for (const double cut : node.cuts)
-            replacements[static_cast<std::size_t>(node.attribute)].push_back(sqlNumber(cut));
+            replacements[static_cast<std::size_t>(node.attribute)].push_back(shortestDecimal(cut));
     std::string out = text;
     std::istringstream in(text);
     std::string line;
@@ -351,7 +352,7 @@ TEST(SqlScript, NumbersReadBackAsTheSameDouble) {
     const Db db(raw, &sqlite3_close);
     for (const double x : {39.5, 0.1, 1.0 / 3, -2.5e-7, 1e21, 123456789012345680.0, 5e-324,
                            1.7976931348623157e308, 0.30000000000000004, 2.0}) {
-        const std::string text = sqlNumber(x);
+        const std::string text = shortestDecimal(x);
         double back = 0;
         std::from_chars(text.data(), text.data() + text.size(), back);
         EXPECT_EQ(back, x) << text;
@@ -362,7 +363,7 @@ TEST(SqlScript, NumbersReadBackAsTheSameDouble) {
         ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
         EXPECT_EQ(sqlite3_column_double(s, 0), x) << text;
     }
-    EXPECT_EQ(sqlNumber(39.5), "39.5");
+    EXPECT_EQ(shortestDecimal(39.5), "39.5");
 }
 
 }  // namespace

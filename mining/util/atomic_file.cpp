@@ -1,4 +1,4 @@
-#include "report/atomic_file.h"
+#include "util/atomic_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "report/evaluation.h"
+#include "evaluation/evaluation.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,0 +1,235 @@
+#include "cli/run_report.h"
+
+#include <sstream>
+
+#include "cli/report_sections.h"
+#include "cli/time_budget.h"
+#include "evaluation/baseline.h"
+#include "util/number_format.h"
+#include "util/report_text.h"
+
+namespace mining {
+
+namespace {
+
+// The most class names a note lists; the rest are counted.
+constexpr std::size_t kListedClasses = 5;
+
+// Returns the names of `classes` for a note: "a, b, c", at most kListedClasses of them, then
+// "and N more".
+std::string classList(const Dataset& data, const std::vector<std::size_t>& classes) {
+    std::string list;
+    for (std::size_t i = 0; i < classes.size() && i < kListedClasses; ++i)
+        list += (i > 0 ? ", " : "") + shortForReport(data.classValues()[classes[i]]);
+    if (classes.size() > kListedClasses)
+        list += " and " + std::to_string(classes.size() - kListedClasses) + " more";
+    return list;
+}
+
+// Returns what the run left out to keep within its time limit, one sentence each: the records a
+// sample of a large file left unread, and what the model's training left out.
+std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result) {
+    std::vector<std::string> notes;
+    const SampleInfo& sample = data.sample();
+    if (sample.sampled) {
+        const std::size_t read = data.recordCount() + data.missingClassCount();
+        notes.push_back(
+            "Note: the data file is larger than this run reads within its time limit: a "
+            "seeded sample of " +
+            std::to_string(read) + " records of about " + std::to_string(sample.estimatedRecords) +
+            " (" + std::to_string(sample.readBytes / 1000000) + " of " +
+            std::to_string(sample.fileBytes / 1000000) +
+            " MB), spread over the whole file, was read.");
+    }
+    if (result.model)
+        for (std::string& note : result.model->limitNotes()) notes.push_back("Note: " + note);
+    if (!notes.empty())
+        notes.push_back(
+            "Note: --time-limit 0 lifts the time limit; --time-limit S allows about "
+            "S seconds (default " +
+            formatGeneral(kDefaultTimeLimit) + ").");
+    return notes;
+}
+
+// Returns the warning that the model does not beat always answering the majority class.
+std::string belowBaseline(const Dataset& data, const RunResult& result) {
+    return "Warning: the model does not beat always answering \"" +
+           shortForReport(data.classValues()[static_cast<std::size_t>(result.majority)]) + "\" (" +
+           formatFixed(100.0 * result.baseline, 2) + " % of these records).";
+}
+
+// Returns the warnings on a split's evaluation: a model that does not beat the majority class,
+// test records that also stand among the training records, a small test set, classes without
+// training records; and the note on an evaluation on the training records.
+std::vector<std::string> splitNotes(const Dataset& data, const RunResult& result) {
+    std::vector<std::string> notes;
+    const RunWarnings& w = result.warnings;
+    const Evaluation& evaluation = result.evaluation;
+    if (w.belowBaseline) notes.push_back(belowBaseline(data, result));
+    if (w.seenInTraining > 0)
+        notes.push_back("Warning: " + std::to_string(w.seenInTraining) + " of the " +
+                        std::to_string(result.testCount) +
+                        " test records also stand among the training records (the same "
+                        "values), which flatters the accuracy.");
+    if (!result.onTraining && evaluation.total() > 0 && evaluation.total() < 100) {
+        const auto [low, high] = wilsonInterval(evaluation.correct(), evaluation.total());
+        notes.push_back("Warning: only " + std::to_string(evaluation.total()) +
+                        " test records: the accuracy is known only to lie between " +
+                        formatFixed(100.0 * low, 1) + " and " + formatFixed(100.0 * high, 1) +
+                        " % (95 %).");
+    }
+    const std::vector<std::size_t>& untrained = w.untrainedClasses;
+    if (untrained.size() == 1)
+        notes.push_back("Warning: class " + shortForReport(data.classValues()[untrained.front()]) +
+                        " has no training records; the model cannot predict it.");
+    else if (!untrained.empty())
+        notes.push_back("Warning: " + std::to_string(untrained.size()) +
+                        " classes have no training records, and the model cannot predict "
+                        "them: " +
+                        classList(data, untrained) + ".");
+    if (result.onTraining)
+        notes.push_back(
+            "Note: every record trains, none is left for testing; the evaluation below is on "
+            "the training records and overstates how well the model does on new data.");
+    return notes;
+}
+
+// Returns the notes on a cross-validation: classes with fewer records than folds, and a model
+// that does not beat the majority class.
+std::vector<std::string> crossValidationNotes(const Dataset& data, const RunResult& result) {
+    std::vector<std::string> notes;
+    const std::vector<std::size_t>& few = result.warnings.fewerThanFolds;
+    const std::string k = std::to_string(result.folds);
+    if (few.size() == 1) {
+        const std::size_t n = result.evaluation.support(few.front());
+        notes.push_back("Note: class " + shortForReport(data.classValues()[few.front()]) + " has " +
+                        std::to_string(n) + (n == 1 ? " record" : " records") +
+                        ", fewer than the " + k + " folds: some folds test none of it.");
+    } else if (!few.empty()) {
+        notes.push_back("Note: " + std::to_string(few.size()) +
+                        " classes have fewer records than the " + k +
+                        " folds, and some folds test none of them: " + classList(data, few) + ".");
+    }
+    if (result.warnings.belowBaseline) notes.push_back(belowBaseline(data, result));
+    return notes;
+}
+
+// Writes the title line, the result line and the notes, each group one paragraph.
+void writeTitle(std::ostream& out, const ProgramInfo& info, const Dataset& data,
+                const RunResult& result) {
+    out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
+    out << resultLine(result) << '\n';
+    const RunNotes notes = runNotes(data, result);
+    for (const std::vector<std::string>* group : {&notes.limits, &notes.reading, &notes.run})
+        if (!group->empty()) out << wrapWords(paragraph(*group));
+    out << '\n';
+}
+
+// Writes the data section: the data's lines and how the run evaluated.
+void writeDataSection(std::ostream& out, const Dataset& data, const RunOptions& options,
+                      const RunResult& result) {
+    if (result.kind == EvaluationKind::Applied) out << "Model file:  " << result.modelPath << '\n';
+    writeDataLines(out, data);
+    switch (result.kind) {
+        case EvaluationKind::Split:
+            writeSplitLine(out, options, result);
+            break;
+        case EvaluationKind::CrossValidation:
+            out << "Evaluation:  stratified " << result.folds
+                << "-fold cross-validation over all records; folds dealt with seed " << options.seed
+                << "\n";
+            break;
+        case EvaluationKind::Applied:
+            out << "Scored:      " << result.scored << " records, every one of the file; "
+                << result.evaluation.total() << " with a class the model knows are evaluated\n";
+            break;
+    }
+}
+
+// Returns the heading of the model section.
+std::string modelHeading(const Dataset& data, const RunResult& result) {
+    switch (result.kind) {
+        case EvaluationKind::CrossValidation:
+            return "Model (trained on all " + std::to_string(data.recordCount()) + " records)";
+        case EvaluationKind::Applied:
+            return "Model (as saved)";
+        case EvaluationKind::Split:
+            break;
+    }
+    return "Model";
+}
+
+// Returns what the evaluation section is of: "the 50 test records", "5-fold cross-validation:
+// each of the 150 records tested once".
+std::string evaluationHeading(const RunResult& result) {
+    const std::string n = std::to_string(result.evaluation.total());
+    switch (result.kind) {
+        case EvaluationKind::CrossValidation:
+            return "Evaluation by " + std::to_string(result.folds) +
+                   "-fold cross-validation: each of the " + n + " records tested once";
+        case EvaluationKind::Applied:
+            return "Evaluation on the " + n + " records";
+        case EvaluationKind::Split:
+            break;
+    }
+    return "Evaluation on the " + n + (result.onTraining ? " training records" : " test records");
+}
+
+}  // namespace
+
+RunNotes runNotes(const Dataset& data, const RunResult& result) {
+    RunNotes notes;
+    notes.limits = limitNotes(data, result);
+    for (const std::string& note : data.readNotes()) notes.reading.push_back("Note: " + note + ".");
+    switch (result.kind) {
+        case EvaluationKind::Split:
+            notes.run = splitNotes(data, result);
+            break;
+        case EvaluationKind::CrossValidation:
+            notes.run = crossValidationNotes(data, result);
+            break;
+        case EvaluationKind::Applied:
+            notes.run = result.appliedNotes;
+            break;
+    }
+    return notes;
+}
+
+std::string resultLine(const RunResult& result) {
+    const Evaluation& evaluation = result.evaluation;
+    std::string what = std::to_string(evaluation.total());
+    switch (result.kind) {
+        case EvaluationKind::Split:
+            what += result.onTraining ? " training records" : " test records";
+            break;
+        case EvaluationKind::CrossValidation:
+            what += " records by " + std::to_string(result.folds) + "-fold cross-validation";
+            break;
+        case EvaluationKind::Applied:
+            what += " records";
+            break;
+    }
+    const auto [low, high] = wilsonInterval(evaluation.correct(), evaluation.total());
+    return "Result: " + formatFixed(100.0 * evaluation.accuracy(), 2) + " % correct on " + what +
+           " (95 % interval " + formatFixed(100.0 * low, 1) + "\u2013" +
+           formatFixed(100.0 * high, 1) + " %), majority class " +
+           formatFixed(100.0 * result.baseline, 2) + " %";
+}
+
+std::string runReport(const Dataset& data, const RunOptions& options, const ProgramInfo& info,
+                      const RunResult& result) {
+    std::ostringstream out;
+    writeTitle(out, info, data, result);
+    writeDataSection(out, data, options, result);
+    out << "\n=== " << modelHeading(data, result) << " ===\n\n";
+    if (result.tuning) out << describeTuning(*result.tuning);
+    result.model->describe(data, out);
+    out << "\n=== " << evaluationHeading(result) << " ===\n\n";
+    const std::string folds =
+        result.kind == EvaluationKind::CrossValidation ? foldLine(result.foldAccuracies) : "";
+    writeEvaluation(result.evaluation, data.classValues(), result.onTraining, out, folds);
+    writeTime(out, result.times);
+    return out.str();
+}
+
+}  // namespace mining

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "cli/program.h"
+#include "data/dataset.h"
+
+namespace mining {
+
+// The seconds a run may take unless --time-limit says otherwise: the window reads the report 3 s
+// after it starts the program.
+inline constexpr double kDefaultTimeLimit = 2.5;
+
+// The share of a time limit that the counted work may fill; the rest is room for a slower or
+// busier machine, starting the process and writing the report.
+inline constexpr double kLimitShare = 0.8;
+
+// The least share of a time limit that self-tuning may take where it runs at all.
+inline constexpr double kTuningShare = 0.15;
+// On large data self-tuning gets this share of the run's estimated cost instead, from a run of
+// kTuningKnee seconds on (see TimeBudget::tuning).
+inline constexpr double kTuningRunShare = 0.15;
+inline constexpr double kTuningKnee = 0.05;
+
+// The most training records self-tuning cross-validates on; a larger training set is tuned on
+// a seeded sample of this many, so that tuning stays a small part of a large run.
+inline constexpr std::size_t kTuningRecords = 5000;
+// The fewest training records self-tuning is worth running on within a time limit (or all
+// of them, when there are fewer).
+inline constexpr std::size_t kLeastTuningRecords = 200;
+
+// The time self-tuning may take (0: no limit), what its candidates cost, and what training the
+// default model on all training records is estimated to take (0: not counted).
+struct TuningBudget {
+    double seconds = 0;
+    TuningCosts costs;
+    double trainingSeconds = 0;
+};
+
+// What self-tuning can afford: the candidates tried (the first `tried` of them; the costlier
+// last ones make way when the budget cannot try all), on how many training records, or that it
+// is skipped (`records` 0; `tooLarge` when training the defaults on all records alone would
+// outrun the budget, so that a costlier setting could not be afforded).
+struct TuningPlan {
+    std::size_t tried = 0;
+    std::size_t records = 0;
+    bool skipped = false;
+    bool tooLarge = false;
+};
+
+// Every rule a time limit sets for a run, in one place. Only sizes decide, never the clock, so
+// the same file, options and seed always give the same result: how much of the file is read,
+// how much counted work training may do, and what self-tuning may spend. A cross-validation
+// trains a model per fold and one on all records: each gets its share of the limit, and the
+// file is read within one share as well.
+class TimeBudget {
+public:
+    // A budget of `timeLimit` seconds (0: no limit) for a run evaluated by `folds` folds (0: a
+    // split), of a program whose runs cost `costs`.
+    TimeBudget(double timeLimit, int folds, const ProgramCosts& costs);
+
+    // Returns the seconds one training may take (0: no limit).
+    double perTraining() const { return perTraining_; }
+
+    // Returns the most bytes of a data file of `fileBytes` to read: 0 (all) when the whole run
+    // fits the limit, else a sample's size that does (at least 1).
+    std::uint64_t readBytes(std::uint64_t fileBytes) const;
+
+    // Returns the counted work units a model's training may do (0: no limit), for a program
+    // that counts its training work.
+    std::uint64_t trainingWork() const;
+
+    // Returns what self-tuning may spend on `data` as read (see SampleInfo).
+    TuningBudget tuning(const Dataset& data) const;
+
+private:
+    double perTraining_;
+    ProgramCosts costs_;
+};
+
+// Returns how many of `available` training records `budget` lets self-tuning cross-validate
+// `candidates` on (at most kTuningRecords), or 0 when fewer than kLeastTuningRecords (or
+// `available`).
+std::size_t tuningRecords(const Dataset& data, std::size_t available,
+                          std::span<const Candidate> candidates, const TuningBudget& budget);
+
+// Returns what self-tuning can afford on `available` training records of `data`: all
+// candidates on as many records as the budget allows, or, when that is below
+// kLeastTuningRecords, the first ones down to two; if even two do not fit, or training the
+// defaults alone exceeds the budget, it is skipped.
+TuningPlan planTuning(const Dataset& data, std::size_t available,
+                      std::span<const Candidate> candidates, const TuningBudget& budget);
+
+}  // namespace mining
