@@ -9,11 +9,12 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    const Deliverable& deliverable = CLASSIFIERS_DEBUG_LAYOUT ? kClassifier : kClassifiers;
-    configureApplication(deliverable);
-    WindowOptions options;
+    const classifiers::Deliverable& deliverable =
+        CLASSIFIERS_DEBUG_LAYOUT ? classifiers::kClassifier : classifiers::kClassifiers;
+    classifiers::configureApplication(deliverable);
+    classifiers::WindowOptions options;
     options.programSubdir = QString::fromLatin1(deliverable.programSubdir);
-    MainWindow window(options);
+    classifiers::MainWindow window(options);
     window.show();
     return app.exec();
 }

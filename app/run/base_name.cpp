@@ -1,4 +1,6 @@
-#include "base_name.h"
+#include "run/base_name.h"
+
+namespace classifiers {
 
 namespace {
 constexpr qsizetype kSuffixLength = 5;  // ".data"
@@ -17,3 +19,5 @@ bool isDataFile(const QString& inputFile) {
 #endif
     return inputFile.endsWith(QStringLiteral(".data"), kCase);
 }
+
+}  // namespace classifiers

@@ -1,6 +1,8 @@
-#include "classifier_choice.h"
+#include "run/classifier_choice.h"
 
 #include <QDir>
+
+namespace classifiers {
 
 ClassifierChoice chooseClassifier(const QString& comboText) {
     if (comboText == QLatin1String("Interval Classifier")) {
@@ -24,3 +26,5 @@ QString classifierProgramPath(const QString& programDir, const QString& subdir,
 QStringList classifierArguments(const QString& fileArgument, const QString& percentText) {
     return {fileArgument, percentText};
 }
+
+}  // namespace classifiers

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace classifiers {
+
 // Which classifier program a run starts and which result file it leaves.
 struct ClassifierChoice {
     QString programName;   // "tarnel" or "classify", without the platform's executable suffix
@@ -21,3 +23,5 @@ QString classifierProgramPath(const QString& programDir, const QString& subdir,
 // Returns the classifier's arguments: exactly the file argument (a base path or a table's path)
 // and the percentage text, each whole, spaces and shell characters included.
 QStringList classifierArguments(const QString& fileArgument, const QString& percentText);
+
+}  // namespace classifiers

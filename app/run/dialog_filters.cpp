@@ -1,4 +1,6 @@
-#include "dialog_filters.h"
+#include "run/dialog_filters.h"
+
+namespace classifiers {
 
 QList<DialogFilter> parseFilterList(const QString& list) {
     const QStringList parts = list.split(QLatin1Char('|'));
@@ -20,3 +22,5 @@ QStringList effectivePatterns(const QStringList& patterns) {
     return out;
 #endif
 }
+
+}  // namespace classifiers

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace classifiers {
+
 // The data file dialog's filter list, in its one-string form: "|"-separated pairs of a
 // description and a pattern.
 inline constexpr char kDataFileFilterList[] =
@@ -22,3 +24,5 @@ QList<DialogFilter> parseFilterList(const QString& list);
 // Returns the patterns that select the files a filter means on this platform. On Linux "*.*" would
 // pass only names with a dot; it means every file, so it becomes "*".
 QStringList effectivePatterns(const QStringList& patterns);
+
+}  // namespace classifiers

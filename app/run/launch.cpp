@@ -1,6 +1,8 @@
-#include "launch.h"
+#include "run/launch.h"
 
 #include <QProcess>
+
+namespace classifiers {
 
 bool startDetached(const QString& program, const QStringList& arguments) {
     QProcess process;
@@ -9,3 +11,5 @@ bool startDetached(const QString& program, const QStringList& arguments) {
     process.setStandardInputFile(QProcess::nullDevice());
     return process.startDetached();
 }
+
+}  // namespace classifiers

@@ -1,10 +1,12 @@
-#include "percent.h"
+#include "run/percent.h"
 
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+
+namespace classifiers {
 
 std::optional<double> parsePercent(const QString& text) {
     static const QRegularExpression kDecimal(
@@ -36,3 +38,5 @@ QString percentText(double percent) {
     }
     return text;
 }
+
+}  // namespace classifiers

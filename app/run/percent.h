@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+namespace classifiers {
+
 // Reads the percentage field: a plain decimal number with "." as the decimal point whatever the
 // locale (digits with at most one ".", at least one digit, an optional sign and exponent, spaces
 // around it ignored). Returns nothing for any other text: empty, a lone ".", "1.2.3", letters,
@@ -16,3 +18,5 @@ bool percentInRange(double percent);
 // significant digits, "." as the point, no exponent, no trailing zeros and no point for a whole
 // number (66.67 -> "66.67", 70 -> "70", 0.5 -> "0.5", 100.0 -> "100").
 QString percentText(double percent);
+
+}  // namespace classifiers

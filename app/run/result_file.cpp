@@ -1,9 +1,11 @@
-#include "result_file.h"
+#include "run/result_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+
+namespace classifiers {
 
 QByteArray resultLines(const QByteArray& fileBytes) {
     QByteArray out;
@@ -71,3 +73,5 @@ ResultLoad loadResult(const QString& path, const FileSnapshot& atRun, int waitMs
     }
     return {true, decodeResultText(resultLines(bytes)), {}};
 }
+
+}  // namespace classifiers

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace classifiers {
+
 // Returns the result file's bytes as the view shows them: every line followed by one line feed.
 // A line ends at a carriage return or a carriage return and line feed; the terminator is not part
 // of the line; a lone line feed is not an end and stays as it is; a last line without terminator
@@ -35,3 +37,5 @@ struct ResultLoad {
 // a message that names the file when the file is missing, cannot be read, or is exactly as it was
 // at Run (`atRun`): then the classifier wrote nothing new within the wait.
 ResultLoad loadResult(const QString& path, const FileSnapshot& atRun, int waitMs);
+
+}  // namespace classifiers

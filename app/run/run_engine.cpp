@@ -1,12 +1,14 @@
-#include "run_engine.h"
+#include "run/run_engine.h"
 
 #include <QCoreApplication>
 #include <utility>
 
-#include "base_name.h"
-#include "classifier_choice.h"
-#include "percent.h"
-#include "run_input.h"
+#include "run/base_name.h"
+#include "run/classifier_choice.h"
+#include "run/percent.h"
+#include "run/run_input.h"
+
+namespace classifiers {
 
 namespace {
 const char kNoInputFile[] = "Please select valid input file";
@@ -16,7 +18,7 @@ const char kAborting[] = "Error !!! Aborting process";
 RunOutcome showing(const char* message) { return {QString::fromLatin1(message), {}, {}, {}}; }
 }  // namespace
 
-RunEngine::RunEngine(RunSettings settings) : settings_(std::move(settings)) {}
+RunEngine::RunEngine(LaunchSettings settings) : settings_(std::move(settings)) {}
 
 void RunEngine::fileChosen(const QString& fileName) {
     state_.strInputFile = fileName;
@@ -36,7 +38,7 @@ RunOutcome RunEngine::runPressed(const QString& percentText, const QString& comb
     resultAtRun_ = snapshotFile(state_.strOutputFile);
     return {{},
             classifierProgramPath(programDirectory(), settings_.programSubdir, choice.programName),
-            classifierArguments(input->argument, ::percentText(state_.dblTrainPercent)),
+            classifierArguments(input->argument, classifiers::percentText(state_.dblTrainPercent)),
             state_.strOutputFile};
 }
 
@@ -50,3 +52,5 @@ QString RunEngine::programDirectory() const {
     return settings_.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                           : settings_.programDir;
 }
+
+}  // namespace classifiers

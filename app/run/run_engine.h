@@ -3,11 +3,13 @@
 #include <QString>
 #include <QStringList>
 
-#include "result_file.h"
-#include "window_state.h"
+#include "run/result_file.h"
+#include "run/window_state.h"
+
+namespace classifiers {
 
 // Where the classifier programs lie and how long a run waits for its result.
-struct RunSettings {
+struct LaunchSettings {
     QString programDir;     // folder of the front end; empty: the running program's own folder
     QString programSubdir;  // folder below programDir that holds the classifiers ("" or "debug")
     int waitMs = 3000;      // how long Run waits before the result is loaded
@@ -28,7 +30,7 @@ struct RunOutcome {
 // wait ended). The window reads its controls, asks here and shows what comes back.
 class RunEngine {
 public:
-    explicit RunEngine(RunSettings settings);
+    explicit RunEngine(LaunchSettings settings);
 
     // Returns the window's state record.
     const WindowState& state() const { return state_; }
@@ -64,7 +66,9 @@ public:
 private:
     QString programDirectory() const;
 
-    RunSettings settings_;
+    LaunchSettings settings_;
     WindowState state_;
     FileSnapshot resultAtRun_;  // the result file as it was when Run started the wait
 };
+
+}  // namespace classifiers

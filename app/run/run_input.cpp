@@ -1,8 +1,10 @@
-#include "run_input.h"
+#include "run/run_input.h"
 
 #include <array>
 
-#include "base_name.h"
+#include "run/base_name.h"
+
+namespace classifiers {
 
 namespace {
 
@@ -26,3 +28,5 @@ std::optional<RunInput> runInputFor(const QString& inputFile, const QString& bas
     if (suffix.isEmpty()) return std::nullopt;
     return RunInput{inputFile, inputFile.chopped(suffix.size())};
 }
+
+}  // namespace classifiers

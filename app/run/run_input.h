@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+namespace classifiers {
+
 // What a classifier is started on for the chosen file, and where it leaves its result.
 struct RunInput {
     QString argument;    // the classifier's first argument
@@ -16,3 +18,5 @@ struct RunInput {
 //   path and leaves its result beside it, named by the path less its suffix ("/d/iris.csv" leaves
 //   "/d/iris_bayes.output"); any other file, or none (empty), cannot be run.
 std::optional<RunInput> runInputFor(const QString& inputFile, const QString& baseName);
+
+}  // namespace classifiers

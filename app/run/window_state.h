@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace classifiers {
+
 // What the window keeps for its whole lifetime. Text fields start empty, the number at zero;
 // nothing resets them while the program runs.
 struct WindowState {
@@ -11,3 +13,5 @@ struct WindowState {
                                  // first argument)
     double dblTrainPercent = 0;  // training percentage as last read from txtPercent
 };
+
+}  // namespace classifiers

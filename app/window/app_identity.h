@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace classifiers {
+
 // The two programs built from the same sources. They differ only in their application title (the
 // caption of every message box) and in where they look for the classifier programs.
 struct Deliverable {
@@ -17,3 +19,5 @@ inline constexpr char kApplicationVersion[] = "1.00";
 // The display name is left unset on purpose: the window manager would otherwise append the title
 // to the window's caption.
 void configureApplication(const Deliverable& deliverable);
+
+}  // namespace classifiers

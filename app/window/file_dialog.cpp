@@ -1,9 +1,11 @@
-#include "file_dialog.h"
+#include "window/file_dialog.h"
 
 #include <QFileDialog>
 #include <QFileSystemModel>
 
-#include "../run/dialog_filters.h"
+#include "run/dialog_filters.h"
+
+namespace classifiers {
 
 namespace {
 
@@ -45,3 +47,5 @@ QString chooseDataFile(QFileDialog* dialog, const QString& current) {
     }
     return current;
 }
+
+}  // namespace classifiers

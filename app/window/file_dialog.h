@@ -4,6 +4,8 @@
 
 class QFileDialog;
 
+namespace classifiers {
+
 // Gives `dialog` the filters of the "|"-separated `list`, the first one selected. The dialog
 // shows each filter's description as it is and lists the files its effective patterns select.
 void setDialogFilters(QFileDialog* dialog, const QString& list);
@@ -13,3 +15,5 @@ void setDialogFilters(QFileDialog* dialog, const QString& list);
 // text when nothing was ever chosen). Events, a pending timer tick among them, are still
 // delivered while the dialog is open.
 QString chooseDataFile(QFileDialog* dialog, const QString& current);
+
+}  // namespace classifiers

@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "window/main_window.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -11,11 +11,13 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "file_dialog.h"
-#include "percent_filter.h"
-#include "show_message.h"
-#include "twips.h"
-#include "window_layout.h"
+#include "window/file_dialog.h"
+#include "window/percent_filter.h"
+#include "window/show_message.h"
+#include "window/twips.h"
+#include "window/window_layout.h"
+
+namespace classifiers {
 
 namespace {
 
@@ -257,3 +259,5 @@ void MainWindow::setTimer1Interval(int milliseconds) {
         Timer1->start(milliseconds);
     }
 }
+
+}  // namespace classifiers

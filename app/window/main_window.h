@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
-#include "../run/launch.h"
-#include "../run/run_engine.h"
+#include "run/launch.h"
+#include "run/run_engine.h"
 
 class QComboBox;
 class QFileDialog;
@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 class QTextEdit;
 class QTimer;
+
+namespace classifiers {
 
 // What the window is given from outside. The shipped program uses the defaults; tests give a
 // temporary program directory, a short wait and a recording or real launcher.
@@ -79,3 +81,5 @@ private:
     QTimer* Timer1 = nullptr;
     QFileDialog* CommonDialog1 = nullptr;
 };
+
+}  // namespace classifiers

@@ -1,7 +1,9 @@
-#include "percent_filter.h"
+#include "window/percent_filter.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+
+namespace classifiers {
 
 namespace {
 
@@ -34,3 +36,5 @@ bool PercentFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace classifiers

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace classifiers {
+
 // Returns whether the percentage field admits the typed character code: the ten digits, '.' and
 // backspace (8). Every other code, Enter and the control codes of Ctrl+C/V/X/Z among them, is
 // dropped. Plain numeric comparisons: nothing about the position or the text already there.
@@ -21,3 +23,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace classifiers

@@ -1,7 +1,9 @@
-#include "show_message.h"
+#include "window/show_message.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
+
+namespace classifiers {
 
 void ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
@@ -9,3 +11,5 @@ void ShowMessage(QWidget* parent, const QString& text) {
     box.setObjectName("ShowMessage");
     box.exec();
 }
+
+}  // namespace classifiers

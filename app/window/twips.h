@@ -1,5 +1,7 @@
 #pragma once
 
+namespace classifiers {
+
 // Positions and sizes in the window's description are in twips (1/1440 inch). Fifteen twips make
 // one device-independent pixel (96 dots per inch).
 inline constexpr int kTwipsPerPixel = 15;
@@ -12,3 +14,5 @@ constexpr int twipsToPixels(int twips) {
 
 // Returns `pixels` in twips.
 constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+}  // namespace classifiers

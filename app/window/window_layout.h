@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace classifiers {
+
 // The window's description: captions, initial contents, and positions and sizes in twips.
 // Controls inside the panel are measured from the inside of the panel's border.
 
@@ -47,3 +49,5 @@ inline QStringList labelFontFamilies() {
     return {"Book Antiqua", "Palatino Linotype", "Palatino",
             "P052",         "TeX Gyre Pagella",  "URW Palladio L"};
 }
+
+}  // namespace classifiers

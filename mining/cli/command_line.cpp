@@ -158,10 +158,13 @@ void addColumnOptions(CLI::App& app, RunOptions& settings) {
                    "end) or last (default last)")
         ->type_name("COLUMN")
         ->check(nonEmpty("--class needs a column: its name, its number or last"));
+    // One value, a comma-separated list, wherever the option stands: taking more would swallow
+    // BASE and PERCENT after it ("--ignore a iris.csv 66").
     app.add_option("--ignore", settings.columns.ignore,
                    "leave out these columns (names or numbers, comma-separated)")
         ->type_name("COLUMNS")
-        ->delimiter(',');
+        ->delimiter(',')
+        ->allow_extra_args(false);
     CLI::Option* header = app.add_flag_callback(
         "--header", [&settings] { settings.columns.header = HeaderRule::Present; },
         "the first line names the columns");

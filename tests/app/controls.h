@@ -13,6 +13,8 @@
 
 #include "window/main_window.h"
 
+namespace classifiers {
+
 // Returns the child of `window` named `name` of type T; a test fails when there is none.
 template <typename T>
 T* findControl(const MainWindow& window, const char* name) {
@@ -50,3 +52,5 @@ struct Controls {
     QTimer* Timer1;
     QFileDialog* CommonDialog1;
 };
+
+}  // namespace classifiers

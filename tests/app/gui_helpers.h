@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 
+namespace classifiers {
+
 // A message box as the user saw it.
 struct SeenMessage {
     QString title;
@@ -66,3 +68,5 @@ void onNextModal(std::function<void(T*)> action, int timeoutMs = 10000) {
     });
     timer->start(5);
 }
+
+}  // namespace classifiers

@@ -17,6 +17,8 @@
 #include "window/main_window.h"
 #include "window_driver.h"
 
+using namespace classifiers;
+
 namespace {
 
 void touch(const QString& path) {

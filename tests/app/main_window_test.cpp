@@ -24,6 +24,8 @@
 #include "window/app_identity.h"
 #include "window/show_message.h"
 
+using namespace classifiers;
+
 namespace {
 
 struct Expected {

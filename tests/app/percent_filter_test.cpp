@@ -13,6 +13,8 @@
 #include "qt_print.h"
 #include "window/main_window.h"
 
+using namespace classifiers;
+
 namespace {
 
 class PercentField : public ::testing::Test {

@@ -12,6 +12,8 @@
 
 #include "qt_print.h"
 
+using namespace classifiers;
+
 namespace {
 
 const char kNoInputFile[] = "Please select valid input file";

@@ -17,6 +17,8 @@
 #include "window/percent_filter.h"
 #include "window/twips.h"
 
+using namespace classifiers;
+
 TEST(Twips, FifteenTwipsAreOnePixel) {
     EXPECT_EQ(twipsToPixels(10185), 679);
     EXPECT_EQ(twipsToPixels(7860), 524);

@@ -21,6 +21,8 @@
 #include "window/main_window.h"
 #include "window_driver.h"
 
+using namespace classifiers;
+
 namespace {
 
 const char kNoInputFile[] = "Please select valid input file";

@@ -4,6 +4,8 @@
 
 #include "window/app_identity.h"
 
+using namespace classifiers;
+
 // Test discovery runs this binary with no display: list the tests before any application exists.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

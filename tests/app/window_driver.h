@@ -11,6 +11,8 @@
 #include "gui_helpers.h"
 #include "window/main_window.h"
 
+namespace classifiers {
+
 // Presses Input File and, inside the dialog, runs `inside` and then enters `choice` (or presses
 // Escape when it is empty). Returns once the dialog has closed.
 inline void chooseInDialog(MainWindow& window, const QString& choice,
@@ -33,3 +35,5 @@ inline void chooseInDialog(MainWindow& window, const QString& choice,
     EXPECT_TRUE(opened);
     EXPECT_FALSE(Controls(window).CommonDialog1->isVisible());
 }
+
+}  // namespace classifiers

@@ -284,3 +284,43 @@ TEST(SharedCommandLine, HelpListsEveryOptionWithinEightyColumns) {
 
 }  // namespace
 }  // namespace mining
+
+namespace mining {
+namespace {
+
+// Where an option stands on the line changes nothing: before, between or after BASE and
+// PERCENT, in either value form; a list option takes one value, so it never swallows BASE or
+// PERCENT after it.
+TEST(SharedCommandLine, OptionsMayStandAnywhereAndAListTakesOneValue) {
+    struct Case {
+        Args args;
+        std::vector<std::string> ignore;
+        std::uint64_t seed;
+    };
+    const std::vector<Case> cases = {
+        {{"--ignore", "sepallength", "iris.csv", "66"}, {"sepallength"}, 1},
+        {{"--ignore=sepallength", "iris.csv", "66"}, {"sepallength"}, 1},
+        {{"iris.csv", "--ignore", "sepallength", "66"}, {"sepallength"}, 1},
+        {{"iris.csv", "66", "--ignore", "sepallength"}, {"sepallength"}, 1},
+        {{"--ignore", "a,b", "--seed", "3", "iris.csv", "66"}, {"a", "b"}, 3},
+        {{"--ignore", "a", "iris.csv", "--seed=3", "66", "--ignore", "2"}, {"a", "2"}, 3},
+        {{"--seed", "3", "--", "iris.csv", "66"}, {}, 3},
+    };
+    BayesProgram program;
+    for (const Case& c : cases) {
+        const CommandLine line = parseCommandLine(c.args, program);
+        ASSERT_EQ(line.action, Action::Run) << joined(c.args) << line.text;
+        EXPECT_EQ(line.base, "iris.csv") << joined(c.args);
+        EXPECT_EQ(line.options.percent, 66) << joined(c.args);
+        EXPECT_EQ(line.options.columns.ignore, c.ignore) << joined(c.args);
+        EXPECT_EQ(line.options.seed, c.seed) << joined(c.args);
+        EXPECT_EQ(line.given.count("--ignore"), c.ignore.empty() ? 0u : 1u) << joined(c.args);
+    }
+    expectUsageErrors(
+        program,
+        {{{"--ignore", "a", "b", "iris.csv", "66"}, "expected only BASE and PERCENT", ""},
+         {{"iris.csv", "66", "--ignore"}, "--ignore needs a value (COLUMNS)", "iris.csv"}});
+}
+
+}  // namespace
+}  // namespace mining
