@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cli/program.h"
-#include "cli/run_result.h"
 #include "data/data_source.h"
 #include "data/dataset.h"
+#include "evaluation/run_result.h"
 #include "model/model.h"
 #include "model/model_file.h"
 #include "model/schema_alignment.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/tuning.h"
 #include "data/duplicate_records.h"
 #include "data/split.h"
 #include "evaluation/baseline.h"

@@ -5,9 +5,9 @@
 
 #include "cli/command_line.h"
 #include "cli/program.h"
-#include "cli/run_result.h"
 #include "cli/time_budget.h"
 #include "data/dataset.h"
+#include "evaluation/run_result.h"
 #include "util/result.h"
 
 namespace mining {

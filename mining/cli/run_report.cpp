@@ -4,6 +4,7 @@
 
 #include "cli/report_sections.h"
 #include "cli/time_budget.h"
+#include "cli/tuning.h"
 #include "evaluation/baseline.h"
 #include "util/number_format.h"
 #include "util/report_text.h"

@@ -5,8 +5,8 @@
 
 #include "cli/command_line.h"
 #include "cli/program.h"
-#include "cli/run_result.h"
 #include "data/dataset.h"
+#include "evaluation/run_result.h"
 
 namespace mining {
 

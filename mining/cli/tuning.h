@@ -8,22 +8,13 @@
 #include "cli/program.h"
 #include "cli/time_budget.h"
 #include "data/dataset.h"
+#include "evaluation/run_result.h"
 #include "util/result.h"
 
 namespace mining {
 
 // The folds of self-tuning's cross-validation.
 inline constexpr std::size_t kTuningFolds = 5;
-// What self-tuning found: each candidate's cross-validated accuracy and the one chosen.
-struct Tuning {
-    std::vector<std::string> labels;
-    std::vector<double> accuracies;  // pooled over the folds, in [0, 1]
-    std::size_t chosen = 0;
-    std::size_t records = 0;  // the training records it cross-validated on
-    bool skipped = false;     // the budget did not allow kLeastTuningRecords: the first chosen
-    bool tooLarge = false;    // skipped because budget.trainingSeconds exceeds the budget
-    std::vector<std::string> untried;  // the last candidates, left out to fit the budget
-};
 
 // Chooses among the first plan.tried of `candidates` (at least one) by stratified
 // kTuningFolds-fold cross-validation on a seeded sample of plan.records of the training rows

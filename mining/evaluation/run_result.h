@@ -8,12 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "cli/tuning.h"
 #include "data/dataset.h"
 #include "evaluation/evaluation.h"
 #include "model/model.h"
 
 namespace mining {
+
+// What self-tuning found: each candidate's cross-validated accuracy and the one chosen.
+struct Tuning {
+    std::vector<std::string> labels;
+    std::vector<double> accuracies;  // pooled over the folds, in [0, 1]
+    std::size_t chosen = 0;
+    std::size_t records = 0;  // the training records it cross-validated on
+    bool skipped = false;     // the budget did not allow kLeastTuningRecords: the first chosen
+    bool tooLarge = false;    // skipped because budget.trainingSeconds exceeds the budget
+    std::vector<std::string> untried;  // the last candidates, left out to fit the budget
+};
 
 // How a run evaluated its model.
 enum class EvaluationKind {
@@ -28,7 +38,7 @@ struct RunTimes {
     Clock::time_point start, readDone, trainDone, testDone;
 };
 
-// What a run warns of, as facts; the report words them (see runNotes in cli/run_report.h).
+// What a run warns of, as facts; the report words them.
 struct RunWarnings {
     bool belowBaseline = false;      // the model does not beat always answering the majority
     std::size_t seenInTraining = 0;  // test records that also stand among the training records
@@ -47,7 +57,7 @@ struct Predictions {
 
 // Everything a run knows once it is done, and no text: how it evaluated, what self-tuning found,
 // the model the report describes, the evaluation and its baseline, what to warn of and, when
-// asked, the predictions. runReport() (cli/run_report.h) tells it.
+// asked, the predictions. The report and the pictures tell it.
 struct RunResult {
     EvaluationKind kind = EvaluationKind::Split;
 
