@@ -30,8 +30,9 @@ classifier, and press Run.
 The two classifiers are also command-line programs: tarnel, the interval
 classifier, and classify, the naive Bayesian classifier.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window needs a platform plugin, which the Qt libraries only recommend.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The window needs a platform plugin, which the Qt libraries only recommend, and the fixed-width
+# font its report view is sized for (80 columns at its design size).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
 
 include(CPack)

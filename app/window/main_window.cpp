@@ -4,10 +4,13 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -52,6 +55,24 @@ QFont reportFont() {
         {font.family(), "DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Monospace"});
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
+    return font;
+}
+
+// A report line's width: the view shows this many columns without scrolling sideways.
+constexpr int kReportColumns = 80;
+
+// Returns `font` at the largest size, no larger than it is and in steps of a quarter point, at
+// which kReportColumns characters fit the text of `view` beside a vertical scroll bar (reports
+// are longer than the view).
+QFont fittedToColumns(QFont font, const QTextEdit* view) {
+    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    const double room = view->width() - 2 * view->frameWidth() - scrollBar -
+                        2 * view->document()->documentMargin() - view->cursorWidth();
+    const QString line(kReportColumns, QLatin1Char('M'));
+    for (double size = font.pointSizeF(); size > 4; size -= 0.25) {
+        font.setPointSizeF(size);
+        if (QFontMetricsF(font).horizontalAdvance(line) <= room) break;
+    }
     return font;
 }
 
@@ -132,11 +153,11 @@ void MainWindow::createResultView() {
     rtbResult->setAcceptRichText(false);
     rtbResult->setReadOnly(true);
     rtbResult->setLineWrapMode(QTextEdit::NoWrap);  // reports are tables: keep their columns
-    rtbResult->setFont(reportFont());
     rtbResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtbResult->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtbResult->setTabChangesFocus(true);
     place(rtbResult, kRtbResult, Picture1->frameWidth());
+    rtbResult->setFont(fittedToColumns(reportFont(), rtbResult));
 }
 
 // The classifier box and the percentage field, each with the label that names it.

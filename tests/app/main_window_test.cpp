@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
@@ -170,6 +171,27 @@ TEST(MainWindow, LabelFontsAndColours) {
         EXPECT_EQ(other->font(), QApplication::font(other)) << other->objectName().toStdString();
     }
     EXPECT_TRUE(QFontInfo(c.rtbResult->font()).fixedPitch());
+}
+
+// A report's lines are at most 80 columns: at its design size the view shows them whole, with
+// the fixed-width font the package installs, without scrolling sideways.
+TEST(MainWindow, TheResultViewShowsEightyColumnsWithoutScrollingSideways) {
+    MainWindow w;
+    const Controls c(w);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(QFontInfo(c.rtbResult->font()).family(), "DejaVu Sans Mono");
+    QString report;
+    for (int i = 0; i < 60; ++i) report += QString(80, QLatin1Char(i % 2 ? 'W' : '0')) + '\n';
+    c.rtbResult->setPlainText(report);
+    QApplication::processEvents();
+    EXPECT_TRUE(c.rtbResult->verticalScrollBar()->isVisible());
+    EXPECT_EQ(c.rtbResult->horizontalScrollBar()->maximum(), 0);
+    // One column more does not fit: the font is as large as 80 columns allow, to a quarter point.
+    c.rtbResult->setPlainText(report + QString(86, QLatin1Char('0')) + '\n');
+    QApplication::processEvents();
+    EXPECT_GT(c.rtbResult->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(c.rtbResult->size(), QSize(8535 / 15, 3975 / 15));
 }
 
 TEST(MainWindow, PanelHoldsTheFocusAndTabVisitsTheControlsInOrder) {
