@@ -34,11 +34,12 @@ BayesProgram::BayesProgram() : mode_(kDefaultMode) {
         "class, whose bandwidth is the range of the class's values over the square root\n"
         "of their number, and at least the resolution. Nominal values and the\n"
         "class priors are counted with Laplace (add-one) smoothing. Missing values\n"
-        "('?') are left out of training and of the prediction. With --per-attribute each\n"
-        "numeric attribute gets the treatment, and any attribute is left out, that 5-fold\n"
-        "cross-validation on the training records finds best. By default (--auto) the\n"
-        "treatment is chosen among --normal, --discretize, --kernel and --per-attribute\n"
-        "by 5-fold cross-validation on the training records; --no-auto keeps --normal.\n";
+        "(every mark read as missing) are left out of training and of the prediction.\n"
+        "With --per-attribute each numeric attribute gets the treatment, and any\n"
+        "attribute is left out, that 5-fold cross-validation on the training records\n"
+        "finds best. By default (--auto) the treatment is chosen among --normal,\n"
+        "--discretize, --kernel and --per-attribute by 5-fold cross-validation on the\n"
+        "training records; --no-auto keeps --normal.\n";
 }
 
 void BayesProgram::addOptions(CLI::App& app) {

@@ -159,6 +159,7 @@ Result<RunResult> splitRun(const Dataset& data, const Models& models, RunTimes t
                           formatGeneral(options.percent, 6) + " % of " +
                           std::to_string(data.recordCount()) + " records)");
     RunResult result;
+    result.percent = options.percent;
     result.onTraining = split.test.empty();
     result.trainCount = split.train.size();
     result.testCount = result.onTraining ? split.train.size() : split.test.size();
@@ -173,7 +174,11 @@ Result<RunResult> splitRun(const Dataset& data, const Models& models, RunTimes t
     times.trainDone = Clock::now();
     const std::vector<RowIndex> test =
         result.onTraining ? split.train : rowsLeftOut(split.train, data.recordCount());
-    result.evaluation = evaluate(model, data, test);
+    std::vector<std::int32_t> predicted;
+    model.predictRows(data, test, predicted);
+    result.evaluation = Evaluation(data.classCount());
+    for (std::size_t i = 0; i < test.size(); ++i)
+        result.evaluation.add(data.classes()[test[i]], predicted[i]);
     times.testDone = Clock::now();
     result.majority = majorityClass(data, split.train);
     result.baseline = classShare(data, test, result.majority);
@@ -181,8 +186,15 @@ Result<RunResult> splitRun(const Dataset& data, const Models& models, RunTimes t
     warnings.belowBaseline =
         result.evaluation.total() > 0 && result.evaluation.accuracy() <= result.baseline;
     warnings.duplicatesChecked = !result.onTraining && data.recordCount() <= kDuplicateCheckRecords;
-    if (warnings.duplicatesChecked)
-        warnings.seenInTraining = recordsSeenAmong(data, split.train, test);
+    if (warnings.duplicatesChecked) {
+        const std::vector<bool> seen = recordsSeenAmong(data, split.train, test);
+        for (std::size_t i = 0; i < test.size(); ++i) {
+            if (seen[i])
+                ++warnings.seenInTraining;
+            else
+                warnings.unseenCorrect += predicted[i] == data.classes()[test[i]];
+        }
+    }
     warnings.untrainedClasses = classesWithFewer(data, split.train, 0, true);
     if (options.predictions) {
         Predictions& p = result.predictions;

@@ -1,5 +1,6 @@
 #include "cli/run_report.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "cli/report_sections.h"
@@ -27,21 +28,29 @@ std::string classList(const Dataset& data, const std::vector<std::size_t>& class
     return list;
 }
 
+// The most lines a group of notes takes under the Result line; what does not fit goes to the end
+// of the report.
+constexpr std::size_t kNoteLines = 3;
+
 // Returns what the run left out to keep within its time limit, one sentence each: the records a
-// sample of a large file left unread, and what the model's training left out.
+// sample of a large file left unread, a self-tuning that did not run, and what the model's
+// training left out; then how to lift the limit.
 std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result) {
     std::vector<std::string> notes;
     const SampleInfo& sample = data.sample();
     if (sample.sampled) {
         const std::size_t read = data.recordCount() + data.missingClassCount();
-        notes.push_back(
-            "Note: the data file is larger than this run reads within its time limit: a "
-            "seeded sample of " +
-            std::to_string(read) + " records of about " + std::to_string(sample.estimatedRecords) +
-            " (" + std::to_string(sample.readBytes / 1000000) + " of " +
-            std::to_string(sample.fileBytes / 1000000) +
-            " MB), spread over the whole file, was read.");
+        notes.push_back("Note: to keep within the time limit, a seeded sample of " +
+                        std::to_string(read) + " of about " +
+                        std::to_string(sample.estimatedRecords) + " records (" +
+                        std::to_string(sample.readBytes / 1000000) + " of " +
+                        std::to_string(sample.fileBytes / 1000000) +
+                        " MB), spread over the whole file, was read.");
     }
+    if (result.tuning && result.tuning->skipped)
+        notes.push_back(std::string("Note: self-tuning kept the defaults (on data this ") +
+                        (result.tuning->tooLarge ? "large" : "wide") +
+                        " it would outrun the limit).");
     if (result.model)
         for (std::string& note : result.model->limitNotes()) notes.push_back("Note: " + note);
     if (!notes.empty())
@@ -56,7 +65,12 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
 std::string belowBaseline(const Dataset& data, const RunResult& result) {
     return "Warning: the model does not beat always answering \"" +
            shortForReport(data.classValues()[static_cast<std::size_t>(result.majority)]) + "\" (" +
-           formatFixed(100.0 * result.baseline, 2) + " % of these records).";
+           formatFixed(100.0 * result.baseline, 2) + " %).";
+}
+
+// Returns the warning that `n` records are few to tell the accuracy by.
+std::string smallEvaluation(std::size_t n, const std::string& what) {
+    return "Warning: only " + std::to_string(n) + " " + what + ", hence the wide interval.";
 }
 
 // Returns the warnings on a split's evaluation: a model that does not beat the majority class,
@@ -66,27 +80,39 @@ std::vector<std::string> splitNotes(const Dataset& data, const RunResult& result
     std::vector<std::string> notes;
     const RunWarnings& w = result.warnings;
     const Evaluation& evaluation = result.evaluation;
+    // A percentage below 1 that trains on a handful of records is most likely a slip.
+    if (result.percent > 0 && result.percent < 1 && result.trainCount < 100)
+        notes.push_back("Note: " + formatGeneral(result.percent, 6) + " % of " +
+                        std::to_string(data.recordCount()) +
+                        " records: " + std::to_string(result.trainCount) +
+                        (result.trainCount == 1 ? " record trains" : " records train") + "; " +
+                        formatGeneral(100 * result.percent, 6) + " was perhaps meant.");
     if (w.belowBaseline) notes.push_back(belowBaseline(data, result));
-    if (w.seenInTraining > 0)
-        notes.push_back("Warning: " + std::to_string(w.seenInTraining) + " of the " +
-                        std::to_string(result.testCount) +
-                        " test records also stand among the training records (the same "
-                        "values), which flatters the accuracy.");
-    if (!result.onTraining && evaluation.total() > 0 && evaluation.total() < 100) {
-        const auto [low, high] = wilsonInterval(evaluation.correct(), evaluation.total());
-        notes.push_back("Warning: only " + std::to_string(evaluation.total()) +
-                        " test records: the accuracy is known only to lie between " +
-                        formatFixed(100.0 * low, 1) + " and " + formatFixed(100.0 * high, 1) +
-                        " % (95 %).");
+    if (w.seenInTraining > 0) {
+        const std::size_t others = result.testCount - w.seenInTraining;
+        notes.push_back(others == 0
+                            ? "Note: all " + std::to_string(result.testCount) +
+                                  " test records also stand among the training records (the same "
+                                  "values)."
+                            : "Note: " + std::to_string(w.seenInTraining) + " of the " +
+                                  std::to_string(result.testCount) +
+                                  " test records also stand among the training records (the same "
+                                  "values); on the other " +
+                                  std::to_string(others) + " the accuracy is " +
+                                  formatFixed(100.0 * static_cast<double>(w.unseenCorrect) /
+                                                  static_cast<double>(others),
+                                              2) +
+                                  " %.");
     }
+    if (!result.onTraining && evaluation.total() > 0 && evaluation.total() < 100)
+        notes.push_back(smallEvaluation(evaluation.total(), "test records"));
     const std::vector<std::size_t>& untrained = w.untrainedClasses;
     if (untrained.size() == 1)
         notes.push_back("Warning: class " + shortForReport(data.classValues()[untrained.front()]) +
-                        " has no training records; the model cannot predict it.");
+                        " has no training records and cannot be predicted.");
     else if (!untrained.empty())
         notes.push_back("Warning: " + std::to_string(untrained.size()) +
-                        " classes have no training records, and the model cannot predict "
-                        "them: " +
+                        " classes have no training records and cannot be predicted: " +
                         classList(data, untrained) + ".");
     if (result.onTraining)
         notes.push_back(
@@ -112,18 +138,51 @@ std::vector<std::string> crossValidationNotes(const Dataset& data, const RunResu
                         " folds, and some folds test none of them: " + classList(data, few) + ".");
     }
     if (result.warnings.belowBaseline) notes.push_back(belowBaseline(data, result));
+    if (result.evaluation.total() < 100)
+        notes.push_back(smallEvaluation(result.evaluation.total(), "records"));
     return notes;
 }
 
-// Writes the title line, the result line and the notes, each group one paragraph.
-void writeTitle(std::ostream& out, const ProgramInfo& info, const Dataset& data,
-                const RunResult& result) {
+// Writes `notes` as one paragraph of at most kNoteLines lines. The sentences that do not fit go
+// to `overflow`, and a sentence says where; with `lastStays` the last one (how to lift the time
+// limit) stays, and those before it make way.
+void writeNoteGroup(std::ostream& out, const std::vector<std::string>& notes, bool lastStays,
+                    std::vector<std::string>& overflow) {
+    std::vector<std::string> shown = notes;
+    std::string text = wrapWords(paragraph(shown));
+    const auto lines = [](const std::string& t) {
+        return static_cast<std::size_t>(std::count(t.begin(), t.end(), '\n'));
+    };
+    const std::size_t fixed = lastStays ? 1 : 0;
+    std::vector<std::string> moved;
+    while (lines(text) > kNoteLines && shown.size() > 1 + fixed) {
+        const auto last = shown.end() - static_cast<std::ptrdiff_t>(1 + fixed);
+        moved.insert(moved.begin(), *last);
+        shown.erase(last);
+        std::vector<std::string> withPointer = shown;
+        withPointer.push_back("Note: more at the end of the report.");
+        text = wrapWords(paragraph(withPointer));
+    }
+    overflow.insert(overflow.end(), moved.begin(), moved.end());
+    out << text;
+}
+
+// Writes the title line, the result line (within two lines of kReportColumns) and the notes, each
+// group one paragraph. Returns the notes that did not fit there.
+std::vector<std::string> writeTitle(std::ostream& out, const ProgramInfo& info, const Dataset& data,
+                                    const RunResult& result) {
     out << info.name << " " << kProgramVersion << ": " << info.summary << '\n';
-    out << resultLine(result) << '\n';
+    std::vector<std::string> words;
+    std::istringstream line(resultLine(result));
+    for (std::string word; line >> word;) words.push_back(word);
+    writeLines(out, wrapPieces(words, "", "  ", kReportColumns));
     const RunNotes notes = runNotes(data, result);
-    for (const std::vector<std::string>* group : {&notes.limits, &notes.reading, &notes.run})
-        if (!group->empty()) out << wrapWords(paragraph(*group));
+    std::vector<std::string> overflow;
+    if (!notes.limits.empty()) writeNoteGroup(out, notes.limits, true, overflow);
+    if (!notes.reading.empty()) writeNoteGroup(out, notes.reading, false, overflow);
+    if (!notes.run.empty()) writeNoteGroup(out, notes.run, false, overflow);
     out << '\n';
+    return overflow;
 }
 
 // Writes the data section: the data's lines and how the run evaluated.
@@ -220,7 +279,7 @@ std::string resultLine(const RunResult& result) {
 std::string runReport(const Dataset& data, const RunOptions& options, const ProgramInfo& info,
                       const RunResult& result) {
     std::ostringstream out;
-    writeTitle(out, info, data, result);
+    const std::vector<std::string> overflow = writeTitle(out, info, data, result);
     writeDataSection(out, data, options, result);
     out << "\n=== " << modelHeading(data, result) << " ===\n\n";
     if (result.tuning) out << describeTuning(*result.tuning);
@@ -229,6 +288,10 @@ std::string runReport(const Dataset& data, const RunOptions& options, const Prog
     const std::string folds =
         result.kind == EvaluationKind::CrossValidation ? foldLine(result.foldAccuracies) : "";
     writeEvaluation(result.evaluation, data.classValues(), result.onTraining, out, folds);
+    if (!overflow.empty()) {
+        out << "\nMore notes:\n";
+        for (const std::string& note : overflow) out << wrapWords(note);
+    }
     writeTime(out, result.times);
     return out.str();
 }

@@ -75,7 +75,7 @@ std::string describeTuning(const Tuning& tuning) {
                "\n";
     std::string out = wrapWords("Settings chosen by " + std::to_string(kTuningFolds) +
                                 "-fold cross-validation on " + std::to_string(tuning.records) +
-                                " training records (--no-auto: the defaults, no search):");
+                                " training records (--no-auto keeps the defaults instead):");
     std::ostringstream lines;
     TextTable table;
     table.setHeader({"Candidate", "Accuracy", ""});

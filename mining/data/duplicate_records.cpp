@@ -63,22 +63,19 @@ bool sameRecord(const Dataset& data, RowIndex a, RowIndex b) {
 
 }  // namespace
 
-std::size_t recordsSeenAmong(const Dataset& data, std::span<const RowIndex> train,
-                             std::span<const RowIndex> test) {
+std::vector<bool> recordsSeenAmong(const Dataset& data, std::span<const RowIndex> train,
+                                   std::span<const RowIndex> test) {
     const std::vector<std::uint64_t> h = rowHashes(data);
     std::vector<std::pair<std::uint64_t, RowIndex>> hashes;
     hashes.reserve(train.size());
     for (const RowIndex r : train) hashes.push_back({h[r], r});
     std::sort(hashes.begin(), hashes.end());
-    std::size_t seen = 0;
-    for (const RowIndex r : test) {
+    std::vector<bool> seen(test.size(), false);
+    for (std::size_t i = 0; i < test.size(); ++i) {
+        const RowIndex r = test[i];
         auto it = std::lower_bound(hashes.begin(), hashes.end(), std::make_pair(h[r], RowIndex{0}));
-        for (; it != hashes.end() && it->first == h[r]; ++it) {
-            if (sameRecord(data, it->second, r)) {
-                ++seen;
-                break;
-            }
-        }
+        for (; it != hashes.end() && it->first == h[r] && !seen[i]; ++it)
+            seen[i] = sameRecord(data, it->second, r);
     }
     return seen;
 }

@@ -42,6 +42,7 @@ struct RunTimes {
 struct RunWarnings {
     bool belowBaseline = false;      // the model does not beat always answering the majority
     std::size_t seenInTraining = 0;  // test records that also stand among the training records
+    std::size_t unseenCorrect = 0;   // the other test records predicted right
     bool duplicatesChecked = false;  // whether seenInTraining was counted (not on large data)
     std::vector<std::size_t> untrainedClasses;  // classes with no training records
     std::vector<std::size_t> fewerThanFolds;    // classes with fewer records than folds
@@ -61,8 +62,9 @@ struct Predictions {
 struct RunResult {
     EvaluationKind kind = EvaluationKind::Split;
 
-    // Split: the records trained and tested on; onTraining when none was left for testing, so
-    // that the test records are the training records.
+    // Split: the percentage asked for, the records trained and tested on; onTraining when none
+    // was left for testing, so that the test records are the training records.
+    double percent = 0;
     std::size_t trainCount = 0;
     std::size_t testCount = 0;
     bool onTraining = false;

@@ -40,6 +40,32 @@ inline std::string readFile(const fs::path& p) {
     return s.str();
 }
 
+// Returns a report's text from its first line after the Result line (which may go on over a
+// second line, indented): where its notes start.
+inline std::string afterResult(const std::string& report) {
+    std::size_t at = report.find("\nResult: ");
+    if (at == std::string::npos) return "";
+    at = report.find('\n', at + 1);
+    while (at != std::string::npos && report.compare(at + 1, 2, "  ") == 0)
+        at = report.find('\n', at + 1);
+    return at == std::string::npos ? "" : report.substr(at + 1);
+}
+
+// Returns `text` with every line end and the indent after it as one space, so that a sentence
+// wrapped over lines reads as one.
+inline std::string unwrapped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') {
+            out += text[i];
+            continue;
+        }
+        out += ' ';
+        while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
+    }
+    return out;
+}
+
 // Returns the text up to the first line end.
 inline std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
