@@ -27,7 +27,12 @@
 // --wide writes instead a set of many nominal attributes with many values each: --attributes N
 // (default 50) attributes a1 .. aN, each drawing one of --values V (default 1000) codes v0 .. vV-1
 // uniformly; class A when a1 is below vV/2 (before --noise flips it). It stresses the per-value
-// tables of the models rather than number parsing.
+// tables of the models rather than number parsing. With --classes K it has K classes c0 .. cK-1
+// instead: each record draws its class uniformly, and half of its attributes (floor(N/2), chosen
+// anew for each record) draw their code from the class's own window, the W = max(1, V/K) codes
+// from floor(c x V / K) on, while the others draw one of all V codes uniformly; --noise then
+// replaces the class by one of the other K - 1, drawn uniformly. So --wide --records 100000
+// --values 1000 --classes 100 writes 100 classes whose windows are 10 codes wide, about 25 MB.
 //
 // --missing F writes each non-class field as '?' with probability F. The holes come from a random
 // stream of their own, so a set with holes has the values and labels of the same seed without.
@@ -36,6 +41,7 @@
 // output scaled to [0, 1), an integer in [0, n) is the next output mod n, so the data are the same
 // on every platform.
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -43,9 +49,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -218,6 +227,7 @@ struct Options {
     bool wide = false;
     int attributes = 50;
     int values = 1000;
+    int classes = 0;  // 0: the two classes A and B, decided by a1
     std::string base;
 };
 
@@ -235,7 +245,10 @@ const char* const kUsage =
     "  --wide            many nominal attributes (a1 .. aN, values v0 .. vV-1) instead;\n"
     "                    class A when a1 is below vV/2\n"
     "  --attributes N    with --wide: number of attributes (default 50)\n"
-    "  --values V        with --wide: values per attribute (default 1000)\n";
+    "  --values V        with --wide: values per attribute (default 1000)\n"
+    "  --classes K       with --wide: K classes c0 .. cK-1 (2 .. 1000) instead of A and B;\n"
+    "                    half of each record's values from its class's window of the\n"
+    "                    codes, max(1, V/K) wide from floor(c x V / K), half uniform\n";
 
 bool parse_number(const char* s, double& out) {
     char* end = nullptr;
@@ -281,6 +294,9 @@ int parse(int argc, char** argv, Options& o) {
         } else if (a == "--values") {
             if (!value(v, 2, 1000000) || v != std::floor(v)) return 2;
             o.values = static_cast<int>(v);
+        } else if (a == "--classes") {
+            if (!value(v, 2, 1000) || v != std::floor(v)) return 2;
+            o.classes = static_cast<int>(v);
         } else if (a == "--wide") {
             o.wide = true;
         } else if (a == "--intrinsic") {
@@ -300,6 +316,10 @@ int parse(int argc, char** argv, Options& o) {
     }
     if (o.wide && (o.example || o.intrinsic)) {
         std::fputs("agrawal_gen: --wide goes with neither --example nor --intrinsic\n", stderr);
+        return 2;
+    }
+    if (o.classes != 0 && !o.wide) {
+        std::fputs("agrawal_gen: --classes goes with --wide\n", stderr);
         return 2;
     }
     return 0;
@@ -411,12 +431,42 @@ int write_agrawal(const Options& o) {
     return ok ? 0 : 1;
 }
 
+// Writes the class line of the wide set's names: "A, B." or "c0, c1, ..., cK-1.".
+void wide_classes(const Options& o, Writer& w) {
+    if (o.classes == 0) {
+        w.text("A, B.\n");
+        return;
+    }
+    for (int c = 0; c < o.classes; ++c) {
+        w.text(c == 0 ? "c" : ", c");
+        w.integer(c);
+    }
+    w.text(".\n");
+}
+
+// Draws the codes of one record of the many-class wide set for class c: half of the attributes,
+// chosen by a partial shuffle of order, from the class's window, the rest from all the codes.
+void many_class_codes(const Options& o, int c, Random& rnd, std::vector<int>& order,
+                      std::vector<char>& near, std::vector<int>& codes) {
+    const int n = o.attributes;
+    std::fill(near.begin(), near.end(), 0);
+    for (int i = 0; i < n / 2; ++i) {
+        std::swap(order[i], order[i + rnd.below(n - i)]);
+        near[order[i]] = 1;
+    }
+    const int width = std::max(1, o.values / o.classes);
+    const int start = static_cast<int>(static_cast<long long>(c) * o.values / o.classes);
+    for (int a = 0; a < n; ++a) {
+        codes[a] = near[a] ? (start + rnd.below(width)) % o.values : rnd.below(o.values);
+    }
+}
+
 int write_wide(const Options& o) {
     std::FILE* names = open_or_die(o.base + ".names");
     bool ok = true;
     {
         Writer w(names);
-        w.text("A, B.\n");
+        wide_classes(o, w);
         for (int a = 1; a <= o.attributes; ++a) {
             w.text("a");
             w.integer(a);
@@ -435,20 +485,37 @@ int write_wide(const Options& o) {
         Writer w(data);
         Random rnd(o.seed);
         Holes holes(o.missing, o.seed);
+        std::vector<int> order(o.attributes), codes(o.attributes);
+        std::iota(order.begin(), order.end(), 0);
+        std::vector<char> near(o.attributes);
         for (long long n = 0; n < o.records; ++n) {
-            bool label = false;
+            int label = 0;
+            if (o.classes == 0) {
+                for (int a = 0; a < o.attributes; ++a) codes[a] = rnd.below(o.values);
+                label = codes[0] < o.values / 2 ? 0 : 1;
+            } else {
+                label = rnd.below(o.classes);
+                many_class_codes(o, label, rnd, order, near, codes);
+            }
             for (int a = 0; a < o.attributes; ++a) {
-                const int code = rnd.below(o.values);
-                if (a == 0) label = code < o.values / 2;
                 if (holes.next()) {
                     w.text("?,");
                 } else {
                     w.text("v");
-                    w.field(code, false);
+                    w.field(codes[a], false);
                 }
             }
-            if (o.noise > 0 && rnd.unit() < o.noise) label = !label;
-            w.text(label ? "A\n" : "B\n");
+            if (o.noise > 0 && rnd.unit() < o.noise) {
+                label = o.classes == 0 ? 1 - label
+                                       : (label + 1 + rnd.below(o.classes - 1)) % o.classes;
+            }
+            if (o.classes == 0) {
+                w.text(label == 0 ? "A\n" : "B\n");
+            } else {
+                w.text("c");
+                w.integer(label);
+                w.text("\n");
+            }
         }
         ok = w.flush() && ok;
     }
