@@ -5,6 +5,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "data/rethrowing_tasks.h"
 #include "data/text_fields.h"
 #include "util/parallel.h"
 
@@ -71,10 +72,10 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
 // pieces at once; the last part is given rows for as many records as its bytes could hold.
 std::vector<std::size_t> rowsOfRuns(std::string_view text,
                                     const std::vector<std::pair<std::size_t, std::size_t>>& runs,
-                                    std::size_t fieldCount, std::size_t pieces) {
+                                    std::size_t fieldsInLine, std::size_t pieces) {
     const std::size_t counted = runs.size() - 1;
     std::vector<std::size_t> lines(counted * pieces);
-    runTasks(lines.size(), [&](std::size_t t) {
+    runTasksRethrowing(lines.size(), [&](std::size_t t) {
         const auto [begin, end] = runs[t / pieces];
         const std::size_t step = (end - begin) / pieces + 1;
         const std::size_t from = std::min(end, begin + t % pieces * step);
@@ -88,7 +89,7 @@ std::vector<std::size_t> rowsOfRuns(std::string_view text,
             n = 0;
             for (std::size_t p = 0; p < pieces; ++p) n += lines[k * pieces + p];
         }
-        rows[k] = rowsNeeded(n, bytes, fieldCount);
+        rows[k] = rowsNeeded(n, bytes, fieldsInLine);
     }
     return rows;
 }
@@ -238,7 +239,7 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
                                           std::size_t threads, const ReleaseCallback& release,
                                           const LineNamer& namer) {
     auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
-    std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
+    std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldsInLine(), runs.size());
     std::size_t totalRows = 0;
     for (const std::size_t r : rows) totalRows += r;
     bool quoteAware = false;
@@ -253,14 +254,14 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
                                                          quoteAware));
             firstRow += rows[k];
         }
-        runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
+        runTasksRethrowing(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
         const PartsVerdict verdict = judgeParts(parts, layout, namer);
         if (verdict.error && verdict.quoteLeftOpen && !quoteAware) {
             // Quoted fields over several lines: parts may start inside one, so the whole text
             // is read again as one part that follows the quotes.
             quoteAware = true;
             runs = {{0, text.size()}};
-            rows = {rowsNeeded(text.size(), text.size(), layout.fieldCount)};
+            rows = {rowsNeeded(text.size(), text.size(), layout.fieldsInLine())};
             totalRows = rows[0];
             continue;
         }
@@ -302,7 +303,8 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     }
     data.numeric_.resize(attributes);
     data.nominal_.resize(attributes);
-    runTasks(attributes + 1, [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
+    runTasksRethrowing(attributes + 1,
+                       [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
     data.missingClassCount_ = missing;
     data.className_ = layout.className;
     data.classField_ = layout.classField;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,29 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
 // Returns true when `line`, split at `delimiter` as splitDelimited() splits it, leaves a
 // double-quoted field open at its end: the field then goes on over the next line.
 bool leavesQuoteOpen(std::string_view line, char delimiter);
+
+// Follows the double quotes of one record as its bytes are read piece by piece (its first line,
+// then each further line with the line end before it), so that a record over many lines is read
+// once: after each piece it says what leavesQuoteOpen() says of the whole record so far.
+class QuoteTracker {
+public:
+    explicit QuoteTracker(char delimiter) : delimiter_(delimiter) {}
+
+    // Reads `more`, the record's next bytes. Returns true when a double-quoted field is open
+    // after them.
+    bool add(std::string_view more);
+
+private:
+    enum class State : std::uint8_t {
+        FieldStart,  // before a field, blanks skipped
+        Bare,        // in a field's text outside quotes (or after its closing quote)
+        Quoted,      // inside double quotes
+        QuoteSeen,   // a quote inside double quotes: closing unless another follows
+    };
+
+    char delimiter_;
+    State state_ = State::FieldStart;
+};
 
 // Returns true when the first line end of `text` is a carriage return alone (the line ends of
 // old Mac files), false when it is '\n' or "\r\n" or there is none.
