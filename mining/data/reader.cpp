@@ -12,6 +12,7 @@
 #include "data/mapped_file.h"
 #include "data/names_file.h"
 #include "data/record_sample.h"
+#include "data/rethrowing_tasks.h"
 #include "data/text_fields.h"
 #include "util/parallel.h"
 
@@ -158,7 +159,7 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
     // reading ARFF costs beyond reading records.
     const auto runs = splitAtLines(data, coreCount() * 2);
     std::vector<char> needs(runs.size(), 0);
-    runTasks(runs.size(), [&](std::size_t k) {
+    runTasksRethrowing(runs.size(), [&](std::size_t k) {
         needs[k] =
             arffNeedsRewrite(*header, data.substr(runs[k].first, runs[k].second - runs[k].first));
     });
@@ -372,6 +373,27 @@ std::string readNamesText(const DataSource& source, std::optional<std::string>& 
     return "";
 }
 
+// Returns the error of a data file that changed while it was read: what was read of it may be
+// neither the old file nor the new one.
+std::string changedWhileRead(const std::string& path) {
+    return path + ": the data file changed while it was read";
+}
+
+// Reads the records of `file`, the data file `source` names, with `namesText`.
+Result<Dataset> readOpened(const DataSource& source, const MappedFile& file,
+                           const std::optional<std::string>& namesText, const ReadOptions& options,
+                           bool& usage) {
+    std::optional<std::string_view> namesView;
+    if (namesText) namesView = *namesText;
+    Result<Dataset> read = readText(file.text(), source.format, namesView, options, source.path,
+                                    source.namesPath, 0, &file, usage);
+    if (file.changed()) {
+        usage = false;
+        return Result<Dataset>::failure(changedWhileRead(source.path));
+    }
+    return read;
+}
+
 }  // namespace
 
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage) {
@@ -382,10 +404,16 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options, b
     MappedFile file;
     std::string error;
     if (!file.open(source.path, error)) return Result<Dataset>::failure(error);
-    std::optional<std::string_view> namesView;
-    if (namesText) namesView = *namesText;
-    return readText(file.text(), source.format, namesView, options, source.path, source.namesPath,
-                    0, &file, usage);
+    return readOpened(source, file, namesText, options, usage);
+}
+
+Result<Dataset> readData(const DataSource& source, const MappedFile& file,
+                         const ReadOptions& options, bool& usage) {
+    usage = false;
+    std::optional<std::string> namesText;
+    if (const std::string error = readNamesText(source, namesText); !error.empty())
+        return Result<Dataset>::failure(error);
+    return readOpened(source, file, namesText, options, usage);
 }
 
 Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
@@ -405,6 +433,7 @@ Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
     const Result<Prepared> prepared =
         prepare(skipByteOrderMark(file.text()), source.format, namesView, options, source.path,
                 source.namesPath, usage);
+    if (file.changed()) return R::failure(changedWhileRead(source.path));
     if (!prepared) return R::failure(prepared.error());
     FileColumns columns;
     columns.declared = prepared->names && source.format == DataFormat::Records;
