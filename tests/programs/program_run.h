@@ -3,13 +3,18 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace program_run {
@@ -17,10 +22,54 @@ namespace program_run {
 namespace fs = std::filesystem;
 
 struct ProcessResult {
-    int status = -1;  // the exit status; -1 when the program died of a signal
+    int status = -1;        // the exit status; -1 when the program died of a signal
+    int signal = 0;         // the signal it died of, else 0
+    bool timedOut = false;  // killed for running longer than RunLimits::wallSeconds
     std::string out;
     std::string err;
 };
+
+// Limits a program runs under; 0 sets none.
+struct RunLimits {
+    unsigned cpuSeconds = 0;         // CPU time, past which the system kills it (SIGXCPU)
+    std::uint64_t addressBytes = 0;  // address space, past which allocations and mappings fail
+    unsigned wallSeconds = 0;        // time on the clock, past which it is killed (SIGKILL)
+};
+
+// Applies `limits` in a child about to become the program; returns false when it cannot.
+inline bool applyLimits(const RunLimits& limits) {
+    if (limits.cpuSeconds > 0) {
+        const rlimit cpu{limits.cpuSeconds, limits.cpuSeconds + 1};
+        if (setrlimit(RLIMIT_CPU, &cpu) != 0) return false;
+    }
+    if (limits.addressBytes > 0) {
+        const rlimit space{limits.addressBytes, limits.addressBytes};
+        if (setrlimit(RLIMIT_AS, &space) != 0) return false;
+    }
+    return true;
+}
+
+// Waits for `pid`, killing it once `wallSeconds` (0: no limit) have passed. Returns its wait
+// status; sets `timedOut` when it was killed for the time.
+inline int waitWithin(pid_t pid, unsigned wallSeconds, bool& timedOut) {
+    int status = 0;
+    timedOut = false;
+    if (wallSeconds == 0) {
+        waitpid(pid, &status, 0);
+        return status;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wallSeconds);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status;
+}
 
 // Returns the whole content of `p` ("" when it cannot be read).
 inline std::string readFile(const fs::path& p) {
@@ -44,9 +93,10 @@ inline bool runningAsRoot() { return geteuid() == 0; }
 // stderr go to files outside `dir`, so they never show up among what the program wrote.
 // With `unprivileged` and when this process is root, the program runs as user and group
 // kUnprivilegedId (it exits with 125 when it cannot switch); `program` and `dir` must then be
-// open to that user.
+// open to that user. The program runs under `limits` (it exits with 124 when they cannot be set).
 inline ProcessResult run(const std::string& program, const std::vector<std::string>& args,
-                         const fs::path& dir, bool unprivileged = false) {
+                         const fs::path& dir, bool unprivileged = false,
+                         const RunLimits& limits = {}) {
     const fs::path base = fs::temp_directory_path() / ("program_run_" + std::to_string(getpid()));
     const fs::path outPath = base.string() + ".out";
     const fs::path errPath = base.string() + ".err";
@@ -60,6 +110,7 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
             (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||
              setuid(kUnprivilegedId) != 0 || setuid(0) == 0))
             _exit(125);
+        if (!applyLimits(limits)) _exit(124);
         if (chdir(dir.c_str()) != 0) _exit(126);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -68,9 +119,9 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
         _exit(127);
     }
     ProcessResult r;
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = waitWithin(pid, limits.wallSeconds, r.timedOut);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     r.out = readFile(outPath);
     r.err = readFile(errPath);
     fs::remove(outPath);
