@@ -25,8 +25,8 @@ std::string_view skipByteOrderMark(std::string_view text) {
 }
 
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
-                 std::vector<bool>& quoted, std::string& error, std::size_t maxFields) {
-    std::string storage;
+                 std::vector<bool>& quoted, std::string& storage, std::string& error,
+                 std::size_t maxFields) {
     return splitDelimited(line, ',', fields, quoted, storage, error, maxFields);
 }
 

@@ -18,16 +18,17 @@ std::string_view skipByteOrderMark(std::string_view text);
 
 // Splits one line (without its '\n') into fields at commas. Blanks around fields are dropped; a
 // field that starts with ' or " runs to the matching quote and may hold commas (the quotes are
-// dropped, and `quoted` tells which fields had them). Returns false and sets `error` when a quote
-// is not closed or text follows a closing quote. Stops after `maxFields` + 1 fields, so that a
-// line with more than `maxFields` fields leaves exactly that many + 1 in `fields`.
+// dropped, and `quoted` tells which fields had them); "" inside double quotes is one ". Fields
+// view `line`, or `storage` for those that held "" (until its next use). Returns false and sets
+// `error` when a quote is not closed or text follows a closing quote. Stops after `maxFields` + 1
+// fields, so that a line with more than `maxFields` fields leaves exactly that many + 1 in
+// `fields`.
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
-                 std::vector<bool>& quoted, std::string& error,
+                 std::vector<bool>& quoted, std::string& storage, std::string& error,
                  std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
 
 // As splitFields(), with `delimiter` between fields (a tab delimiter is then no blank) and
-// double-quoted fields read as in RFC 4180: "" inside them is one ". Fields that held "" are
-// copied into `storage`, which the fields may view until its next use.
+// double-quoted fields read as in RFC 4180.
 bool splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
                     std::vector<bool>& quoted, std::string& storage, std::string& error,
                     std::size_t maxFields = static_cast<std::size_t>(-1) - 1);

@@ -70,5 +70,24 @@ TEST(ReaderQuotes, FollowingTheQuotesPieceByPieceAgreesWithTheWholeLine) {
     }
 }
 
+TEST(ReaderQuotes, DoubledQuotesInTheFirstRecordAndInDeclaredValues) {
+    // .names lists values, and without it the first record settles the types: both keep a value
+    // that held "" as read, once the line is split.
+    const Result<Dataset> d = parseDataset(
+        "\"a \"\"quoted\"\" word, and more\",1,\"x \"\"one\"\" class value\"\n"
+        "b,2,\"y \"\"two\"\" class value\"\n",
+        std::string_view("\"x \"\"one\"\" class value\", \"y \"\"two\"\" class value\".\n"
+                         "w: \"a \"\"quoted\"\" word, and more\", b.\nn: continuous.\n"));
+    ASSERT_TRUE(d.ok()) << d.error();
+    EXPECT_EQ(d->classValues(),
+              (std::vector<std::string>{"x \"one\" class value", "y \"two\" class value"}));
+    EXPECT_EQ(d->attribute(0).values[0], "a \"quoted\" word, and more");
+    const Result<Dataset> guessed = DatasetBuilder::build(
+        "\"1\"\"5 and a long tail of text\",2,x\n3,4,y\n", nullptr, "d", "n", 1, {});
+    ASSERT_TRUE(guessed.ok()) << guessed.error();
+    EXPECT_EQ(guessed->attribute(0).type, AttributeType::Nominal);
+    EXPECT_EQ(guessed->attribute(0).values[0], "1\"5 and a long tail of text");
+}
+
 }  // namespace
 }  // namespace mining
