@@ -108,15 +108,15 @@ bool MappedFile::open(const std::string& path, std::string& error) {
     return failure == 0;
 }
 
-// Maps the open file. Returns false, with `error` set when no copy in memory can do either: the
-// mapping failed for want of memory (an address-space limit, say), and a copy would need as
-// much of it. Any other failure leaves `error` empty: the file may still be read.
+// Maps the open file. Returns false with `error` set when the mapping failed for want of address
+// space (a limit on it, say): a copy in memory would need as much. Returns false with `error`
+// empty on any other failure: the file may still be read into memory.
 bool MappedFile::map(const std::string& path, std::string& error) {
     void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
     if (p == MAP_FAILED) {
         if (errno == ENOMEM)
-            error = "cannot read " + path + ": not enough memory to map its " + megabytes(size_) +
-                    " (the memory this process may use is limited)";
+            error =
+                "cannot read " + path + ": not enough address space to map its " + megabytes(size_);
         size_ = 0;
         return false;
     }
