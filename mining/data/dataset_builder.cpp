@@ -71,7 +71,7 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
 // pieces at once; the last part is given rows for as many records as its bytes could hold.
 std::vector<std::size_t> rowsOfRuns(std::string_view text,
                                     const std::vector<std::pair<std::size_t, std::size_t>>& runs,
-                                    std::size_t fieldCount, std::size_t pieces) {
+                                    std::size_t fieldsInLine, std::size_t pieces) {
     const std::size_t counted = runs.size() - 1;
     std::vector<std::size_t> lines(counted * pieces);
     runTasks(lines.size(), [&](std::size_t t) {
@@ -88,7 +88,7 @@ std::vector<std::size_t> rowsOfRuns(std::string_view text,
             n = 0;
             for (std::size_t p = 0; p < pieces; ++p) n += lines[k * pieces + p];
         }
-        rows[k] = rowsNeeded(n, bytes, fieldCount);
+        rows[k] = rowsNeeded(n, bytes, fieldsInLine);
     }
     return rows;
 }
@@ -238,7 +238,7 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
                                           std::size_t threads, const ReleaseCallback& release,
                                           const LineNamer& namer) {
     auto runs = splitAtLines(text, chooseThreads(threads, text.size()));
-    std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldCount, runs.size());
+    std::vector<std::size_t> rows = rowsOfRuns(text, runs, layout.fieldsInLine(), runs.size());
     std::size_t totalRows = 0;
     for (const std::size_t r : rows) totalRows += r;
     bool quoteAware = false;
@@ -260,7 +260,7 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
             // is read again as one part that follows the quotes.
             quoteAware = true;
             runs = {{0, text.size()}};
-            rows = {rowsNeeded(text.size(), text.size(), layout.fieldCount)};
+            rows = {rowsNeeded(text.size(), text.size(), layout.fieldsInLine())};
             totalRows = rows[0];
             continue;
         }

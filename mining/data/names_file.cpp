@@ -56,8 +56,9 @@ std::string lower(std::string_view text) {
 std::string splitValues(std::string_view list, std::vector<std::string>& values) {
     std::vector<std::string_view> fields;
     std::vector<bool> quoted;
+    std::string storage;  // values that held "", which `fields` may view
     std::string error;
-    if (!splitFields(list, fields, quoted, error)) return error;
+    if (!splitFields(list, fields, quoted, storage, error)) return error;
     std::set<std::string_view> seen;
     for (std::string_view f : fields) {
         if (f.empty()) return "an empty value in a list";

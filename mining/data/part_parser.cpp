@@ -55,6 +55,7 @@ PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::s
       offset_(offset),
       release_(release),
       firstRow_(firstRow),
+      rows_(rows),
       values_(layout.fieldCount),
       lines_(layout, coders_),
       quoteAware_(quoteAware) {
@@ -89,13 +90,7 @@ void PartParser::run() {
             nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text_.data()) : size;
         const std::size_t firstLine = lineCount_ + 1;
         ++lineCount_;
-        // A double-quoted field over several lines makes one record of them.
-        while (quoteAware_ && lineEnd < size &&
-               leavesQuoteOpen(text_.substr(pos, lineEnd - pos), layout_.delimiter)) {
-            const std::size_t next = text_.find('\n', lineEnd + 1);
-            lineEnd = next == std::string_view::npos ? size : next;
-            ++lineCount_;
-        }
+        if (quoteAware_ && lineEnd < size) lineEnd = recordEnd(pos, lineEnd);
         const std::string_view line = text_.substr(pos, lineEnd - pos);
         pos = lineEnd + 1;
         if (release_ && pos - released > kReleaseStep) {
@@ -111,8 +106,30 @@ void PartParser::run() {
     if (release_) release_(offset_ + released, offset_ + size);
 }
 
+// A double-quoted field over several lines makes one record of them: returns where the record
+// that starts at `pos`, whose first line ends at `lineEnd`, ends. The quotes are followed line by
+// line, so a long field costs its length once. Counts the further lines.
+std::size_t PartParser::recordEnd(std::size_t pos, std::size_t lineEnd) {
+    QuoteTracker quotes(layout_.delimiter);
+    bool open = quotes.add(text_.substr(pos, lineEnd - pos));
+    while (open && lineEnd < text_.size()) {
+        const std::size_t next = std::min(text_.find('\n', lineEnd + 1), text_.size());
+        open = quotes.add(text_.substr(lineEnd, next - lineEnd));
+        lineEnd = next;
+        ++lineCount_;
+    }
+    return lineEnd;
+}
+
 // Reads one line, keeping its record. Returns false when the part must stop.
 bool PartParser::readLine(std::string_view line, std::size_t firstLine) {
+    if (kept_ == rows_ && !trimBlanks(line).empty()) {
+        // The rows were counted from the same bytes: only a text that changed since (a file
+        // rewritten while it is mapped) holds more records.
+        outcome_ = PartOutcome::Failed;
+        overflow_ = "more records than lines: the text changed while it was read";
+        return false;
+    }
     RowWriter writer{*this, kept_};
     if (lines_.parsePlainInto(line, writer)) {
         if (writer.classMissing && !layout_.keepMissingClass) {
@@ -169,8 +186,8 @@ void PartParser::noteLine(std::size_t line) {
     if (layout_.recordLines) rowLines_.push_back(line);
 }
 
-std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount) {
-    return std::min(lines, bytes / std::max<std::size_t>(fieldCount, 1) + 1);
+std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fields) {
+    return std::min(lines, bytes / std::max<std::size_t>(fields, 1) + 1);
 }
 
 std::size_t countLineEnds(std::string_view text) {

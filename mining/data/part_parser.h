@@ -101,7 +101,7 @@ public:
 
     PartOutcome outcome() const { return outcome_; }
     // After Failed: the message without its file and line.
-    const std::string& error() const { return lines_.error(); }
+    const std::string& error() const { return overflow_.empty() ? lines_.error() : overflow_; }
     // After Failed: the fields of a record of the wrong number of them, else 0.
     std::size_t wrongFieldCount() const { return lines_.wrongFieldCount(); }
     // After Failed: the line within this part.
@@ -131,6 +131,7 @@ public:
 private:
     struct RowWriter;
 
+    std::size_t recordEnd(std::size_t pos, std::size_t lineEnd);
     bool readLine(std::string_view line, std::size_t firstLine);
     void keep(const std::vector<Cell>& cells, std::size_t firstLine);
     void noteLine(std::size_t line);
@@ -140,6 +141,7 @@ private:
     std::size_t offset_;
     const ReleaseCallback& release_;
     std::size_t firstRow_;
+    std::size_t rows_;
     std::vector<NumericSlice> slices_;  // per attribute; numeric ones write
     std::vector<PartCodes> codes_;      // per attribute, then the class: the part's rows
     std::vector<std::vector<std::string>> values_;  // per attribute, then the class
@@ -152,13 +154,14 @@ private:
     std::size_t kept_ = 0;
     std::size_t missingClassCount_ = 0;
     std::vector<std::size_t> rowLines_;
+    std::string overflow_;  // why the part stopped when its rows ran out
 };
 
 // Returns the rows a part of `bytes` bytes holding `lines` lines may need: no more than its
-// lines, nor than the records of `fieldCount` fields it could hold (each takes fieldCount - 1
-// commas and a line end), so that a text of blank lines cannot claim memory far beyond its size.
-// Rows beyond those a part writes are never touched and cost no memory.
-std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fieldCount);
+// lines, nor than the records of `fields` fields a line it could hold (each takes fields - 1
+// delimiters and a line end), so that a text of blank lines cannot claim memory far beyond its
+// size. Rows beyond those a part writes are never touched and cost no memory.
+std::size_t rowsNeeded(std::size_t lines, std::size_t bytes, std::size_t fields);
 
 // Returns the number of '\n' in `text`.
 std::size_t countLineEnds(std::string_view text);

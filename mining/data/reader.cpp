@@ -372,6 +372,27 @@ std::string readNamesText(const DataSource& source, std::optional<std::string>& 
     return "";
 }
 
+// Returns the error of a data file that changed while it was read: what was read of it may be
+// neither the old file nor the new one.
+std::string changedWhileRead(const std::string& path) {
+    return path + ": the data file changed while it was read";
+}
+
+// Reads the records of `file`, the data file `source` names, with `namesText`.
+Result<Dataset> readOpened(const DataSource& source, const MappedFile& file,
+                           const std::optional<std::string>& namesText, const ReadOptions& options,
+                           bool& usage) {
+    std::optional<std::string_view> namesView;
+    if (namesText) namesView = *namesText;
+    Result<Dataset> read = readText(file.text(), source.format, namesView, options, source.path,
+                                    source.namesPath, 0, &file, usage);
+    if (file.changed()) {
+        usage = false;
+        return Result<Dataset>::failure(changedWhileRead(source.path));
+    }
+    return read;
+}
+
 }  // namespace
 
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage) {
@@ -382,10 +403,16 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options, b
     MappedFile file;
     std::string error;
     if (!file.open(source.path, error)) return Result<Dataset>::failure(error);
-    std::optional<std::string_view> namesView;
-    if (namesText) namesView = *namesText;
-    return readText(file.text(), source.format, namesView, options, source.path, source.namesPath,
-                    0, &file, usage);
+    return readOpened(source, file, namesText, options, usage);
+}
+
+Result<Dataset> readData(const DataSource& source, const MappedFile& file,
+                         const ReadOptions& options, bool& usage) {
+    usage = false;
+    std::optional<std::string> namesText;
+    if (const std::string error = readNamesText(source, namesText); !error.empty())
+        return Result<Dataset>::failure(error);
+    return readOpened(source, file, namesText, options, usage);
 }
 
 Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
@@ -405,6 +432,7 @@ Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
     const Result<Prepared> prepared =
         prepare(skipByteOrderMark(file.text()), source.format, namesView, options, source.path,
                 source.namesPath, usage);
+    if (file.changed()) return R::failure(changedWhileRead(source.path));
     if (!prepared) return R::failure(prepared.error());
     FileColumns columns;
     columns.declared = prepared->names && source.format == DataFormat::Records;

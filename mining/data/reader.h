@@ -7,6 +7,7 @@
 
 #include "data/data_source.h"
 #include "data/dataset.h"
+#include "data/mapped_file.h"
 #include "data/table_layout.h"
 #include "util/result.h"
 
@@ -45,7 +46,13 @@ struct ReadOptions {
 // In every format '?', an empty field, NA and NaN are missing values (unless declared values
 // list them) and double-quoted fields may hold "" for one quote. `usage` is set when the failure
 // is the run's: options.columns naming no column.
+// A data file that changes while it is read (cut short or rewritten by another process) gives
+// the error "PATH: the data file changed while it was read".
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage);
+
+// As readData, from `file`, the data file `source` names, opened already.
+Result<Dataset> readData(const DataSource& source, const MappedFile& file,
+                         const ReadOptions& options, bool& usage);
 
 // The columns of a data file as its schema names them, before any record is read.
 struct FileColumns {

@@ -89,9 +89,10 @@ Result<RecordLayout> layoutFromFirstRecord(std::string_view text, const std::str
     if (line.empty()) return Result<RecordLayout>::failure(dataName + " holds no records");
     std::vector<std::string_view> fields;
     std::vector<bool> quoted;
+    std::string storage;  // fields that held "", which `fields` may view
     std::string what;
     const std::string where = dataName + ", " + nameLine(namer, lineNumber) + ": ";
-    if (!splitFields(line, fields, quoted, what, kMaxAttributes + 1))
+    if (!splitFields(line, fields, quoted, storage, what, kMaxAttributes + 1))
         return Result<RecordLayout>::failure(where + what);
     if (fields.size() > kMaxAttributes + 1)
         return Result<RecordLayout>::failure(where + tooManyAttributesMessage());

@@ -38,10 +38,15 @@ std::vector<SampleLine> firstLines(std::string_view text) {
         std::size_t nl = text.find('\n', pos);
         const std::size_t first = ++number;
         // A double-quoted field may go on over a few lines: an odd count of quotes joins the
-        // next line.
+        // next line. Each line's quotes are counted once.
+        std::size_t from = pos;
+        std::size_t quotes = 0;
         for (int joined = 0; nl != std::string_view::npos && joined < kJoinedLines; ++joined) {
-            const std::string_view part = text.substr(pos, nl - pos);
-            if (std::count(part.begin(), part.end(), '"') % 2 == 0) break;
+            quotes += static_cast<std::size_t>(
+                std::count(text.begin() + static_cast<std::ptrdiff_t>(from),
+                           text.begin() + static_cast<std::ptrdiff_t>(nl), '"'));
+            if (quotes % 2 == 0) break;
+            from = nl;
             nl = text.find('\n', nl + 1);
             ++number;
         }

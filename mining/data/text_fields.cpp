@@ -1,6 +1,7 @@
 #include "data/text_fields.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace mining {
 
@@ -24,8 +25,8 @@ std::string_view skipByteOrderMark(std::string_view text) {
 }
 
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
-                 std::vector<bool>& quoted, std::string& error, std::size_t maxFields) {
-    std::string storage;
+                 std::vector<bool>& quoted, std::string& storage, std::string& error,
+                 std::size_t maxFields) {
     return splitDelimited(line, ',', fields, quoted, storage, error, maxFields);
 }
 
@@ -90,27 +91,44 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
 }
 
 bool leavesQuoteOpen(std::string_view line, char delimiter) {
-    const char* p = line.data();
-    const char* const end = p + line.size();
+    return QuoteTracker(delimiter).add(line);
+}
+
+bool QuoteTracker::add(std::string_view more) {
+    const char* p = more.data();
+    const char* const end = p + more.size();
     while (p < end) {
-        while (p < end && isBlank(*p) && *p != delimiter) ++p;
-        if (p < end && *p == '"') {
-            ++p;
-            while (true) {
-                while (p < end && *p != '"') ++p;
-                if (p == end) return true;
-                if (p + 1 < end && p[1] == '"') {
-                    p += 2;
-                    continue;
+        switch (state_) {
+            case State::FieldStart:
+                if (isBlank(*p) && *p != delimiter_) {
+                    ++p;
+                } else if (*p == '"') {
+                    state_ = State::Quoted;
+                    ++p;
+                } else {
+                    state_ = State::Bare;
                 }
-                ++p;
+                break;
+            case State::Bare: {
+                const void* d = std::memchr(p, delimiter_, static_cast<std::size_t>(end - p));
+                p = d ? static_cast<const char*>(d) + 1 : end;
+                if (d) state_ = State::FieldStart;
                 break;
             }
+            case State::Quoted: {
+                const void* q = std::memchr(p, '"', static_cast<std::size_t>(end - p));
+                p = q ? static_cast<const char*>(q) + 1 : end;
+                if (q) state_ = State::QuoteSeen;
+                break;
+            }
+            case State::QuoteSeen:
+                // "" inside double quotes stands for one "; any other byte follows a closed field.
+                state_ = *p == '"' ? State::Quoted : State::Bare;
+                if (*p == '"') ++p;
+                break;
         }
-        while (p < end && *p != delimiter) ++p;
-        if (p < end) ++p;
     }
-    return false;
+    return state_ == State::Quoted;
 }
 
 bool endsLinesWithCarriageReturns(std::string_view text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,16 +18,17 @@ std::string_view skipByteOrderMark(std::string_view text);
 
 // Splits one line (without its '\n') into fields at commas. Blanks around fields are dropped; a
 // field that starts with ' or " runs to the matching quote and may hold commas (the quotes are
-// dropped, and `quoted` tells which fields had them). Returns false and sets `error` when a quote
-// is not closed or text follows a closing quote. Stops after `maxFields` + 1 fields, so that a
-// line with more than `maxFields` fields leaves exactly that many + 1 in `fields`.
+// dropped, and `quoted` tells which fields had them); "" inside double quotes is one ". Fields
+// view `line`, or `storage` for those that held "" (until its next use). Returns false and sets
+// `error` when a quote is not closed or text follows a closing quote. Stops after `maxFields` + 1
+// fields, so that a line with more than `maxFields` fields leaves exactly that many + 1 in
+// `fields`.
 bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
-                 std::vector<bool>& quoted, std::string& error,
+                 std::vector<bool>& quoted, std::string& storage, std::string& error,
                  std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
 
 // As splitFields(), with `delimiter` between fields (a tab delimiter is then no blank) and
-// double-quoted fields read as in RFC 4180: "" inside them is one ". Fields that held "" are
-// copied into `storage`, which the fields may view until its next use.
+// double-quoted fields read as in RFC 4180.
 bool splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
                     std::vector<bool>& quoted, std::string& storage, std::string& error,
                     std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
@@ -34,6 +36,29 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
 // Returns true when `line`, split at `delimiter` as splitDelimited() splits it, leaves a
 // double-quoted field open at its end: the field then goes on over the next line.
 bool leavesQuoteOpen(std::string_view line, char delimiter);
+
+// Follows the double quotes of one record as its bytes are read piece by piece (its first line,
+// then each further line with the line end before it), so that a record over many lines is read
+// once: after each piece it says what leavesQuoteOpen() says of the whole record so far.
+class QuoteTracker {
+public:
+    explicit QuoteTracker(char delimiter) : delimiter_(delimiter) {}
+
+    // Reads `more`, the record's next bytes. Returns true when a double-quoted field is open
+    // after them.
+    bool add(std::string_view more);
+
+private:
+    enum class State : std::uint8_t {
+        FieldStart,  // before a field, blanks skipped
+        Bare,        // in a field's text outside quotes (or after its closing quote)
+        Quoted,      // inside double quotes
+        QuoteSeen,   // a quote inside double quotes: closing unless another follows
+    };
+
+    char delimiter_;
+    State state_ = State::FieldStart;
+};
 
 // Returns true when the first line end of `text` is a carriage return alone (the line ends of
 // old Mac files), false when it is '\n' or "\r\n" or there is none.

@@ -1,6 +1,11 @@
 // The reader parses large texts in several parts at once; the result must not depend on it.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <new>
+#include <stdexcept>
+
+#include "data/part_parser.h"
 #include "data/reader.h"
 
 namespace mining {
@@ -170,6 +175,42 @@ TEST(ReaderParts, AnErrorInALaterPartNamesItsLineInTheWholeFile) {
         ASSERT_FALSE(d.ok());
         EXPECT_EQ(d.error(), "d, line 102: found 3 fields, expected 2") << parts;
     }
+}
+
+TEST(ReaderParts, RecordsOfEmptyFieldsWithoutAClassFieldEachGetARow) {
+    // Without a class field a record needs one delimiter fewer: ",\n" is a record of two
+    // missing values, and the rows set aside for a part must count it so.
+    std::string data;
+    for (int i = 0; i < 3000000; ++i) data += ",\n";
+    ReadOptions options;
+    options.columns.classAbsent = true;
+    options.keepMissingClass = true;
+    options.keepIds = true;
+    bool usage = false;
+    const Result<Dataset> d =
+        parseData(data, DataFormat::Records, std::nullopt, options, "d", "n", 1, usage);
+    ASSERT_TRUE(d.ok()) << d.error();
+    EXPECT_EQ(d->recordCount(), 3000000u);
+    EXPECT_EQ(d->attributeCount(), 2u);
+}
+
+TEST(ReaderParts, APartWhoseRowsRunOutStopsRatherThanWritePastThem) {
+    // The rows are counted from the text before it is read: only a text that changed since (a
+    // mapped file rewritten meanwhile) holds more records than that.
+    const Result<RecordLayout> layout = layoutFromFirstRecord("1,x\n", "d");
+    ASSERT_TRUE(layout.ok());
+    constexpr std::size_t kRows = 2;
+    SharedColumns columns;
+    columns.numbers.emplace_back(kRows);
+    columns.codes.resize(2);
+    columns.codes[1].bytes = ColumnVector<std::uint8_t>(kRows);
+    const ReleaseCallback none;
+    PartParser part(*layout, "1,x\n2,y\n\n3,x\n", 0, none, columns, 0, kRows);
+    part.run();
+    EXPECT_EQ(part.outcome(), PartOutcome::Failed);
+    EXPECT_EQ(part.errorLine(), 4u);
+    EXPECT_EQ(part.kept(), 2u);
+    EXPECT_NE(part.error().find("changed while it was read"), std::string::npos);
 }
 
 }  // namespace

@@ -8,10 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace program_run {
@@ -19,18 +22,60 @@ namespace program_run {
 namespace fs = std::filesystem;
 
 struct ProcessResult {
-    int status = -1;  // the exit status; -1 when the program died of a signal
+    int status = -1;        // the exit status; -1 when the program died of a signal
+    int signal = 0;         // the signal it died of, else 0
+    bool timedOut = false;  // killed for running longer than RunLimits::wallSeconds
     std::string out;
     std::string err;
     long peakKilobytes = 0;  // the program's peak resident size
 };
 
-// Limits a run of a program is held to (0: none). Past the file size a write fails (EFBIG)
-// rather than ending the program.
+// Limits a program runs under; 0 sets none.
 struct RunLimits {
-    rlim_t fileSizeBytes = 0;
-    rlim_t addressSpaceBytes = 0;
+    unsigned cpuSeconds = 0;         // CPU time, past which the system kills it (SIGXCPU)
+    std::uint64_t addressBytes = 0;  // address space, past which allocations and mappings fail
+    unsigned wallSeconds = 0;        // time on the clock, past which it is killed (SIGKILL)
+    std::uint64_t fileBytes = 0;     // file size, past which a write fails (EFBIG), no signal
 };
+
+// Applies `limits` in a child about to become the program; returns false when it cannot.
+inline bool applyLimits(const RunLimits& limits) {
+    if (limits.cpuSeconds > 0) {
+        const rlimit cpu{limits.cpuSeconds, limits.cpuSeconds + 1};
+        if (setrlimit(RLIMIT_CPU, &cpu) != 0) return false;
+    }
+    if (limits.addressBytes > 0) {
+        const rlimit space{limits.addressBytes, limits.addressBytes};
+        if (setrlimit(RLIMIT_AS, &space) != 0) return false;
+    }
+    if (limits.fileBytes > 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{limits.fileBytes, limits.fileBytes};
+        if (setrlimit(RLIMIT_FSIZE, &size) != 0) return false;
+    }
+    return true;
+}
+
+// Waits for `pid`, killing it once `wallSeconds` (0: no limit) have passed. Returns its wait
+// status; sets `timedOut` when it was killed for the time, and `peakKilobytes` to its peak
+// resident size.
+inline int waitWithin(pid_t pid, unsigned wallSeconds, bool& timedOut, long& peakKilobytes) {
+    int status = 0;
+    rusage usage{};
+    timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wallSeconds);
+    while (wallSeconds > 0 && wait4(pid, &status, WNOHANG, &usage) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (wallSeconds == 0 || timedOut) wait4(pid, &status, 0, &usage);
+    peakKilobytes = usage.ru_maxrss;
+    return status;
+}
 
 // Returns the whole content of `p` ("" when it cannot be read).
 inline std::string readFile(const fs::path& p) {
@@ -80,7 +125,7 @@ inline bool runningAsRoot() { return geteuid() == 0; }
 // stderr go to files outside `dir`, so they never show up among what the program wrote.
 // With `unprivileged` and when this process is root, the program runs as user and group
 // kUnprivilegedId (it exits with 125 when it cannot switch); `program` and `dir` must then be
-// open to that user.
+// open to that user. The program runs under `limits` (it exits with 124 when they cannot be set).
 inline ProcessResult run(const std::string& program, const std::vector<std::string>& args,
                          const fs::path& dir, bool unprivileged = false,
                          const RunLimits& limits = {}) {
@@ -97,16 +142,8 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
             (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||
              setuid(kUnprivilegedId) != 0 || setuid(0) == 0))
             _exit(125);
+        if (!applyLimits(limits)) _exit(124);
         if (chdir(dir.c_str()) != 0) _exit(126);
-        if (limits.fileSizeBytes > 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit size{limits.fileSizeBytes, limits.fileSizeBytes};
-            setrlimit(RLIMIT_FSIZE, &size);
-        }
-        if (limits.addressSpaceBytes > 0) {
-            const rlimit space{limits.addressSpaceBytes, limits.addressSpaceBytes};
-            setrlimit(RLIMIT_AS, &space);
-        }
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -114,11 +151,9 @@ inline ProcessResult run(const std::string& program, const std::vector<std::stri
         _exit(127);
     }
     ProcessResult r;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    r.peakKilobytes = usage.ru_maxrss;
+    const int status = waitWithin(pid, limits.wallSeconds, r.timedOut, r.peakKilobytes);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     r.out = readFile(outPath);
     r.err = readFile(errPath);
     fs::remove(outPath);

@@ -197,10 +197,12 @@ TEST_F(RunFiles, AFailedCompanionWriteLeavesTheOldFilesAndAnErrorReport) {
     // The predictions of a cross-validation (every record, about 14 KB) outgrow what the run
     // may write; the model (about 4 KB) and the report do not.
     ASSERT_LT(oldModel.size(), 6000u);
+    program_run::RunLimits limitedWrites;
+    limitedWrites.fileBytes = 8000;
     const ProcessResult r = run(CLASSIFY_PATH,
                                 {"--no-auto", "--folds", "5", "--save-model", "iris.model",
                                  "--predictions", "iris", "66.67"},
-                                {8000, 0});
+                                limitedWrites);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(firstLine(r.err),
               "classify: Error: cannot write iris_bayes_predictions.csv: File too large");
