@@ -506,8 +506,8 @@ int write_wide(const Options& o) {
                 }
             }
             if (o.noise > 0 && rnd.unit() < o.noise) {
-                label = o.classes == 0 ? 1 - label
-                                       : (label + 1 + rnd.below(o.classes - 1)) % o.classes;
+                label =
+                    o.classes == 0 ? 1 - label : (label + 1 + rnd.below(o.classes - 1)) % o.classes;
             }
             if (o.classes == 0) {
                 w.text(label == 0 ? "A\n" : "B\n");
