@@ -126,6 +126,7 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
     options.recordLines = line.options.predictions;
+    options.classesByName = true;
     return options;
 }
 

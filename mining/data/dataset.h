@@ -121,6 +121,11 @@ public:
     // Changes made by the reader's checks once the records are read.
     void setReadAs(std::string text) { readAs_ = std::move(text); }
     void addReadNote(std::string note) { readNotes_.push_back(std::move(note)); }
+    // Puts the class values in the order of their names (runs of digits as numbers, c2 before
+    // c10; else by bytes) and recodes every row, so
+    // that whatever depends on the order of the classes (how folds are dealt, which class wins
+    // a tie) is the same in every format, whichever order a file declares or first shows them in.
+    void sortClassValues();
     // Makes nominal attribute `index` numeric with `column` (recordCount() values).
     void makeNumeric(std::size_t index, NumericColumn column);
     // Leaves attribute `index` out: its type becomes Ignored and its column is freed.

@@ -331,7 +331,10 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         prepared->layout.recordLines = options.recordLines;
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
         if (!read || !prepared->guess) {
-            if (read) read->setReadAs(describeReading(*prepared, format));
+            if (read) {
+                read->setReadAs(describeReading(*prepared, format));
+                if (options.classesByName) read->sortClassValues();
+            }
             return read;
         }
         // A guessed header whose name turns up among its column's values was a record.
@@ -342,6 +345,7 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         }
         read->setReadAs(describeReading(*prepared, format));
         checkColumns(*read, prepared->layout.delimiter, options.keepIds);
+        if (options.classesByName) read->sortClassValues();
         return read;
     }
 }

@@ -33,6 +33,10 @@ struct ReadOptions {
     // (Dataset::recordLines()). With recordLines the whole file is read, never a sample.
     bool keepMissingClass = false;
     bool recordLines = false;
+    // Code the class values in the order of their names (see Dataset::sortClassValues), not as
+    // the file declares or first shows them, so that every format of the same records gives the
+    // same folds and ties.
+    bool classesByName = false;
 };
 
 // Reads the data file `source` names, by its format:
