@@ -168,9 +168,8 @@ Parts splitAtNul(const std::uint8_t* bytes, std::size_t size) {
 void checkFormatRead(std::string_view text, int format) {
     const auto dataFormat = static_cast<mining::DataFormat>(format);
     mining::ReadOptions options;
-    bool usage = false;
     const mining::Result<mining::Dataset> one =
-        mining::parseData(text, dataFormat, std::nullopt, options, "file", "", 1, usage);
+        mining::parseData(text, dataFormat, std::nullopt, options, "file", "", 1);
     if (one)
         checkDataset(*one);
     else
@@ -178,7 +177,7 @@ void checkFormatRead(std::string_view text, int format) {
     // One parallel read per input; the thread count, 2 to 4, follows from the input.
     const std::size_t threads = 2 + text.size() % 3;
     const mining::Result<mining::Dataset> many =
-        mining::parseData(text, dataFormat, std::nullopt, options, "file", "", threads, usage);
+        mining::parseData(text, dataFormat, std::nullopt, options, "file", "", threads);
     checkSame(one, many, "1 thread and " + std::to_string(threads) + " threads");
 }
 

@@ -143,9 +143,8 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     errorReport = report;
     const TimeBudget budget(line.options.timeLimit, line.options.folds, program.costs());
     program.limitWork(budget.trainingWork());
-    bool usage = false;
-    const Result<Dataset> read = readData(source, readOptions(line, source, budget), usage);
-    if (!read) return fail(report, read.error(), usage ? ErrorKind::Usage : read.kind(), info);
+    const Result<Dataset> read = readData(source, readOptions(line, source, budget));
+    if (!read) return fail(report, read.error(), read.kind(), info);
     if (const Status classes = checkClassColumn(*read); !classes)
         return fail(report, classes.error(), classes.kind(), info);
     times.readDone = RunTimes::Clock::now();

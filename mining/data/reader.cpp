@@ -8,6 +8,7 @@
 
 #include "data/arff.h"
 #include "data/column_checks.h"
+#include "data/column_choice.h"
 #include "data/dataset_builder.h"
 #include "data/mapped_file.h"
 #include "data/names_file.h"
@@ -40,14 +41,10 @@ struct Prepared {
 // values, and the old class becomes the last attribute, "class". Returns the class's field, or
 // the number of fields when `wanted` names no attribute. The class's field stays where it is in
 // the records, so the layout tells where it lies. Sets `className` to the new class's name.
-std::size_t chooseClassInNames(NamesFile& names, const std::string& wanted,
-                               std::string& className) {
-    std::vector<std::string> fieldNames;
-    for (const Attribute& a : names.attributes) fieldNames.push_back(a.name);
-    fieldNames.push_back("class");
-    const std::size_t field = findColumn(wanted, fieldNames);
-    if (field + 1 >= fieldNames.size()) return field;
-    className = names.attributes[field].name;
+// Makes field `field` of a .names file's records the class (the attributes then the declared
+// class, last), the declared class an attribute at the end. Returns the class column's name.
+std::string moveClassTo(NamesFile& names, std::size_t field) {
+    const std::string className = names.attributes[field].name;
     Attribute oldClass;
     oldClass.name = "class";
     oldClass.type = AttributeType::Nominal;
@@ -55,45 +52,35 @@ std::size_t chooseClassInNames(NamesFile& names, const std::string& wanted,
     names.classValues = std::move(names.attributes[field].values);
     names.attributes.erase(names.attributes.begin() + static_cast<std::ptrdiff_t>(field));
     names.attributes.push_back(std::move(oldClass));
-    return field;
+    return className;
 }
 
 // Settles the schema of a .data text with its .names text.
 Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions& options,
-                                  const std::string& dataName, const std::string& namesName,
-                                  bool& usage) {
+                                  const std::string& dataName, const std::string& namesName) {
     using R = Result<Prepared>;
     Result<NamesFile> parsed = parseNames(namesText, namesName);
-    if (!parsed) return R::failure(parsed.error());
+    if (!parsed) return parsed.failureAs<Prepared>();
     Prepared p;
     p.names = std::move(parsed.value());
     const std::size_t attributes = p.names->attributes.size();
+    std::vector<std::string> fields;
+    for (const Attribute& a : p.names->attributes) fields.push_back(a.name);
+    fields.push_back("class");
+    const Result<ChosenColumns> chosen =
+        chooseFields(fields, options.columns, dataName + " as " + namesName + " declares it");
+    if (!chosen) return chosen.failureAs<Prepared>();
+    for (std::size_t j = 0; j < attributes; ++j)
+        if (chosen->ignored[j]) p.names->attributes[j].type = AttributeType::Ignored;
     std::size_t classField = attributes;
     std::string className = "class";
-    const std::string& wanted = options.columns.classColumn;
-    if (!wanted.empty() && wanted != "last" && !options.columns.classAbsent) {
-        classField = chooseClassInNames(*p.names, wanted, className);
-        if (classField > attributes) {
-            usage = true;
-            return R::failure("--class " + quoteForMessage(wanted) + " names no column of " +
-                              dataName + " as " + namesName + " declares it");
-        }
-    }
-    for (const std::string& name : options.columns.ignore) {
-        bool found = false;
-        for (Attribute& a : p.names->attributes)
-            if (a.name == name) {
-                a.type = AttributeType::Ignored;
-                found = true;
-            }
-        if (!found) {
-            usage = true;
-            return R::failure("--ignore " + quoteForMessage(name) + " names no attribute of " +
-                              namesName);
-        }
+    if (!options.columns.classAbsent && chosen->classField < attributes) {
+        classField = chosen->classField;
+        className = moveClassTo(*p.names, classField);
+        if (chosen->ignored[attributes]) p.names->attributes.back().type = AttributeType::Ignored;
     }
     Result<RecordLayout> layout = layoutFromNames(*p.names, namesName);
-    if (!layout) return R::failure(layout.error());
+    if (!layout) return layout.failureAs<Prepared>();
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
     p.layout.className = className;
@@ -104,20 +91,16 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
 // Settles the schema of an ARFF text (after a byte-order mark) from its header, and rewrites its
 // records when the record reader cannot read them as they stand (dates, sparse lines, quotes).
 Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
-                             const std::string& dataName, bool& usage) {
+                             const std::string& dataName) {
     using R = Result<Prepared>;
     Result<ArffHeader> header = parseArffHeader(text, dataName);
-    if (!header) return R::failure(header.error());
+    if (!header) return header.failureAs<Prepared>();
     std::vector<std::string> names;
     for (const ArffAttribute& a : header->attributes) names.push_back(a.name);
-    const std::string& wanted = options.columns.classColumn;
     const bool absent = options.columns.classAbsent;
-    const std::size_t classField = absent ? names.size() : findColumn(wanted, names);
-    if (classField >= names.size() && !absent) {
-        usage = true;
-        return R::failure("--class " + quoteForMessage(wanted) + " names no attribute of " +
-                          dataName);
-    }
+    const Result<ChosenColumns> chosen = chooseFields(names, options.columns, dataName);
+    if (!chosen) return chosen.failureAs<Prepared>();
+    const std::size_t classField = chosen->classField;
     Prepared p;
     p.names.emplace();
     for (std::size_t j = 0; j < header->attributes.size(); ++j) {
@@ -130,23 +113,14 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
         }
         Attribute attribute;
         attribute.name = a.name;
-        attribute.type = nominal ? AttributeType::Nominal : AttributeType::Numeric;
+        attribute.type = chosen->ignored[j] ? AttributeType::Ignored
+                         : nominal          ? AttributeType::Nominal
+                                            : AttributeType::Numeric;
         if (nominal) attribute.values = a.values;
         p.names->attributes.push_back(std::move(attribute));
     }
-    for (const std::string& ignored : options.columns.ignore) {
-        const std::size_t j = findColumn(ignored, names);
-        if (j >= names.size() || j == classField || ignored.empty() || ignored == "last") {
-            usage = true;
-            return R::failure("--ignore " + quoteForMessage(ignored) +
-                              (j == classField && !absent ? " names the class attribute of "
-                                                          : " names no attribute of ") +
-                              dataName);
-        }
-        p.names->attributes[j - (j > classField)].type = AttributeType::Ignored;
-    }
     Result<RecordLayout> layout = layoutFromNames(*p.names, dataName);
-    if (!layout) return R::failure(layout.error());
+    if (!layout) return layout.failureAs<Prepared>();
     p.layout = std::move(layout.value());
     p.layout.classField = classField;
     if (!absent) p.layout.className = names[classField];
@@ -175,15 +149,15 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
 Result<Prepared> prepare(std::string_view text, DataFormat format,
                          const std::optional<std::string_view>& namesText,
                          const ReadOptions& options, const std::string& dataName,
-                         const std::string& namesName, bool& usage) {
+                         const std::string& namesName) {
     using R = Result<Prepared>;
     Prepared p;
     if (format == DataFormat::Records && namesText) {
-        Result<Prepared> named = prepareWithNames(*namesText, options, dataName, namesName, usage);
+        Result<Prepared> named = prepareWithNames(*namesText, options, dataName, namesName);
         if (!named) return named;
         p = std::move(named.value());
     } else if (format == DataFormat::Arff) {
-        Result<Prepared> arff = prepareArff(text, options, dataName, usage);
+        Result<Prepared> arff = prepareArff(text, options, dataName);
         if (!arff) return arff;
         p = std::move(arff.value());
         p.layout.dataName = dataName;
@@ -203,8 +177,8 @@ Result<Prepared> prepare(std::string_view text, DataFormat format,
             head = newlineCopy;
         }
         Result<GuessedLayout> guess =
-            guessLayout(head, format == DataFormat::Records, options.columns, dataName, usage);
-        if (!guess) return R::failure(guess.error());
+            guessLayout(head, format == DataFormat::Records, options.columns, dataName);
+        if (!guess) return guess.failureAs<Prepared>();
         p.layout = guess->layout;
         p.start = guess->headerEnd;
         p.linesBefore = guess->headerLines;
@@ -318,15 +292,14 @@ std::string describeReading(const Prepared& p, DataFormat format) {
 Result<Dataset> readText(std::string_view whole, DataFormat format,
                          const std::optional<std::string_view>& namesText,
                          const ReadOptions& options, const std::string& dataName,
-                         const std::string& namesName, std::size_t threads, const MappedFile* file,
-                         bool& usage) {
+                         const std::string& namesName, std::size_t threads,
+                         const MappedFile* file) {
     const std::string_view text = skipByteOrderMark(whole);
     const std::size_t bom = whole.size() - text.size();
     ReadOptions asked = options;
     while (true) {
-        Result<Prepared> prepared =
-            prepare(text, format, namesText, asked, dataName, namesName, usage);
-        if (!prepared) return Result<Dataset>::failure(prepared.error());
+        Result<Prepared> prepared = prepare(text, format, namesText, asked, dataName, namesName);
+        if (!prepared) return prepared.failureAs<Dataset>();
         prepared->layout.keepMissingClass = options.keepMissingClass;
         prepared->layout.recordLines = options.recordLines;
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
@@ -355,9 +328,8 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
 Result<Dataset> parseData(std::string_view text, DataFormat format,
                           std::optional<std::string_view> names, const ReadOptions& options,
                           const std::string& dataName, const std::string& namesName,
-                          std::size_t threads, bool& usage) {
-    usage = false;
-    return readText(text, format, names, options, dataName, namesName, threads, nullptr, usage);
+                          std::size_t threads) {
+    return readText(text, format, names, options, dataName, namesName, threads, nullptr);
 }
 
 namespace {
@@ -384,39 +356,34 @@ std::string changedWhileRead(const std::string& path) {
 
 // Reads the records of `file`, the data file `source` names, with `namesText`.
 Result<Dataset> readOpened(const DataSource& source, const MappedFile& file,
-                           const std::optional<std::string>& namesText, const ReadOptions& options,
-                           bool& usage) {
+                           const std::optional<std::string>& namesText,
+                           const ReadOptions& options) {
     std::optional<std::string_view> namesView;
     if (namesText) namesView = *namesText;
     Result<Dataset> read = readText(file.text(), source.format, namesView, options, source.path,
-                                    source.namesPath, 0, &file, usage);
-    if (file.changed()) {
-        usage = false;
-        return Result<Dataset>::failure(changedWhileRead(source.path));
-    }
+                                    source.namesPath, 0, &file);
+    if (file.changed()) return Result<Dataset>::failure(changedWhileRead(source.path));
     return read;
 }
 
 }  // namespace
 
-Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage) {
-    usage = false;
+Result<Dataset> readData(const DataSource& source, const ReadOptions& options) {
     std::optional<std::string> namesText;
     if (const std::string error = readNamesText(source, namesText); !error.empty())
         return Result<Dataset>::failure(error);
     MappedFile file;
     std::string error;
     if (!file.open(source.path, error)) return Result<Dataset>::failure(error);
-    return readOpened(source, file, namesText, options, usage);
+    return readOpened(source, file, namesText, options);
 }
 
 Result<Dataset> readData(const DataSource& source, const MappedFile& file,
-                         const ReadOptions& options, bool& usage) {
-    usage = false;
+                         const ReadOptions& options) {
     std::optional<std::string> namesText;
     if (const std::string error = readNamesText(source, namesText); !error.empty())
         return Result<Dataset>::failure(error);
-    return readOpened(source, file, namesText, options, usage);
+    return readOpened(source, file, namesText, options);
 }
 
 Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
@@ -432,12 +399,10 @@ Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
     options.columns.header = header;
     std::optional<std::string_view> namesView;
     if (namesText) namesView = *namesText;
-    bool usage = false;
-    const Result<Prepared> prepared =
-        prepare(skipByteOrderMark(file.text()), source.format, namesView, options, source.path,
-                source.namesPath, usage);
+    const Result<Prepared> prepared = prepare(skipByteOrderMark(file.text()), source.format,
+                                              namesView, options, source.path, source.namesPath);
     if (file.changed()) return R::failure(changedWhileRead(source.path));
-    if (!prepared) return R::failure(prepared.error());
+    if (!prepared) return prepared.failureAs<FileColumns>();
     FileColumns columns;
     columns.declared = prepared->names && source.format == DataFormat::Records;
     columns.named = !prepared->guess || prepared->guess->header;
@@ -448,11 +413,9 @@ Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
 Result<Dataset> parseDataset(std::string_view data, std::optional<std::string_view> names,
                              const std::string& dataName, const std::string& namesName,
                              std::size_t threads) {
-    bool usage = false;
     ReadOptions options;
     options.keepIds = true;
-    return parseData(data, DataFormat::Records, names, options, dataName, namesName, threads,
-                     usage);
+    return parseData(data, DataFormat::Records, names, options, dataName, namesName, threads);
 }
 
 Result<Dataset> readDataset(const std::string& base, const ReadLimits& limits) {
@@ -463,8 +426,7 @@ Result<Dataset> readDataset(const std::string& base, const ReadLimits& limits) {
     ReadOptions options;
     options.limits = limits;
     options.keepIds = true;
-    bool usage = false;
-    return readData(source, options, usage);
+    return readData(source, options);
 }
 
 }  // namespace mining

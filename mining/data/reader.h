@@ -48,15 +48,16 @@ struct ReadOptions {
 //   are left out, each with a note; a class of numbers with many values gets a note;
 // - ARFF: the types its header declares.
 // In every format '?', an empty field, NA and NaN are missing values (unless declared values
-// list them) and double-quoted fields may hold "" for one quote. `usage` is set when the failure
-// is the run's: options.columns naming no column.
+// list them) and double-quoted fields may hold "" for one quote. The class and the columns left
+// out are named the same way in every format (see chooseFields); naming no column is a usage
+// error (ErrorKind::Usage).
 // A data file that changes while it is read (cut short or rewritten by another process) gives
 // the error "PATH: the data file changed while it was read".
-Result<Dataset> readData(const DataSource& source, const ReadOptions& options, bool& usage);
+Result<Dataset> readData(const DataSource& source, const ReadOptions& options);
 
 // As readData, from `file`, the data file `source` names, opened already.
 Result<Dataset> readData(const DataSource& source, const MappedFile& file,
-                         const ReadOptions& options, bool& usage);
+                         const ReadOptions& options);
 
 // The columns of a data file as its schema names them, before any record is read.
 struct FileColumns {
@@ -76,7 +77,7 @@ Result<FileColumns> readColumns(const DataSource& source, HeaderRule header);
 Result<Dataset> parseData(std::string_view text, DataFormat format,
                           std::optional<std::string_view> names, const ReadOptions& options,
                           const std::string& dataName, const std::string& namesName,
-                          std::size_t threads, bool& usage);
+                          std::size_t threads);
 
 // Reads BASE.data and, when it exists, BASE.names.
 //

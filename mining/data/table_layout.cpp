@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "data/column_choice.h"
 #include "data/line_parser.h"
 #include "data/number_parser.h"
 #include "data/number_styles.h"
@@ -185,31 +186,15 @@ Result<std::vector<std::string>> headerNames(const std::vector<std::string>& fir
 }
 
 // Sets `layout`'s class field and its attributes' names and types: the class and the ignored
-// columns as `choice` names them among `names`, the types as `record` (the first record, or
-// null) suggests. Fails, setting `usage`, when `choice` names no column.
+// columns as `choice` names them among `names` (see chooseFields), the types as `record` (the
+// first record, or null) suggests. Fails with a usage error when `choice` names no column.
 Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names,
                      const std::vector<std::string>* record, const ColumnChoice& choice,
-                     const std::string& dataName, bool& usage) {
+                     const std::string& dataName) {
     const std::size_t count = names.size();
-    const std::size_t classField =
-        choice.classAbsent ? count : findColumn(choice.classColumn, names);
-    if (classField >= count && !choice.classAbsent) {
-        usage = true;
-        return Status::failure("--class " + quoteForMessage(choice.classColumn) +
-                               " names no column of " + dataName);
-    }
-    std::unordered_set<std::size_t> ignored;
-    for (const std::string& wanted : choice.ignore) {
-        const std::size_t j = findColumn(wanted, names);
-        if (j >= count || j == classField || wanted.empty() || wanted == "last") {
-            usage = true;
-            return Status::failure("--ignore " + quoteForMessage(wanted) +
-                                   (j == classField && j < count ? " names the class column of "
-                                                                 : " names no column of ") +
-                                   dataName);
-        }
-        ignored.insert(j);
-    }
+    const Result<ChosenColumns> chosen = chooseFields(names, choice, dataName);
+    if (!chosen) return Status::failure(chosen.error(), chosen.kind());
+    const std::size_t classField = chosen->classField;
     layout.fieldCount = count + (choice.classAbsent ? 1 : 0);
     layout.classField = classField;
     if (!choice.classAbsent) layout.className = names[classField];
@@ -218,7 +203,7 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
     for (std::size_t j = 0; j < count; ++j) {
         if (j == classField) continue;
         AttributeType type = AttributeType::Numeric;
-        if (ignored.count(j)) {
+        if (chosen->ignored[j]) {
             type = AttributeType::Ignored;
         } else if (nominal.count(names[j]) ||
                    (record != nullptr && j < record->size() && !isNumberOrMissing((*record)[j]))) {
@@ -233,9 +218,8 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
 }  // namespace
 
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName, bool& usage) {
+                                  const std::string& dataName) {
     using R = Result<GuessedLayout>;
-    usage = false;
     const std::vector<SampleLine> lines = firstLines(text);
     if (lines.empty()) return R::failure(dataName + " holds no records");
     GuessedLayout guess;
@@ -268,8 +252,8 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
     // Types from the first record: the line after a header, or the first line.
     const std::vector<std::string>* record =
         guess.header ? (rows.empty() ? nullptr : &rows.front()) : &first;
-    const Status chosen = chooseColumns(guess.layout, names, record, choice, dataName, usage);
-    if (!chosen) return R::failure(chosen.error());
+    const Status chosen = chooseColumns(guess.layout, names, record, choice, dataName);
+    if (!chosen) return R::failure(chosen.error(), chosen.kind());
     // By column: the attributes, then the class.
     const std::size_t classField = guess.layout.classField;
     guess.headerNames = names;

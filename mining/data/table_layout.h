@@ -48,10 +48,10 @@ struct GuessedLayout {
 // (the header's, else a1, a2, ...), each attribute's type as its first record suggests (guessType;
 // a missing mark counts as a number), and the class and the ignored columns `choice` names.
 // `dataFile` is true for a .data text. Fails naming `dataName` and the line for a line that cannot
-// be split, a header naming two columns alike, a text of a header alone; with `usage` set when
+// be split, a header naming two columns alike, a text of a header alone; with a usage error when
 // `choice` names no column.
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName, bool& usage);
+                                  const std::string& dataName);
 
 // Returns true when `first` (a text's first line, split) is a header over the records `rows`
 // (the lines after it, split alike at `delimiter`): none of its fields appears in its column

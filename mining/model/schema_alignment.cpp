@@ -227,8 +227,7 @@ Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema
         if (schema.attributes[a].type == AttributeType::Nominal)
             options.columns.nominal.push_back(columns->named ? schema.attributes[a].name
                                                              : "a" + std::to_string(a + 1));
-    bool usage = false;
-    const Result<Dataset> read = readData(source, options, usage);
+    const Result<Dataset> read = readData(source, options);
     if (!read) return R::failure(read.error());
     return alignRecords(*read, schema, columns->named, present);
 }

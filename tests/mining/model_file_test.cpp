@@ -107,8 +107,7 @@ TEST(ModelFile, ModelsReadBackPredictToTheSameBits) {
 }
 
 Dataset readFor(std::string_view text, DataFormat format, const ReadOptions& options) {
-    bool usage = false;
-    Result<Dataset> read = parseData(text, format, std::nullopt, options, "data", "", 1, usage);
+    Result<Dataset> read = parseData(text, format, std::nullopt, options, "data", "", 1);
     EXPECT_TRUE(read) << read.error();
     return read ? std::move(read.value()) : Dataset();
 }

@@ -117,11 +117,10 @@ TEST_F(ReaderFileKinds, AFileCutShortDuringTheReadingIsAnErrorNotASignal) {
     fs::resize_file(whole, 5 << 20);
     DataSource source;
     source.path = whole;
-    bool usage = true;
-    const Result<Dataset> read = readData(source, opened, ReadOptions(), usage);
+    const Result<Dataset> read = readData(source, opened, ReadOptions());
     ASSERT_FALSE(read.ok());
     EXPECT_EQ(read.error(), whole + ": the data file changed while it was read");
-    EXPECT_FALSE(usage);
+    EXPECT_EQ(read.kind(), ErrorKind::Data);
 }
 
 TEST_F(ReaderFileKinds, DevicesAndSocketsAreRefused) {

@@ -186,9 +186,8 @@ TEST(ReaderParts, RecordsOfEmptyFieldsWithoutAClassFieldEachGetARow) {
     options.columns.classAbsent = true;
     options.keepMissingClass = true;
     options.keepIds = true;
-    bool usage = false;
     const Result<Dataset> d =
-        parseData(data, DataFormat::Records, std::nullopt, options, "d", "n", 1, usage);
+        parseData(data, DataFormat::Records, std::nullopt, options, "d", "n", 1);
     ASSERT_TRUE(d.ok()) << d.error();
     EXPECT_EQ(d->recordCount(), 3000000u);
     EXPECT_EQ(d->attributeCount(), 2u);

@@ -41,9 +41,8 @@ TEST(ReaderQuotes, AnUnclosedQuoteIsNamedByItsLineWhateverFollows) {
         EXPECT_EQ(d.error(), "d, line 3: a quoted value is not closed") << parts;
     }
     // A delimited text and a header line take the same path.
-    bool usage = false;
     const Result<Dataset> csv = parseData("n,v,c\n" + text, DataFormat::Delimited, std::nullopt,
-                                          ReadOptions(), "t.csv", "", 0, usage);
+                                          ReadOptions(), "t.csv", "", 0);
     ASSERT_FALSE(csv.ok());
     EXPECT_EQ(csv.error(), "t.csv, line 4: a quoted value is not closed");
 }

@@ -120,11 +120,10 @@ TEST(Reader, NamesTheClassColumnAndItsPlaceInEveryFormat) {
         SCOPED_TRACE(c.text);
         ReadOptions options;
         options.columns.classColumn = c.classColumn;
-        bool usage = false;
         std::optional<std::string_view> namesText;
         if (c.names) namesText = *c.names;
         const Result<Dataset> d =
-            parseData(c.text, c.format, namesText, options, "t", "t.names", 1, usage);
+            parseData(c.text, c.format, namesText, options, "t", "t.names", 1);
         ASSERT_TRUE(d) << d.error();
         EXPECT_EQ(d->className(), c.className);
         EXPECT_EQ(d->classField(), c.classField);

@@ -285,9 +285,8 @@ TEST(SqlScript, EveryExampleRecordComesBackWithTheTreesClass) {
 TEST(SqlScript, TablesAndArffComeBackWithTheTreesClass) {
     for (const char* file : {"iris.csv", "labor.arff"}) {
         SCOPED_TRACE(file);
-        bool usage = false;
         Result<Dataset> data =
-            readData(findDataSource((fs::path(EXAMPLES_DIR) / file).string()), {}, usage);
+            readData(findDataSource((fs::path(EXAMPLES_DIR) / file).string()), {});
         ASSERT_TRUE(data) << data.error();
         const std::unique_ptr<IntervalModel> model = trainAsTarnel(*data);
         expectScriptAgrees(*model, *data);
@@ -314,9 +313,8 @@ TEST(SqlScript, AwkwardNamesAndValuesRoundTrip) {
                 (i % 3 ? "groß" : "klein") + "," + (i % 2 ? "from" : "where") + "," +
                 (i % 6 < 3 ? "\"yes, or\"" : "no way") + "\n";
     }
-    bool usage = false;
     Result<Dataset> data =
-        parseData(text, DataFormat::Delimited, std::nullopt, {}, "awkward.csv", "", 1, usage);
+        parseData(text, DataFormat::Delimited, std::nullopt, {}, "awkward.csv", "", 1);
     ASSERT_TRUE(data) << data.error();
     ASSERT_EQ(data->className(), "order");
     const std::unique_ptr<IntervalModel> model = trainAsTarnel(*data);

@@ -48,8 +48,7 @@ TEST(TableLayout, FindsTheDelimiterAndTheHeaderFromTheFirstLines) {
     };
     for (const LayoutCase& c : cases) {
         SCOPED_TRACE(c.what);
-        bool usage = false;
-        const Result<GuessedLayout> g = guessLayout(c.text, c.dataFile, {}, "d", usage);
+        const Result<GuessedLayout> g = guessLayout(c.text, c.dataFile, {}, "d");
         ASSERT_TRUE(g.ok()) << g.error();
         EXPECT_EQ(g->layout.delimiter, c.delimiter);
         EXPECT_EQ(g->header, c.header);
@@ -60,13 +59,12 @@ TEST(TableLayout, FindsTheDelimiterAndTheHeaderFromTheFirstLines) {
 TEST(TableLayout, AllNominalHeadersNeedTwentyRecordsAndUniqueFields) {
     std::string text = "colour,size,cls\n";
     for (int i = 0; i < 19; ++i) text += std::string(i % 2 ? "red" : "blue") + ",big,yes\n";
-    bool usage = false;
-    EXPECT_FALSE(guessLayout(text, false, {}, "d", usage)->header);  // 19 records
+    EXPECT_FALSE(guessLayout(text, false, {}, "d")->header);  // 19 records
     text += "red,small,no\n";
-    EXPECT_TRUE(guessLayout(text, false, {}, "d", usage)->header);
+    EXPECT_TRUE(guessLayout(text, false, {}, "d")->header);
     ColumnChoice no;
     no.header = HeaderRule::Absent;
-    EXPECT_FALSE(guessLayout(text, false, no, "d", usage)->header);
+    EXPECT_FALSE(guessLayout(text, false, no, "d")->header);
 }
 
 TEST(TableLayout, ChoosesTheClassAndTheIgnoredColumnsByNameOrNumber) {
@@ -90,8 +88,7 @@ TEST(TableLayout, ChoosesTheClassAndTheIgnoredColumnsByNameOrNumber) {
         ColumnChoice choice;
         choice.classColumn = c.cls;
         choice.ignore = c.ignore;
-        bool usage = false;
-        const Result<GuessedLayout> g = guessLayout(text, false, choice, "d", usage);
+        const Result<GuessedLayout> g = guessLayout(text, false, choice, "d");
         ASSERT_TRUE(g.ok()) << g.error();
         EXPECT_EQ(g->layout.classField, c.classField);
         EXPECT_EQ(g->layout.types, c.types);
@@ -99,16 +96,15 @@ TEST(TableLayout, ChoosesTheClassAndTheIgnoredColumnsByNameOrNumber) {
     for (const std::string bad : {"nope", "0", "5", "-5", "1x"}) {
         ColumnChoice choice;
         choice.classColumn = bad;
-        bool usage = false;
-        const Result<GuessedLayout> g = guessLayout(text, false, choice, "d", usage);
-        EXPECT_FALSE(g.ok()) << bad;
-        EXPECT_TRUE(usage) << bad;
+        const Result<GuessedLayout> g = guessLayout(text, false, choice, "d");
+        ASSERT_FALSE(g.ok()) << bad;
+        EXPECT_EQ(g.kind(), ErrorKind::Usage) << bad;
     }
     ColumnChoice ignoreClass;
     ignoreClass.ignore = {"b"};
-    bool usage = false;
-    EXPECT_FALSE(guessLayout(text, false, ignoreClass, "d", usage).ok());
-    EXPECT_TRUE(usage);
+    const Result<GuessedLayout> g = guessLayout(text, false, ignoreClass, "d");
+    ASSERT_FALSE(g.ok());
+    EXPECT_EQ(g.kind(), ErrorKind::Usage);
 }
 
 TEST(TableLayout, DoubledQuotesAndQuotesLeftOpen) {
