@@ -91,10 +91,11 @@ std::string describeProgram(const ProgramInfo& info) {
            "                       (, ; tab |), optional header; types guessed\n"
            "  .arff                ARFF, dense and sparse; types from its @attribute lines\n"
            "In every format ?, an empty field, NA and NaN are missing values.\n" +
-           wrapWords("The classes are taken in the order of their names (c2 before c10), so the "
-                     "same records give the same result in every format (a .names file that "
-                     "declares a class no record holds may still differ).",
-                     kHelpWidth);
+           wrapWords(
+               "The classes are taken in the order of their names (c2 before c10), so the "
+               "same records give the same result in every format (a .names file that "
+               "declares a class no record holds may still differ).",
+               kHelpWidth);
 }
 
 // Returns the help's paragraph on saved models, with a worked example.
