@@ -43,72 +43,79 @@ bool readZone(std::string_view text, std::size_t& pos, int& minutes) {
 
 }  // namespace
 
+bool DateFormat::elementOf(char letter, std::size_t run, Element& e) {
+    const bool upToTwo = run <= 2;
+    if (letter == 'y' && run == 4) {
+        e = {Field::Year, 4, 4, {}};
+    } else if (letter == 'M' && upToTwo) {
+        e = {Field::Month, 1, 2, {}};
+    } else if (letter == 'd' && upToTwo) {
+        e = {Field::Day, 1, 2, {}};
+    } else if (letter == 'H' && upToTwo) {
+        e = {Field::Hour, 1, 2, {}};
+    } else if (letter == 'm' && upToTwo) {
+        e = {Field::Minute, 1, 2, {}};
+    } else if (letter == 's' && upToTwo) {
+        e = {Field::Second, 1, 2, {}};
+    } else if (letter == 'S' && run == 3) {
+        e = {Field::Millis, 3, 3, {}};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void DateFormat::addLiteral(std::string_view text) {
+    if (elements_.empty() || elements_.back().field != Field::Literal)
+        elements_.push_back(Element{});
+    elements_.back().literal += text;
+}
+
+bool DateFormat::addQuoted(std::string_view pattern, std::size_t& i) {
+    ++i;
+    while (i < pattern.size()) {
+        if (pattern[i] == '\'' && i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+            addLiteral("'");
+            i += 2;
+        } else if (pattern[i] == '\'') {
+            ++i;
+            return true;
+        } else {
+            addLiteral(pattern.substr(i++, 1));
+        }
+    }
+    return false;
+}
+
 Result<DateFormat> DateFormat::compile(std::string_view pattern) {
     DateFormat format;
     format.acceptsZone_ = pattern == kDefaultDateFormat;
-    auto addLiteral = [&](std::string_view text) {
-        if (format.elements_.empty() || format.elements_.back().field != Field::Literal)
-            format.elements_.push_back(Element{});
-        format.elements_.back().literal += text;
-    };
     std::size_t i = 0;
     while (i < pattern.size()) {
         const char c = pattern[i];
-        if (c == '\'') {
-            if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {  // '' outside a literal
-                addLiteral("'");
-                i += 2;
-                continue;
-            }
-            ++i;
-            while (true) {
-                if (i >= pattern.size())
-                    return Result<DateFormat>::failure("the date format " +
-                                                       quoteForMessage(pattern) +
-                                                       " leaves a quoted literal open");
-                if (pattern[i] == '\'' && i + 1 < pattern.size() && pattern[i + 1] == '\'') {
-                    addLiteral("'");
-                    i += 2;
-                } else if (pattern[i] == '\'') {
-                    ++i;
-                    break;
-                } else {
-                    addLiteral(pattern.substr(i++, 1));
-                }
-            }
-            continue;
-        }
-        if (!isLetter(c)) {
-            addLiteral(pattern.substr(i++, 1));
-            continue;
-        }
-        std::size_t run = 1;
-        while (i + run < pattern.size() && pattern[i + run] == c) ++run;
-        Element e;
-        const bool upToTwo = run <= 2;
-        if (c == 'y' && run == 4) {
-            e = {Field::Year, 4, 4, {}};
-        } else if (c == 'M' && upToTwo) {
-            e = {Field::Month, 1, 2, {}};
-        } else if (c == 'd' && upToTwo) {
-            e = {Field::Day, 1, 2, {}};
-        } else if (c == 'H' && upToTwo) {
-            e = {Field::Hour, 1, 2, {}};
-        } else if (c == 'm' && upToTwo) {
-            e = {Field::Minute, 1, 2, {}};
-        } else if (c == 's' && upToTwo) {
-            e = {Field::Second, 1, 2, {}};
-        } else if (c == 'S' && run == 3) {
-            e = {Field::Millis, 3, 3, {}};
+        if (c == '\'' && i + 1 < pattern.size() &&
+            pattern[i + 1] == '\'') {  // '' outside a literal
+            format.addLiteral("'");
+            i += 2;
+        } else if (c == '\'') {
+            if (!format.addQuoted(pattern, i))
+                return Result<DateFormat>::failure("the date format " + quoteForMessage(pattern) +
+                                                   " leaves a quoted literal open");
+        } else if (!isLetter(c)) {
+            format.addLiteral(pattern.substr(i++, 1));
         } else {
-            return Result<DateFormat>::failure(
-                "the date format " + quoteForMessage(pattern) + " uses " +
-                quoteForMessage(pattern.substr(i, run)) +
-                ", which is not supported (it may use yyyy, MM, dd, HH, mm, ss, SSS, literal "
-                "text in '...' and separators)");
+            std::size_t run = 1;
+            while (i + run < pattern.size() && pattern[i + run] == c) ++run;
+            Element e;
+            if (!elementOf(c, run, e))
+                return Result<DateFormat>::failure(
+                    "the date format " + quoteForMessage(pattern) + " uses " +
+                    quoteForMessage(pattern.substr(i, run)) +
+                    ", which is not supported (it may use yyyy, MM, dd, HH, mm, ss, SSS, literal "
+                    "text in '...' and separators)");
+            format.elements_.push_back(std::move(e));
+            i += run;
         }
-        format.elements_.push_back(std::move(e));
-        i += run;
     }
     return format;
 }

@@ -42,6 +42,14 @@ private:
         std::string literal;  // Literal only
     };
 
+    // Sets `e` to the field a run of `run` letters `letter` stands for; false when none.
+    static bool elementOf(char letter, std::size_t run, Element& e);
+    // Appends literal text, to the last element when it is literal.
+    void addLiteral(std::string_view text);
+    // Appends the quoted literal opening at pattern[i] ('' inside is one quote) and moves `i`
+    // past its closing quote. Returns false when it is left open.
+    bool addQuoted(std::string_view pattern, std::size_t& i);
+
     std::vector<Element> elements_;
     bool acceptsZone_ = false;
 };
