@@ -62,10 +62,13 @@ struct RunFacts {
 // One setting a program's self-tuning may choose: how the report names it ("--max-depth 20"),
 // a fresh untrained model made with it, and what training and testing it costs against one
 // made with the defaults (a model that cross-validates choices of its own costs more).
+// `runFactor`: what a whole run with it costs against one with the defaults, on large data
+// (reading included: 1 when its training costs about what the defaults' does).
 struct Candidate {
     std::string label;
     std::function<std::unique_ptr<Model>()> make;
     double weight = 1;
+    double runFactor = 1;
 };
 
 // What training one candidate of weight 1 on n records of A attributes (those not ignored) and
