@@ -7,7 +7,9 @@
 namespace mining {
 
 TimeBudget::TimeBudget(double timeLimit, int folds, const ProgramCosts& costs)
-    : perTraining_(timeLimit <= 0 ? 0 : timeLimit / (folds > 0 ? folds + 1 : 1)), costs_(costs) {}
+    : timeLimit_(timeLimit),
+      perTraining_(timeLimit <= 0 ? 0 : timeLimit / (folds > 0 ? folds + 1 : 1)),
+      costs_(costs) {}
 
 std::uint64_t TimeBudget::readBytes(std::uint64_t fileBytes) const {
     if (perTraining_ <= 0) return 0;
@@ -16,6 +18,11 @@ std::uint64_t TimeBudget::readBytes(std::uint64_t fileBytes) const {
     // However small the limit, a sample of some bytes is read (0 would mean the whole file).
     return std::max<std::uint64_t>(
         1, static_cast<std::uint64_t>(work / costs_.run.sampledSecondsPerByte));
+}
+
+Deadline TimeBudget::deadline(double start, Deadline::Clock clock) const {
+    if (timeLimit_ <= 0) return Deadline();
+    return Deadline(std::move(clock), start + timeLimit_ * kBackstopShare);
 }
 
 std::uint64_t TimeBudget::trainingWork() const {
@@ -161,6 +168,9 @@ TuningPlan planTuning(const Dataset& data, std::size_t available,
     }
     std::sort(plan.leftOut.begin(), plan.leftOut.end());
     plan.skipped = plan.tried.size() < 2 && available > 0;
+    for (const std::size_t c : plan.tried)
+        plan.finalSeconds =
+            std::max(plan.finalSeconds, allRecordsSeconds(data, candidates[c], available, budget));
     return plan;
 }
 

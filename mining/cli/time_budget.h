@@ -6,6 +6,7 @@
 
 #include "cli/program.h"
 #include "data/dataset.h"
+#include "util/deadline.h"
 
 namespace mining {
 
@@ -16,6 +17,11 @@ inline constexpr double kDefaultTimeLimit = 2.5;
 // The share of a time limit that the counted work may fill; the rest is room for a slower or
 // busier machine, starting the process and writing the report.
 inline constexpr double kLimitShare = 0.8;
+
+// Where within a time limit the backstop lies (util/deadline.h): the plan fills at most
+// kLimitShare of the limit, so a machine must be about 15 % slower than planned before the
+// backstop cuts anything, and what is left is room to test and write the report.
+inline constexpr double kBackstopShare = 0.92;
 
 // The least share of a time limit that self-tuning may take where it runs at all.
 inline constexpr double kTuningShare = 0.15;
@@ -53,7 +59,10 @@ struct TuningBudget {
 // because their training on all the records, or the search with them, would not fit; on how many
 // training records, with how many deals of the folds, and on a sample of how many attributes (0:
 // all); or that it is skipped (fewer than two candidates fit).
+// `finalSeconds`: what the costliest candidate tried costs on all the records, which the
+// search must leave room for before the deadline.
 struct TuningPlan {
+    double finalSeconds = 0;
     std::vector<std::size_t> tried;
     std::vector<std::size_t> leftOut;
     std::size_t records = 0;
@@ -88,7 +97,12 @@ public:
     // Returns what self-tuning may spend on `data` as read (see SampleInfo).
     TuningBudget tuning(const Dataset& data) const;
 
+    // Returns the run's backstop: kBackstopShare of the limit after `start` on `clock`'s scale;
+    // none without a limit.
+    Deadline deadline(double start, Deadline::Clock clock) const;
+
 private:
+    double timeLimit_;
     double perTraining_;
     ProgramCosts costs_;
 };

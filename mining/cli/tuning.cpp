@@ -73,9 +73,11 @@ struct FoldScores {
 };
 
 // Cross-validates the candidates `tried` on `search`, plan.repeats deals of kTuningFolds folds.
+// Stops before a fold once `deadline` comes closer than `reserve`, setting `cut`.
 Result<std::vector<FoldScores>> crossValidate(const SearchData& search,
                                               const std::vector<const Candidate*>& tried,
-                                              std::size_t repeats, std::uint64_t seed) {
+                                              std::size_t repeats, std::uint64_t seed,
+                                              const Deadline& deadline, double reserve, bool& cut) {
     const Dataset& data = *search.data;
     std::vector<FoldScores> scores(tried.size());
     std::vector<std::int32_t> classes(search.rows.size());
@@ -88,6 +90,10 @@ Result<std::vector<FoldScores>> crossValidate(const SearchData& search,
                                            seed + 0x9E3779B97F4A7C15ull * r);
         for (const std::vector<RowIndex>& fold : folds) {
             if (fold.empty()) continue;
+            if (deadline.passed(reserve)) {
+                cut = true;
+                return scores;
+            }
             foldRows(search.rows, fold, train, test);
             for (std::size_t c = 0; c < tried.size(); ++c) {
                 const std::unique_ptr<Model> model = tried[c]->make();
@@ -159,7 +165,7 @@ void choose(const std::vector<FoldScores>& scores, Tuning& tuning) {
 
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
-                    const TuningPlan& plan) {
+                    const TuningPlan& plan, const Deadline& deadline) {
     Tuning tuning;
     tuning.tried = plan.tried;
     for (const std::size_t c : plan.tried) tuning.labels.push_back(candidates[c].label);
@@ -179,16 +185,20 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
     if (plan.tried.size() < 2 || search.rows.size() < 2) return tuning;
     std::vector<const Candidate*> tried;
     for (const std::size_t c : plan.tried) tried.push_back(&candidates[c]);
-    const Result<std::vector<FoldScores>> scores = crossValidate(search, tried, plan.repeats, seed);
+    tuning.plannedFolds = plan.repeats * std::min(kTuningFolds, search.rows.size());
+    const Result<std::vector<FoldScores>> scores =
+        crossValidate(search, tried, plan.repeats, seed, deadline, plan.finalSeconds, tuning.cut);
     if (!scores) return scores.failureAs<Tuning>();
-    choose(*scores, tuning);
+    tuning.folds = scores->front().tested.size();
+    if (tuning.folds > 0) choose(*scores, tuning);
     return tuning;
 }
 
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
-                    const TuningBudget& budget) {
-    return tune(data, rows, candidates, seed, planTuning(data, rows.size(), candidates, budget));
+                    const TuningBudget& budget, const Deadline& deadline) {
+    return tune(data, rows, candidates, seed, planTuning(data, rows.size(), candidates, budget),
+                deadline);
 }
 
 namespace {
@@ -240,7 +250,13 @@ std::string describeTuning(const Tuning& tuning) {
                       formatFixed(100.0 * tuning.spreads[c], 2),
                       tuning.tried[c] == tuning.chosen ? "chosen" : ""});
     table.write(lines);
-    if (tuning.labels.size() > 1) lines << wrapWords("  " + choiceSentence(tuning));
+    if (tuning.cut)
+        lines << wrapWords("  The machine was slower than planned: the search stopped after " +
+                           std::to_string(tuning.folds) + " of its " +
+                           std::to_string(tuning.plannedFolds) + " folds" +
+                           (tuning.folds == 0 ? ", and the defaults are kept." : "."));
+    if (tuning.labels.size() > 1 && tuning.folds > 0)
+        lines << wrapWords("  " + choiceSentence(tuning));
     if (!tuning.untried.empty())
         writeWrappedList(lines, "  Not tried, to keep within the time limit: ", tuning.untried);
     return out + lines.str() + "\n";

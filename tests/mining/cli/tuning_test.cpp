@@ -308,3 +308,51 @@ TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
 
 }  // namespace
 }  // namespace mining
+
+namespace mining {
+namespace {
+
+// A clock that moves on a second each time it is read: a machine far slower than planned, the
+// same on every run.
+Deadline::Clock slowClock() {
+    auto now = std::make_shared<double>(0);
+    return [now] { return *now += 1; };
+}
+
+// The backstop: once the deadline comes near, the search stops before its next fold and
+// chooses on the folds done (every candidate tested on the same ones), or keeps the defaults.
+TEST(Tuning, ASlowMachineStopsTheSearchAtAFoldAndSaysSo) {
+    const Dataset data = sample(200);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
+    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
+        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
+    };
+    const std::vector<Candidate> two = {{"defaults", share(0.6, 1)}, {"better", share(0.95, 2)}};
+    const TuningPlan plan = planTuning(data, rows.size(), two, TuningBudget{});
+    ASSERT_EQ(plan.repeats, 3u);
+    // Read once before each fold: the fourth reading passes a deadline at 3.5.
+    const Result<Tuning> cut = tune(data, rows, two, 1, plan, Deadline(slowClock(), 3.5));
+    ASSERT_TRUE(cut.ok());
+    EXPECT_TRUE(cut->cut);
+    EXPECT_EQ(cut->folds, 3u);
+    EXPECT_EQ(cut->plannedFolds, 15u);
+    EXPECT_EQ(cut->chosen, 1u);  // a clear gain shows on three folds too
+    std::string text = describeTuning(*cut);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_NE(text.find("slower than planned: the search stopped after 3 of its 15 folds"),
+              std::string::npos)
+        << text;
+    const Result<Tuning> none = tune(data, rows, two, 1, plan, Deadline(slowClock(), 0.5));
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none->cut);
+    EXPECT_EQ(none->folds, 0u);
+    EXPECT_EQ(none->chosen, 0u);
+    // Without a deadline, or one far off, every fold runs.
+    const Result<Tuning> whole = tune(data, rows, two, 1, plan, Deadline(slowClock(), 1e9));
+    EXPECT_FALSE(whole->cut);
+    EXPECT_EQ(whole->folds, 15u);
+}
+
+}  // namespace
+}  // namespace mining
