@@ -99,8 +99,7 @@ std::unique_ptr<Model> BayesProgram::makeModel() const {
     return std::make_unique<NaiveBayes>(mode_);
 }
 
-std::unique_ptr<Model> BayesProgram::loadModel(const nlohmann::json& saved,
-                                               const ModelSchema& schema) const {
+std::unique_ptr<Model> BayesProgram::loadModel(JsonValue saved, const ModelSchema& schema) const {
     return NaiveBayes::load(saved, schema);
 }
 

@@ -137,8 +137,7 @@ public:
 
     // Returns the model a model file of this program holds (its "model" object), for data of
     // `schema`. Throws ModelFileError when `saved` is malformed or does not fit the schema.
-    virtual std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
-                                             const ModelSchema& schema) const = 0;
+    virtual std::unique_ptr<Model> loadModel(JsonValue saved, const ModelSchema& schema) const = 0;
 
     // Returns what the program's runs cost (see ProgramCosts), with the options bound so far.
     virtual ProgramCosts costs() const = 0;

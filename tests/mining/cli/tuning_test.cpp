@@ -271,7 +271,7 @@ public:
     std::vector<Candidate> candidates(const std::set<std::string>&) const override {
         return {{"a", make_}, {"b", make_}};
     }
-    std::unique_ptr<Model> loadModel(const nlohmann::json&, const ModelSchema&) const override {
+    std::unique_ptr<Model> loadModel(JsonValue, const ModelSchema&) const override {
         return nullptr;
     }
     ProgramCosts costs() const override { return {}; }
