@@ -397,6 +397,26 @@ void NaiveBayes::trainTable(CodeSpan classes, std::size_t valueCount,
     }
 }
 
+AttributeUse NaiveBayes::treatment(std::size_t attribute) const {
+    switch (attributes_[attribute].kind) {
+        case Kind::Unused:
+            return AttributeUse::LeftOut;
+        case Kind::Bins:
+            return AttributeUse::Discretize;
+        case Kind::Kernel:
+            return AttributeUse::Kernel;
+        case Kind::Normal:
+        case Kind::Table:
+            break;
+    }
+    return AttributeUse::Normal;
+}
+
+std::string NaiveBayes::leftOutReason(std::size_t attribute) const {
+    const AttributeModel& m = attributes_[attribute];
+    return m.kind == Kind::Unused ? m.note : "";
+}
+
 double NaiveBayes::probability(std::size_t attribute, std::size_t c, std::size_t value) const {
     const AttributeModel& m = attributes_[attribute];
     return std::exp(m.logProbability[c * m.valueCount + value]);

@@ -144,6 +144,15 @@ public:
     const std::vector<double>& cutPoints(std::size_t attribute) const {
         return attributes_[attribute].cuts;
     }
+    // Returns how the model treats the attribute: Normal, Kernel or Discretize for a numeric one,
+    // Normal for a nominal one (a table of its values), LeftOut when it takes no part.
+    AttributeUse treatment(std::size_t attribute) const;
+    // Returns why the attribute takes no part ("no values"); "" when it takes part.
+    std::string leftOutReason(std::size_t attribute) const;
+    // Nominal and discretized attributes: the number of values or bins.
+    std::size_t valueCount(std::size_t attribute) const {
+        return attributes_[attribute].valueCount;
+    }
     // Returns whether the attribute takes part in prediction.
     bool uses(std::size_t attribute) const { return attributes_[attribute].kind != Kind::Unused; }
     // Returns log P(c).

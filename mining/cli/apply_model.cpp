@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "cli/run_files.h"
+#include "cli/run_page.h"
 #include "cli/run_report.h"
 #include "data/reader.h"
 #include "data/text_fields.h"
@@ -137,7 +138,8 @@ RunResult appliedResult(std::unique_ptr<Model> model, const RecordsForModel& rec
 }  // namespace
 
 Status applyModel(const std::string& modelPath, const std::string& dataArgument,
-                  const ClassifierProgram& program, RunTimes times, const std::string& runId) {
+                  const ClassifierProgram& program, RunTimes times, const std::string& runId,
+                  const std::string& htmlPath) {
     const ProgramInfo& info = program.info();
     const DataSource source = findDataSource(dataArgument);
     const std::string predictions = predictionsPath(source.base, info);
@@ -146,8 +148,9 @@ Status applyModel(const std::string& modelPath, const std::string& dataArgument,
     std::error_code error;
     if (!source.namesPath.empty() && std::filesystem::exists(source.namesPath, error))
         inputs.push_back({source.namesPath, "the names file"});
-    const Status safe =
-        checkRunPaths(inputs, {{predictions, "the predictions file"}, {reportPath, "the report"}});
+    std::vector<RunPath> outputs{{predictions, "the predictions file"}, {reportPath, "the report"}};
+    if (!htmlPath.empty()) outputs.push_back({htmlPath, "the web page"});
+    const Status safe = checkRunPaths(inputs, outputs);
     if (!safe) return Status::failure(safe.error(), ErrorKind::Usage);
     Result<LoadedModel> loaded = loadModelFile(modelPath, program);
     if (!loaded) return Status::failure(loaded.error(), loaded.kind());
@@ -163,9 +166,15 @@ Status applyModel(const std::string& modelPath, const std::string& dataArgument,
     std::vector<FileToWrite> files{
         {predictions, predictionsCsv(data, rows, data.recordLines(), records->actual, predicted,
                                      probabilities)}};
+    if (!htmlPath.empty() && !records->classPresent)
+        return Status::failure("--html draws the evaluation, and " + source.path +
+                                   " holds no class column to evaluate with",
+                               ErrorKind::Data);
     if (records->classPresent) {
         const RunResult result =
             appliedResult(std::move(loaded->model), *records, predicted, modelPath, times);
+        if (!htmlPath.empty())
+            files.push_back({htmlPath, runPage(data, RunOptions(), info, result, runId)});
         files.push_back(
             {reportPath, runReport(data, RunOptions(), info, result) + runLines(runId, files)});
     }

@@ -208,6 +208,11 @@ void addModelOptions(CLI::App& app, RunOptions& settings) {
                        "BASE holds the class, a report to BASE_..._applied.output")
             ->type_name("MODEL")
             ->check(nonEmpty("--apply needs a model file's name"));
+    app.add_option("--html", settings.html,
+                   "also write the run as a web page to FILE: the tree or the model's "
+                   "distributions, the confusion matrix and the per-class figures drawn")
+        ->type_name("FILE")
+        ->check(nonEmpty("--html needs a file name"));
     apply->excludes(save);
     apply->excludes(predictions);
     apply->excludes(app.get_option("--folds"));

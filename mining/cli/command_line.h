@@ -31,6 +31,8 @@ struct RunOptions {
     std::string saveModel;
     // --predictions: also write each test record's prediction to BASE<suffix>_predictions.csv.
     bool predictions = false;
+    // --html FILE: also write the run's pictures as one web page to FILE.
+    std::string html;
     // --apply MODEL: score every record of BASE with the saved model MODEL instead of training.
     std::string applyModel;
 };

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/run_evaluation.h"
 #include "cli/run_files.h"
+#include "cli/run_page.h"
 #include "cli/run_report.h"
 #include "cli/time_budget.h"
 #include "data/class_limit.h"
@@ -80,12 +81,14 @@ RunPaths runPaths(const CommandLine& line, const ClassifierProgram& program,
     if (line.options.predictions)
         paths.outputs.push_back(
             {predictionsPath(source.base, program.info()), "the predictions file"});
+    if (!line.options.html.empty()) paths.outputs.push_back({line.options.html, "the web page"});
     for (const RunPath& path : program.outputPaths()) paths.outputs.push_back(path);
     return paths;
 }
 
 // Returns the files a run keeps besides its report: the program's own (tarnel's SQL), the model
-// (--save-model) and the predictions (--predictions), each naming the run `runId`.
+// (--save-model), the predictions (--predictions) and the web page (--html), each naming the
+// run `runId`.
 Result<std::vector<FileToWrite>> companionFiles(const Dataset& data, const CommandLine& line,
                                                 const DataSource& source,
                                                 const ClassifierProgram& program,
@@ -111,6 +114,8 @@ Result<std::vector<FileToWrite>> companionFiles(const Dataset& data, const Comma
                          predictionsCsv(data, p.rows, data.recordLines(), actual, p.predicted,
                                         p.probabilities)});
     }
+    if (!line.options.html.empty())
+        files.push_back({line.options.html, runPage(data, line.options, info, result, runId)});
     return files;
 }
 
@@ -182,8 +187,8 @@ int runCommand(const std::vector<std::string>& args, ClassifierProgram& program,
     }
     const std::string runId = newRunId();
     if (!line.options.applyModel.empty()) {
-        const Status applied =
-            applyModel(line.options.applyModel, line.base, program, times, runId);
+        const Status applied = applyModel(line.options.applyModel, line.base, program, times, runId,
+                                          line.options.html);
         return applied ? 0 : fail("", applied.error(), applied.kind(), program.info());
     }
     return runLine(line, program, times, runId, errorReport);

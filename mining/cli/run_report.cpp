@@ -230,22 +230,6 @@ std::string modelHeading(const Dataset& data, const RunResult& result) {
     return "Model";
 }
 
-// Returns what the evaluation section is of: "the 50 test records", "5-fold cross-validation:
-// each of the 150 records tested once".
-std::string evaluationHeading(const RunResult& result) {
-    const std::string n = std::to_string(result.evaluation.total());
-    switch (result.kind) {
-        case EvaluationKind::CrossValidation:
-            return "Evaluation by " + std::to_string(result.folds) +
-                   "-fold cross-validation: each of the " + n + " records tested once";
-        case EvaluationKind::Applied:
-            return "Evaluation on the " + n + " records";
-        case EvaluationKind::Split:
-            break;
-    }
-    return "Evaluation on the " + n + (result.onTraining ? " training records" : " test records");
-}
-
 }  // namespace
 
 RunNotes runNotes(const Dataset& data, const RunResult& result) {
@@ -264,6 +248,20 @@ RunNotes runNotes(const Dataset& data, const RunResult& result) {
             break;
     }
     return notes;
+}
+
+std::string evaluationHeading(const RunResult& result) {
+    const std::string n = std::to_string(result.evaluation.total());
+    switch (result.kind) {
+        case EvaluationKind::CrossValidation:
+            return "Evaluation by " + std::to_string(result.folds) +
+                   "-fold cross-validation: each of the " + n + " records tested once";
+        case EvaluationKind::Applied:
+            return "Evaluation on the " + n + " records";
+        case EvaluationKind::Split:
+            break;
+    }
+    return "Evaluation on the " + n + (result.onTraining ? " training records" : " test records");
 }
 
 std::string resultLine(const RunResult& result) {

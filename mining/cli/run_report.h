@@ -29,6 +29,10 @@ RunNotes runNotes(const Dataset& data, const RunResult& result);
 // (95 % interval 83.8–97.9 %), majority class 30.00 %".
 std::string resultLine(const RunResult& result);
 
+// Returns what the evaluation section is of: "Evaluation on the 50 test records", "Evaluation by
+// 5-fold cross-validation: each of the 150 records tested once".
+std::string evaluationHeading(const RunResult& result);
+
 // Returns the report of `result`, a run of `info`'s program on `data` with `options`, in one
 // frame for every kind of run: the title and the result line, the notes, the data section (the
 // files, attributes, class values and records, and how the run evaluated), the model section

@@ -694,6 +694,21 @@ std::uint32_t IntervalTree::nodeOf(const Dataset& data, RowIndex row) const {
     return index;
 }
 
+std::int32_t IntervalTree::branchOf(const Dataset& data, std::uint32_t node, RowIndex row) const {
+    const TreeNode& n = nodes_[node];
+    const auto a = static_cast<std::size_t>(n.attribute);
+    if (n.numeric) {
+        const double v = data.numeric(a)[row];
+        if (isMissing(v)) return static_cast<std::int32_t>(n.missingChild);
+        return static_cast<std::int32_t>(std::upper_bound(n.cuts.begin(), n.cuts.end(), v) -
+                                         n.cuts.begin());
+    }
+    const std::int32_t code = data.nominal(a)[row];
+    if (code == kMissingCode) return static_cast<std::int32_t>(n.missingChild);
+    if (code < 0 || static_cast<std::size_t>(code) >= n.childOfValue.size()) return -1;
+    return n.childOfValue[static_cast<std::size_t>(code)];
+}
+
 std::size_t IntervalTree::leafCount() const {
     return static_cast<std::size_t>(
         std::count_if(nodes_.begin(), nodes_.end(), [](const TreeNode& n) { return n.isLeaf(); }));

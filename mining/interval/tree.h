@@ -95,6 +95,11 @@ public:
     // Returns the node where classifying `row` stops: a leaf, or the node whose branches hold no
     // value like the row's. classify() returns its label. Requires as classify().
     std::uint32_t nodeOf(const Dataset& data, RowIndex row) const;
+    // Returns the branch of decision node `node` (an index into its children) that classifying
+    // `row` follows, as nodeOf() does: by interval or value, a missing value to missingChild;
+    // -1 for a nominal value the node has no branch for. Requires `node` not a leaf, and data as
+    // classify().
+    std::int32_t branchOf(const Dataset& data, std::uint32_t node, RowIndex row) const;
 
     // Returns the tree's options, nodes and growth figures for a model file.
     nlohmann::json save() const;

@@ -1,0 +1,77 @@
+#include "pictures/markup.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "util/display_width.h"
+#include "util/report_text.h"
+
+namespace mining::pictures {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Returns whether the character of `length` bytes at text[at] may stand in an XML document.
+bool allowedInXml(std::string_view text, std::size_t at, std::size_t length) {
+    const auto first = static_cast<unsigned char>(text[at]);
+    if (length == 1) return first >= 0x20 ? first < 0x80 : first == '\t' || first == '\n';
+    // U+FFFE and U+FFFF: EF BF BE and EF BF BF.
+    return !(length == 3 && first == 0xEF && static_cast<unsigned char>(text[at + 1]) == 0xBF &&
+             static_cast<unsigned char>(text[at + 2]) >= 0xBE);
+}
+
+}  // namespace
+
+std::string escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = 1;
+        characterWidth(text, at, length);
+        if (!allowedInXml(text, at, length)) {
+            out += kReplacement;
+        } else if (length > 1) {
+            out.append(text.substr(at, length));
+        } else {
+            switch (text[at]) {
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
+                case '\'':
+                    out += "&#39;";
+                    break;
+                default:
+                    out += text[at];
+            }
+        }
+        at += length;
+    }
+    return out;
+}
+
+std::string shortEscaped(std::string_view text, std::size_t columns) {
+    return escape(shortToWidth(text, columns));
+}
+
+std::string coordinate(double value) {
+    if (!std::isfinite(value)) return "0";
+    const double rounded = std::round(value * 10) / 10;
+    char text[32];
+    if (rounded == std::round(rounded))
+        std::snprintf(text, sizeof text, "%.0f", rounded == 0 ? 0.0 : rounded);
+    else
+        std::snprintf(text, sizeof text, "%.1f", rounded);
+    return text;
+}
+
+}  // namespace mining::pictures
