@@ -75,8 +75,8 @@ double trainingSeconds(const Dataset& data, const TuningCosts& costs, double rec
 // 1), made on at most kTuningRecords.
 double allRecordsSeconds(const Dataset& data, const Candidate& c, std::size_t available,
                          const TuningBudget& budget) {
-    const double own = trainingSeconds(
-        data, budget.costs, static_cast<double>(std::min(available, kTuningRecords)), 0);
+    const double own = trainingSeconds(data, budget.costs,
+                                       static_cast<double>(std::min(available, kTuningRecords)), 0);
     return std::max(budget.runSeconds * c.runFactor, own) + (c.weight - 1) * own;
 }
 
