@@ -130,6 +130,7 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     if (!error) options.limits.maxBytes = budget.readBytes(size);
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
+    options.dates = line.options.dates;
     options.recordLines = line.options.predictions;
     options.classesByName = true;
     return options;

@@ -69,13 +69,15 @@ double trainingSeconds(const Dataset& data, const TuningCosts& costs, double rec
                 costs.perAttribute);
 }
 
-// Returns what `c` costs on all `available` records: the run with it, and a choice of its own
-// among settings (weight above 1), made on at most kTuningRecords.
+// Returns what `c` costs on all `available` records: the run with it (on large data the run's
+// cost per byte tells; on wide data, where each attribute's fixed costs outweigh the bytes, a
+// training on up to kTuningRecords does), and a choice of its own among settings (weight above
+// 1), made on at most kTuningRecords.
 double allRecordsSeconds(const Dataset& data, const Candidate& c, std::size_t available,
                          const TuningBudget& budget) {
-    const double own = static_cast<double>(std::min(available, kTuningRecords));
-    return budget.runSeconds * c.runFactor +
-           (c.weight - 1) * trainingSeconds(data, budget.costs, own, 0);
+    const double own = trainingSeconds(data, budget.costs,
+                                       static_cast<double>(std::min(available, kTuningRecords)), 0);
+    return std::max(budget.runSeconds * c.runFactor, own) + (c.weight - 1) * own;
 }
 
 }  // namespace

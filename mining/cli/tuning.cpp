@@ -244,12 +244,13 @@ std::string describeTuning(const Tuning& tuning) {
                   " training records" + sampled + " (--no-auto keeps the defaults instead):");
     std::ostringstream lines;
     TextTable table;
-    table.setHeader({"Candidate", "Accuracy", "Spread", ""});
+    // sd: the standard deviation of the folds' accuracies, in points.
+    table.setHeader({"Candidate", "Accuracy", "sd", ""});
     for (std::size_t c = 0; c < tuning.labels.size(); ++c)
         table.addRow({tuning.labels[c], formatFixed(100.0 * tuning.accuracies[c], 2) + " %",
-                      formatFixed(100.0 * tuning.spreads[c], 2),
+                      formatFixed(100.0 * tuning.spreads[c], 1),
                       tuning.tried[c] == tuning.chosen ? "chosen" : ""});
-    table.write(lines);
+    table.write(lines, kReportColumns);
     if (tuning.cut)
         lines << wrapWords("  The machine was slower than planned: the search stopped after " +
                            std::to_string(tuning.folds) + " of its " +
