@@ -42,8 +42,7 @@ std::string choiceText(const SelectiveBayes& model) {
 }
 
 // Returns the picture of the run's model, or a line saying it has none.
-std::string modelPicture(const Dataset& data, const RunOptions& options,
-                         const RunResult& result) {
+std::string modelPicture(const Dataset& data, const RunOptions& options, const RunResult& result) {
     const Model& model = *result.model;
     const std::vector<RowIndex> rows = modelRows(data, options, result);
     if (const auto* tree = dynamic_cast<const interval::IntervalModel*>(&model))
@@ -76,12 +75,12 @@ std::string runPage(const Dataset& data, const RunOptions& options, const Progra
     std::vector<pictures::PageSection> sections;
     const std::string heading = evaluationHeading(result);
     sections.push_back({"evaluation", heading,
-                        pictures::confusionPicture(result.evaluation, data.classValues(),
-                                                   std::to_string(result.evaluation.total()) +
-                                                       " records evaluated")});
+                        pictures::confusionPicture(
+                            result.evaluation, data.classValues(),
+                            std::to_string(result.evaluation.total()) + " records evaluated")});
     if (result.kind == EvaluationKind::CrossValidation)
-        sections.push_back({"folds", "Accuracy of each fold",
-                            pictures::foldsPicture(result.foldAccuracies)});
+        sections.push_back(
+            {"folds", "Accuracy of each fold", pictures::foldsPicture(result.foldAccuracies)});
     sections.push_back({"model", result.model->name(), modelPicture(data, options, result)});
     if (result.tuning)
         sections.push_back({"tuning", "Self-tuning", pictures::tuningPicture(*result.tuning)});

@@ -26,8 +26,8 @@ constexpr double kSmallChar = 5.6;
 struct Distributions {
     std::size_t attribute = 0;
     bool curve = false;
-    std::vector<double> points;              // curve: the x of each cell
-    std::vector<std::string> labels;         // bars: each cell's label and its full text
+    std::vector<double> points;       // curve: the x of each cell
+    std::vector<std::string> labels;  // bars: each cell's label and its full text
     std::vector<std::string> titles;
     std::vector<std::vector<double>> shares;  // [class][cell], each class's summing to 1
     double separation = 0;
@@ -89,10 +89,14 @@ std::pair<std::string, std::string> binTexts(const std::vector<double>& cuts, st
     const double lo = b == 0 ? -INFINITY : cuts[b - 1];
     const double hi = b == cuts.size() ? INFINITY : cuts[b];
     std::string label;
-    if (cuts.empty()) label = "all";
-    else if (b == 0) label = "\u2264 " + shortestDecimal(hi);
-    else if (b == cuts.size()) label = "> " + shortestDecimal(lo);
-    else label = shortestDecimal(lo) + "\u2013" + shortestDecimal(hi);
+    if (cuts.empty())
+        label = "all";
+    else if (b == 0)
+        label = "\u2264 " + shortestDecimal(hi);
+    else if (b == cuts.size())
+        label = "> " + shortestDecimal(lo);
+    else
+        label = shortestDecimal(lo) + "\u2013" + shortestDecimal(hi);
     return {label, intervalCondition(name, lo, hi, ClosedEnd::Upper)};
 }
 
@@ -131,13 +135,12 @@ void drawValueAxis(Svg& svg, double low, double high) {
 }
 
 // Returns the hover text of class c's curve.
-std::string curveTitle(const NaiveBayes& model, const Dataset& data, std::size_t a,
-                       std::size_t c) {
+std::string curveTitle(const NaiveBayes& model, const Dataset& data, std::size_t a, std::size_t c) {
     const std::string& name = data.classValues()[c];
     if (model.treatment(a) == AttributeUse::Kernel)
         return name + ": kernel density of " + data.attribute(a).name;
-    return name + ": normal, mean " + formatGeneral(model.mean(a, c), 5) +
-           ", standard deviation " + formatGeneral(model.stdDev(a, c), 5);
+    return name + ": normal, mean " + formatGeneral(model.mean(a, c), 5) + ", standard deviation " +
+           formatGeneral(model.stdDev(a, c), 5);
 }
 
 std::string curveSvg(const Distributions& d, const NaiveBayes& model, const Dataset& data) {
@@ -197,7 +200,8 @@ std::string barsSvg(const Distributions& d, const Dataset& data) {
     const LinearScale y(0, top > 0 ? top : 1, kBottom, kTop);
     drawProbabilityAxis(svg, y, top > 0 ? top : 1);
     svg.line(kLeft, kBottom, kRight, kBottom, "baseline");
-    const double pitch = (kRight - kLeft) / static_cast<double>(std::max<std::size_t>(1, cells.size()));
+    const double pitch =
+        (kRight - kLeft) / static_cast<double>(std::max<std::size_t>(1, cells.size()));
     const double width = std::max(1.0, std::min(14.0, pitch * 0.8 / static_cast<double>(k)));
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const std::size_t v = cells[i];
@@ -206,8 +210,8 @@ std::string barsSvg(const Distributions& d, const Dataset& data) {
         for (std::size_t c = 0; c < k; ++c)
             svg.rect(first + width * static_cast<double>(c), y(d.shares[c][v]), width,
                      kBottom - y(d.shares[c][v]), "c" + std::to_string(c),
-                     data.classValues()[c] + ": P(" + d.titles[v] + ") = " +
-                         formatFixed(d.shares[c][v], 4));
+                     data.classValues()[c] + ": P(" + d.titles[v] +
+                         ") = " + formatFixed(d.shares[c][v], 4));
         const auto columns = static_cast<std::size_t>(pitch / kSmallChar);
         if (columns >= 3)
             svg.text(middle, kBottom + 14, shortToWidth(d.labels[v], columns), "small",
@@ -233,8 +237,8 @@ std::string leftOutHtml(const NaiveBayes& model, const Dataset& data) {
     std::string items;
     for (std::size_t a = 0; a < data.attributeCount(); ++a)
         if (model.treatment(a) == AttributeUse::LeftOut)
-            items += "<li><b>" + escape(data.attribute(a).name) + "</b>: " +
-                     escape(model.leftOutReason(a)) + "</li>";
+            items += "<li><b>" + escape(data.attribute(a).name) +
+                     "</b>: " + escape(model.leftOutReason(a)) + "</li>";
     if (items.empty()) return "<p>Every attribute takes part.</p>\n";
     return "<h3>Attributes left out</h3>\n<ul class=\"left-out\">" + items + "</ul>\n";
 }
@@ -276,16 +280,17 @@ std::string bayesPicture(const NaiveBayes& model, const Dataset& data,
         drawn.push_back(curve ? curves(model, data, a, rows) : bars(model, data, a));
         drawn.back().separation = separation(drawn.back().shares, priors);
     }
-    std::stable_sort(drawn.begin(), drawn.end(), [](const Distributions& a, const Distributions& b) {
-        return a.separation > b.separation;
-    });
+    std::stable_sort(
+        drawn.begin(), drawn.end(),
+        [](const Distributions& a, const Distributions& b) { return a.separation > b.separation; });
     std::string html = choice.empty() ? "" : "<p>" + choice + "</p>\n";
-    html += "<p class=\"caption\">Each attribute the model uses, with its distribution within "
-            "each class on one axis: a curve per class for a numeric attribute (normal or kernel "
-            "density, each scaled to the same area), a bar per class and value for a nominal or "
-            "discretized one (P(value | class)). The attributes come in order of how much their "
-            "value tells of the class (the mutual information of the two, in bits), the most "
-            "first. Hover for the figures.</p>\n";
+    html +=
+        "<p class=\"caption\">Each attribute the model uses, with its distribution within "
+        "each class on one axis: a curve per class for a numeric attribute (normal or kernel "
+        "density, each scaled to the same area), a bar per class and value for a nominal or "
+        "discretized one (P(value | class)). The attributes come in order of how much their "
+        "value tells of the class (the mutual information of the two, in bits), the most "
+        "first. Hover for the figures.</p>\n";
     for (const Distributions& d : drawn) {
         const std::string& name = data.attribute(d.attribute).name;
         html += "<figure class=\"attribute\"><figcaption><b>" + escape(name) + "</b> (" +

@@ -28,15 +28,15 @@ std::string percent(double share) { return formatFixed(100.0 * share, 1) + " %";
 // Returns the label of row `row` of `shown`: "(3) Iris-virginica", or "(other 12 classes)".
 std::string rowLabel(const ShownClasses& shown, std::size_t row,
                      const std::vector<std::string>& names) {
-    if (row == shown.classes.size())
-        return "(other " + std::to_string(shown.others) + " classes)";
+    if (row == shown.classes.size()) return "(other " + std::to_string(shown.others) + " classes)";
     const std::size_t c = shown.classes[row];
     return "(" + std::to_string(c + 1) + ") " + shortToWidth(names[c], kLabelColumns);
 }
 
 std::string fullName(const ShownClasses& shown, std::size_t row,
                      const std::vector<std::string>& names) {
-    if (row == shown.classes.size()) return "the other " + std::to_string(shown.others) + " classes";
+    if (row == shown.classes.size())
+        return "the other " + std::to_string(shown.others) + " classes";
     return names[shown.classes[row]];
 }
 
@@ -116,8 +116,8 @@ std::string matrixSvg(const Evaluation& evaluation, const ShownClasses& shown,
         }
         const double y = l.top + (static_cast<double>(r) + 0.5) * l.cell + 4;
         svg.text(l.left + l.cell * static_cast<double>(l.rows) + 8, y, std::to_string(rowTotal),
-                 "axis", Anchor::Start, fullName(shown, r, names) + ": " +
-                 std::to_string(rowTotal) + " records");
+                 "axis", Anchor::Start,
+                 fullName(shown, r, names) + ": " + std::to_string(rowTotal) + " records");
     }
     const double bottom = l.top + l.cell * static_cast<double>(l.rows) + 16;
     for (std::size_t p = 0; p < l.rows; ++p)

@@ -67,9 +67,9 @@ void drawNumeric(Svg& svg, const interval::TreeNode& node, const NodeHistogram& 
     for (const double cut : node.cuts) {
         const double at = bins == 1 ? (kLeft + kRight) / 2 : x(cut);
         svg.line(at, kTop - 2, at, kBottom + 4, "cut");
-        svg.path("M" + coordinate(at - 4) + " " + coordinate(kBottom + 10) + "L" +
-                     coordinate(at) + " " + coordinate(kBottom + 4) + "L" + coordinate(at + 4) +
-                     " " + coordinate(kBottom + 10) + "Z",
+        svg.path("M" + coordinate(at - 4) + " " + coordinate(kBottom + 10) + "L" + coordinate(at) +
+                     " " + coordinate(kBottom + 4) + "L" + coordinate(at + 4) + " " +
+                     coordinate(kBottom + 10) + "Z",
                  "wedge", "cut point " + shortestDecimal(cut));
         const std::string text = shortestDecimal(cut);
         const double half = static_cast<double>(text.size()) * kSmallChar / 2;
@@ -91,8 +91,7 @@ void drawNominal(Svg& svg, const interval::TreeNode& node, const NodeHistogram& 
     const double pitch = (kRight - kLeft) / static_cast<double>(bars);
     const double width = std::min(pitch - 2, 40.0);
     for (std::size_t b = 0; b < bars; ++b) {
-        const std::string& value =
-            attribute.values[static_cast<std::size_t>(node.childValues[b])];
+        const std::string& value = attribute.values[static_cast<std::size_t>(node.childValues[b])];
         const std::span<const std::uint32_t> counts(h.counts.data() + b * k, k);
         const double middle = kLeft + pitch * (static_cast<double>(b) + 0.5);
         drawBar(svg, counts, middle - width / 2, std::max(width, 1.0), y,

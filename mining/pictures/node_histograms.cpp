@@ -48,7 +48,8 @@ private:
         for (std::size_t j = 1; j < starts.size(); ++j) starts[j] += starts[j - 1];
         std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
         for (std::size_t i = 0; i < rows.size(); ++i)
-            if (branches_[i] >= 0) scratch_[begin + next[static_cast<std::size_t>(branches_[i])]++] = rows[i];
+            if (branches_[i] >= 0)
+                scratch_[begin + next[static_cast<std::size_t>(branches_[i])]++] = rows[i];
         std::copy_n(scratch_.begin() + static_cast<std::ptrdiff_t>(begin), starts.back(),
                     rows_.begin() + static_cast<std::ptrdiff_t>(begin));
         for (std::size_t j = 0; j < node.children.size(); ++j)
@@ -75,7 +76,8 @@ private:
                     ++h.unseen;
                     continue;
                 }
-                const auto bar = static_cast<std::size_t>(node.childOfValue[static_cast<std::size_t>(code)]);
+                const auto bar =
+                    static_cast<std::size_t>(node.childOfValue[static_cast<std::size_t>(code)]);
                 ++h.counts[bar * classes_ + static_cast<std::size_t>(classes[r])];
             }
             return;
@@ -107,7 +109,8 @@ private:
                 continue;
             }
             const double at = std::clamp((v - low) * perUnit, 0.0, static_cast<double>(bins - 1));
-            ++h.counts[static_cast<std::size_t>(at) * classes_ + static_cast<std::size_t>(classes[r])];
+            ++h.counts[static_cast<std::size_t>(at) * classes_ +
+                       static_cast<std::size_t>(classes[r])];
         }
     }
 

@@ -56,15 +56,16 @@ ul.left-out li{margin:2px 0}
 std::string legend(const std::vector<std::string>& classNames) {
     std::string html = "<div class=\"legend\" aria-label=\"the classes' colours\">";
     for (std::size_t c = 0; c < classNames.size(); ++c)
-        html += "<span><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"14\" height=\"14\" "
-                "aria-hidden=\"true\"><rect width=\"14\" height=\"14\" class=\"c" +
-                std::to_string(c) + "\"/></svg>" + escape(classNames[c]) + "</span>";
+        html +=
+            "<span><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"14\" height=\"14\" "
+            "aria-hidden=\"true\"><rect width=\"14\" height=\"14\" class=\"c" +
+            std::to_string(c) + "\"/></svg>" + escape(classNames[c]) + "</span>";
     return html + "</div>\n";
 }
 
 std::string headHtml(const PageHead& head) {
-    std::string html = "<h1>" + escape(head.title) + "</h1>\n<p>Data: <code>" +
-                       escape(head.data) + "</code>; run <code>" + escape(head.run) +
+    std::string html = "<h1>" + escape(head.title) + "</h1>\n<p>Data: <code>" + escape(head.data) +
+                       "</code>; run <code>" + escape(head.run) +
                        "</code></p>\n<p class=\"result\">" + escape(head.result) + "</p>\n";
     if (head.notes.empty()) return html;
     html += "<div class=\"notes\">";
@@ -81,12 +82,13 @@ std::string headHtml(const PageHead& head) {
 
 std::string htmlPage(const PageHead& head, const std::vector<std::string>& classNames,
                      const std::vector<PageSection>& sections) {
-    std::string html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">"
-                       "<head><meta charset=\"utf-8\"/><meta name=\"viewport\" content=\"width="
-                       "device-width, initial-scale=1\"/><title>" +
-                       escape(head.title) + ": " + escape(head.data) + "</title>\n<style>" +
-                       kStyles + classStyles(classNames.size()) + "</style></head>\n<body>\n" +
-                       patternDefinitions(classNames.size()) + headHtml(head) + legend(classNames);
+    std::string html =
+        "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">"
+        "<head><meta charset=\"utf-8\"/><meta name=\"viewport\" content=\"width="
+        "device-width, initial-scale=1\"/><title>" +
+        escape(head.title) + ": " + escape(head.data) + "</title>\n<style>" + kStyles +
+        classStyles(classNames.size()) + "</style></head>\n<body>\n" +
+        patternDefinitions(classNames.size()) + headHtml(head) + legend(classNames);
     html += "<nav>";
     for (const PageSection& s : sections)
         html += "<a href=\"#" + escape(s.id) + "\">" + escape(s.heading) + "</a>";

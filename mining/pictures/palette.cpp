@@ -75,7 +75,10 @@ Swatch classSwatch(std::size_t k) {
     const std::size_t shade = index / (kPaletteColours * kPatterns);
     Rgb colour = base;
     if (shade == 1) colour = mix(base, {255, 255, 255}, 0.45);
-    if (shade == 2) colour = mix(base, {0, 0, 0}, 0.4);
+    // Black has no darker shade: its third is a light grey.
+    if (shade == 2)
+        colour = base.r + base.g + base.b == 0 ? mix(base, {255, 255, 255}, 0.75)
+                                               : mix(base, {0, 0, 0}, 0.4);
     return {format(colour), pattern, kDashes[pattern]};
 }
 
@@ -104,8 +107,7 @@ std::string patternDefinitions(std::size_t classCount) {
         defs += "<pattern id=\"p" + std::to_string(k) +
                 "\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\"><rect width=\"6\" "
                 "height=\"6\" fill=\"" +
-                s.colour + "\"/>" + patternMarks(s.pattern, textColourOn(s.colour)) +
-                "</pattern>";
+                s.colour + "\"/>" + patternMarks(s.pattern, textColourOn(s.colour)) + "</pattern>";
     }
     return defs + "</defs></svg>\n";
 }

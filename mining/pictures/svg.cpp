@@ -18,7 +18,9 @@ std::string anchorAttribute(Anchor anchor) {
     return "";
 }
 
-std::string at(double x, double y) { return "x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\""; }
+std::string at(double x, double y) {
+    return "x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\"";
+}
 
 std::string box(double x, double y, double width, double height) {
     return at(x, y) + " width=\"" + coordinate(width) + "\" height=\"" + coordinate(height) + "\"";

@@ -86,7 +86,8 @@ private:
                     std::to_string(limits_.drawnNodes) + " nodes at most)</p>";
             return;
         }
-        const bool fold = n.depth + 1 >= folded_ && (n.depth + 1 - folded_) % limits_.foldLevels == 0;
+        const bool fold =
+            n.depth + 1 >= folded_ && (n.depth + 1 - folded_) % limits_.foldLevels == 0;
         if (fold)
             out_ += "<details><summary>" + std::to_string(below) + " nodes below (" +
                     std::to_string(leaves) + " leaves)</summary>";
@@ -106,8 +107,8 @@ private:
     }
 
     std::string head(const TreeNode& n, const std::string& condition, bool root) const {
-        std::string html = "<div class=\"node " + std::string(n.isLeaf() ? "leaf" : "split") +
-                           "\">";
+        std::string html =
+            "<div class=\"node " + std::string(n.isLeaf() ? "leaf" : "split") + "\">";
         if (!condition.empty()) html += "<div class=\"branch\">" + escape(condition) + "</div>";
         html += "<div class=\"head\"><span class=\"n\">" + records(n.total) + "</span>";
         if (!root) html += " <span class=\"strength\">" + strength(n) + "</span>";
@@ -131,12 +132,11 @@ private:
     }
 
     std::string leafBox(const TreeNode& n, const std::string& condition, bool root) const {
-        const double share = static_cast<double>(n.total) /
-                             std::max<double>(1, tree_.nodes().front().total);
+        const double share =
+            static_cast<double>(n.total) / std::max<double>(1, tree_.nodes().front().total);
         const std::string& label = data_.classValues()[static_cast<std::size_t>(n.label)];
         std::string html = head(n, condition, root) +
-                           classBarSvg(n.counts,
-                                       std::max(kShortestLeafBar, kLeafBarLength * share),
+                           classBarSvg(n.counts, std::max(kShortestLeafBar, kLeafBarLength * share),
                                        data_.classValues(), "the leaf's training records") +
                            "<div class=\"answer\">&#8594; <b>" + escape(label) + "</b>";
         if (n.pruned) html += " (pruned)";
@@ -156,8 +156,7 @@ private:
 std::string ruleFigures(const interval::RuleFigures& f) {
     if (f.support == 0) return "no training records";
     return records(f.support) + ", " +
-           formatFixed(100.0 * static_cast<double>(f.correct) / static_cast<double>(f.support),
-                       1) +
+           formatFixed(100.0 * static_cast<double>(f.correct) / static_cast<double>(f.support), 1) +
            " % right";
 }
 
@@ -169,9 +168,10 @@ std::string rulesHtml(const IntervalTree& tree, const Dataset& data, const TreeL
         "most training records, which the rules do not show.</p>\n";
     for (const interval::RuleSet& r : extractRules(tree, data.attributes(), data.classCount())) {
         const std::string name = data.classValues()[static_cast<std::size_t>(r.classCode)];
-        html += "<div class=\"rules\"><h4><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"12\" "
-                "height=\"12\" aria-hidden=\"true\"><rect width=\"12\" height=\"12\" class=\"c" +
-                std::to_string(r.classCode) + "\"/></svg> Class " + escape(name);
+        html +=
+            "<div class=\"rules\"><h4><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"12\" "
+            "height=\"12\" aria-hidden=\"true\"><rect width=\"12\" height=\"12\" class=\"c" +
+            std::to_string(r.classCode) + "\"/></svg> Class " + escape(name);
         if (r.conjunctions.empty()) {
             html += ": never predicted</h4></div>\n";
             continue;
@@ -184,8 +184,8 @@ std::string rulesHtml(const IntervalTree& tree, const Dataset& data, const TreeL
                 conditions += (conditions.empty() ? "" : " AND ") + std::string("<code>") +
                               escape(interval::conditionText(c, data.attributes())) + "</code>";
             if (conditions.empty()) conditions = "every record";
-            html += "<li>" + conditions + " <span class=\"figures\">[" +
-                    ruleFigures(r.figures[i]) + "]</span></li>";
+            html += "<li>" + conditions + " <span class=\"figures\">[" + ruleFigures(r.figures[i]) +
+                    "]</span></li>";
         }
         html += "</ol>";
         if (shown < r.conjunctions.size()) {
@@ -242,21 +242,21 @@ std::vector<bool> drawnNodes(const IntervalTree& tree, const TreeLimits& limits)
 std::string treePicture(const IntervalTree& tree, const Dataset& data, const TreeRecords& records,
                         const TreeLimits& limits) {
     const std::size_t nodes = tree.nodes().size();
-    std::string html = "<p class=\"caption\">Tree: " + std::to_string(nodes) + " nodes, " +
-                       std::to_string(tree.leafCount()) + " leaves, depth " +
-                       std::to_string(tree.depth()) + ". A decision node shows its split "
-                       "attribute's values among " +
-                       (records.training ? "its training records"
-                                         : "the records scored that reach it") +
-                       ", stacked by class, with the cut points marked; a leaf, its training "
-                       "records by class, the bar's length by their number. Hover for the "
-                       "counts.";
+    std::string html =
+        "<p class=\"caption\">Tree: " + std::to_string(nodes) + " nodes, " +
+        std::to_string(tree.leafCount()) + " leaves, depth " + std::to_string(tree.depth()) +
+        ". A decision node shows its split "
+        "attribute's values among " +
+        (records.training ? "its training records" : "the records scored that reach it") +
+        ", stacked by class, with the cut points marked; a leaf, its training "
+        "records by class, the bar's length by their number. Hover for the "
+        "counts.";
     const int folded = foldedDepth(tree, limits);
     if (folded <= tree.depth())
         html += " Levels from " + std::to_string(folded) +
                 " on are folded: open them with their \"nodes below\" line.";
-    html += "</p>\n" + TreeWriter(tree, data, records, limits).write() +
-            rulesHtml(tree, data, limits);
+    html +=
+        "</p>\n" + TreeWriter(tree, data, records, limits).write() + rulesHtml(tree, data, limits);
     return html;
 }
 

@@ -56,10 +56,11 @@ std::string choiceText(const Tuning& t) {
     if (t.best == t.tried.front()) return "The defaults scored best.";
     const std::string gain = points(t.gain) + " points";
     const std::string error = points(t.standardError);
-    const std::string best = "<code>" + escape(t.labels[static_cast<std::size_t>(
-                                            std::find(t.tried.begin(), t.tried.end(), t.best) -
-                                            t.tried.begin())]) +
-                             "</code>";
+    const std::string best =
+        "<code>" +
+        escape(t.labels[static_cast<std::size_t>(std::find(t.tried.begin(), t.tried.end(), t.best) -
+                                                 t.tried.begin())]) +
+        "</code>";
     if (t.chosen == t.best)
         return best + " beat the defaults by " + gain +
                ", more than the standard error of the folds' paired differences (" + error +
@@ -117,14 +118,15 @@ std::string tuningPicture(const Tuning& t) {
     std::string html = "<p class=\"caption\">Each candidate's accuracy by " +
                        (t.repeats > 1 ? std::to_string(t.repeats) + " deals of " : "") +
                        std::to_string(t.plannedFolds / std::max<std::size_t>(1, t.repeats)) +
-                       "-fold cross-validation on " +
-                       std::to_string(t.records) + " training records";
+                       "-fold cross-validation on " + std::to_string(t.records) +
+                       " training records";
     if (t.attributes > 0)
         html += " and a seeded sample of " + std::to_string(t.attributes) + " of the " +
                 std::to_string(t.allAttributes) + " attributes";
-    html += ": the dot is the pooled accuracy, the bar one standard deviation of the folds' "
-            "accuracies either side; the defaults come first.</p>\n<div class=\"scroll\">" +
-            tuningSvg(t) + "</div>\n<p>" + choiceText(t);
+    html +=
+        ": the dot is the pooled accuracy, the bar one standard deviation of the folds' "
+        "accuracies either side; the defaults come first.</p>\n<div class=\"scroll\">" +
+        tuningSvg(t) + "</div>\n<p>" + choiceText(t);
     if (t.cut)
         html += " The machine was slower than planned: the search stopped after " +
                 std::to_string(t.folds) + " of its " + std::to_string(t.plannedFolds) + " folds.";
