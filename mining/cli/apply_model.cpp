@@ -173,8 +173,7 @@ Status applyModel(const std::string& modelPath, const std::string& dataArgument,
     if (records->classPresent) {
         const RunResult result =
             appliedResult(std::move(loaded->model), *records, predicted, modelPath, times);
-        if (!htmlPath.empty())
-            files.push_back({htmlPath, runPage(data, RunOptions(), info, result, runId)});
+        if (!htmlPath.empty()) files.push_back({htmlPath, runPage(data, info, result, runId)});
         files.push_back(
             {reportPath, runReport(data, RunOptions(), info, result) + runLines(runId, files)});
     }

@@ -115,7 +115,7 @@ Result<std::vector<FileToWrite>> companionFiles(const Dataset& data, const Comma
                                         p.probabilities)});
     }
     if (!line.options.html.empty())
-        files.push_back({line.options.html, runPage(data, line.options, info, result, runId)});
+        files.push_back({line.options.html, runPage(data, info, result, runId)});
     return files;
 }
 

@@ -206,6 +206,7 @@ Result<RunResult> splitRun(const Dataset& data, const Models& models, RunTimes t
     result.model = std::move(chosen->model);
     result.tuning = std::move(chosen->tuning);
     result.times = times;
+    result.trainRows = std::move(split.train);
     return result;
 }
 

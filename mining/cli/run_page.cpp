@@ -4,7 +4,6 @@
 
 #include "bayes/selective_bayes.h"
 #include "cli/run_report.h"
-#include "data/split.h"
 #include "interval/interval_model.h"
 #include "pictures/bayes_picture.h"
 #include "pictures/confusion_picture.h"
@@ -18,15 +17,14 @@ namespace mining {
 
 namespace {
 
-// Returns the records the model was trained on (for a saved model: the records scored).
-std::vector<RowIndex> modelRows(const Dataset& data, const RunOptions& options,
-                                const RunResult& result) {
-    if (result.kind == EvaluationKind::Split)
-        return splitRecords(data.recordCount(), options.percent, options.keepOrder, options.seed)
-            .train;
-    std::vector<RowIndex> rows(data.recordCount());
-    std::iota(rows.begin(), rows.end(), RowIndex{0});
-    return rows;
+// Returns the records the model was trained on (for a saved model: the records scored): a
+// split's training records, else every record, into `all`.
+std::span<const RowIndex> modelRows(const Dataset& data, const RunResult& result,
+                                    std::vector<RowIndex>& all) {
+    if (result.kind == EvaluationKind::Split) return result.trainRows;
+    all.resize(data.recordCount());
+    std::iota(all.begin(), all.end(), RowIndex{0});
+    return all;
 }
 
 // Returns how selective naive Bayes chose its treatments, as the report says it.
@@ -42,9 +40,10 @@ std::string choiceText(const SelectiveBayes& model) {
 }
 
 // Returns the picture of the run's model, or a line saying it has none.
-std::string modelPicture(const Dataset& data, const RunOptions& options, const RunResult& result) {
+std::string modelPicture(const Dataset& data, const RunResult& result) {
     const Model& model = *result.model;
-    const std::vector<RowIndex> rows = modelRows(data, options, result);
+    std::vector<RowIndex> all;
+    const std::span<const RowIndex> rows = modelRows(data, result, all);
     if (const auto* tree = dynamic_cast<const interval::IntervalModel*>(&model))
         return pictures::treePicture(tree->tree(), data,
                                      {rows, result.kind != EvaluationKind::Applied});
@@ -70,8 +69,8 @@ pictures::PageHead pageHead(const Dataset& data, const ProgramInfo& info, const 
 
 }  // namespace
 
-std::string runPage(const Dataset& data, const RunOptions& options, const ProgramInfo& info,
-                    const RunResult& result, const std::string& runId) {
+std::string runPage(const Dataset& data, const ProgramInfo& info, const RunResult& result,
+                    const std::string& runId) {
     std::vector<pictures::PageSection> sections;
     const std::string heading = evaluationHeading(result);
     sections.push_back({"evaluation", heading,
@@ -81,7 +80,7 @@ std::string runPage(const Dataset& data, const RunOptions& options, const Progra
     if (result.kind == EvaluationKind::CrossValidation)
         sections.push_back(
             {"folds", "Accuracy of each fold", pictures::foldsPicture(result.foldAccuracies)});
-    sections.push_back({"model", result.model->name(), modelPicture(data, options, result)});
+    sections.push_back({"model", result.model->name(), modelPicture(data, result)});
     if (result.tuning)
         sections.push_back({"tuning", "Self-tuning", pictures::tuningPicture(*result.tuning)});
     return pictures::htmlPage(pageHead(data, info, result, runId), data.classValues(), sections);

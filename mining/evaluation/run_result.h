@@ -82,6 +82,8 @@ struct RunResult {
     std::size_t trainCount = 0;
     std::size_t testCount = 0;
     bool onTraining = false;
+    // Split: the training records, ascending (the pictures count them; other runs train on all).
+    std::vector<RowIndex> trainRows;
 
     // Cross-validation: the folds, and the accuracy of each that tested records.
     int folds = 0;

@@ -33,11 +33,20 @@ struct Distributions {
     double separation = 0;
 };
 
-// Returns the smallest and largest present value of numeric column `a` among `rows`, widened
-// by a twentieth either side; the model's means where there is none.
+// Returns the span a numeric attribute's curves are drawn over: for a normal attribute, where
+// each class's curve stands above a fiftieth of its peak (its mean 2.8 standard deviations either
+// side), read from the model; for a kernel one, its present values among `rows`, widened by a
+// twentieth either side.
 std::pair<double, double> valueRange(const NaiveBayes& model, const Dataset& data, std::size_t a,
                                      std::span<const RowIndex> rows) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
+    if (model.treatment(a) == AttributeUse::Normal) {
+        for (std::size_t c = 0; c < data.classCount(); ++c) {
+            low = std::min(low, model.mean(a, c) - 2.8 * model.stdDev(a, c));
+            high = std::max(high, model.mean(a, c) + 2.8 * model.stdDev(a, c));
+        }
+        if (high > low && std::isfinite(high - low)) return {low, high};
+    }
     const NumericColumn& column = data.numeric(a);
     for (const RowIndex r : rows) {
         const double v = column[r];
@@ -45,11 +54,6 @@ std::pair<double, double> valueRange(const NaiveBayes& model, const Dataset& dat
         low = std::min(low, v);
         high = std::max(high, v);
     }
-    if (!(high >= low) && model.treatment(a) == AttributeUse::Normal)
-        for (std::size_t c = 0; c < data.classCount(); ++c) {
-            low = std::min(low, model.mean(a, c) - 3 * model.stdDev(a, c));
-            high = std::max(high, model.mean(a, c) + 3 * model.stdDev(a, c));
-        }
     if (!(high >= low) || !std::isfinite(high - low)) return {0.0, 1.0};
     if (high == low) return {low - 0.5, high + 0.5};
     const double pad = (high - low) / 20;

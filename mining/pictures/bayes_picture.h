@@ -28,8 +28,9 @@ double separation(const std::vector<std::vector<double>>& perClass,
                   const std::vector<double>& priors);
 
 // Returns the HTML of `model`'s attributes (trained on `data`), each drawn with its distributions
-// per class, the attributes ordered by separation(), the most separating first; a numeric
-// attribute's axis spans its values among `rows`. Then the attributes left out and why.
+// per class, the attributes ordered by separation(), the most separating first (a normal
+// attribute's axis spans its classes' curves, a kernel one's its values among `rows`); then the
+// attributes left out and why.
 // `choice`, when not empty, says how the model chose its treatments (HTML).
 std::string bayesPicture(const NaiveBayes& model, const Dataset& data,
                          std::span<const RowIndex> rows, const std::string& choice);

@@ -92,7 +92,8 @@ void drawCell(Svg& svg, const Layout& l, const ShownClasses& shown,
     svg.group(title, "cell");
     svg.filledRect(x, y, l.cell - 1, l.cell - 1, colour);
     const std::string digits = std::to_string(count);
-    if (static_cast<double>(digits.size()) * kDigitWidth <= l.cell - 4)
+    // An empty cell stays blank, so that the records stand out; its <title> still says 0.
+    if (count > 0 && static_cast<double>(digits.size()) * kDigitWidth <= l.cell - 4)
         svg.text(x + l.cell / 2, y + l.cell / 2 + 4, digits,
                  textColourOn(colour) == "#ffffff" ? "count light" : "count", Anchor::Middle);
     svg.endGroup();

@@ -32,11 +32,11 @@ ShownClasses shownClasses(const Evaluation& evaluation, std::size_t limit);
 std::vector<std::size_t> groupedMatrix(const Evaluation& evaluation, const ShownClasses& shown);
 
 // Returns the HTML of the evaluation's pictures: the confusion matrix as a heat map (counts in
-// the cells where they fit, every count and share on hover; a cell's colour is its share of its
-// row: blue on the diagonal, where the records are right, vermilion off it), classes named on
-// both sides, and each class's precision, recall and F1 as bars beside their values (no bar
-// where a figure is undefined: the precision of a class never predicted, the recall of one with
-// no record). `what` names the records evaluated ("50 test records").
+// the cells where they fit (none in an empty cell), every count and share on hover; a cell's colour
+// is its share of its row: blue on the diagonal, where the records are right, vermilion off it),
+// classes named on both sides, and each class's precision, recall and F1 as bars beside their
+// values (no bar where a figure is undefined: the precision of a class never predicted, the recall
+// of one with no record). `what` names the records evaluated ("50 test records").
 std::string confusionPicture(const Evaluation& evaluation,
                              const std::vector<std::string>& classNames, const std::string& what);
 

@@ -64,13 +64,24 @@ std::string shortEscaped(std::string_view text, std::size_t columns) {
 }
 
 std::string coordinate(double value) {
-    if (!std::isfinite(value)) return "0";
-    const double rounded = std::round(value * 10) / 10;
-    char text[32];
-    if (rounded == std::round(rounded))
-        std::snprintf(text, sizeof text, "%.0f", rounded == 0 ? 0.0 : rounded);
-    else
-        std::snprintf(text, sizeof text, "%.1f", rounded);
+    // In tenths, as a whole number, so that no locale and no exponent come in (and faster than
+    // printf: a picture writes hundreds of thousands of them).
+    const double tenths = std::round(value * 10);
+    if (!std::isfinite(tenths) || std::abs(tenths) >= 9e18) {
+        if (!std::isfinite(value)) return "0";
+        char text[400];
+        std::snprintf(text, sizeof text, "%.0f", value);
+        return text;
+    }
+    const auto whole = static_cast<long long>(tenths);
+    if (whole == 0) return "0";
+    const long long magnitude = whole < 0 ? -whole : whole;
+    std::string text = whole < 0 ? "-" : "";
+    text += std::to_string(magnitude / 10);
+    if (magnitude % 10 != 0) {
+        text += '.';
+        text += static_cast<char>('0' + magnitude % 10);
+    }
     return text;
 }
 

@@ -47,7 +47,7 @@ ul.tree ul::before{content:"";position:absolute;top:0;left:50%;border-left:1px s
 details>ul{padding-top:14px}details{display:flex;flex-direction:column;align-items:center}
 details>summary{cursor:pointer;color:#0060a0;font-size:12px;margin-top:6px;white-space:nowrap}
 .node{border:1px solid #bbb;border-radius:4px;padding:4px 6px;background:#fff;font-size:12px;text-align:center}
-.node.leaf{background:#fafafa}.node .branch{font-family:ui-monospace,"DejaVu Sans Mono",monospace;color:#333;font-size:11px}
+.node.leaf{background:#fafafa;min-width:9em}.node .branch{font-family:ui-monospace,"DejaVu Sans Mono",monospace;color:#333;font-size:11px}
 .node .head .n{font-weight:600}.node .strength{color:#555}.node .attribute{font-weight:600}
 .node .facts{font-size:11px;color:#555}.rules ol{margin:2px 0 8px}.rules .figures{color:#555}
 ul.left-out li{margin:2px 0}

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "data/split.h"
 #include "interval/rules.h"
 #include "interval/tree_report.h"
 #include "pictures/histogram_svg.h"
@@ -57,9 +58,12 @@ public:
         : tree_(tree),
           data_(data),
           limits_(limits),
+          training_(records.training),
           drawn_(drawnNodes(tree, limits)),
           folded_(foldedDepth(tree, limits)),
-          histograms_(nodeHistograms(tree, data, records.rows, drawn_, limits.bins)) {}
+          histograms_(nodeHistograms(tree, data,
+                                     sampleRows(records.rows, limits.histogramRecords, 1), drawn_,
+                                     limits.bins)) {}
 
     std::string write() {
         out_ = "<div class=\"scroll tree-frame\"><ul class=\"tree\">";
@@ -110,7 +114,11 @@ private:
         std::string html =
             "<div class=\"node " + std::string(n.isLeaf() ? "leaf" : "split") + "\">";
         if (!condition.empty()) html += "<div class=\"branch\">" + escape(condition) + "</div>";
-        html += "<div class=\"head\"><span class=\"n\">" + records(n.total) + "</span>";
+        // A saved model's histograms count the records scored; the count is of its training.
+        const std::string count = training_ ? records(n.total)
+                                            : std::to_string(n.total) + " training " +
+                                                  (n.total == 1 ? "record" : "records");
+        html += "<div class=\"head\"><span class=\"n\">" + count + "</span>";
         if (!root) html += " <span class=\"strength\">" + strength(n) + "</span>";
         return html + "</div>";
     }
@@ -147,6 +155,7 @@ private:
     const IntervalTree& tree_;
     const Dataset& data_;
     const TreeLimits& limits_;
+    bool training_;
     std::vector<bool> drawn_;
     int folded_;
     std::vector<NodeHistogram> histograms_;
@@ -251,6 +260,11 @@ std::string treePicture(const IntervalTree& tree, const Dataset& data, const Tre
         ", stacked by class, with the cut points marked; a leaf, its training "
         "records by class, the bar's length by their number. Hover for the "
         "counts.";
+    if (records.rows.size() > limits.histogramRecords)
+        html += " The histograms count a seeded sample of " +
+                std::to_string(limits.histogramRecords) + " of the " +
+                std::to_string(records.rows.size()) +
+                " records; the record counts and the leaves' bars are exact.";
     const int folded = foldedDepth(tree, limits);
     if (folded <= tree.depth())
         html += " Levels from " + std::to_string(folded) +

@@ -22,11 +22,14 @@ struct TreeLimits {
     // The nodes shown open: the levels from the root whose nodes number at most this many (the
     // root and its branches at least); deeper levels are folded into <details>, which open
     // without a script, foldLevels levels at a time.
-    std::size_t openNodes = 30;
+    std::size_t openNodes = 15;
     int foldLevels = 2;
     // The most nodes drawn, whole levels of branches from the root; a node whose branches fall
     // beyond says how many nodes below it are not drawn.
     std::size_t drawnNodes = 600;
+    // The most records the histograms count: beyond, a seeded sample of this many, which
+    // draws the same shapes at a fraction of the cost on large data.
+    std::size_t histogramRecords = 100000;
     // The bins of a numeric attribute's histogram; the rules shown per class.
     std::size_t bins = 24;
     std::size_t rulesPerClass = 40;

@@ -47,8 +47,10 @@ std::vector<std::string> reportCells(const std::string& report) {
         std::stringstream words(line);
         std::vector<std::string> numbers;
         for (std::string w; words >> w;) {
-            if (w.find_first_not_of("0123456789") == std::string::npos) numbers.push_back(w);
-            else numbers.clear();
+            if (w.find_first_not_of("0123456789") == std::string::npos)
+                numbers.push_back(w);
+            else
+                numbers.clear();
         }
         cells.insert(cells.end(), numbers.begin(), numbers.end());
     }
@@ -108,7 +110,8 @@ void checkPage(const Browser& browser, const std::string& program, const std::st
     const std::string& dom = shown.out;
     const std::string flat = program_run::unwrapped(report);
     std::smatch result;
-    ASSERT_TRUE(std::regex_search(flat, result, std::regex("Result: .*? majority class [0-9.]+ %")));
+    ASSERT_TRUE(
+        std::regex_search(flat, result, std::regex("Result: .*? majority class [0-9.]+ %")));
     EXPECT_NE(dom.find(result.str()), std::string::npos) << result.str();
     const std::vector<std::string> cells =
         allMatches(dom, std::regex("<title>actual [^<]*?, predicted [^<]*?: ([0-9]+) record"));
@@ -132,6 +135,69 @@ TEST(WebPage, ShowsInABrowserWhatTheReportSaysForEveryExampleSet) {
             const TestFolder dir("web_page");
             checkPage(browser, program, suffix, data, dir.path());
         }
+}
+
+}  // namespace
+
+namespace {
+
+void copyIris(const fs::path& dir) {
+    for (const char* ext : {".data", ".names"})
+        fs::copy_file(fs::path(EXAMPLES_DIR) / (std::string("iris") + ext),
+                      dir / (std::string("iris") + ext), fs::copy_options::overwrite_existing);
+}
+
+TEST(WebPage, IsRefusedWhereItWouldReplaceAnotherFileOfTheRun) {
+    const TestFolder dir("web_page_refused");
+    copyIris(dir.path());
+    const std::string data = readFile(dir.path() / "iris.data");
+    for (const auto& [path, message] : std::vector<std::pair<std::string, std::string>>{
+             {"iris.data", "will not write the web page to iris.data: it is the data file"},
+             {"iris.names", "will not write the web page to iris.names: it is the names file"},
+             {"iris_interval.output",
+              "will not write the web page to iris_interval.output: the report goes there"},
+             {"rules.sql",
+              "will not write the SQL script to rules.sql: the web page goes there"}}) {
+        SCOPED_TRACE(path);
+        const auto ran =
+            run(TARNEL_PATH, {"--html", path, "--sql", "rules.sql", "iris", "50"}, dir.path());
+        EXPECT_EQ(ran.status, 2);
+        EXPECT_NE(ran.err.find(message), std::string::npos) << ran.err;
+    }
+    EXPECT_EQ(readFile(dir.path() / "iris.data"), data);
+    EXPECT_FALSE(fs::exists(dir.path() / "rules.sql"));
+}
+
+TEST(WebPage, ASavedModelDrawsTheRecordsItScoredAndNeedsTheirClass) {
+    const TestFolder dir("web_page_applied");
+    copyIris(dir.path());
+    ASSERT_EQ(run(TARNEL_PATH, {"--save-model", "iris.model", "iris", "66.67"}, dir.path()).status,
+              0);
+    ASSERT_EQ(run(TARNEL_PATH, {"--apply", "iris.model", "--html", "applied.html", "iris.data"},
+                  dir.path())
+                  .status,
+              0);
+    const std::string page = readFile(dir.path() / "applied.html");
+    EXPECT_NE(page.find("the records scored that reach it"), std::string::npos);
+    // The root's histogram counts all 150 records scored; its head, the 100 it was trained on.
+    EXPECT_TRUE(std::regex_search(
+        page, std::regex("The values of [a-z]+ among the node&#39;s 150 records")));
+    EXPECT_NE(page.find("<span class=\"n\">100 training records</span>"), std::string::npos);
+    EXPECT_NE(page.find("Evaluation on the 150 records"), std::string::npos);
+    const std::string report = readFile(dir.path() / "iris_interval_applied.output");
+    EXPECT_NE(report.find("  applied.html\n"), std::string::npos);
+    // Without the class there is nothing to evaluate: no file is written.
+    std::string noClass;
+    std::stringstream in(readFile(dir.path() / "iris.data"));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) noClass += line.substr(0, line.rfind(',')) + "\n";
+    dir.write("new.csv", noClass);
+    const auto ran =
+        run(TARNEL_PATH, {"--apply", "iris.model", "--html", "new.html", "new.csv"}, dir.path());
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find("holds no class column"), std::string::npos) << ran.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "new.html"));
+    EXPECT_FALSE(fs::exists(dir.path() / "new_interval_predictions.csv"));
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ Dataset mixedData() {
         text += std::to_string(b ? 10 + i % 7 : i % 7) + "," + std::to_string(i % 5) + "," +
                 (i % 4 == 1 || i % 4 == 2 ? "red" : "blue") + ",3," + (b ? "B" : "A") + "\n";
     }
-    auto read = parseDataset(text, "A, B.\nx: continuous.\nnoise: continuous.\n"
-                                   "colour: red, blue.\nflat: continuous.\n");
+    auto read = parseDataset(text,
+                             "A, B.\nx: continuous.\nnoise: continuous.\n"
+                             "colour: red, blue.\nflat: continuous.\n");
     EXPECT_TRUE(read) << read.error();
     return std::move(*read);
 }
@@ -40,7 +41,8 @@ TEST(BayesPicture, OrdersTheAttributesBySeparationAndSaysWhatIsLeftOut) {
     const Dataset data = mixedData();
     std::vector<RowIndex> rows(data.recordCount());
     std::iota(rows.begin(), rows.end(), RowIndex{0});
-    for (const NumericMode mode : {NumericMode::Normal, NumericMode::Kernel, NumericMode::Discretize}) {
+    for (const NumericMode mode :
+         {NumericMode::Normal, NumericMode::Kernel, NumericMode::Discretize}) {
         NaiveBayes model(mode);
         ASSERT_TRUE(model.train(data, rows));
         const std::string html = bayesPicture(model, data, rows, "");

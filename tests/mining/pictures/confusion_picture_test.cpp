@@ -59,7 +59,8 @@ TEST(ConfusionPicture, NamesEveryClassAndLeavesUndefinedFiguresBlank) {
     ASSERT_NE(row, std::string::npos);
     const std::string rest = html.substr(row, html.find("</tr>", row) - row);
     std::size_t dashes = 0;
-    for (std::size_t at = rest.find("&#8211;"); at != std::string::npos; at = rest.find("&#8211;", at + 1))
+    for (std::size_t at = rest.find("&#8211;"); at != std::string::npos;
+         at = rest.find("&#8211;", at + 1))
         ++dashes;
     EXPECT_EQ(dashes, 3u);
 }

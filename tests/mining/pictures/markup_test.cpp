@@ -12,7 +12,8 @@ TEST(Escape, NoNameCanCloseAnElementStartAnEntityOrEndAnAttribute) {
 }
 
 TEST(Escape, KeepsUtf8AndReplacesWhatXmlForbids) {
-    EXPECT_EQ(escape("Zürich \xE2\x80\x93 \xF0\x9F\x8C\xB8"), "Zürich \xE2\x80\x93 \xF0\x9F\x8C\xB8");
+    EXPECT_EQ(escape("Zürich \xE2\x80\x93 \xF0\x9F\x8C\xB8"),
+              "Zürich \xE2\x80\x93 \xF0\x9F\x8C\xB8");
     const std::string replacement = "\xEF\xBF\xBD";
     EXPECT_EQ(escape("a\x01z"), "a" + replacement + "z");
     EXPECT_EQ(escape(std::string("a\0z", 3)), "a" + replacement + "z");

@@ -20,7 +20,8 @@ TEST(NodeHistograms, CountTheTrainingRecordsEachNodeHolds) {
     const Dataset data = parseOrFail(interval::testing::stepData(), interval::testing::kStepNames);
     interval::TreeOptions options = interval::testing::unpruned();
     options.bins = 2;
-    const interval::IntervalTree tree = interval::IntervalTree::grow(data, rowRange(0, 40), options);
+    const interval::IntervalTree tree =
+        interval::IntervalTree::grow(data, rowRange(0, 40), options);
     const std::vector<bool> all(tree.nodes().size(), true);
     const std::vector<NodeHistogram> h = nodeHistograms(tree, data, rowRange(0, 40), all, 8);
     for (std::size_t i = 0; i < tree.nodes().size(); ++i) {

@@ -65,6 +65,12 @@ TEST(TreePicture, DrawsWholeLevelsOfBranchesWithinTheLimitAndSaysWhatIsLeftOut) 
         EXPECT_TRUE(shown == 0 || shown == static_cast<long>(n.children.size()));
     }
     const std::string html = treePicture(tree, data, {rowRange(0, 96), true}, limits);
+    // On more records than the histograms count, they count a seeded sample, and say so.
+    limits.histogramRecords = 50;
+    const std::string sampled = treePicture(tree, data, {rowRange(0, 96), true}, limits);
+    EXPECT_NE(sampled.find("a seeded sample of 50 of the 96 records"), std::string::npos);
+    EXPECT_NE(sampled.find("among the node&#39;s 50 records"), std::string::npos);
+    EXPECT_NE(sampled.find("<span class=\"n\">96 records</span>"), std::string::npos);
     const std::string notDrawn = "4 nodes below, not drawn (the page draws 12 nodes at most)";
     std::size_t count = 0;
     for (std::size_t at = html.find(notDrawn); at != std::string::npos;
