@@ -27,6 +27,8 @@ struct RunOptions {
     bool autoTune = true;
     ColumnChoice columns;
     bool keepIds = false;
+    // --missing TOKENS: more marks of a missing value, beside those every format knows.
+    std::vector<std::string> missingTokens;
     // --save-model FILE: after training, save the model the report describes to FILE.
     std::string saveModel;
     // --predictions: also write each test record's prediction to BASE<suffix>_predictions.csv.
