@@ -65,10 +65,8 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
     if (result.model)
         for (std::string& note : result.model->limitNotes()) notes.push_back("Note: " + note);
     if (!notes.empty())
-        notes.push_back(
-            "Note: --time-limit 0 lifts the time limit; --time-limit S allows about "
-            "S seconds (default " +
-            formatGeneral(kDefaultTimeLimit) + ").");
+        notes.push_back("Note: --time-limit 0 lifts the time limit (default " +
+                        formatGeneral(kDefaultTimeLimit) + " s).");
     return notes;
 }
 
