@@ -7,6 +7,7 @@
 
 #include "cli/program.h"
 #include "cli/time_budget.h"
+#include "data/number_styles.h"
 #include "data/table_layout.h"
 
 namespace mining {
@@ -29,6 +30,8 @@ struct RunOptions {
     bool keepIds = false;
     // --missing TOKENS: more marks of a missing value, beside those every format knows.
     std::vector<std::string> missingTokens;
+    // --dates: the order of day and month in dates written with '.' or '/'.
+    DateOrder dates = DateOrder::Guess;
     // --save-model FILE: after training, save the model the report describes to FILE.
     std::string saveModel;
     // --predictions: also write each test record's prediction to BASE<suffix>_predictions.csv.

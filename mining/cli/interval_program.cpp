@@ -133,7 +133,7 @@ std::vector<RunPath> IntervalProgram::outputPaths() const {
     return {{sqlPath_, "the SQL script"}};
 }
 
-std::unique_ptr<Model> IntervalProgram::loadModel(const nlohmann::json& saved,
+std::unique_ptr<Model> IntervalProgram::loadModel(JsonValue saved,
                                                   const ModelSchema& schema) const {
     return interval::IntervalModel::load(saved, schema);
 }
@@ -154,5 +154,7 @@ ProgramCosts IntervalProgram::costs() const {
 }
 
 void IntervalProgram::limitWork(std::uint64_t units) { options_.workLimit = units; }
+
+void IntervalProgram::limitTime(const Deadline* deadline) { options_.deadline = deadline; }
 
 }  // namespace mining

@@ -126,6 +126,7 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
     options.missingTokens = line.options.missingTokens;
+    options.dates = line.options.dates;
     options.recordLines = line.options.predictions;
     options.classesByName = true;
     return options;
@@ -149,8 +150,12 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     if (const Status classes = checkClassColumn(*read); !classes)
         return fail(report, classes.error(), classes.kind(), info);
     times.readDone = RunTimes::Clock::now();
+    const double started = std::chrono::duration<double>(times.start.time_since_epoch()).count();
+    const Deadline deadline = budget.deadline(started, Deadline::steadySeconds);
+    program.limitTime(deadline.active() ? &deadline : nullptr);
     const Result<RunResult> result =
-        runEvaluation(*read, line.options, program, line.given, budget, times);
+        runEvaluation(*read, line.options, program, line.given, budget, times, deadline);
+    program.limitTime(nullptr);
     if (!result) return fail(report, result.error(), result.kind(), info);
     const std::string text = runReport(*read, line.options, info, *result);
     Result<std::vector<FileToWrite>> files =

@@ -74,6 +74,7 @@ std::vector<SampleLine> firstLines(std::string_view text) {
 struct LineSplit {
     std::size_t fields = 0;  // 0 when it cannot be split
     bool stray = false;      // an unquoted field holds a double quote: a quote split apart
+    std::string error;       // why it cannot be split
 };
 
 LineSplit splitCount(std::string_view line, char delimiter) {
@@ -82,8 +83,8 @@ LineSplit splitCount(std::string_view line, char delimiter) {
     std::string storage;
     std::string error;
     if (!splitDelimited(line, delimiter, fields, quoted, storage, error, kMaxAttributes + 1))
-        return {};
-    LineSplit split{fields.size(), false};
+        return {0, false, error};
+    LineSplit split{fields.size(), false, {}};
     for (std::size_t i = 0; i < fields.size() && !split.stray; ++i)
         split.stray = !quoted[i] && fields[i].find('"') != std::string_view::npos;
     return split;
@@ -98,18 +99,21 @@ struct FieldTally {
     std::size_t total = 0;      // the lines looked at
     std::size_t most = 0;       // the most fields of any line
     std::size_t odd = 0;        // the first line of another number of fields, 0 when none
-    std::size_t oddFields = 0;  // ... its fields
+    std::size_t oddFields = 0;  // ... its fields (0: it cannot be split)
+    std::string oddError;       // ... why it cannot be split
 };
 
 FieldTally tallyFields(const std::vector<SampleLine>& lines, char delimiter) {
     FieldTally tally;
     std::vector<std::pair<std::size_t, std::size_t>> counts;  // (line, fields)
     std::map<std::size_t, std::size_t> seen;                  // fields -> lines
+    std::map<std::size_t, std::string> errors;                // line -> why it cannot be split
     for (const SampleLine& line : lines) {
         if (line.hash) continue;
         const LineSplit split = splitCount(line.text, delimiter);
         const std::size_t n = split.fields;
         tally.stray += split.stray ? 1 : 0;
+        if (n == 0) errors[line.number] = split.error;
         counts.emplace_back(line.number, n);
         if (n > 0) ++seen[n];
         tally.most = std::max(tally.most, n);
@@ -127,7 +131,9 @@ FieldTally tallyFields(const std::vector<SampleLine>& lines, char delimiter) {
             ++tally.lines;
             continue;
         }
-        if (tally.odd == 0) std::tie(tally.odd, tally.oddFields) = counts[i];
+        if (tally.odd != 0) continue;
+        std::tie(tally.odd, tally.oddFields) = counts[i];
+        if (errors.count(tally.odd)) tally.oddError = errors[tally.odd];
     }
     return tally;
 }
@@ -166,7 +172,10 @@ std::string noDelimiterMessage(const FieldTally& tally, char delimiter,
     std::string at = "at " + delimiterName(delimiter) + " " + std::to_string(tally.lines) + " of " +
                      std::to_string(tally.total) + " lines have " + std::to_string(tally.fields);
     if (tally.odd != 0)
-        at += ", line " + std::to_string(tally.odd) + " has " + std::to_string(tally.oddFields);
+        at += ", line " + std::to_string(tally.odd) +
+              (tally.oddFields == 0 && !tally.oddError.empty()
+                   ? " cannot be split: " + tally.oddError
+                   : " has " + std::to_string(tally.oddFields));
     return dataName + ": no delimiter splits its first lines into one number of fields (" + at +
            "); name it with --delimiter C";
 }
@@ -192,6 +201,9 @@ Result<Delimiting> chooseDelimiter(const std::vector<SampleLine>& lines, bool da
     const FieldTally spaces = tallyFields(lines, kSpaces);
     if (spaces.fields >= 2 && spaces.lines == spaces.total)
         return Delimiting{kSpaces, spaces.fields};
+    // Nearly every one of many lines split alike at runs of spaces, some not: say which.
+    if (spaces.total >= kFewLines && fits(spaces))
+        return Result<Delimiting>::failure(noDelimiterMessage(spaces, kSpaces, dataName));
     if (found)
         return Result<Delimiting>::failure(
             noDelimiterMessage(found->second, found->first, dataName));
@@ -218,6 +230,13 @@ bool isNumberOrMissing(std::string_view field) {
     return plain_field::isMissingMark(field) || numberValue(field).has_value();
 }
 
+// As isNumberOrMissing(), with the missing marks of a numeric column and `tokens` too: a first
+// record's "-" or token leaves its column numeric.
+bool isNumberOrMissing(std::string_view field, const MissingTokens& tokens) {
+    return isNumberOrMissing(field) || numberGapMark(field) != kNoMark ||
+           tokens.markOf(field) != kNoMark;
+}
+
 std::string printable(std::string_view text) {
     std::string out(text);
     for (char& c : out)
@@ -228,7 +247,8 @@ std::string printable(std::string_view text) {
 }  // namespace
 
 bool looksLikeHeader(const std::vector<std::string>& first,
-                     const std::vector<std::vector<std::string>>& rows, char delimiter) {
+                     const std::vector<std::vector<std::string>>& rows, char delimiter,
+                     const MissingTokens& tokens) {
     if (rows.empty()) return false;
     bool wordOverNumbers = false;
     bool allNominal = true;
@@ -241,7 +261,7 @@ bool looksLikeHeader(const std::vector<std::string>& first,
         for (const auto& row : rows) {
             if (j >= row.size()) continue;
             if (row[j] == first[j]) return false;
-            if (plain_field::isMissingMark(row[j])) continue;
+            if (isNumberOrMissing(row[j], tokens) && !numberValue(row[j])) continue;
             present.push_back(row[j]);
             plain = plain && isNumberOrMissing(row[j]);
         }
@@ -323,7 +343,8 @@ Result<std::vector<std::string>> headerNames(const std::vector<std::string>& fir
 // (empty in the first lines). Fails with a usage error when `choice` names no column.
 Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names,
                      const std::vector<std::string>* record, std::size_t empty,
-                     const ColumnChoice& choice, const std::string& dataName) {
+                     const ColumnChoice& choice, const std::string& dataName,
+                     const MissingTokens& tokens) {
     const std::size_t count = names.size();
     const Result<ChosenColumns> chosen = chooseFields(names, choice, dataName);
     if (!chosen) return Status::failure(chosen.error(), chosen.kind());
@@ -340,7 +361,7 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
             type = AttributeType::Ignored;
         } else if (j < count &&
                    (nominal.count(names[j]) || (record != nullptr && j < record->size() &&
-                                                !isNumberOrMissing((*record)[j])))) {
+                                                !isNumberOrMissing((*record)[j], tokens)))) {
             type = AttributeType::Nominal;
         }
         layout.types.push_back(type);
@@ -354,23 +375,24 @@ bool isWord(const std::string& field) { return !isNumberOrMissing(field); }
 // Returns true when `first` (a first line of one field fewer than the records `rows`) is a
 // header over row names, as `header` asks or as guessed.
 bool namesAllButRowNames(const std::vector<std::string>& first, const Rows& rows, HeaderRule header,
-                         char delimiter) {
+                         char delimiter, const MissingTokens& tokens) {
     if (header != HeaderRule::Guess) return header == HeaderRule::Present;
     std::vector<std::string> aligned{""};
     aligned.insert(aligned.end(), first.begin(), first.end());
     return std::all_of(first.begin(), first.end(), isWord) ||
-           looksLikeHeader(aligned, rows, delimiter);
+           looksLikeHeader(aligned, rows, delimiter, tokens);
 }
 
-// Aligns the first line's fields `first` (line `lineNumber`) with the records' `fields` fields:
-// one fewer is a header over row names (an empty field is put first, and `rowNames` set), more
-// that are empty are dropped. Fails on any other number of fields.
+// Aligns the first line's fields `first` (line `lineNumber`) with the records' `fields` fields,
+// split at guess's delimiter: one fewer is a header over row names (an empty field is put first,
+// and guess.rowNames set), more that are empty are dropped. Fails on any other number of fields.
 Status alignFirstLine(std::vector<std::string>& first, const Rows& rows, std::size_t fields,
-                      const ColumnChoice& choice, char delimiter, std::size_t lineNumber,
-                      const std::string& dataName, bool& rowNames) {
-    rowNames =
-        first.size() + 1 == fields && namesAllButRowNames(first, rows, choice.header, delimiter);
-    if (rowNames) first.insert(first.begin(), "");
+                      const ColumnChoice& choice, const MissingTokens& tokens,
+                      std::size_t lineNumber, const std::string& dataName, GuessedLayout& guess) {
+    guess.rowNames =
+        first.size() + 1 == fields &&
+        namesAllButRowNames(first, rows, choice.header, guess.layout.delimiter, tokens);
+    if (guess.rowNames) first.insert(first.begin(), "");
     const auto beyond = first.begin() + static_cast<std::ptrdiff_t>(std::min(fields, first.size()));
     if (std::all_of(beyond, first.end(), [](const std::string& f) { return f.empty(); }))
         first.erase(beyond, first.end());
@@ -415,13 +437,14 @@ bool noneBelow(const std::vector<std::string>& first, const Rows& rows) {
 // Decides whether `first`, the sample's first line (aligned), is a header over `rows`, as
 // guessLayout() says, and sets guess's header fields. `lone`: the line is the whole text.
 void decideHeader(GuessedLayout& guess, const std::vector<std::string>& first, const Rows& rows,
-                  const ColumnChoice& choice, bool dataFile, bool lone) {
+                  const ColumnChoice& choice, bool dataFile, bool lone,
+                  const MissingTokens& tokens) {
     const bool words = first.size() > 1 && std::all_of(first.begin(), first.end(), isWord);
     const char d = guess.layout.delimiter;
-    guess.header =
-        choice.header == HeaderRule::Present ||
-        (choice.header == HeaderRule::Guess &&
-         (guess.rowNames || looksLikeHeader(first, rows, d) || (lone && words && !dataFile)));
+    guess.header = choice.header == HeaderRule::Present ||
+                   (choice.header == HeaderRule::Guess &&
+                    (guess.rowNames || looksLikeHeader(first, rows, d, tokens) ||
+                     (lone && words && !dataFile)));
     guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
     guess.headerDoubt =
         !guess.header && choice.header == HeaderRule::Guess && words && noneBelow(first, rows);
@@ -431,7 +454,7 @@ void decideHeader(GuessedLayout& guess, const std::vector<std::string>& first, c
 // `line`) over `rows`: names, the class, the types.
 Status settleColumns(GuessedLayout& guess, const std::vector<std::string>& first, const Rows& rows,
                      const SampleLine& line, const ColumnChoice& choice,
-                     const std::string& dataName) {
+                     const std::string& dataName, const MissingTokens& tokens) {
     std::vector<std::string> names(first.size());
     if (guess.header) {
         Result<std::vector<std::string>> named =
@@ -447,7 +470,7 @@ Status settleColumns(GuessedLayout& guess, const std::vector<std::string>& first
     const std::vector<std::string>* record =
         guess.header ? (rows.empty() ? nullptr : &rows.front()) : &first;
     const Status chosen =
-        chooseColumns(guess.layout, names, record, guess.emptyColumns, choice, dataName);
+        chooseColumns(guess.layout, names, record, guess.emptyColumns, choice, dataName, tokens);
     if (!chosen) return chosen;
     // By column: the attributes, then the class.
     guess.headerNames = guess.layout.attributeNames;
@@ -458,7 +481,7 @@ Status settleColumns(GuessedLayout& guess, const std::vector<std::string>& first
 }  // namespace
 
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName) {
+                                  const std::string& dataName, const MissingTokens& tokens) {
     using R = Result<GuessedLayout>;
     std::vector<SampleLine> lines = firstLines(text);
     const Result<Delimiting> delimiting = lines.empty()
@@ -476,17 +499,18 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
     Rows& rows = split.value();
     std::vector<std::string> first = rows.front();
     rows.erase(rows.begin());
-    const Status aligned = alignFirstLine(first, rows, fields, choice, guess.layout.delimiter,
-                                          lines.front().number, dataName, guess.rowNames);
+    const Status aligned =
+        alignFirstLine(first, rows, fields, choice, tokens, lines.front().number, dataName, guess);
     if (!aligned) return R::failure(aligned.error());
     guess.emptyColumns = emptyColumnsAtEnd(first, rows, fields);
     keepColumns(first, rows, fields - guess.emptyColumns);
     // A table of one line of words alone is a header without records (a .data text is read
     // as records unless told).
     const bool lone = rows.empty() && lines.front().end >= text.size();
-    decideHeader(guess, first, rows, choice, dataFile, lone);
+    decideHeader(guess, first, rows, choice, dataFile, lone, tokens);
     if (guess.header && lone) return R::failure(dataName + " holds a header line but no records");
-    const Status settled = settleColumns(guess, first, rows, lines.front(), choice, dataName);
+    const Status settled =
+        settleColumns(guess, first, rows, lines.front(), choice, dataName, tokens);
     if (!settled) return R::failure(settled.error(), settled.kind());
     if (guess.header) guess.layout.commentsBefore = commentsBefore;
     return guess;

@@ -72,14 +72,14 @@ struct GuessedLayout {
 // - the columns at the end of the lines that are empty in every one of the first lines (the
 //   header's name too): attributes after all others (emptyColumns), the class before them;
 // - the columns' names (the header's, else a1, a2, ...), each attribute's type as its first
-//   record suggests (guessType; a missing mark counts as a number), and the class and the
-//   ignored columns `choice` names.
+//   record suggests (guessType; a missing mark or one of `tokens` counts as a number), and the
+//   class and the ignored columns `choice` names.
 // `dataFile` is true for a .data text. Fails naming `dataName` and the line for a line that cannot
 // be split, a first line of another number of fields than the records', a header naming two
 // columns alike, a text of a header alone, and a text whose lines hold a candidate but split into
 // no one number of fields at any; with a usage error when `choice` names no column.
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName);
+                                  const std::string& dataName, const MissingTokens& tokens = {});
 
 // Returns how `guess` reads a text, for the report: "tabs between fields, a header line" and,
 // after "; guessed: ", the options that would read it otherwise where a guess could be wrong
@@ -100,12 +100,14 @@ void leaveOutRowNames(Dataset& data, const GuessedLayout& guess, bool keepIds);
 
 // Returns true when `first` (a text's first line, split) is a header over the records `rows`
 // (the lines after it, split alike at `delimiter`): none of its fields appears in its column
-// among the rows (an empty field names no column: its column is not looked at, and some field
-// must name one), and either some field is a non-number over a column whose present values are
-// all numbers (plain, or as people write them: see readAsNumbers), or every named column holds
+// among the rows (missing marks, a number's "-", "--" and ".", and `tokens` aside; an empty
+// field names no column: its column is not looked at, and some field must name one), and either
+// some field is a non-number over a column whose present values are all numbers (plain, or as
+// people write them: see readAsNumbers), or every named column holds
 // non-numbers and there are at least 20 records.
 bool looksLikeHeader(const std::vector<std::string>& first,
-                     const std::vector<std::vector<std::string>>& rows, char delimiter);
+                     const std::vector<std::vector<std::string>>& rows, char delimiter,
+                     const MissingTokens& tokens = {});
 
 // Returns the column `wanted` names (see ColumnChoice::classColumn) among `names`, or `count`
 // (the number of columns) when it names none.

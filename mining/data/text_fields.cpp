@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/missing_marks.h"
+
 namespace mining {
 
 namespace {
@@ -75,10 +77,15 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
             }
             fields.push_back(field);
             quoted.push_back(true);
+            const bool backslashed = p > start && p[-1] == '\\';
             ++p;
             while (p < end && isBlank(*p) && *p != delimiter) ++p;
             if (p < end && *p != delimiter) {
-                error = "text follows a closing quote";
+                // R's write.table writes a quote inside quotes as \" by default.
+                error = quote == '"' && backslashed
+                            ? "text follows a closing quote (a quote inside quotes is written "
+                              "twice, \"\", not \\\")"
+                            : "text follows a closing quote";
                 return false;
             }
         } else {
@@ -111,6 +118,7 @@ bool isCommentLine(std::string_view line, char delimiter, std::size_t fields) {
         split.size() != fields)
         return true;
     const std::string_view first = split.front();
+    if (builtInMark(first) != kNoMark) return false;  // #N/A N/A
     return first.size() < 2 || first.find_first_of(" \t") != std::string_view::npos;
 }
 

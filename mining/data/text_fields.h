@@ -45,8 +45,9 @@ bool isBlankLine(std::string_view line, char delimiter);
 
 // Returns true when `line` is a comment in a text of records of `fields` fields split at
 // `delimiter`: it starts with '#' and is no record, that is, it does not split into `fields`
-// fields, or its first field is more than one word, or '#' alone, or the fields are parted by
-// runs of spaces (kSpaces). A spreadsheet's error value such as #N/A or #DIV/0! starts a record.
+// fields, or its first field is more than one word (but a mark of a missing value such as
+// "#N/A N/A"), or '#' alone, or the fields are parted by runs of spaces (kSpaces). A
+// spreadsheet's error value such as #N/A or #DIV/0! starts a record.
 bool isCommentLine(std::string_view line, char delimiter, std::size_t fields);
 
 // Returns true when `line`, split at `delimiter` as splitDelimited() splits it, leaves a

@@ -197,6 +197,17 @@ TEST(TableLayout, RunsOfSpacesOnlyWhereEveryLineSplitsAlike) {
         guessLayout("one two\nthree four five\nsix\n", false, {}, "d");
     ASSERT_TRUE(prose.ok());
     EXPECT_EQ(prose->layout.fieldCount, 1u);
+    // Nine lines in ten split alike at runs of spaces: the others are named.
+    std::string table = "\"x\" \"note\" \"cls\"\n";
+    for (int i = 1; i <= 20; ++i)
+        table += std::to_string(i) + (i == 7 ? " \"a \\\"b\\\"\" yes\n" : " \"a\" yes\n");
+    const Result<GuessedLayout> escaped = guessLayout(table, false, {}, "d.txt");
+    ASSERT_FALSE(escaped.ok());
+    EXPECT_EQ(escaped.error(),
+              "d.txt: no delimiter splits its first lines into one number of fields (at runs of "
+              "spaces 20 of 21 lines have 3, line 8 cannot be split: text follows a closing quote "
+              "(a quote inside quotes is written twice, \"\", not \\\")); name it with "
+              "--delimiter C");
 }
 
 TEST(TableLayout, EmptyUnnamedColumnsAtTheEndAreNotTheClass) {

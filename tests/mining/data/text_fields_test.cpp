@@ -72,6 +72,12 @@ TEST(SplitDelimited, RunsOfSpacesPartFieldsAndQuotesHoldSpaces) {
     std::string storage;
     std::string error;
     EXPECT_FALSE(splitDelimited("\"a\"b c", kSpaces, fields, quoted, storage, error));
+    EXPECT_EQ(error, "text follows a closing quote");
+    // A quote escaped with a backslash, as R's write.table writes one, is named.
+    EXPECT_FALSE(splitDelimited("\"a \\\"b\\\"\" c", kSpaces, fields, quoted, storage, error));
+    EXPECT_EQ(error,
+              "text follows a closing quote (a quote inside quotes is written twice, "
+              "\"\", not \\\")");
 }
 
 TEST(IsBlankLine, ADelimiterIsNoBlankButForRunsOfSpaces) {
@@ -92,6 +98,7 @@ TEST(IsCommentLine, AHashLineIsACommentUnlessItIsARecordOfOneWordFirst) {
         {"# exported by hand", ',', true},
         {"# a, b, c", ',', true},  // three fields, but the first is words
         {"#N/A,1,yes", ',', false},
+        {"#N/A N/A,1,yes", ',', false},  // a mark of a missing value, though two words
         {"#DIV/0!;2;no", ';', false},
         {"#N/A,1", ',', true},        // two fields of three
         {"#,1,yes", ',', true},       // '#' alone
