@@ -57,6 +57,12 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
                         std::to_string(result.tuning->plannedFolds) + " folds" +
                         (result.tuning->folds == 0 ? " and kept the defaults" : "") +
                         "; a run like this can differ from the next.");
+    if (result.foldsCut)
+        notes.push_back(
+            "Note: the machine was slower than planned: cross-validation stopped after " +
+            std::to_string(result.foldAccuracies.size()) + " of " + std::to_string(result.folds) +
+            " folds, and the accuracy is of the " + std::to_string(result.foldRecords) +
+            " records they tested; a run like this can differ from the next.");
     if (result.tuning && result.tuning->attributes > 0)
         notes.push_back("Note: self-tuning chose on a seeded sample of " +
                         std::to_string(result.tuning->attributes) + " of the " +
