@@ -130,6 +130,7 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     if (!error) options.limits.maxBytes = budget.readBytes(size);
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
+    options.missingTokens = line.options.missingTokens;
     options.dates = line.options.dates;
     options.recordLines = line.options.predictions;
     options.classesByName = true;
@@ -156,8 +157,10 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     times.readDone = RunTimes::Clock::now();
     const double started = std::chrono::duration<double>(times.start.time_since_epoch()).count();
     const Deadline deadline = budget.deadline(started, Deadline::steadySeconds);
+    program.limitTime(deadline.active() ? &deadline : nullptr);
     const Result<RunResult> result =
         runEvaluation(*read, line.options, program, line.given, budget, times, deadline);
+    program.limitTime(nullptr);
     if (!result) return fail(report, result.error(), result.kind(), info);
     const std::string text = runReport(*read, line.options, info, *result);
     Result<std::vector<FileToWrite>> files =
@@ -188,8 +191,11 @@ int runCommand(const std::vector<std::string>& args, ClassifierProgram& program,
     }
     const std::string runId = newRunId();
     if (!line.options.applyModel.empty()) {
+        ReadOptions asked;
+        asked.columns.delimiter = line.options.columns.delimiter;
+        asked.missingTokens = line.options.missingTokens;
         const Status applied = applyModel(line.options.applyModel, line.base, program, times, runId,
-                                          line.options.html);
+                                          asked, line.options.html);
         return applied ? 0 : fail("", applied.error(), applied.kind(), program.info());
     }
     return runLine(line, program, times, runId, errorReport);
