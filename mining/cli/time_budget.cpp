@@ -25,6 +25,11 @@ Deadline TimeBudget::deadline(double start, Deadline::Clock clock) const {
     return Deadline(std::move(clock), start + timeLimit_ * kBackstopShare);
 }
 
+Deadline TimeBudget::readingDeadline(double start, Deadline::Clock clock) const {
+    if (timeLimit_ <= 0) return Deadline();
+    return Deadline(std::move(clock), start + perTraining_ * kReadingShare * kBackstopShare);
+}
+
 std::uint64_t TimeBudget::trainingWork() const {
     if (perTraining_ <= 0 || costs_.workPerSecond <= 0) return 0;
     return std::max<std::uint64_t>(
