@@ -204,6 +204,8 @@ CodeColumn joinCodes(SharedCodes& shared, std::size_t column, std::vector<std::s
 // bytes past a window's end asked for with it, for the line across its end.
 constexpr std::uint64_t kReadAheadBytes = std::uint64_t{64} << 20;
 constexpr std::uint64_t kLineSlack = 4096;
+// The bytes around a group's runs let go with them (see readGroup).
+constexpr std::size_t kNearBytes = std::size_t{1} << 20;
 
 // One group of strata of a sample: its windows, its rows of the shared columns, and, once read,
 // its runs of lines and their reader.
@@ -303,6 +305,12 @@ void readGroup(std::string_view text, const RecordLayout& layout, const SampledT
     group.part = std::make_unique<PartParser>(layout, std::move(pieces), sample.release, columns,
                                               group.firstRow, group.rows);
     group.part->run();
+    // Touching a page of a mapped file maps some of its neighbours too: the whole span of the
+    // group's runs goes, with room on either side.
+    if (sample.release && !group.ranges.empty())
+        sample.release(
+            group.ranges.front().begin - std::min(group.ranges.front().begin, kNearBytes),
+            std::min(text.size(), group.ranges.back().end + kNearBytes));
 }
 
 // Reads the groups of `sample` as the dispenser hands them out, on sample.threads threads.

@@ -1,12 +1,12 @@
 // A seeded sample read where its lines lie must give what reading the same lines copied into one
 // text gives, whatever the grouping, the threads and the line ends; a deadline stops it early.
+#include "data/dataset_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <set>
-
-#include "data/dataset_builder.h"
 
 namespace mining {
 namespace {
@@ -96,8 +96,8 @@ TEST(DatasetBuilderSample, ReadsTheSameRecordsAsTheGatheredLinesWhateverTheGroup
         const std::string text = mixedLines(20000, lineEnd);
         for (const std::uint64_t seed : {1u, 2u, 3u}) {
             const std::vector<TextRange> planned = chooseSampleRanges(text, 60000, seed, '\n');
-            for (const std::uint64_t groupBytes : {std::uint64_t{1}, std::uint64_t{9000},
-                                                   kSampleGroupBytes}) {
+            for (const std::uint64_t groupBytes :
+                 {std::uint64_t{1}, std::uint64_t{9000}, kSampleGroupBytes}) {
                 for (const std::size_t threads : {1u, 2u}) {
                     SCOPED_TRACE(testing::Message() << lineEnd.size() << " " << seed << " "
                                                     << groupBytes << " " << threads);
@@ -174,8 +174,8 @@ TEST(DatasetBuilderSample, ADeadlineStopsTheReadingBeforeItsNextGroupSpreadOverT
     const std::vector<std::size_t> firsts = groupStrata(cut.sample.windows, 10000);
     ASSERT_EQ(firsts.size(), 9u);
     EXPECT_TRUE(cut.sample.cut);
-    const std::size_t strata = (firsts[1] - firsts[0]) + (firsts[3] - firsts[2]) +
-                               (firsts[5] - firsts[4]);
+    const std::size_t strata =
+        (firsts[1] - firsts[0]) + (firsts[3] - firsts[2]) + (firsts[5] - firsts[4]);
     EXPECT_EQ(cut.sample.strataRead, strata);
     const std::vector<TextRange> all = chooseSampleRanges(text, 82000, 1, '\n');
     std::vector<TextRange> expected;
