@@ -28,7 +28,9 @@ Deadline TimeBudget::deadline(double start, Deadline::Clock clock) const {
 
 Deadline TimeBudget::readingDeadline(double start, Deadline::Clock clock) const {
     if (timeLimit_ <= 0) return Deadline();
-    return Deadline(std::move(clock), start + perTraining_ * kReadingShare * kBackstopShare);
+    return Deadline(std::move(clock),
+                    start + kBuildSlowdown * std::max(perTraining_ * kReadingShare * kBackstopShare,
+                                                      kBackstopFloor));
 }
 
 std::uint64_t TimeBudget::trainingWork() const {

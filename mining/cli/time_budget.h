@@ -120,7 +120,8 @@ public:
     Deadline deadline(double start, Deadline::Clock clock) const;
 
     // Returns the backstop of reading a sample: kReadingShare of a training's part of the limit,
-    // times kBackstopShare, after `start` on `clock`'s scale; none without a limit.
+    // times kBackstopShare, and kBackstopFloor at the least, after `start` on `clock`'s scale;
+    // none without a limit.
     Deadline readingDeadline(double start, Deadline::Clock clock) const;
 
 private:
