@@ -288,6 +288,25 @@ std::int32_t smoothedWinner(const Bin* prev, const Bin& bin, const Bin* next) {
     return best;
 }
 
+namespace {
+
+// Returns whether an interval of winner `winner` and strength `strong` merges into the part
+// before it, `last`: the same winner and strength.
+bool joins(const Part& last, std::int32_t winner, bool strong) {
+    return last.winner == winner && last.strong == strong;
+}
+
+// Adds the records `counts` (`total` of them) to `part` and tests its winner's strength again.
+void absorb(Part& part, std::span<const std::uint32_t> counts, std::uint32_t total, int len,
+            int maxDepth) {
+    for (std::size_t m = 0; m < counts.size(); ++m) part.counts[m] += counts[m];
+    part.total += total;
+    part.strong =
+        isStrong(part.counts[static_cast<std::size_t>(part.winner)], part.total, len, maxDepth);
+}
+
+}  // namespace
+
 NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
     NumericPartition out;
     double lastHi = 0;
@@ -299,13 +318,8 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
         const std::uint32_t total = sum(bin.counts);
         const bool strong =
             isStrong(bin.counts[static_cast<std::size_t>(winner)], total, len, maxDepth);
-        if (!out.parts.empty() && out.parts.back().winner == winner &&
-            out.parts.back().strong == strong) {
-            Part& part = out.parts.back();
-            for (std::size_t m = 0; m < bin.counts.size(); ++m) part.counts[m] += bin.counts[m];
-            part.total += total;
-            part.strong =
-                isStrong(part.counts[static_cast<std::size_t>(winner)], part.total, len, maxDepth);
+        if (!out.parts.empty() && joins(out.parts.back(), winner, strong)) {
+            absorb(out.parts.back(), bin.counts, total, len, maxDepth);
         } else {
             if (!out.parts.empty()) out.cuts.push_back(cutBetween(lastHi, bin.lo));
             out.parts.push_back(Part{bin.counts, total, winner, strong});
@@ -313,6 +327,154 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
         lastHi = bin.hi;
     }
     return out;
+}
+
+namespace {
+
+// Initial intervals merged into this many at most by the cheapest pairs first are then grouped
+// exactly (cheapestGrouping()); the exact search costs their square.
+constexpr std::size_t kExactRuns = 64;
+
+// Returns |P| H(P) in bits for a part of class counts `counts`: n log2 n - sum_m c_m log2 c_m.
+double partInformation(std::span<const std::uint32_t> counts) {
+    const auto nlogn = [](double n) { return n > 0 ? n * std::log2(n) : 0.0; };
+    double total = 0;
+    double sum = 0;
+    for (std::uint32_t c : counts) {
+        total += c;
+        sum += nlogn(c);
+    }
+    return nlogn(total) - sum;
+}
+
+// Consecutive initial intervals taken together: the index past the last, and their class
+// counts.
+struct Run {
+    std::size_t end = 0;
+    std::vector<std::uint32_t> counts;
+};
+
+// Returns the gain lost by merging runs a and b (a just before b) whose information (|P| H(P))
+// is ia and ib, and sets `merged` to their counts.
+double mergeLoss(const Run& a, const Run& b, double ia, double ib,
+                 std::vector<std::uint32_t>& merged) {
+    merged = a.counts;
+    for (std::size_t m = 0; m < merged.size(); ++m) merged[m] += b.counts[m];
+    return partInformation(merged) - ia - ib;
+}
+
+// Merges neighbouring runs, the pair whose merging loses the least gain first (the leftmost on
+// a tie), until at most `most` remain.
+void mergeCheapest(std::vector<Run>& runs, std::size_t most) {
+    if (runs.size() <= most) return;
+    std::vector<double> information;
+    for (const Run& r : runs) information.push_back(partInformation(r.counts));
+    std::vector<std::uint32_t> merged;
+    std::vector<double> loss(runs.size() - 1);  // loss[j]: of merging runs j and j + 1
+    const auto lossAt = [&](std::size_t j) {
+        loss[j] = mergeLoss(runs[j], runs[j + 1], information[j], information[j + 1], merged);
+    };
+    for (std::size_t j = 0; j + 1 < runs.size(); ++j) lossAt(j);
+    while (runs.size() > most) {
+        const auto j =
+            static_cast<std::size_t>(std::min_element(loss.begin(), loss.end()) - loss.begin());
+        information[j] += information[j + 1] + loss[j];
+        runs[j].end = runs[j + 1].end;
+        for (std::size_t m = 0; m < merged.size(); ++m) runs[j].counts[m] += runs[j + 1].counts[m];
+        const auto next = static_cast<std::ptrdiff_t>(j + 1);
+        runs.erase(runs.begin() + next);
+        information.erase(information.begin() + next);
+        loss.erase(loss.begin() + next - 1);
+        if (j > 0) lossAt(j - 1);
+        if (j + 1 < runs.size()) lossAt(j);
+    }
+}
+
+// Returns, for `groups` groups of consecutive runs (2 <= groups < runs.size()), the index past
+// the last run of each group in the grouping of the least information sum_j |P_j| H(P_j),
+// which loses the least gain; on a tie, the one whose last group starts earliest, and so on.
+// Dynamic programming over the first i runs in g groups.
+std::vector<std::size_t> cheapestGrouping(const std::vector<Run>& runs, std::size_t groups) {
+    const std::size_t k = runs.size();
+    const std::size_t classes = runs[0].counts.size();
+    std::vector<std::uint32_t> prefix((k + 1) * classes, 0);  // counts of runs [0, i)
+    for (std::size_t i = 0; i < k; ++i)
+        for (std::size_t m = 0; m < classes; ++m)
+            prefix[(i + 1) * classes + m] = prefix[i * classes + m] + runs[i].counts[m];
+    std::vector<std::uint32_t> counts(classes);
+    const auto information = [&](std::size_t a, std::size_t b) {  // of runs [a, b)
+        for (std::size_t m = 0; m < classes; ++m)
+            counts[m] = prefix[b * classes + m] - prefix[a * classes + m];
+        return partInformation(counts);
+    };
+    // best[i]: the least information of runs [0, i) in g groups; start[g][i]: where the last of
+    // those groups starts.
+    std::vector<double> best(k + 1);
+    for (std::size_t i = 1; i <= k; ++i) best[i] = information(0, i);
+    std::vector<std::vector<std::size_t>> start(groups + 1, std::vector<std::size_t>(k + 1, 0));
+    for (std::size_t g = 2; g <= groups; ++g) {
+        std::vector<double> next(k + 1, INFINITY);
+        // Room is left for the groups still to come; the last level needs only all runs.
+        for (std::size_t i = g == groups ? k : g; i <= k - (groups - g); ++i) {
+            for (std::size_t a = g - 1; a < i; ++a) {
+                const double v = best[a] + information(a, i);
+                if (v < next[i]) {
+                    next[i] = v;
+                    start[g][i] = a;
+                }
+            }
+        }
+        best = std::move(next);
+    }
+    std::vector<std::size_t> ends(groups);
+    for (std::size_t g = groups, i = k; g > 0; --g) {
+        ends[g - 1] = i;
+        i = start[g][i];
+    }
+    return ends;
+}
+
+// Returns the part of class counts `counts` with `len` conditions on its path: its total, its
+// plain majority and whether that is strong.
+Part plainPart(std::vector<std::uint32_t> counts, int len, int maxDepth) {
+    Part part{std::move(counts), 0, 0, false};
+    part.total = sum(part.counts);
+    part.winner = majority(part.counts);
+    part.strong =
+        isStrong(part.counts[static_cast<std::size_t>(part.winner)], part.total, len, maxDepth);
+    return part;
+}
+
+}  // namespace
+
+NumericPartition mergeBinsLimited(std::span<const Bin> bins, std::size_t maxBranches, int len,
+                                  int maxDepth) {
+    if (bins.size() <= maxBranches) return mergeBins(bins, len, maxDepth);
+    std::vector<Run> runs;
+    for (std::size_t i = 0; i < bins.size(); ++i) runs.push_back(Run{i + 1, bins[i].counts});
+    mergeCheapest(runs, std::max(maxBranches, kExactRuns));
+    std::vector<std::size_t> ends;  // into runs
+    for (std::size_t i = 1; i <= runs.size(); ++i) ends.push_back(i);
+    if (runs.size() > maxBranches) ends = cheapestGrouping(runs, maxBranches);
+    NumericPartition grouped;
+    NumericPartition merged;  // the same with equal neighbours merged
+    for (std::size_t g = 0, first = 0; g < ends.size(); first = ends[g++]) {
+        std::vector<std::uint32_t> counts = runs[first].counts;
+        for (std::size_t r = first + 1; r < ends[g]; ++r)
+            for (std::size_t m = 0; m < counts.size(); ++m) counts[m] += runs[r].counts[m];
+        const Part part = plainPart(std::move(counts), len, maxDepth);
+        const std::size_t firstBin = first > 0 ? runs[first - 1].end : 0;
+        const double cut = g > 0 ? cutBetween(bins[firstBin - 1].hi, bins[firstBin].lo) : 0;
+        if (g > 0) grouped.cuts.push_back(cut);
+        grouped.parts.push_back(part);
+        if (!merged.parts.empty() && joins(merged.parts.back(), part.winner, part.strong)) {
+            absorb(merged.parts.back(), part.counts, part.total, len, maxDepth);
+        } else {
+            if (g > 0) merged.cuts.push_back(cut);
+            merged.parts.push_back(part);
+        }
+    }
+    return merged.parts.size() >= 2 ? merged : grouped;
 }
 
 NominalPartition nominalPartition(std::span<const std::uint32_t> counts, std::size_t classCount,

@@ -112,6 +112,7 @@ Json IntervalTree::save() const {
             {"binning", options_.binning == Binning::EqualWidth ? "width" : "count"},
             {"max depth", options_.maxDepth},
             {"bin records", options_.binRecords},
+            {"max branches", options_.maxBranches},
             {"min split", options_.minSplit},
             {"prune", options_.pruneConfidence},
             {"work limit", options_.workLimit},
@@ -132,6 +133,11 @@ IntervalTree IntervalTree::load(const Json& saved, const ModelSchema& schema) {
     o.maxDepth = static_cast<int>(model_json::integer(saved, "max depth", 1, kMaxTreeDepth));
     o.binRecords = static_cast<int>(model_json::integer(saved, "bin records", 0, 1000000000));
     o.minSplit = static_cast<int>(model_json::integer(saved, "min split", 0, 1000000000));
+    // Files written before numeric splits could be limited have no limit.
+    if (saved.contains("max branches")) {
+        o.maxBranches = static_cast<int>(model_json::integer(saved, "max branches", 0, 1000000));
+        require(o.maxBranches != 1, "the tree's limit of branches is 1");
+    }
     o.pruneConfidence = model_json::number(saved, "prune");
     o.workLimit = model_json::count(saved, "work limit", std::numeric_limits<std::uint64_t>::max());
     tree.workDone_ =
