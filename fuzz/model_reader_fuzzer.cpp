@@ -1,9 +1,12 @@
 // Fuzz target: the model file reader. The input is a model file's text; both programs read it.
-// A model either reads back or fails with one printable line; one that reads back describes
-// itself, round-trips through save() to the same figures, and scores a record of its schema
-// (every value present, then every value missing) without a fault.
+// The compact document the readers work on holds what nlohmann-json's DOM of the text holds, to
+// the bit. A model either reads back or fails with one printable line; one that reads back
+// describes itself, round-trips through save() to the same figures, and scores a record of its
+// schema (every value present, then every value missing) without a fault.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -12,8 +15,60 @@
 #include "cli/bayes_program.h"
 #include "cli/interval_program.h"
 #include "fuzz_checks.h"
+#include "model/json_document.h"
 
 namespace {
+
+using Kind = mining::JsonValue::Kind;
+
+// Returns true when `value` and `dom` are the same scalar, to the bit.
+bool sameScalar(mining::JsonValue value, const nlohmann::json& dom) {
+    switch (value.kind()) {
+        case Kind::Null:
+            return dom.is_null();
+        case Kind::Boolean:
+            return dom.is_boolean() && value.boolean() == dom.get<bool>();
+        case Kind::Integer:
+            return dom.is_number_integer() && !dom.is_number_unsigned() &&
+                   value.toInt64() == dom.get<std::int64_t>();
+        case Kind::Unsigned:
+            return dom.is_number_unsigned() && value.toUint64() == dom.get<std::uint64_t>();
+        case Kind::Float:
+            return dom.is_number_float() && std::bit_cast<std::uint64_t>(value.toDouble()) ==
+                                                std::bit_cast<std::uint64_t>(dom.get<double>());
+        case Kind::String:
+            return dom.is_string() && value.text() == dom.get_ref<const std::string&>();
+        default:
+            return false;
+    }
+}
+
+// Aborts unless `value` holds what `dom` holds, down to `depth` levels.
+void checkSameValue(mining::JsonValue value, const nlohmann::json& dom, int depth) {
+    if (depth == 0) return;
+    if (value.isArray() && dom.is_array()) {
+        if (value.size() != dom.size()) fuzz::fail("a list of the document has another length");
+        auto it = dom.begin();
+        for (const mining::JsonValue element : value) checkSameValue(element, *it++, depth - 1);
+    } else if (value.isObject() && dom.is_object()) {
+        for (auto it = dom.begin(); it != dom.end(); ++it) {
+            const std::optional<mining::JsonValue> member = value.find(it.key());
+            if (!member) fuzz::fail("a member of the DOM is missing from the document", it.key());
+            checkSameValue(*member, it.value(), depth - 1);
+        }
+    } else if (!sameScalar(value, dom)) {
+        fuzz::fail("a value of the document differs from the DOM's", dom.dump());
+    }
+}
+
+// Aborts unless the document of `text` is JSON exactly when the DOM is, and holds its values.
+void checkDocument(std::string_view text, const nlohmann::json& dom) {
+    const std::optional<mining::JsonDocument> document =
+        mining::JsonDocument::parse(text, std::numeric_limits<std::size_t>::max());
+    if (document.has_value() == dom.is_discarded())
+        fuzz::fail("the document and the DOM disagree on whether the text is JSON");
+    if (document) checkSameValue(document->root(), dom, 100);
+}
 
 // Returns one record of the schema: each numeric attribute 0.5 or missing, each nominal one its
 // first value (or one past its list when it has none) or missing.
@@ -38,7 +93,8 @@ mining::Dataset oneRecord(const mining::ModelSchema& schema, bool missing) {
                                         std::move(nominal), mining::CodeColumn(std::move(classes)));
 }
 
-void exercise(std::string_view text, const mining::ClassifierProgram& program) {
+void exercise(std::string_view text, const nlohmann::json& file,
+              const mining::ClassifierProgram& program) {
     const mining::Result<mining::LoadedModel> loaded =
         mining::loadModelText(text, "model", program);
     if (!loaded) {
@@ -60,7 +116,6 @@ void exercise(std::string_view text, const mining::ClassifierProgram& program) {
     }
     nlohmann::json saved;
     if (!model.save(saved)) fuzz::fail("a model read back cannot be saved");
-    const nlohmann::json file = nlohmann::json::parse(text, nullptr, false);
     if (file.is_discarded() || saved != file.at("model"))
         fuzz::fail("a model read back saves other figures than it read");
 }
@@ -71,7 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string_view text(reinterpret_cast<const char*>(bytes), size);
     static mining::BayesProgram bayes;
     static mining::IntervalProgram interval;
-    exercise(text, bayes);
-    exercise(text, interval);
+    const nlohmann::json file = nlohmann::json::parse(text, nullptr, false);
+    checkDocument(text, file);
+    exercise(text, file, bayes);
+    exercise(text, file, interval);
     return 0;
 }

@@ -234,7 +234,7 @@ Json KernelDensity::save() const {
             {"above weights", aboveWeights}};
 }
 
-KernelDensity KernelDensity::load(const Json& saved) {
+KernelDensity KernelDensity::load(JsonValue saved) {
     using model_json::require;
     KernelDensity k;
     k.low_ = model_json::number(saved, "low");
@@ -249,7 +249,7 @@ KernelDensity KernelDensity::load(const Json& saved) {
     k.narrow_ = model_json::boolean(saved, "narrow");
     k.scale_ = model_json::number(saved, "scale");
     k.logScale_ = model_json::number(saved, "log scale");
-    const Json& coefficients = model_json::array(saved, "coefficients");
+    const JsonValue coefficients = model_json::array(saved, "coefficients");
     // The cells follow from the coefficients' length, so no count in the file sizes anything.
     require(coefficients.size() % kTerms == 0 && coefficients.size() / kTerms > 2 * kReachCells,
             "a kernel density's coefficients have the wrong length");

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "model/json_document.h"
+
 namespace mining {
 
 // One class's density of one numeric attribute in the kernel mode of naive Bayes: a mixture of
@@ -127,7 +129,7 @@ public:
     // Returns the mixture save() wrote, which predicts to the same bits. Throws ModelFileError
     // (model/model_file.h) when `saved` is malformed, so that no figure read can index beyond
     // the cells or divide by zero.
-    static KernelDensity load(const nlohmann::json& saved);
+    static KernelDensity load(JsonValue saved);
 
 private:
     // The lowest and highest value of a cell, and how often each occurs.

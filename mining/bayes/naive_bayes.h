@@ -112,6 +112,8 @@ public:
     // Returns the model save() wrote, for data of `schema`'s attributes and classes; it predicts
     // to the same bits. Throws ModelFileError (model/model_file.h) when `saved` is malformed or
     // does not fit the schema.
+    static std::unique_ptr<NaiveBayes> load(JsonValue saved, const ModelSchema& schema);
+    // As above, from nlohmann-json's DOM.
     static std::unique_ptr<NaiveBayes> load(const nlohmann::json& saved, const ModelSchema& schema);
 
     // Figures of the trained model, for the report and for tests.
@@ -240,7 +242,7 @@ private:
     void scoreRows(const Dataset& data, std::span<const RowIndex> rows,
                    std::vector<std::int32_t>& predicted, double* probabilities) const;
     // Reads one attribute's model from a model file (see load()).
-    static AttributeModel loadAttribute(const nlohmann::json& saved, const Attribute& attribute,
+    static AttributeModel loadAttribute(JsonValue saved, const Attribute& attribute,
                                         NumericMode mode, bool perAttribute,
                                         std::size_t classCount);
 

@@ -40,14 +40,16 @@ std::vector<std::size_t> toSizes(const std::vector<std::uint64_t>& counts) {
     return {counts.begin(), counts.end()};
 }
 
-std::vector<std::uint8_t> flags(const Json& object, std::string_view key, std::size_t size) {
-    const Json& list = model_json::array(object, key);
+std::vector<std::uint8_t> flags(JsonValue object, std::string_view key, std::size_t size) {
+    const JsonValue list = model_json::array(object, key);
     require(list.size() == size, "\"" + std::string(key) + "\" has the wrong length");
     std::vector<std::uint8_t> out;
-    for (const Json& value : list) {
-        require(value.is_boolean(),
-                "\"" + std::string(key) + "\" holds something other than true or false");
-        out.push_back(value.get<bool>() ? 1 : 0);
+    out.reserve(size);
+    for (const JsonValue value : list) {
+        if (!value.isBoolean())
+            model_json::fail("\"" + std::string(key) +
+                             "\" holds something other than true or false");
+        out.push_back(value.boolean() ? 1 : 0);
     }
     return out;
 }
@@ -116,7 +118,7 @@ bool NaiveBayes::save(Json& out) const {
     return true;
 }
 
-NaiveBayes::AttributeModel NaiveBayes::loadAttribute(const Json& saved, const Attribute& attribute,
+NaiveBayes::AttributeModel NaiveBayes::loadAttribute(JsonValue saved, const Attribute& attribute,
                                                      NumericMode mode, bool perAttribute,
                                                      std::size_t classCount) {
     AttributeModel m;
@@ -154,28 +156,30 @@ NaiveBayes::AttributeModel NaiveBayes::loadAttribute(const Json& saved, const At
         m.kind = Kind::Normal;
         m.mean = model_json::numbers(saved, "mean", classCount);
         m.stdDev = model_json::numbers(saved, "sd", classCount);
-        for (const double sd : m.stdDev) require(sd > 0, fits + " (a standard deviation)");
+        for (const double sd : m.stdDev)
+            if (!(sd > 0)) model_json::fail(fits + " (a standard deviation)");
         m.logNormalizer = model_json::numbers(saved, "log normalizer", classCount);
         m.inverseTwoVar = model_json::numbers(saved, "inverse two var", classCount);
         m.narrow = flags(saved, "narrow", classCount);
         m.valueCounts = toSizes(model_json::counts(saved, "value counts", maxCount, classCount));
         m.sampleSd = model_json::numbers(saved, "sample sd", classCount);
         for (std::size_t c = 0; c < classCount; ++c) {
-            require(m.sampleSd[c] >= 0, fits + " (a sample standard deviation)");
+            if (!(m.sampleSd[c] >= 0)) model_json::fail(fits + " (a sample standard deviation)");
             if (m.valueCounts[c] < 2) m.sampleSd[c] = std::nan("");
         }
         return m;
     }
     require(kind == "kernel" && (perAttribute || mode == NumericMode::Kernel), fits);
     m.kind = Kind::Kernel;
-    const Json& kernels = model_json::array(saved, "kernels");
+    const JsonValue kernels = model_json::array(saved, "kernels");
     require(kernels.size() == classCount, fits + " (kernels per class)");
-    for (const Json& k : kernels) m.kernels.push_back(KernelDensity::load(k));
+    m.kernels.reserve(classCount);
+    for (const JsonValue k : kernels) m.kernels.push_back(KernelDensity::load(k));
     m.pooled = flags(saved, "pooled", classCount);
     return m;
 }
 
-std::unique_ptr<NaiveBayes> NaiveBayes::load(const Json& saved, const ModelSchema& schema) {
+std::unique_ptr<NaiveBayes> NaiveBayes::load(JsonValue saved, const ModelSchema& schema) {
     require(model_json::text(saved, "model") == "naive Bayes", "the model is not naive Bayes");
     auto model = std::make_unique<NaiveBayes>(modeOfName(model_json::text(saved, "numeric")));
     const std::size_t k = schema.classValues.size();
@@ -184,14 +188,15 @@ std::unique_ptr<NaiveBayes> NaiveBayes::load(const Json& saved, const ModelSchem
         model_json::counts(saved, "class counts", std::numeric_limits<std::uint32_t>::max(), k));
     model->priors_ = model_json::numbers(saved, "priors", k);
     model->logPriors_ = model_json::numbers(saved, "log priors", k);
-    const Json& attributes = model_json::array(saved, "attributes");
+    const JsonValue attributes = model_json::array(saved, "attributes");
     require(attributes.size() == schema.attributes.size(),
             "the model has " + std::to_string(attributes.size()) + " attributes, its schema " +
                 std::to_string(schema.attributes.size()));
     const bool perAttribute = model_json::boolean(saved, "per attribute");
-    for (std::size_t a = 0; a < attributes.size(); ++a)
-        model->attributes_.push_back(
-            loadAttribute(attributes[a], schema.attributes[a], model->mode_, perAttribute, k));
+    model->attributes_.reserve(attributes.size());
+    for (const JsonValue a : attributes)
+        model->attributes_.push_back(loadAttribute(a, schema.attributes[model->attributes_.size()],
+                                                   model->mode_, perAttribute, k));
     if (perAttribute) {
         // Each attribute's treatment, as its kind says.
         for (const AttributeModel& m : model->attributes_)
@@ -203,6 +208,10 @@ std::unique_ptr<NaiveBayes> NaiveBayes::load(const Json& saved, const ModelSchem
     model->anyKernel_ = std::any_of(model->attributes_.begin(), model->attributes_.end(),
                                     [](const AttributeModel& m) { return m.kind == Kind::Kernel; });
     return model;
+}
+
+std::unique_ptr<NaiveBayes> NaiveBayes::load(const Json& saved, const ModelSchema& schema) {
+    return load(JsonDocument::of(saved).root(), schema);
 }
 
 }  // namespace mining

@@ -47,18 +47,19 @@ std::string csvField(std::string_view text) {
 }
 
 // Returns the model of the parsed model file `file`, named `name`.
-Result<LoadedModel> loadParsed(const Result<nlohmann::json>& file, const std::string& name,
+Result<LoadedModel> loadParsed(const Result<JsonDocument>& file, const std::string& name,
                                const ClassifierProgram& program) {
     using R = Result<LoadedModel>;
     if (!file) return R::failure(oneLine(file.error()));
     try {
-        const std::string saved = model_json::text(*file, "program");
+        const JsonValue root = file->root();
+        const std::string saved = model_json::text(root, "program");
         if (saved != program.info().name)
             return R::failure(oneLine(name + " holds a model of " + quoteForMessage(saved) +
                                       ", not of " + program.info().name));
         LoadedModel loaded;
-        loaded.schema = schemaFromJson(model_json::field(*file, "schema"));
-        loaded.model = program.loadModel(model_json::field(*file, "model"), loaded.schema);
+        loaded.schema = schemaFromJson(model_json::field(root, "schema"));
+        loaded.model = program.loadModel(model_json::field(root, "model"), loaded.schema);
         return loaded;
     } catch (const ModelFileError& e) {
         return R::failure(oneLine(name + " is not a sound model file: " + e.what()));
@@ -71,11 +72,11 @@ Result<LoadedModel> loadParsed(const Result<nlohmann::json>& file, const std::st
 
 Result<LoadedModel> loadModelText(std::string_view text, const std::string& name,
                                   const ClassifierProgram& program) {
-    return loadParsed(parseModelText(text, name), name, program);
+    return loadParsed(parseModelDocument(text, name), name, program);
 }
 
 Result<LoadedModel> loadModelFile(const std::string& path, const ClassifierProgram& program) {
-    return loadParsed(readModelFile(path), path, program);
+    return loadParsed(readModelDocument(path), path, program);
 }
 
 std::string predictionsCsv(const Dataset& data, std::span<const RowIndex> rows,

@@ -26,8 +26,7 @@ public:
     // Returns the costs of the treatment chosen (the kernel and the choice per attribute cost
     // more); naive Bayes counts no training work.
     ProgramCosts costs() const override;
-    std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
-                                     const ModelSchema& schema) const override;
+    std::unique_ptr<Model> loadModel(JsonValue saved, const ModelSchema& schema) const override;
 
     // Returns the treatment of numeric attributes the options chose.
     NumericMode mode() const { return mode_; }

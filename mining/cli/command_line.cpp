@@ -155,8 +155,8 @@ void addArguments(CLI::App& app, CommandLine& line) {
         ->type_name("");
 }
 
-// Declares the options that choose the columns: --class, --ignore, --header, --no-header and
-// --keep-ids.
+// Declares the options that choose the columns and how they read: --class, --ignore, --header,
+// --no-header, --keep-ids and --dates.
 void addColumnOptions(CLI::App& app, RunOptions& settings) {
     app.add_option("--class", settings.columns.classColumn,
                    "the class column: its name, its number (1 the first, negative from the "
@@ -187,6 +187,12 @@ void addColumnOptions(CLI::App& app, RunOptions& settings) {
     tune->excludes(noTune);
     app.add_flag("--keep-ids", settings.keepIds,
                  "keep identifier and row-number columns (default: left out, with a note)");
+    addChoice(
+        app, "--dates", "ORDER", settings.dates,
+        {{"auto", DateOrder::Guess}, {"dmy", DateOrder::DayFirst}, {"mdy", DateOrder::MonthFirst}},
+        "the order of day and month in dates written with '/' or '.': dmy, mdy, or auto "
+        "as the values tell (month first where every day is 12 or less; dates with '.' "
+        "day first)");
 }
 
 // Declares the options that save a model, write predictions and apply a saved model.

@@ -7,6 +7,7 @@
 
 #include "cli/program.h"
 #include "cli/time_budget.h"
+#include "data/number_styles.h"
 #include "data/table_layout.h"
 
 namespace mining {
@@ -27,6 +28,8 @@ struct RunOptions {
     bool autoTune = true;
     ColumnChoice columns;
     bool keepIds = false;
+    // --dates: the order of day and month in dates written with '.' or '/'.
+    DateOrder dates = DateOrder::Guess;
     // --save-model FILE: after training, save the model the report describes to FILE.
     std::string saveModel;
     // --predictions: also write each test record's prediction to BASE<suffix>_predictions.csv.

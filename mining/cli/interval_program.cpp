@@ -188,7 +188,7 @@ std::vector<RunPath> IntervalProgram::outputPaths() const {
     return {{sqlPath_, "the SQL script"}};
 }
 
-std::unique_ptr<Model> IntervalProgram::loadModel(const nlohmann::json& saved,
+std::unique_ptr<Model> IntervalProgram::loadModel(JsonValue saved,
                                                   const ModelSchema& schema) const {
     return interval::IntervalModel::load(saved, schema);
 }

@@ -33,8 +33,7 @@ public:
                                         const RunFacts& facts) const override;
     // Returns FILE of --sql FILE, "the SQL script", when given.
     std::vector<RunPath> outputPaths() const override;
-    std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
-                                     const ModelSchema& schema) const override;
+    std::unique_ptr<Model> loadModel(JsonValue saved, const ModelSchema& schema) const override;
     // Sets the tree's work limit to `units` (0: no limit).
     void limitWork(std::uint64_t units) override;
 

@@ -62,10 +62,13 @@ struct RunFacts {
 // One setting a program's self-tuning may choose: how the report names it ("--max-depth 20"),
 // a fresh untrained model made with it, and what training and testing it costs against one
 // made with the defaults (a model that cross-validates choices of its own costs more).
+// `runFactor`: what a whole run with it costs against one with the defaults, on large data
+// (reading included: 1 when its training costs about what the defaults' does).
 struct Candidate {
     std::string label;
     std::function<std::unique_ptr<Model>()> make;
     double weight = 1;
+    double runFactor = 1;
 };
 
 // What training one candidate of weight 1 on n records of A attributes (those not ignored) and
@@ -134,8 +137,7 @@ public:
 
     // Returns the model a model file of this program holds (its "model" object), for data of
     // `schema`. Throws ModelFileError when `saved` is malformed or does not fit the schema.
-    virtual std::unique_ptr<Model> loadModel(const nlohmann::json& saved,
-                                             const ModelSchema& schema) const = 0;
+    virtual std::unique_ptr<Model> loadModel(JsonValue saved, const ModelSchema& schema) const = 0;
 
     // Returns what the program's runs cost (see ProgramCosts), with the options bound so far.
     virtual ProgramCosts costs() const = 0;

@@ -125,6 +125,7 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     if (!error) options.limits.maxBytes = budget.readBytes(size);
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
+    options.dates = line.options.dates;
     options.recordLines = line.options.predictions;
     options.classesByName = true;
     return options;
@@ -148,8 +149,10 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     if (const Status classes = checkClassColumn(*read); !classes)
         return fail(report, classes.error(), classes.kind(), info);
     times.readDone = RunTimes::Clock::now();
+    const double started = std::chrono::duration<double>(times.start.time_since_epoch()).count();
+    const Deadline deadline = budget.deadline(started, Deadline::steadySeconds);
     const Result<RunResult> result =
-        runEvaluation(*read, line.options, program, line.given, budget, times);
+        runEvaluation(*read, line.options, program, line.given, budget, times, deadline);
     if (!result) return fail(report, result.error(), result.kind(), info);
     const std::string text = runReport(*read, line.options, info, *result);
     Result<std::vector<FileToWrite>> files =

@@ -26,6 +26,7 @@ struct Models {
     std::vector<Candidate> candidates;
     const RunOptions& options;
     const TimeBudget& budget;
+    const Deadline& deadline;
 };
 
 // A fresh model for some training rows, with the settings self-tuning chose for them (if it ran).
@@ -43,8 +44,8 @@ Result<ChosenModel> chooseModel(const Dataset& data, std::span<const RowIndex> t
         chosen.model = models.program.makeModel();
         return chosen;
     }
-    Result<Tuning> tuning =
-        tune(data, train, models.candidates, models.options.seed, models.budget.tuning(data));
+    Result<Tuning> tuning = tune(data, train, models.candidates, models.options.seed,
+                                 models.budget.tuning(data), models.deadline);
     if (!tuning) return tuning.failureAs<ChosenModel>();
     chosen.model = models.candidates[tuning->chosen].make();
     chosen.tuning = std::move(tuning.value());
@@ -213,8 +214,8 @@ Result<RunResult> splitRun(const Dataset& data, const Models& models, RunTimes t
 Result<RunResult> runEvaluation(const Dataset& data, const RunOptions& options,
                                 const ClassifierProgram& program,
                                 const std::set<std::string>& given, const TimeBudget& budget,
-                                RunTimes times) {
-    const Models models{program, program.candidates(given), options, budget};
+                                RunTimes times, const Deadline& deadline) {
+    const Models models{program, program.candidates(given), options, budget, deadline};
     if (options.folds > 0) return crossValidationRun(data, models, times);
     return splitRun(data, models, times);
 }

@@ -23,11 +23,12 @@ namespace mining {
 // leaves the settings given on the command line alone), each model is the candidate that
 // cross-validation on its own training records chooses, within what `budget` allows. With
 // options.predictions the predictions and class probabilities of the tested records are kept.
-// `times` holds when the run started and when reading ended; the result gets the rest.
+// `times` holds when the run started and when reading ended; the result gets the rest. When
+// `deadline` comes near, self-tuning stops at its next fold (see tune()).
 // Fails when the split leaves no training records or a model cannot be trained.
 Result<RunResult> runEvaluation(const Dataset& data, const RunOptions& options,
                                 const ClassifierProgram& program,
                                 const std::set<std::string>& given, const TimeBudget& budget,
-                                RunTimes times);
+                                RunTimes times, const Deadline& deadline = {});
 
 }  // namespace mining

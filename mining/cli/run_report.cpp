@@ -51,6 +51,17 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
         notes.push_back(std::string("Note: self-tuning kept the defaults (on data this ") +
                         (result.tuning->tooLarge ? "large" : "wide") +
                         " it would outrun the limit).");
+    if (result.tuning && result.tuning->cut)
+        notes.push_back("Note: the machine was slower than planned: self-tuning stopped after " +
+                        std::to_string(result.tuning->folds) + " of " +
+                        std::to_string(result.tuning->plannedFolds) + " folds" +
+                        (result.tuning->folds == 0 ? " and kept the defaults" : "") +
+                        "; a run like this can differ from the next.");
+    if (result.tuning && result.tuning->attributes > 0)
+        notes.push_back("Note: self-tuning chose on a seeded sample of " +
+                        std::to_string(result.tuning->attributes) + " of the " +
+                        std::to_string(result.tuning->allAttributes) + " attributes and " +
+                        std::to_string(result.tuning->records) + " records.");
     if (result.model)
         for (std::string& note : result.model->limitNotes()) notes.push_back("Note: " + note);
     if (!notes.empty())

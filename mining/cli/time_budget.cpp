@@ -7,7 +7,9 @@
 namespace mining {
 
 TimeBudget::TimeBudget(double timeLimit, int folds, const ProgramCosts& costs)
-    : perTraining_(timeLimit <= 0 ? 0 : timeLimit / (folds > 0 ? folds + 1 : 1)), costs_(costs) {}
+    : timeLimit_(timeLimit),
+      perTraining_(timeLimit <= 0 ? 0 : timeLimit / (folds > 0 ? folds + 1 : 1)),
+      costs_(costs) {}
 
 std::uint64_t TimeBudget::readBytes(std::uint64_t fileBytes) const {
     if (perTraining_ <= 0) return 0;
@@ -18,6 +20,11 @@ std::uint64_t TimeBudget::readBytes(std::uint64_t fileBytes) const {
         1, static_cast<std::uint64_t>(work / costs_.run.sampledSecondsPerByte));
 }
 
+Deadline TimeBudget::deadline(double start, Deadline::Clock clock) const {
+    if (timeLimit_ <= 0) return Deadline();
+    return Deadline(std::move(clock), start + timeLimit_ * kBackstopShare);
+}
+
 std::uint64_t TimeBudget::trainingWork() const {
     if (perTraining_ <= 0 || costs_.workPerSecond <= 0) return 0;
     return std::max<std::uint64_t>(
@@ -25,72 +32,147 @@ std::uint64_t TimeBudget::trainingWork() const {
                                       costs_.workPerSecond));
 }
 
-// Within the time limit (a fold's share of it in a cross-validation) self-tuning has what the
-// run's estimated cost leaves of the counted share, at least kTuningShare. On large data that
-// shrinks towards kTuningRunShare of the run's own cost, so that a large file is still done at
-// about the speed of reading it: fully up to no cost, down to that share at kTuningKnee seconds
-// and beyond; there the training of a costlier setting on all records would not fit, and the
-// defaults are kept.
+// Within the time limit (a fold's share of it in a cross-validation) self-tuning's search has
+// what the run's estimated cost leaves of the counted share, at least kTuningShare of the limit;
+// a candidate chosen must then train on all the records within that share too.
 TuningBudget TimeBudget::tuning(const Dataset& data) const {
     TuningBudget budget;
     budget.costs = costs_.tuning;
     if (perTraining_ <= 0) return budget;
     const SampleInfo& sample = data.sample();
-    const double run =
+    budget.runSeconds =
         static_cast<double>(sample.readBytes) *
         (sample.sampled ? costs_.run.sampledSecondsPerByte : costs_.run.wholeSecondsPerByte);
-    const double left = std::max(perTraining_ * kTuningShare, perTraining_ * kLimitShare - run);
-    const double fade = std::max(0.0, 1.0 - run / kTuningKnee);
-    budget.seconds = std::max(kTuningRunShare * run, left * fade);
-    budget.trainingSeconds = run * costs_.tuning.trainingShare;
+    budget.workSeconds = perTraining_ * kLimitShare;
+    budget.leastSeconds = perTraining_ * kTuningShare;
+    budget.seconds = std::max(budget.leastSeconds, budget.workSeconds - budget.runSeconds);
     return budget;
 }
 
-std::size_t tuningRecords(const Dataset& data, std::size_t available,
-                          std::span<const Candidate> candidates, const TuningBudget& budget) {
-    const std::size_t most = std::min(available, kTuningRecords);
-    if (budget.seconds <= 0) return most;
-    double attributes = 0;
+namespace {
+
+// Returns the attributes a search counts: those not ignored, or `attributes` when it samples.
+double countedAttributes(const Dataset& data, std::size_t attributes) {
+    if (attributes > 0) return static_cast<double>(attributes);
+    double n = 0;
     for (std::size_t a = 0; a < data.attributeCount(); ++a)
-        attributes += data.attribute(a).type == AttributeType::Ignored ? 0 : 1;
+        n += data.attribute(a).type == AttributeType::Ignored ? 0 : 1;
+    return n;
+}
+
+// Returns what training a candidate of weight 1 on `records` records costs (see TuningCosts).
+double trainingSeconds(const Dataset& data, const TuningCosts& costs, double records,
+                       std::size_t attributes) {
+    const double a = countedAttributes(data, attributes);
+    return a * (records *
+                    (costs.perCell + static_cast<double>(data.classCount()) * costs.perCellClass) +
+                costs.perAttribute);
+}
+
+// Returns what `c` costs on all `available` records: the run with it (on large data the run's
+// cost per byte tells; on wide data, where each attribute's fixed costs outweigh the bytes, a
+// training on up to kTuningRecords does), and a choice of its own among settings (weight above
+// 1), made on at most kTuningRecords.
+double allRecordsSeconds(const Dataset& data, const Candidate& c, std::size_t available,
+                         const TuningBudget& budget) {
+    const double own = trainingSeconds(data, budget.costs,
+                                       static_cast<double>(std::min(available, kTuningRecords)), 0);
+    return std::max(budget.runSeconds * c.runFactor, own) + (c.weight - 1) * own;
+}
+
+}  // namespace
+
+std::size_t tuningRecords(const Dataset& data, std::size_t available,
+                          std::span<const Candidate> candidates, const TuningCosts& costs,
+                          double seconds, std::size_t repeats, std::size_t attributes) {
+    const std::size_t most = std::min(available, kTuningRecords);
+    if (seconds <= 0) return most;
     double weights = 0;
-    double heaviest = 1;
-    for (const Candidate& c : candidates) {
-        weights += c.weight;
-        heaviest = std::max(heaviest, c.weight);
-    }
-    const TuningCosts& costs = budget.costs;
+    for (const Candidate& c : candidates) weights += c.weight;
     const double perRecord =
-        attributes * (costs.perCell + static_cast<double>(data.classCount()) * costs.perCellClass);
-    const double fixed = attributes * costs.perAttribute;
-    // Every candidate on every fold; then the chosen one, whose training the run's own cost
-    // counts but for what a heavier candidate adds (a model that cross-validates choices of its
-    // own samples at most kTuningRecords for them).
-    const double last = (heaviest - 1) * (fixed + perRecord * static_cast<double>(most));
-    const double room =
-        (budget.seconds - last) / (static_cast<double>(kTuningFolds) * weights) - fixed;
+        trainingSeconds(data, costs, 1, attributes) - trainingSeconds(data, costs, 0, attributes);
+    const double fixed = trainingSeconds(data, costs, 0, attributes);
+    const double room = seconds / (static_cast<double>(kTuningFolds * repeats) * weights) - fixed;
     const double affordable = perRecord > 0 ? room / perRecord : (room >= 0 ? 1e18 : 0.0);
     const std::size_t least = std::min(available, kLeastTuningRecords);
     if (affordable < static_cast<double>(least)) return 0;
     return affordable >= static_cast<double>(most) ? most : static_cast<std::size_t>(affordable);
 }
 
+namespace {
+
+// Returns the candidates of `candidates` that `plan.tried` names.
+std::vector<Candidate> triedOf(std::span<const Candidate> candidates, const TuningPlan& plan) {
+    std::vector<Candidate> tried;
+    for (const std::size_t c : plan.tried) tried.push_back(candidates[c]);
+    return tried;
+}
+
+// Returns the time the search may take when the candidates `plan.tried` may be chosen: what the
+// costliest of them leaves of the run's work, at most budget.seconds.
+double searchSeconds(const Dataset& data, std::span<const Candidate> candidates,
+                     std::size_t available, const TuningPlan& plan, const TuningBudget& budget) {
+    if (budget.workSeconds <= 0) return 0;
+    double costliest = 0;
+    for (const std::size_t c : plan.tried)
+        costliest = std::max(costliest, allRecordsSeconds(data, candidates[c], available, budget));
+    return std::min(budget.seconds, budget.workSeconds - costliest);
+}
+
+// Sets plan.records (and repeats, attributes) for the candidates tried; false when the search
+// cannot run on enough records, even on a sample of the attributes.
+bool sizeSearch(const Dataset& data, std::size_t available, std::span<const Candidate> candidates,
+                const TuningBudget& budget, TuningPlan& plan) {
+    const std::vector<Candidate> tried = triedOf(candidates, plan);
+    const double seconds = searchSeconds(data, candidates, available, plan, budget);
+    if (budget.workSeconds > 0 && seconds <= 0) return false;
+    plan.records = tuningRecords(data, available, tried, budget.costs, seconds);
+    if (plan.records == available && available <= kRepeatedTuningRecords &&
+        tuningRecords(data, available, tried, budget.costs, seconds, kTuningRepeats) == available)
+        plan.repeats = kTuningRepeats;
+    if (plan.records > 0) return true;
+    // Many attributes: as many of them as leave room for kWideTuningRecords records.
+    const std::size_t all = static_cast<std::size_t>(countedAttributes(data, 0));
+    const std::size_t records = std::min(available, kWideTuningRecords);
+    for (std::size_t a = all / 2; a >= 2; a /= 2) {
+        if (tuningRecords(data, records, tried, budget.costs, seconds, 1, a) == records) {
+            plan.attributes = a;
+            plan.records = records;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 TuningPlan planTuning(const Dataset& data, std::size_t available,
                       std::span<const Candidate> candidates, const TuningBudget& budget) {
     TuningPlan plan;
-    std::span<const Candidate> tried(candidates);
-    std::size_t count = tuningRecords(data, available, tried, budget);
-    while (count == 0 && tried.size() > 2) {
-        tried = tried.first(tried.size() - 1);
-        count = tuningRecords(data, available, tried, budget);
+    plan.tried.push_back(0);
+    for (std::size_t c = 1; c < candidates.size(); ++c) {
+        const bool fits =
+            budget.workSeconds <= 0 ||
+            allRecordsSeconds(data, candidates[c], available, budget) + budget.leastSeconds <=
+                budget.workSeconds;
+        (fits ? plan.tried : plan.leftOut).push_back(c);
     }
-    plan.tried = tried.size();
-    plan.records = count;
-    // Where training the defaults on all records already takes longer than the whole budget,
-    // a costlier setting could not be afforded, and on a sample this small its cost on all
-    // records cannot be told.
-    plan.tooLarge = budget.seconds > 0 && budget.trainingSeconds > budget.seconds;
-    plan.skipped = (count == 0 || plan.tooLarge) && available > 0;
+    plan.tooLarge = plan.tried.size() < 2 && candidates.size() > 1;
+    while (plan.tried.size() >= 2 && !sizeSearch(data, available, candidates, budget, plan)) {
+        // The costliest candidate on all records makes way (the last of equals).
+        std::size_t costliest = 1;
+        for (std::size_t i = 1; i < plan.tried.size(); ++i)
+            if (allRecordsSeconds(data, candidates[plan.tried[i]], available, budget) >=
+                allRecordsSeconds(data, candidates[plan.tried[costliest]], available, budget))
+                costliest = i;
+        plan.leftOut.push_back(plan.tried[costliest]);
+        plan.tried.erase(plan.tried.begin() + static_cast<std::ptrdiff_t>(costliest));
+    }
+    std::sort(plan.leftOut.begin(), plan.leftOut.end());
+    plan.skipped = plan.tried.size() < 2 && available > 0;
+    for (const std::size_t c : plan.tried)
+        plan.finalSeconds =
+            std::max(plan.finalSeconds, allRecordsSeconds(data, candidates[c], available, budget));
     return plan;
 }
 

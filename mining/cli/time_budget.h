@@ -6,6 +6,7 @@
 
 #include "cli/program.h"
 #include "data/dataset.h"
+#include "util/deadline.h"
 
 namespace mining {
 
@@ -16,6 +17,11 @@ inline constexpr double kDefaultTimeLimit = 2.5;
 // The share of a time limit that the counted work may fill; the rest is room for a slower or
 // busier machine, starting the process and writing the report.
 inline constexpr double kLimitShare = 0.8;
+
+// Where within a time limit the backstop lies (util/deadline.h): the plan fills at most
+// kLimitShare of the limit, so a machine must be about 15 % slower than planned before the
+// backstop cuts anything, and what is left is room to test and write the report.
+inline constexpr double kBackstopShare = 0.92;
 
 // The least share of a time limit that self-tuning may take where it runs at all.
 inline constexpr double kTuningShare = 0.15;
@@ -31,21 +37,37 @@ inline constexpr std::size_t kTuningRecords = 5000;
 // of them, when there are fewer).
 inline constexpr std::size_t kLeastTuningRecords = 200;
 
-// The time self-tuning may take (0: no limit), what its candidates cost, and what training the
-// default model on all training records is estimated to take (0: not counted).
+// The most records self-tuning deals its folds three times on (where the budget allows), where a
+// single deal would leave the choice to the noise of a small sample.
+inline constexpr std::size_t kRepeatedTuningRecords = 2000;
+inline constexpr std::size_t kTuningRepeats = 3;
+// The records a search on a sample of the attributes cross-validates on, at least.
+inline constexpr std::size_t kWideTuningRecords = 1000;
+
+// What self-tuning may spend (all 0: no limit): the time of the search itself, at least
+// `leastSeconds`; the counted work the whole run may fill, and what the run costs with the
+// defaults, from which a candidate's cost on all the records follows (Candidate::runFactor).
 struct TuningBudget {
     double seconds = 0;
     TuningCosts costs;
-    double trainingSeconds = 0;
+    double leastSeconds = 0;
+    double workSeconds = 0;
+    double runSeconds = 0;
 };
 
-// What self-tuning can afford: the candidates tried (the first `tried` of them; the costlier
-// last ones make way when the budget cannot try all), on how many training records, or that it
-// is skipped (`records` 0; `tooLarge` when training the defaults on all records alone would
-// outrun the budget, so that a costlier setting could not be afforded).
+// What self-tuning can afford: the candidates tried (by index, the first always), those left out
+// because their training on all the records, or the search with them, would not fit; on how many
+// training records, with how many deals of the folds, and on a sample of how many attributes (0:
+// all); or that it is skipped (fewer than two candidates fit).
+// `finalSeconds`: what the costliest candidate tried costs on all the records, which the
+// search must leave room for before the deadline.
 struct TuningPlan {
-    std::size_t tried = 0;
+    double finalSeconds = 0;
+    std::vector<std::size_t> tried;
+    std::vector<std::size_t> leftOut;
     std::size_t records = 0;
+    std::size_t repeats = 1;
+    std::size_t attributes = 0;
     bool skipped = false;
     bool tooLarge = false;
 };
@@ -75,21 +97,29 @@ public:
     // Returns what self-tuning may spend on `data` as read (see SampleInfo).
     TuningBudget tuning(const Dataset& data) const;
 
+    // Returns the run's backstop: kBackstopShare of the limit after `start` on `clock`'s scale;
+    // none without a limit.
+    Deadline deadline(double start, Deadline::Clock clock) const;
+
 private:
+    double timeLimit_;
     double perTraining_;
     ProgramCosts costs_;
 };
 
-// Returns how many of `available` training records `budget` lets self-tuning cross-validate
-// `candidates` on (at most kTuningRecords), or 0 when fewer than kLeastTuningRecords (or
-// `available`).
+// Returns how many of `available` training records `seconds` let self-tuning cross-validate
+// `candidates` on, `repeats` deals of kTuningFolds folds, with `attributes` attributes (at most
+// kTuningRecords), or 0 when fewer than kLeastTuningRecords (or `available`); `costs` as
+// TuningCosts says. No limit (`seconds` 0) gives the most.
 std::size_t tuningRecords(const Dataset& data, std::size_t available,
-                          std::span<const Candidate> candidates, const TuningBudget& budget);
+                          std::span<const Candidate> candidates, const TuningCosts& costs,
+                          double seconds, std::size_t repeats = 1, std::size_t attributes = 0);
 
-// Returns what self-tuning can afford on `available` training records of `data`: all
-// candidates on as many records as the budget allows, or, when that is below
-// kLeastTuningRecords, the first ones down to two; if even two do not fit, or training the
-// defaults alone exceeds the budget, it is skipped.
+// Returns what self-tuning can afford on `available` training records of `data`: the
+// candidates whose training on all the records fits the run's work (always the first), on as many
+// records as the search's time allows, three deals of the folds on small data where that fits;
+// when fewer than kLeastTuningRecords fit, the costliest make way down to two, then the search
+// runs on a seeded sample of the attributes; skipped when not even that fits.
 TuningPlan planTuning(const Dataset& data, std::size_t available,
                       std::span<const Candidate> candidates, const TuningBudget& budget);
 

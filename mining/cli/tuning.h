@@ -20,16 +20,18 @@ inline constexpr std::size_t kTuningFolds = 5;
 // kTuningFolds-fold cross-validation on a seeded sample of plan.records of the training rows
 // `rows` of `data` only: the candidate of the best pooled accuracy, the earliest on a tie, so
 // the first (the program's default) wins unless another does better. A skipped plan chooses
-// the first untried. Fails when a candidate cannot be trained.
+// the first untried. Where `deadline` comes closer than plan.finalSeconds before a fold, the
+// search stops there (cut) and chooses on the folds every candidate was tested on, or keeps the
+// defaults when there are none. Fails when a candidate cannot be trained.
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
-                    const TuningPlan& plan);
+                    const TuningPlan& plan, const Deadline& deadline = {});
 
 // As above, with the plan the budget allows (see planTuning): all candidates on at most
 // kTuningRecords of `rows` when the budget sets no limit.
 Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
-                    const TuningBudget& budget = {});
+                    const TuningBudget& budget = {}, const Deadline& deadline = {});
 
 // Writes the lines on the choice for the model section: the records and folds, each candidate
 // with its accuracy, the chosen one marked; or, when skipped, that the defaults were kept.

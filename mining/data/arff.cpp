@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "data/arff_date.h"
+#include "data/missing_marks.h"
 #include "data/number_parser.h"
 #include "data/text_fields.h"
 
@@ -430,16 +431,27 @@ bool RecordWriter::write(std::size_t attribute, const Token& token) {
     if (!token.quoted && token.text.empty())
         return fail(attributeLabel(a.name) + " has an empty value (? marks a missing one)");
     const Column& column = columns_[attribute];
+    // Another mark of a missing value ("NULL", "N/A"; in a number also "-") is passed on as it
+    // stands: the record reader reads it as missing, as in records it reads directly.
+    const std::string_view text = trimBlanks(token.text);
+    const bool mark = !token.quoted && !text.empty() && builtInMark(text) != kNoMark;
     if (column.kind == ArffAttribute::Kind::Nominal) {
         const auto found = column.codes.find(token.text);
-        if (found == column.codes.end())
+        if (found != column.codes.end()) {
+            out_ += column.written[found->second];
+        } else if (mark) {
+            out_ += text;
+        } else {
             return fail(quoteForMessage(token.text) + " is not a value of " +
                         attributeLabel(a.name));
-        out_ += column.written[found->second];
+        }
         return true;
     }
-    const std::string_view text = trimBlanks(token.text);
     if (writeNumber(column, text)) return true;
+    if (mark || (!token.quoted && numberGapMark(text) != kNoMark)) {
+        out_ += text;
+        return true;
+    }
     if (column.kind == ArffAttribute::Kind::Date)
         return fail(quoteForMessage(text) + " does not match the date format " +
                     quoteForMessage(a.dateFormat) + " of " + attributeLabel(a.name));

@@ -1,9 +1,14 @@
 #include "data/column_checks.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <span>
 
+#include "data/missing_marks.h"
 #include "data/number_parser.h"
-#include "data/number_styles.h"
+#include "data/read_notes.h"
+#include "data/text_fields.h"
 #include "util/report_text.h"
 
 namespace mining {
@@ -20,42 +25,207 @@ bool isIdentifier(const Dataset& data, std::size_t a) {
     return data.attribute(a).values.size() == data.recordCount();
 }
 
-// Returns true when numeric attribute `a` counts the records in file order: whole numbers from
-// 0 or 1, one up each record (records left out for a missing class leave their gaps).
-bool countsRecords(const Dataset& data, std::size_t a) {
+// How a numeric column numbers the records, if it does.
+enum class Numbering { None, Counts, Numbers };
+
+// Returns how numeric attribute `a` numbers the records: Counts for whole numbers from 0 or 1,
+// one up each record in file order (records left out for a missing class leave their gaps);
+// Numbers for a different whole number in every record, none below 0 nor above twice the
+// records of the file (estimated where a sample was read). One pass, stopped at the first value
+// that rules it out.
+Numbering numbering(const Dataset& data, std::size_t a) {
     const NumericColumn& column = data.numeric(a);
     const std::size_t n = column.size();
-    if (n == 0) return false;
-    double previous = column[0];
-    if (!(previous == 0 || previous == 1)) return false;
-    for (std::size_t r = 1; r < n; ++r) {
+    if (n == 0) return Numbering::None;
+    const std::uint64_t read = data.recordCount() + data.missingClassCount();
+    const std::uint64_t records = std::max(read, data.sample().estimatedRecords);
+    const double limit = 2.0 * static_cast<double>(records);
+    const auto fits = [limit](double x) {
+        return !isMissing(x) && x >= 0 && x <= limit && x == std::floor(x);
+    };
+    if (!fits(column[0])) return Numbering::None;  // most columns end here, before the bitmap
+    std::vector<bool> seen(static_cast<std::size_t>(limit) + 1, false);
+    bool inOrder = column[0] == 0 || column[0] == 1;
+    for (std::size_t r = 0; r < n; ++r) {
         const double x = column[r];
-        if (isMissing(x) || x <= previous || x != std::floor(x)) return false;
-        previous = x;
+        if (!fits(x)) return Numbering::None;
+        const auto at = static_cast<std::size_t>(x);
+        if (seen[at]) return Numbering::None;
+        seen[at] = true;
+        inOrder = inOrder && (r == 0 || x > column[r - 1]);
     }
-    const double span = previous - column[0] + 1;
-    return span == static_cast<double>(data.recordCount() + data.missingClassCount());
+    const double span = column[n - 1] - column[0] + 1;
+    return inOrder && span == static_cast<double>(read) ? Numbering::Counts : Numbering::Numbers;
+}
+
+// Returns true when `value` alone reads as a number: plain, or as people write them.
+bool readsAsNumber(const std::string& value, const ColumnCheckOptions& options) {
+    return isNumber(value) ||
+           readAsNumbers(std::span(&value, 1), options.delimiter, options.dates).has_value();
+}
+
+// A nominal column's values read as numbers: the number of each value (NaN for one read as
+// missing), the style they are written in (none: plain numbers), and the values read as missing.
+struct ColumnNumbers {
+    std::vector<double> byValue;
+    std::optional<NumberReading> reading;  // of the values read as numbers, when styled
+    std::vector<std::size_t> readValues;   // ... those values, by index
+    std::vector<std::size_t> gaps;         // "-", "--", "."
+    std::vector<std::size_t> odd;          // values that are no numbers
+};
+
+// Sorts the values of nominal attribute `a` into gaps, values that are no numbers, and the rest
+// (into `numbers`). Returns false as soon as more than kMaxOddRecords values are no numbers.
+bool sortValues(const Dataset& data, std::size_t a, const ColumnCheckOptions& options,
+                ColumnNumbers& numbers) {
+    const std::vector<std::string>& values = data.attribute(a).values;
+    for (std::size_t v = 0; v < values.size(); ++v) {
+        if (numberGapMark(trimBlanks(values[v])) != kNoMark) {
+            numbers.gaps.push_back(v);
+        } else if (!readsAsNumber(values[v], options)) {
+            numbers.odd.push_back(v);
+            if (numbers.odd.size() > kMaxOddRecords) return false;
+        } else {
+            numbers.readValues.push_back(v);
+        }
+    }
+    return !numbers.readValues.empty();
+}
+
+// Returns how many rows of nominal attribute `a` hold each value, and the rows with a value.
+std::vector<std::uint64_t> valueCounts(const Dataset& data, std::size_t a, std::uint64_t& present) {
+    std::vector<std::uint64_t> counts(data.attribute(a).values.size(), 0);
+    present = 0;
+    const CodeSpan codes = data.nominal(a);
+    for (std::size_t r = 0; r < codes.size(); ++r) {
+        const std::int32_t code = codes[r];
+        if (code < 0) continue;
+        ++counts[static_cast<std::size_t>(code)];
+        ++present;
+    }
+    return counts;
+}
+
+// Reads the values of `numbers.readValues` as numbers, styled or plain, into `numbers`.
+bool readValues(const std::vector<std::string>& values, const ColumnCheckOptions& options,
+                ColumnNumbers& numbers) {
+    std::vector<std::string> kept;
+    kept.reserve(numbers.readValues.size());
+    for (const std::size_t v : numbers.readValues) kept.push_back(values[v]);
+    numbers.byValue.assign(values.size(), std::numeric_limits<double>::quiet_NaN());
+    numbers.reading = readAsNumbers(kept, options.delimiter, options.dates);
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const std::optional<double> number =
+            numbers.reading ? std::optional(numbers.reading->numbers[k]) : numberValue(kept[k]);
+        if (!number) return false;
+        numbers.byValue[numbers.readValues[k]] = *number;
+    }
+    return true;
+}
+
+// Returns how nominal attribute `a` reads as numbers (see checkColumns), or nullopt.
+std::optional<ColumnNumbers> columnNumbers(const Dataset& data, std::size_t a,
+                                           const ColumnCheckOptions& options) {
+    const std::vector<std::string>& values = data.attribute(a).values;
+    ColumnNumbers numbers;
+    if (values.empty()) return std::nullopt;
+    if (std::optional<NumberReading> all =
+            readAsNumbers(values, options.delimiter, options.dates)) {
+        numbers.byValue = all->numbers;
+        numbers.readValues.resize(values.size());
+        for (std::size_t v = 0; v < values.size(); ++v) numbers.readValues[v] = v;
+        numbers.reading = std::move(all);
+        return numbers;
+    }
+    if (!sortValues(data, a, options, numbers)) return std::nullopt;
+    if (numbers.gaps.empty() && numbers.odd.empty()) return std::nullopt;
+    if (!numbers.odd.empty()) {
+        std::uint64_t present = 0;
+        const std::vector<std::uint64_t> counts = valueCounts(data, a, present);
+        std::uint64_t odd = 0;
+        for (const std::size_t v : numbers.odd) odd += counts[v];
+        if (odd > kMaxOddRecords || odd * kOddValueShare > present) return std::nullopt;
+    }
+    if (!readValues(values, options, numbers)) return std::nullopt;
+    return numbers;
+}
+
+// Returns the field of attribute `a` in a record's line.
+std::size_t fieldOf(const Dataset& data, std::size_t a) { return a + (a >= data.classField()); }
+
+// Adds what `numbers` reads as missing in attribute `a` to the data set's missing counts: the
+// gaps by count, the odd values by count and with their lines.
+void countMissing(Dataset& data, std::size_t a, const ColumnNumbers& numbers,
+                  const ColumnCheckOptions& options) {
+    const std::vector<std::string>& values = data.attribute(a).values;
+    std::uint64_t present = 0;
+    const std::vector<std::uint64_t> counts = valueCounts(data, a, present);
+    for (const std::size_t v : numbers.gaps)
+        if (counts[v] > 0) data.addMissingCount({a, values[v], counts[v], {}});
+    for (const std::size_t v : numbers.odd) {
+        if (counts[v] == 0) continue;
+        std::vector<std::uint64_t> lines;
+        if (!options.records.empty())
+            lines = linesHolding(options.records, options.delimiter, fieldOf(data, a), {values[v]},
+                                 counts[v]);
+        for (std::uint64_t& line : lines) line += options.linesBefore;
+        data.addMissingCount({a, values[v], counts[v], std::move(lines)});
+    }
+}
+
+// Notes the conversion of attribute `a` as `numbers` reads it.
+void noteConversion(Dataset& data, std::size_t a, const ColumnNumbers& numbers) {
+    if (!numbers.reading) return;
+    const std::vector<std::string>& values = data.attribute(a).values;
+    // The example shows a value written the column's way, not a plain number among them.
+    std::size_t k = 0;
+    while (k + 1 < numbers.readValues.size() && isNumber(values[numbers.readValues[k]])) ++k;
+    const NumberReading& reading = *numbers.reading;
+    data.addConversion({a, reading.style, values[numbers.readValues[k]], reading.numbers[k],
+                        reading.order, reading.orderGuessed});
 }
 
 // Reads nominal attribute `a` as numbers when its values are numbers as people write them.
-void readNumbers(Dataset& data, std::size_t a, char delimiter) {
-    const std::vector<std::string>& values = data.attribute(a).values;
-    if (values.empty()) return;
-    const std::optional<NumberReading> reading = readAsNumbers(values, delimiter);
-    if (!reading) return;
-    // The example shows a value written the column's way, not a plain number among them.
-    std::size_t example = 0;
-    while (example + 1 < values.size() && isNumber(values[example])) ++example;
-    const std::string note = describeReading(data.attribute(a).name, *reading, values, example);
+void readNumbers(Dataset& data, std::size_t a, const ColumnCheckOptions& options) {
+    const std::optional<ColumnNumbers> numbers = columnNumbers(data, a, options);
+    if (!numbers) return;
+    countMissing(data, a, *numbers, options);
+    noteConversion(data, a, *numbers);
     const CodeSpan codes = data.nominal(a);
-    ColumnVector<double> numbers(codes.size());
+    ColumnVector<double> column(codes.size());
     for (std::size_t r = 0; r < codes.size(); ++r) {
         const std::int32_t code = codes[r];
-        numbers[r] = code < 0 ? std::numeric_limits<double>::quiet_NaN()
-                              : reading->numbers[static_cast<std::size_t>(code)];
+        column[r] = code < 0 ? std::numeric_limits<double>::quiet_NaN()
+                             : numbers->byValue[static_cast<std::size_t>(code)];
     }
-    data.makeNumeric(a, NumericColumn::fromDoubles(std::move(numbers)));
-    data.addReadNote(note);
+    data.makeNumeric(a, NumericColumn::fromDoubles(std::move(column)));
+}
+
+// Leaves out the identifier columns of `data` (see checkColumns). Returns the note, or "".
+std::string leaveOutIdentifiers(Dataset& data) {
+    std::vector<std::string> leftOut;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+        const AttributeType type = data.attribute(a).type;
+        std::string why;
+        if (type == AttributeType::Nominal && isIdentifier(data, a)) {
+            why = "a different value in every record";
+        } else if (type == AttributeType::Numeric) {
+            const Numbering n = numbering(data, a);
+            if (n == Numbering::Counts) why = "it counts the records";
+            if (n == Numbering::Numbers) why = "it numbers the records";
+        }
+        if (why.empty()) continue;
+        leftOut.push_back(shortForReport(data.attribute(a).name) + " (" + why + ")");
+        data.ignoreAttribute(a);
+    }
+    if (leftOut.empty()) return "";
+    std::string note = "left out as identifiers: ";
+    for (std::size_t i = 0; i < leftOut.size(); ++i) note += (i ? ", " : "") + leftOut[i];
+    return note + "; --keep-ids keeps them";
+}
+
+bool isForcedNominal(const std::string& name, const ColumnCheckOptions& options) {
+    return std::find(options.nominal.begin(), options.nominal.end(), name) != options.nominal.end();
 }
 
 }  // namespace
@@ -73,35 +243,59 @@ bool headerNameIsAValue(const Dataset& data, const std::vector<std::string>& hea
     return !headerNames.empty() && listed(data.classValues(), headerNames.back());
 }
 
-void checkColumns(Dataset& data, char delimiter, bool keepIds) {
-    std::vector<std::string> leftOut;
-    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
-        if (data.attribute(a).type == AttributeType::Nominal) readNumbers(data, a, delimiter);
-        if (keepIds || data.recordCount() < kIdentifierRecords) continue;
-        const AttributeType type = data.attribute(a).type;
-        const bool id = type == AttributeType::Nominal   ? isIdentifier(data, a)
-                        : type == AttributeType::Numeric ? countsRecords(data, a)
-                                                         : false;
-        if (!id) continue;
-        leftOut.push_back(shortForReport(data.attribute(a).name) +
-                          (type == AttributeType::Nominal ? " (a different value in every record)"
-                                                          : " (it counts the records)"));
-        data.ignoreAttribute(a);
-    }
-    if (!leftOut.empty()) {
-        std::string note = "left out as identifiers: ";
-        for (std::size_t i = 0; i < leftOut.size(); ++i) note += (i ? ", " : "") + leftOut[i];
-        data.addReadNote(note + "; --keep-ids keeps them");
-    }
+void checkColumns(Dataset& data, const ColumnCheckOptions& options) {
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        if (data.attribute(a).type == AttributeType::Nominal &&
+            !isForcedNominal(data.attribute(a).name, options))
+            readNumbers(data, a, options);
+    const bool idsOut = !options.keepIds && data.recordCount() >= kIdentifierRecords;
+    const std::string ids = idsOut ? leaveOutIdentifiers(data) : "";
+    for (std::string note :
+         {numericTargetNote(data), ids, missingValuesNote(data), conversionsNote(data)})
+        if (!note.empty()) data.addReadNote(std::move(note));
+}
+
+std::string numericTargetNote(const Dataset& data) {
     const std::vector<std::string>& classes = data.classValues();
-    if (classes.size() > kNumericTargetValues && classes.size() * 10 > data.recordCount()) {
-        bool numbers = true;
-        for (const std::string& v : classes) numbers = numbers && isNumber(v);
-        if (numbers)
-            data.addReadNote("the class holds " + std::to_string(classes.size()) +
-                             " different numbers: a numeric target, which is read as that many "
-                             "classes; choose a nominal class column with --class NAME|NUMBER");
+    if (classes.size() <= kNumericTargetValues || classes.size() * 10 <= data.recordCount())
+        return "";
+    for (const std::string& v : classes)
+        if (!isNumber(v)) return "";
+    return "the class holds " + std::to_string(classes.size()) +
+           " different numbers: a numeric target, which is read as that many classes; choose "
+           "a nominal class column with --class NAME|NUMBER";
+}
+
+std::vector<std::uint64_t> linesHolding(std::string_view records, char delimiter, std::size_t field,
+                                        const std::vector<std::string>& values, std::size_t limit) {
+    const char lineEnd = endsLinesWithCarriageReturns(records) ? '\r' : '\n';
+    std::vector<std::uint64_t> lines;
+    std::vector<std::string_view> fields;
+    std::vector<bool> quoted;
+    std::string storage;
+    std::string error;
+    for (const std::string& value : values) {
+        if (value.empty()) continue;
+        std::size_t counted = 0;  // the line ends before `counted` make `line`
+        std::uint64_t line = 1;
+        for (std::size_t at = records.find(value); at != records.npos && lines.size() < limit;
+             at = records.find(value, at)) {
+            const std::size_t begin = records.rfind(lineEnd, at) + 1;  // npos + 1 is 0
+            const std::size_t end = std::min(records.find(lineEnd, at), records.size());
+            line += static_cast<std::uint64_t>(
+                std::count(records.begin() + static_cast<std::ptrdiff_t>(counted),
+                           records.begin() + static_cast<std::ptrdiff_t>(begin), lineEnd));
+            counted = begin;
+            if (splitDelimited(records.substr(begin, end - begin), delimiter, fields, quoted,
+                               storage, error, field + 1) &&
+                field < fields.size() && fields[field] == value)
+                lines.push_back(line);
+            at = end;
+        }
     }
+    std::sort(lines.begin(), lines.end());
+    if (lines.size() > limit) lines.resize(limit);
+    return lines;
 }
 
 }  // namespace mining

@@ -10,6 +10,7 @@
 
 #include "data/code_column.h"
 #include "data/column_vector.h"
+#include "data/number_styles.h"
 #include "data/numeric_column.h"
 
 namespace mining {
@@ -39,6 +40,26 @@ struct SampleInfo {
     std::uint64_t readBytes = 0;         // the bytes of the lines read (fileBytes unless sampled)
     std::uint64_t estimatedRecords = 0;  // records read (class present or not) scaled by
                                          // fileBytes / readBytes, rounded; exact unless sampled
+};
+
+// Fields of one column that the reader read as missing although they hold neither '?' nor
+// nothing, NA or NaN: a mark written another way ("NULL", "#N/A", "-"), a token the run named, or
+// a value that is no number among a column of numbers ("Total").
+struct MissingCount {
+    std::size_t column = 0;  // an attribute's index, or attributeCount() for the class
+    std::string value;       // as written
+    std::uint64_t count = 0;
+    std::vector<std::uint64_t> lines;  // for a value that is no mark: the file lines holding it
+};
+
+// A column of numbers written another way, which the reader read as those numbers.
+struct ColumnConversion {
+    std::size_t attribute = 0;
+    NumberStyle style = NumberStyle::Grouped;
+    std::string example;                 // one value as written
+    double number = 0;                   // ... and the number it reads as
+    DateOrder order = DateOrder::Guess;  // dates: the order of day and month taken
+    bool orderGuessed = false;           // ... when every value reads in both orders
 };
 
 // A data set read from BASE.data (+ BASE.names), stored by column.
@@ -95,6 +116,10 @@ public:
     const std::string& readAs() const { return readAs_; }
     // What the reader converted or left out, one sentence each, for the report's first lines.
     const std::vector<std::string>& readNotes() const { return readNotes_; }
+    // What the reader read as missing beyond '?', empty fields, NA and NaN, by column.
+    const std::vector<MissingCount>& missingCounts() const { return missingCounts_; }
+    // The columns the reader read as numbers written another way, in column order.
+    const std::vector<ColumnConversion>& conversions() const { return conversions_; }
 
     // Sets where the data came from (see dataPath()).
     void setSource(std::string dataPath, std::string namesPath) {
@@ -121,6 +146,10 @@ public:
     // Changes made by the reader's checks once the records are read.
     void setReadAs(std::string text) { readAs_ = std::move(text); }
     void addReadNote(std::string note) { readNotes_.push_back(std::move(note)); }
+    void addMissingCount(MissingCount count) { missingCounts_.push_back(std::move(count)); }
+    void addConversion(ColumnConversion conversion) {
+        conversions_.push_back(std::move(conversion));
+    }
     // Puts the class values in the order of their names (runs of digits as numbers, c2 before
     // c10; else by bytes) and recodes every row, so
     // that whatever depends on the order of the classes (how folds are dealt, which class wins
@@ -148,6 +177,8 @@ private:
     SampleInfo sample_;
     std::string readAs_;
     std::vector<std::string> readNotes_;
+    std::vector<MissingCount> missingCounts_;
+    std::vector<ColumnConversion> conversions_;
     std::vector<std::uint64_t> recordLines_;
 };
 

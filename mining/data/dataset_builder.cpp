@@ -304,6 +304,10 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     data.nominal_.resize(attributes);
     runTasks(attributes + 1, [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
     data.missingClassCount_ = missing;
+    MarkTally marks;
+    for (const auto& part : parts) marks.addAll(part->marks());
+    for (const MarkCount& m : marks.counts())
+        data.missingCounts_.push_back({m.column, layout.missingTokens.text(m.mark), m.count, {}});
     data.className_ = layout.className;
     data.classField_ = layout.classField;
     if (layout.recordLines) {

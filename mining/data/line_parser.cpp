@@ -49,6 +49,7 @@ bool LineParser::parsePlain(std::string_view line) {
 }
 
 LineOutcome LineParser::parse(std::string_view line) {
+    lineMarks_.clear();
     if (line.find('\0') != std::string_view::npos) return fail(nulByteMessage());
     if (const LineOutcome split = splitLine(line); split != LineOutcome::Record) return split;
     if (const LineOutcome cls = readClass(); cls != LineOutcome::Record) return cls;
@@ -67,6 +68,7 @@ LineOutcome LineParser::parse(std::string_view line) {
         }
         if (outcome != LineOutcome::Record) return outcome;
     }
+    countLineMarks(cells_.back().kind == CellKind::Missing);
     return LineOutcome::Record;
 }
 
@@ -89,19 +91,27 @@ LineOutcome LineParser::splitLine(std::string_view line) {
     return LineOutcome::Record;
 }
 
-// Returns true when the field of column `column` is a missing mark: '?', nothing, "NA" or
-// "NaN", unquoted, and not a value the column's declared values list.
-bool LineParser::isMissing(std::size_t column) const {
+// Returns the missing mark the field of column `column` holds, or kNoMark: a built-in mark
+// unquoted that the column's declared values do not list, or one of the run's tokens.
+MarkId LineParser::missingMark(std::size_t column) const {
     const std::size_t f = layout_.fieldOf(column);
-    return !quoted_[f] && plain_field::isMissingMark(fields_[f]) &&
-           !layout_.listsMark(column, fields_[f]);
+    if (!quoted_[f]) {
+        const MarkId mark = builtInMark(fields_[f]);
+        if (mark != kNoMark && !layout_.listsMark(column, mark)) return mark;
+    }
+    if (layout_.missingTokens.empty()) return kNoMark;
+    return layout_.missingTokens.markOf(fields_[f]);
 }
 
 LineOutcome LineParser::readClass() {
     Cell& cell = cells_.back();
     cell.kind = CellKind::Missing;
     const std::size_t column = cells_.size() - 1;
-    if (layout_.classAbsent || isMissing(column)) return LineOutcome::Record;
+    if (layout_.classAbsent) return LineOutcome::Record;
+    if (const MarkId mark = missingMark(column); mark != kNoMark) {
+        noteMark(column, mark);
+        return LineOutcome::Record;
+    }
     const std::string_view field = fields_[layout_.classField];
     cell.code = coders_.back().code(field);
     if (cell.code < 0)
@@ -115,9 +125,24 @@ LineOutcome LineParser::readNumber(std::size_t attribute) {
     const std::string_view field = fields_[layout_.fieldOf(attribute)];
     Cell& cell = cells_[attribute];
     cell.kind = CellKind::Missing;
-    if (isMissing(attribute)) return LineOutcome::Record;
+    MarkId mark = missingMark(attribute);
+    if (mark == kNoMark && !quoted_[layout_.fieldOf(attribute)]) mark = numberGapMark(field);
+    if (mark != kNoMark) {
+        noteMark(attribute, mark);
+        return LineOutcome::Record;
+    }
     const NumberForm form =
         parseNumber(field, cell.decimal.mantissa, cell.decimal.fractionDigits, cell.number);
+    if (form != NumberForm::NotNumber && layout_.missingTokens.anyNumber()) {
+        const double value =
+            form == NumberForm::Decimal
+                ? decimalToDouble(cell.decimal.mantissa, cell.decimal.fractionDigits)
+                : cell.number;
+        if (const MarkId token = layout_.missingTokens.markOfNumber(value); token != kNoMark) {
+            noteMark(attribute, token);
+            return LineOutcome::Record;
+        }
+    }
     if (form == NumberForm::Decimal) {
         cell.kind = CellKind::Decimal;
     } else if (form == NumberForm::Other) {
@@ -139,7 +164,10 @@ LineOutcome LineParser::readValue(std::size_t attribute) {
     const std::string_view field = fields_[layout_.fieldOf(attribute)];
     Cell& cell = cells_[attribute];
     cell.kind = CellKind::Missing;
-    if (isMissing(attribute)) return LineOutcome::Record;
+    if (const MarkId mark = missingMark(attribute); mark != kNoMark) {
+        noteMark(attribute, mark);
+        return LineOutcome::Record;
+    }
     cell.code = coders_[attribute].code(field);
     if (cell.code < 0)
         return fail(quoteForMessage(field) + " is not a value of attribute " +

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/missing_marks.h"
 #include "data/number_parser.h"
 #include "data/record_layout.h"
 #include "data/value_coder.h"
@@ -42,21 +43,16 @@ namespace plain_field {
 
 inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Returns true when `field` (unquoted, blanks trimmed) marks a missing value: '?', nothing,
-// "NA" or "NaN".
-inline bool isMissingMark(std::string_view field) {
-    switch (field.size()) {
-        case 0:
-            return true;
-        case 1:
-            return field[0] == '?';
-        case 2:
-            return field == "NA";
-        case 3:
-            return field == "NaN";
-        default:
-            return false;
-    }
+// Returns true when `field` (unquoted, blanks trimmed) marks a missing value in any column:
+// '?', nothing, NA, N/A, NULL, ... (see builtInMark).
+inline bool isMissingMark(std::string_view field) { return builtInMark(field) != kNoMark; }
+
+// Returns the mark `field` (unquoted, blanks trimmed) is in any column: a built-in one, else one
+// of `tokens`, else kNoMark.
+inline MarkId markOf(std::string_view field, const MissingTokens& tokens) {
+    const MarkId mark = builtInMark(field);
+    if (mark != kNoMark || tokens.empty()) return mark;
+    return tokens.markOf(field);
 }
 
 // Steps over the delimiter that ends a field at `p`, or checks that the last field ends the line.
@@ -67,20 +63,22 @@ inline bool fieldEnd(const char*& p, const char* end, char delimiter, bool last)
     return true;
 }
 
-// Reads a number into `decimal`, or a missing mark (then `missing` is set).
+// Reads a number into `decimal`, or a missing mark into `mark` (else kNoMark). A mark that
+// starts with a sign or a point ("-nan", ".") is left to the full rules.
 inline bool number(const char*& p, const char* end, char delimiter, bool last,
-                   PlainDecimal& decimal, bool& missing) {
+                   PlainDecimal& decimal, MarkId& mark, const MissingTokens& tokens) {
     const char* const start = p;
     const DecimalScan scan = scanDecimal(p, end, decimal);
     if (scan == DecimalScan::TooManyDigits) return false;
-    missing = scan == DecimalScan::NoDigits;
-    if (missing) {
+    mark = kNoMark;
+    if (scan == DecimalScan::NoDigits) {
         if (p != start) return false;
         const char* stop = p;
         while (stop < end && *stop != delimiter && *stop != '\0') ++stop;
         const char* e = stop;
         while (e > p && isBlank(e[-1])) --e;
-        if (!isMissingMark(std::string_view(p, static_cast<std::size_t>(e - p)))) return false;
+        mark = markOf(std::string_view(p, static_cast<std::size_t>(e - p)), tokens);
+        if (mark == kNoMark) return false;
         p = stop;
     }
     while (p < end && isBlank(*p) && *p != delimiter) ++p;
@@ -140,6 +138,10 @@ public:
 
     // Returns the cells of the last line read, one per field.
     const std::vector<Cell>& cells() const { return cells_; }
+    // Returns the missing marks other than the quiet ones (see isQuietMark) that the records
+    // read so far held, by column; of a record left out for its missing class, only the
+    // class's mark.
+    const MarkTally& marks() const { return marks_; }
     // After Failed: the message, without file and line.
     const std::string& error() const { return error_; }
     // After Failed for a record of the wrong number of fields: the fields found (more than the
@@ -151,7 +153,18 @@ public:
 private:
     LineOutcome fail(std::string message);
     LineOutcome splitLine(std::string_view line);
-    bool isMissing(std::size_t column) const;
+    MarkId missingMark(std::size_t column) const;
+    // Notes that column `column` of the line holds `mark`; counted once the line is a record.
+    void noteMark(std::size_t column, MarkId mark) {
+        if (!isQuietMark(mark)) lineMarks_.push_back({static_cast<std::uint32_t>(column), mark});
+    }
+    // Counts the line's marks: of a record left out for its missing class, only the class's.
+    void countLineMarks(bool classMissing) {
+        const bool leftOut = classMissing && !layout_.keepMissingClass;
+        const std::size_t classColumn = layout_.fieldCount - 1;
+        for (const LineMark& m : lineMarks_)
+            if (!leftOut || m.column == classColumn) marks_.add(m.column, m.mark);
+    }
     LineOutcome readClass();
     LineOutcome readNumber(std::size_t attribute);
     LineOutcome readValue(std::size_t attribute);
@@ -165,6 +178,12 @@ private:
     std::string error_;
     std::size_t restartColumn_ = 0;
     std::size_t wrongFieldCount_ = 0;
+    struct LineMark {
+        std::uint32_t column;
+        MarkId mark;
+    };
+    std::vector<LineMark> lineMarks_;  // the marks of the line being read
+    MarkTally marks_;
 };
 
 template <class Sink>
@@ -175,9 +194,13 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
     const char delimiter = layout_.delimiter;
     const std::size_t fields = layout_.fieldsInLine();
     const std::size_t classField = layout_.classField;
+    const MissingTokens& tokens = layout_.missingTokens;
+    const bool numberTokens = tokens.anyNumber();
     // A line of blanks alone is no record.
     while (p < end && isBlank(*p)) ++p;
     if (p == end) return false;
+    lineMarks_.clear();
+    bool classMissing = false;
     for (std::size_t f = 0; f < fields; ++f) {
         // The same blanks as the full rules skip, carriage returns too: else a field such as
         // "\r'a, b'" would be read as an unquoted value here.
@@ -189,19 +212,29 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
         const AttributeType type = isClass ? AttributeType::Nominal : layout_.types[i];
         if (type == AttributeType::Numeric) {
             PlainDecimal decimal;
-            bool missing = false;
-            if (!number(p, end, delimiter, last, decimal, missing)) return false;
-            if (missing)
+            MarkId mark = kNoMark;
+            if (!number(p, end, delimiter, last, decimal, mark, tokens)) return false;
+            if (mark == kNoMark && numberTokens)
+                mark =
+                    tokens.markOfNumber(decimalToDouble(decimal.mantissa, decimal.fractionDigits));
+            if (mark != kNoMark) {
+                noteMark(i, mark);
                 sink.missingNumber(i);
-            else if (!sink.number(i, decimal))
+            } else if (!sink.number(i, decimal)) {
                 return false;
+            }
         } else if (type == AttributeType::Ignored) {
             if (!ignored(p, end, delimiter, last)) return false;
         } else {
             std::string_view field;
             if (!value(p, end, delimiter, last, field)) return false;
-            if (isMissingMark(field) && !layout_.listsMark(i, field)) {
+            MarkId mark = builtInMark(field);
+            if (mark != kNoMark && layout_.listsMark(i, mark)) mark = kNoMark;
+            if (mark == kNoMark && !tokens.empty()) mark = tokens.markOf(field);
+            if (mark != kNoMark) {
+                noteMark(i, mark);
                 isClass ? sink.missingClass() : sink.missingValue(i);
+                classMissing = classMissing || isClass;
                 continue;
             }
             const std::int32_t code = coders_[i].code(field);
@@ -210,6 +243,7 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
         }
     }
     if (layout_.classAbsent) sink.missingClass();
+    if (!lineMarks_.empty()) countLineMarks(classMissing || layout_.classAbsent);
     return true;
 }
 

@@ -312,12 +312,18 @@ bool takeChar(std::string_view& text, char c) {
     return true;
 }
 
+// Reads one digit, or two, from the front of `text` into `value` and drops them.
+bool takeOneOrTwoDigits(std::string_view& text, int& value) {
+    return takeDigits(text, text.size() > 1 && isDigit(text[1]) ? 2 : 1, value);
+}
+
 // Reads hh:mm[:ss[.digits]] from the front of `text` and drops it: `seconds` since midnight,
-// `fraction` of a second.
-bool takeTimeOfDay(std::string_view& text, std::int64_t& seconds, double& fraction) {
+// `fraction` of a second. With `shortHour` the hour may be one digit ("9:30").
+bool takeTimeOfDay(std::string_view& text, std::int64_t& seconds, double& fraction,
+                   bool shortHour = false) {
     int hours = 0, minutes = 0, secs = 0;
-    if (!takeDigits(text, 2, hours) || !takeChar(text, ':') || !takeDigits(text, 2, minutes))
-        return false;
+    const bool hour = shortHour ? takeOneOrTwoDigits(text, hours) : takeDigits(text, 2, hours);
+    if (!hour || !takeChar(text, ':') || !takeDigits(text, 2, minutes)) return false;
     if (takeChar(text, ':') && !takeDigits(text, 2, secs)) return false;
     if (hours > 23 || minutes > 59 || secs > 59) return false;
     seconds = hours * 3600 + minutes * 60 + secs;
@@ -356,18 +362,98 @@ bool readOffset(std::string_view text, std::int64_t& seconds) {
     return true;
 }
 
+// Returns the days since 1970-01-01 of a valid date, or nullopt.
+std::optional<std::int64_t> civilDays(int y, int m, int d) {
+    const std::chrono::year_month_day date{std::chrono::year{y},
+                                           std::chrono::month{static_cast<unsigned>(m)},
+                                           std::chrono::day{static_cast<unsigned>(d)}};
+    if (!date.ok()) return std::nullopt;
+    return std::chrono::sys_days{date}.time_since_epoch().count();
+}
+
+// The parts of a date written with '.' or '/': first, second, year, and the time of day.
+struct DayMonth {
+    int first = 0;
+    int second = 0;
+    int year = 0;
+    std::int64_t seconds = 0;
+    double fraction = 0;
+};
+
+// Reads `text` as D.M.YYYY or M/D/YYYY with `separator` and an optional time into `parts`
+// (neither order checked yet).
+bool cutDayMonth(std::string_view text, char separator, DayMonth& parts) {
+    if (!takeOneOrTwoDigits(text, parts.first) || !takeChar(text, separator) ||
+        !takeOneOrTwoDigits(text, parts.second) || !takeChar(text, separator) ||
+        !takeDigits(text, 4, parts.year))
+        return false;
+    parts.seconds = 0;
+    parts.fraction = 0;
+    if (text.empty()) return true;
+    if (!takeChar(text, ' ') && !takeChar(text, 'T')) return false;
+    return takeTimeOfDay(text, parts.seconds, parts.fraction, true) && text.empty();
+}
+
+// Returns the days `parts` denote in `order`, or nullopt for an impossible date.
+std::optional<double> daysOf(const DayMonth& parts, DateOrder order) {
+    const bool dayFirst = order == DateOrder::DayFirst;
+    const std::optional<std::int64_t> days = civilDays(
+        parts.year, dayFirst ? parts.second : parts.first, dayFirst ? parts.first : parts.second);
+    if (!days) return std::nullopt;
+    if (parts.seconds == 0 && parts.fraction == 0) return static_cast<double>(*days);
+    return (static_cast<double>(*days * kSecondsPerDay + parts.seconds) + parts.fraction) /
+           static_cast<double>(kSecondsPerDay);
+}
+
+// Returns the separator of a date written with '.' or '/' that `text` may be, or 0.
+char dayMonthSeparator(std::string_view text) {
+    std::size_t n = 0;
+    while (n < text.size() && n < 3 && isDigit(text[n])) ++n;
+    if (n == 0 || n > 2 || n == text.size()) return 0;
+    return text[n] == '.' || text[n] == '/' ? text[n] : 0;
+}
+
+// Reads `values` as dates written with '.' or '/' (see readAsNumbers), or nullopt.
+std::optional<NumberReading> readAsDayMonthDates(std::span<const std::string> values,
+                                                 DateOrder asked) {
+    const char separator = dayMonthSeparator(trimBlanks(values.front()));
+    std::vector<DayMonth> parts(values.size());
+    bool dayFirst = asked != DateOrder::MonthFirst;
+    // Dates written with points are written day first.
+    bool monthFirst =
+        asked != DateOrder::DayFirst && (separator == '/' || asked != DateOrder::Guess);
+    for (std::size_t i = 0; i < values.size() && (dayFirst || monthFirst); ++i) {
+        if (!cutDayMonth(trimBlanks(values[i]), separator, parts[i])) return std::nullopt;
+        dayFirst = dayFirst && daysOf(parts[i], DateOrder::DayFirst).has_value();
+        monthFirst = monthFirst && daysOf(parts[i], DateOrder::MonthFirst).has_value();
+    }
+    if (!dayFirst && !monthFirst) return std::nullopt;
+    NumberReading reading{NumberStyle::Date, {}};
+    reading.order = monthFirst ? DateOrder::MonthFirst : DateOrder::DayFirst;
+    reading.orderGuessed = dayFirst && monthFirst;
+    reading.numbers.reserve(values.size());
+    for (const DayMonth& p : parts) reading.numbers.push_back(*daysOf(p, reading.order));
+    return reading;
+}
+
 }  // namespace
+
+std::optional<double> dayMonthDays(std::string_view text, char separator, DateOrder order) {
+    DayMonth parts;
+    if ((separator != '.' && separator != '/') || order == DateOrder::Guess ||
+        !cutDayMonth(text, separator, parts))
+        return std::nullopt;
+    return daysOf(parts, order);
+}
 
 std::optional<double> isoDays(std::string_view text) {
     int y = 0, m = 0, d = 0;
     if (!takeDigits(text, 4, y) || !takeChar(text, '-') || !takeDigits(text, 2, m) ||
         !takeChar(text, '-') || !takeDigits(text, 2, d))
         return std::nullopt;
-    const std::chrono::year_month_day date{std::chrono::year{y},
-                                           std::chrono::month{static_cast<unsigned>(m)},
-                                           std::chrono::day{static_cast<unsigned>(d)}};
-    if (!date.ok()) return std::nullopt;
-    const std::int64_t days = std::chrono::sys_days{date}.time_since_epoch().count();
+    const std::optional<std::int64_t> civil = civilDays(y, m, d);
+    if (!civil) return std::nullopt;
+    const std::int64_t days = *civil;
     if (text.empty()) return static_cast<double>(days);
     if (!takeChar(text, 'T') && !takeChar(text, ' ')) return std::nullopt;
     std::int64_t seconds = 0;
@@ -379,9 +465,13 @@ std::optional<double> isoDays(std::string_view text) {
     return (static_cast<double>(utcSeconds) + fraction) / static_cast<double>(kSecondsPerDay);
 }
 
-std::optional<NumberReading> readAsNumbers(std::span<const std::string> values, char delimiter) {
+std::optional<NumberReading> readAsNumbers(std::span<const std::string> values, char delimiter,
+                                           DateOrder dates) {
     if (values.empty()) return std::nullopt;
     if (isoDays(trimBlanks(values.front()))) return readAsDates(values);
+    if (dayMonthSeparator(trimBlanks(values.front())) != 0)
+        if (std::optional<NumberReading> reading = readAsDayMonthDates(values, dates))
+            return reading;
     ColumnEvidence evidence;
     for (const std::string& value : values)
         if (!evidence.add(trimBlanks(value))) return std::nullopt;
@@ -399,30 +489,28 @@ std::optional<NumberReading> readAsNumbers(std::span<const std::string> values, 
     return reading;
 }
 
-std::string describeReading(const std::string& column, const NumberReading& reading,
-                            std::span<const std::string> values, std::size_t example) {
-    std::string line = column + ": read as ";
-    switch (reading.style) {
+std::string describeStyle(NumberStyle style) {
+    switch (style) {
         case NumberStyle::Percent:
-            line += "numbers with a percent sign";
-            break;
+            return "numbers with a percent sign";
         case NumberStyle::Currency:
-            line += "numbers with a currency sign";
-            break;
+            return "numbers with a currency sign";
         case NumberStyle::Grouped:
-            line += "numbers with commas grouping thousands";
-            break;
+            return "numbers with commas grouping thousands";
         case NumberStyle::DecimalComma:
-            line += "numbers with a decimal comma";
-            break;
+            return "numbers with a decimal comma";
         case NumberStyle::Date:
-            line += "days since 1970-01-01";
             break;
     }
-    if (example < values.size() && example < reading.numbers.size())
-        line += " (" + std::string(trimBlanks(values[example])) + " -> " +
-                shortestDecimal(reading.numbers[example]) + ")";
-    return line;
+    return "dates, in days since 1970-01-01";
+}
+
+std::string describeExample(NumberStyle style, std::string_view example, double number,
+                            DateOrder order) {
+    std::string text = std::string(trimBlanks(example)) + " -> " + shortestDecimal(number);
+    if (style == NumberStyle::Date && order != DateOrder::Guess)
+        text += order == DateOrder::DayFirst ? ", day first" : ", month first";
+    return text;
 }
 
 }  // namespace mining

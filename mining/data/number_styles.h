@@ -17,9 +17,17 @@ namespace mining {
 // How a column's values were written, when they are numbers written as people write them.
 enum class NumberStyle { Percent, Currency, Grouped, DecimalComma, Date };
 
+// The order of day and month in dates written with '.' or '/' ("22.07.2024", "07/22/2024"):
+// Guess takes the one every value reads in (see readAsNumbers).
+enum class DateOrder { Guess, DayFirst, MonthFirst };
+
 struct NumberReading {
     NumberStyle style;
     std::vector<double> numbers;  // numbers[i] is the number values[i] denotes
+    // Dates written with '.' or '/': the order taken, and whether every value read in both
+    // (every day 12 or less), so that the order was a guess.
+    DateOrder order = DateOrder::Guess;
+    bool orderGuessed = false;
 };
 
 // Returns the reading of `values` (a column's distinct values, none of them a missing-value
@@ -34,7 +42,11 @@ struct NumberReading {
 //                 (amounts in two currencies are not one scale).
 //   Grouped       commas grouping thousands, '.' the decimal point: "1,234", "-12,345,678.5".
 //   DecimalComma  ',' the decimal point, '.' optionally grouping thousands: "0,63", "1.234,5".
-//   Date          every value an ISO date or date-time (isoDays); no plain numbers mixed in.
+//   Date          every value an ISO date or date-time (isoDays), or every value a date
+//                 written with '.' or '/' (dayMonthDays), one separator a column; no plain
+//                 numbers mixed in. A column of dates with '.' reads day first; one with '/'
+//                 reads in the order every value reads in, month first when both do; `dates`
+//                 other than Guess takes that order, or none when a value does not read in it.
 // Percent and Currency values may write their numbers with grouping commas or a decimal comma,
 // by the same rules as Grouped and DecimalComma; a value without the sign there is a plain number.
 //
@@ -51,14 +63,18 @@ struct NumberReading {
 // Each number is exactly the double that std::from_chars gives for the value's digits, sign and
 // decimal point; numbers whose digits and point run past 400 characters, exponents outside plain
 // numbers, "inf" and "nan" are refused. Linear in the total size of `values`.
-std::optional<NumberReading> readAsNumbers(std::span<const std::string> values, char delimiter);
+std::optional<NumberReading> readAsNumbers(std::span<const std::string> values, char delimiter,
+                                           DateOrder dates = DateOrder::Guess);
 
-// Returns one line for the report naming `column`, the style and one example value with its
-// number, e.g. "income: read as numbers with a currency sign ($3.20 -> 3.2)"; `example` is the
-// index of the example value in `values`, which `reading` was read from. Without a valid example
-// the line names no value.
-std::string describeReading(const std::string& column, const NumberReading& reading,
-                            std::span<const std::string> values, std::size_t example);
+// Returns what `style` reads, for the report: "numbers with a currency sign", "dates, in days
+// since 1970-01-01".
+std::string describeStyle(NumberStyle style);
+
+// Returns how a value of `style` written `example` becomes `number`, for the report and for
+// loading the file into a database: "$3.20 -> 3.2", "22.07.2024 -> 19926, day first".
+// `order` is the dates' order of day and month (Guess for ISO dates and other styles).
+std::string describeExample(NumberStyle style, std::string_view example, double number,
+                            DateOrder order);
 
 // Returns the days since 1970-01-01 00:00 UTC that `text` denotes, with the time of day as a
 // fraction, or std::nullopt when `text` is no ISO 8601 date or date-time:
@@ -67,5 +83,13 @@ std::string describeReading(const std::string& column, const NumberReading& read
 // Impossible dates ("2023-02-30") and times ("24:00", "10:60") are refused.
 // "1970-01-02" is 1; "2023-01-05T12:00:00" is 19362.5; "2023-01-05T12:00:00+02:00" 19362.41666...
 std::optional<double> isoDays(std::string_view text);
+
+// Returns the days since 1970-01-01 00:00 that `text` denotes as a date written with
+// `separator` ('.' or '/') in the order `order` (DayFirst or MonthFirst), or std::nullopt:
+//   D.M.YYYY or M/D/YYYY (day and month one or two digits, the year four), optionally followed
+//   by ' ' or 'T' and h:mm[:ss[.fraction]] (the hour one or two digits).
+// Impossible dates and times are refused; the time is taken as UTC.
+// "22.07.2024" day first is 19926; "7/22/2024 12:00" month first is 19926.5.
+std::optional<double> dayMonthDays(std::string_view text, char separator, DateOrder order);
 
 }  // namespace mining

@@ -125,6 +125,8 @@ public:
     std::vector<std::string>& classValues() { return values_.back(); }
     // The codes the part wrote for nominal attribute `column` (the class: fieldCount - 1).
     PartCodes& codes(std::size_t column) { return codes_[column]; }
+    // The missing marks other than the quiet ones that the part's records held, by column.
+    const MarkTally& marks() const { return lines_.marks(); }
     // With layout.recordLines: the line within the part where each kept record starts.
     const std::vector<std::size_t>& rowLines() const { return rowLines_; }
 

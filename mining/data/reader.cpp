@@ -12,6 +12,7 @@
 #include "data/dataset_builder.h"
 #include "data/mapped_file.h"
 #include "data/names_file.h"
+#include "data/read_notes.h"
 #include "data/record_sample.h"
 #include "data/text_fields.h"
 #include "util/parallel.h"
@@ -35,6 +36,7 @@ struct Prepared {
     // file's line of each.
     std::optional<std::string> rewritten;
     std::vector<std::size_t> lineOfRecord;
+    bool numericClass = false;  // an ARFF header declares the class numeric (or a date)
 };
 
 // Makes attribute `wanted` of `names` (see ColumnChoice) the class: its values become the class
@@ -58,7 +60,6 @@ std::string moveClassTo(NamesFile& names, std::size_t field) {
 // Settles the schema of a .data text with its .names text.
 Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions& options,
                                   const std::string& dataName, const std::string& namesName) {
-    using R = Result<Prepared>;
     Result<NamesFile> parsed = parseNames(namesText, namesName);
     if (!parsed) return parsed.failureAs<Prepared>();
     Prepared p;
@@ -109,6 +110,7 @@ Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
         if (j == classField) {
             // A class of numbers or dates takes its values from the data.
             if (nominal) p.names->classValues = a.values;
+            p.numericClass = !nominal && !absent;
             continue;
         }
         Attribute attribute;
@@ -177,7 +179,8 @@ Result<Prepared> prepare(std::string_view text, DataFormat format,
             head = newlineCopy;
         }
         Result<GuessedLayout> guess =
-            guessLayout(head, format == DataFormat::Records, options.columns, dataName);
+            guessLayout(head, format == DataFormat::Records, options.columns, dataName,
+                        MissingTokens(options.missingTokens));
         if (!guess) return guess.failureAs<Prepared>();
         p.layout = guess->layout;
         p.start = guess->headerEnd;
@@ -288,6 +291,26 @@ std::string describeReading(const Prepared& p, DataFormat format) {
     return what;
 }
 
+// Adds the notes on a data set whose schema a file declares: a class declared numeric that
+// holds many numbers, and the missing values read beyond the usual marks.
+void addDeclaredNotes(Dataset& read, bool numericClass) {
+    for (std::string note : {numericClass ? numericTargetNote(read) : "", missingValuesNote(read)})
+        if (!note.empty()) read.addReadNote(std::move(note));
+}
+
+// Returns how checkColumns() is to settle the columns read from `text` against `prepared`.
+ColumnCheckOptions checkOptions(const Prepared& prepared, std::string_view text,
+                                const ReadOptions& options) {
+    ColumnCheckOptions check;
+    check.delimiter = prepared.layout.delimiter;
+    check.keepIds = options.keepIds;
+    check.dates = options.dates;
+    check.nominal = options.columns.nominal;
+    check.records = text.substr(prepared.start);
+    check.linesBefore = prepared.linesBefore;
+    return check;
+}
+
 // Reads `text` (the whole file, with its byte-order mark if any) in `format`.
 Result<Dataset> readText(std::string_view whole, DataFormat format,
                          const std::optional<std::string_view>& namesText,
@@ -302,10 +325,12 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         if (!prepared) return prepared.failureAs<Dataset>();
         prepared->layout.keepMissingClass = options.keepMissingClass;
         prepared->layout.recordLines = options.recordLines;
+        prepared->layout.missingTokens = MissingTokens(options.missingTokens);
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
         if (!read || !prepared->guess) {
             if (read) {
                 read->setReadAs(describeReading(*prepared, format));
+                addDeclaredNotes(*read, prepared->numericClass);
                 if (options.classesByName) read->sortClassValues();
             }
             return read;
@@ -317,7 +342,7 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
             continue;
         }
         read->setReadAs(describeReading(*prepared, format));
-        checkColumns(*read, prepared->layout.delimiter, options.keepIds);
+        checkColumns(*read, checkOptions(*prepared, text, options));
         if (options.classesByName) read->sortClassValues();
         return read;
     }

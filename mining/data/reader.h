@@ -4,10 +4,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/data_source.h"
 #include "data/dataset.h"
 #include "data/mapped_file.h"
+#include "data/number_styles.h"
 #include "data/table_layout.h"
 #include "util/result.h"
 
@@ -37,6 +39,10 @@ struct ReadOptions {
     // the file declares or first shows them, so that every format of the same records gives the
     // same folds and ties.
     bool classesByName = false;
+    // Tokens read as missing values in every column, beside '?', NA, NULL and the rest.
+    std::vector<std::string> missingTokens;
+    // The order of day and month in dates written with '.' or '/' (Guess: as the values tell).
+    DateOrder dates = DateOrder::Guess;
 };
 
 // Reads the data file `source` names, by its format:
@@ -47,12 +53,13 @@ struct ReadOptions {
 //   value in every record (an identifier) and a numeric one that counts the records in file order
 //   are left out, each with a note; a class of numbers with many values gets a note;
 // - ARFF: the types its header declares.
-// In every format '?', an empty field, NA and NaN are missing values (unless declared values
-// list them) and double-quoted fields may hold "" for one quote. The class and the columns left
-// out are named the same way in every format (see chooseFields); naming no column is a usage
-// error (ErrorKind::Usage).
-// A data file that changes while it is read (cut short or rewritten by another process) gives
-// the error "PATH: the data file changed while it was read".
+// In every format '?', an empty field, NA, NaN and the other marks of missing values (see
+// data/missing_marks.h) are missing values (unless declared values list them), and so are the
+// tokens of options.missingTokens; the report's notes say which marks beyond '?', an empty
+// field, NA and NaN were read, where. Double-quoted fields may hold "" for one quote. The class and
+// the columns left out are named the same way in every format (see chooseFields); naming no column
+// is a usage error (ErrorKind::Usage). A data file that changes while it is read (cut short or
+// rewritten by another process) gives the error "PATH: the data file changed while it was read".
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options);
 
 // As readData, from `file`, the data file `source` names, opened already.

@@ -38,12 +38,14 @@ std::string_view firstRecordLine(std::string_view text, std::size_t& lineNumber)
 
 namespace {
 
-// Returns the bits of the missing marks ("", "NA", "NaN") that `values` lists as values.
-std::uint8_t marksListed(const std::vector<std::string>& values) {
-    std::uint8_t bits = 0;
-    for (const std::string& v : values)
-        if (v.empty() || v == "NA" || v == "NaN")
-            bits |= static_cast<std::uint8_t>(1u << RecordLayout::markBit(v));
+// Returns the bits of the built-in missing marks ("", "NA", "N/A", ...) that `values` lists as
+// values.
+std::uint32_t marksListed(const std::vector<std::string>& values) {
+    std::uint32_t bits = 0;
+    for (const std::string& v : values) {
+        const MarkId mark = builtInMark(v);
+        if (mark != kNoMark && mark < RecordLayout::kListableMarks) bits |= 1u << mark;
+    }
     return bits;
 }
 
@@ -57,7 +59,7 @@ Result<RecordLayout> layoutFromNames(const NamesFile& names, const std::string& 
     layout.fieldCount = names.attributes.size() + 1;
     layout.classField = names.attributes.size();
     bool anyMark = false;
-    std::vector<std::uint8_t> marks;
+    std::vector<std::uint32_t> marks;
     for (const Attribute& a : names.attributes) {
         layout.types.push_back(a.type);
         layout.attributeNames.push_back(printableName(a.name));
@@ -73,8 +75,9 @@ AttributeType guessType(std::string_view field, bool quoted) {
     std::int64_t mantissa;
     int fractionDigits;
     double value;
-    const bool number = (!quoted && field == "?") || parseNumber(field, mantissa, fractionDigits,
-                                                                 value) != NumberForm::NotNumber;
+    const bool mark = !quoted && !field.empty() && builtInMark(field) != kNoMark;
+    const bool number =
+        mark || parseNumber(field, mantissa, fractionDigits, value) != NumberForm::NotNumber;
     return number ? AttributeType::Numeric : AttributeType::Nominal;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/dataset.h"
+#include "data/missing_marks.h"
 #include "data/names_file.h"
 #include "util/result.h"
 
@@ -56,18 +57,19 @@ struct RecordLayout {
         if (column + 1 == fieldCount) return classField;
         return column + (column >= classField);
     }
+    // The tokens the run names as missing values, beside the built-in marks.
+    MissingTokens missingTokens;
+
     // Returns true when the declared values of column `column` (the class: fieldCount - 1)
-    // list `mark`, a missing mark other than '?' ("", "NA", "NaN"): it is then a value.
-    bool listsMark(std::size_t column, std::string_view mark) const {
-        if (listedMarks.empty() || mark.size() == 1) return false;
-        return (listedMarks[column] >> markBit(mark)) & 1;
+    // list built-in mark `mark` (any but '?'): it is then a value there.
+    bool listsMark(std::size_t column, MarkId mark) const {
+        if (listedMarks.empty() || mark == kMarkQuestion || mark >= kListableMarks) return false;
+        return (listedMarks[column] >> mark) & 1;
     }
-    // Per column, bit markBit(m) set when the declared values list mark m; empty when no
+    // Per column, bit m set when the declared values list built-in mark m; empty when no
     // column does.
-    std::vector<std::uint8_t> listedMarks;
-    static int markBit(std::string_view mark) {
-        return mark.empty() ? 0 : static_cast<int>(mark.size()) - 1;
-    }
+    std::vector<std::uint32_t> listedMarks;
+    static constexpr MarkId kListableMarks = 32;
 };
 
 // Returns the layout `names` declares: its attributes' types and names (control bytes shown as
@@ -76,7 +78,8 @@ struct RecordLayout {
 Result<RecordLayout> layoutFromNames(const NamesFile& names, const std::string& namesName);
 
 // Returns the type a first record suggests for an attribute: Numeric when its field is a number
-// or an unquoted '?', else Nominal. Later records may still turn Numeric into Nominal.
+// or an unquoted missing mark other than an empty field ('?', NA, NULL, ...), else Nominal. Later
+// records may still turn Numeric into Nominal.
 AttributeType guessType(std::string_view field, bool quoted);
 
 // Returns the layout the first non-blank line of `text` (lines ended by '\n') suggests: its

@@ -6,42 +6,17 @@
 #include <random>
 
 #include "data/number_parser.h"
+#include "data/record_permutation.h"
 #include "data/text_fields.h"
 
 namespace mining {
 
 namespace {
 
-std::size_t trainingCount(std::size_t n, double percent) {
+std::uint64_t trainingCount(std::uint64_t n, double percent) {
     const auto count =
-        static_cast<std::size_t>(std::llround(static_cast<double>(n) * percent / 100.0));
+        static_cast<std::uint64_t>(std::llround(static_cast<double>(n) * percent / 100.0));
     return std::min(count, n);
-}
-
-// Returns which rows the shuffle puts at positions `first`..n-1. Step i of the shuffle settles
-// position i for good, so only the steps from n-1 down to `first` are made: the rows before
-// `first` are the rest, whatever order the remaining steps would give them. The swaps follow the
-// documented order, but the random positions of a batch are drawn first and their memory fetched
-// ahead, since on large data nearly every swap misses the cache.
-std::vector<std::uint8_t> rowsShuffledToTail(std::size_t n, std::size_t first, std::uint64_t seed) {
-    std::vector<RowIndex> order(n);
-    std::iota(order.begin(), order.end(), RowIndex{0});
-    std::mt19937_64 engine(seed);
-    constexpr std::size_t kBatch = 16;
-    std::size_t j[kBatch];
-    const std::size_t last = std::max<std::size_t>(first, 1);
-    for (std::size_t i = n - 1; i >= last;) {
-        const std::size_t count = std::min(kBatch, i - last + 1);
-        for (std::size_t b = 0; b < count; ++b) {
-            j[b] = static_cast<std::size_t>(engine() % (i - b + 1));
-            __builtin_prefetch(&order[j[b]], 1);
-        }
-        for (std::size_t b = 0; b < count; ++b) std::swap(order[i - b], order[j[b]]);
-        i -= count;
-    }
-    std::vector<std::uint8_t> inTail(n, 0);
-    for (std::size_t p = first; p < n; ++p) inTail[order[p]] = 1;
-    return inTail;
 }
 
 }  // namespace
@@ -56,10 +31,18 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
             (r < trainCount ? split.train : split.test).push_back(static_cast<RowIndex>(r));
         return split;
     }
-    const std::vector<std::uint8_t> testing = rowsShuffledToTail(n, trainCount, seed);
+    const RecordPermutation permutation(n, seed);
     for (std::size_t r = 0; r < n; ++r)
-        (testing[r] ? split.test : split.train).push_back(static_cast<RowIndex>(r));
+        (permutation(r) < trainCount ? split.train : split.test)
+            .push_back(static_cast<RowIndex>(r));
     return split;
+}
+
+bool trainsInSplit(std::uint64_t record, std::uint64_t n, double percent, bool keepOrder,
+                   std::uint64_t seed) {
+    const std::uint64_t trainCount = trainingCount(n, percent);
+    if (keepOrder || n <= 1 || trainCount == n) return record < trainCount;
+    return RecordPermutation(n, seed)(record) < trainCount;
 }
 
 std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t count,

@@ -18,12 +18,16 @@ struct Split {
 };
 
 // Returns the split of rows 0..n-1, each part in increasing row order (models read their columns
-// in file order, far faster on large data). The parts are those of a shuffle: unless keepOrder,
-// the rows are shuffled by Fisher-Yates (for i from n-1 down to 1: j = x mod (i+1), x the next
-// output of std::mt19937_64 seeded with `seed`), so every platform gives the same split; the
-// first round(n * percent / 100) rows of the shuffled order train and the rest test. With
-// keepOrder the first rows of the file train. Requires 0 <= percent <= 100 and n < 2^32.
+// in file order, far faster on large data). Unless keepOrder, the rows are permuted by the seeded
+// RecordPermutation (data/record_permutation.h), and the rows it sends below
+// round(n * percent / 100) train, the rest test: exactly that many train, and each row's part
+// follows from its own number, the same on every machine and in any process. With keepOrder the
+// first rows of the file train. Requires 0 <= percent <= 100 and n < 2^32.
 Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t seed);
+
+// Returns whether record `record` of `n` trains in splitRecords(n, percent, keepOrder, seed).
+bool trainsInSplit(std::uint64_t record, std::uint64_t n, double percent, bool keepOrder,
+                   std::uint64_t seed);
 
 // Returns the rows of 0..n-1 that `rows` (ascending, each < n) leaves out, ascending: the test
 // rows of a split's training rows.

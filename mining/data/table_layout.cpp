@@ -91,6 +91,13 @@ bool isNumberOrMissing(std::string_view field) {
     return plain_field::isMissingMark(field) || numberValue(field).has_value();
 }
 
+// As isNumberOrMissing(), with the missing marks of a numeric column and `tokens` too: a first
+// record's "-" or token leaves its column numeric.
+bool isNumberOrMissing(std::string_view field, const MissingTokens& tokens) {
+    return isNumberOrMissing(field) || numberGapMark(field) != kNoMark ||
+           tokens.markOf(field) != kNoMark;
+}
+
 std::string printable(std::string_view text) {
     std::string out(text);
     for (char& c : out)
@@ -101,7 +108,8 @@ std::string printable(std::string_view text) {
 }  // namespace
 
 bool looksLikeHeader(const std::vector<std::string>& first,
-                     const std::vector<std::vector<std::string>>& rows, char delimiter) {
+                     const std::vector<std::vector<std::string>>& rows, char delimiter,
+                     const MissingTokens& tokens) {
     if (rows.empty()) return false;
     bool wordOverNumbers = false;
     bool allNominal = true;
@@ -111,7 +119,7 @@ bool looksLikeHeader(const std::vector<std::string>& first,
         for (const auto& row : rows) {
             if (j >= row.size()) continue;
             if (row[j] == first[j]) return false;
-            if (plain_field::isMissingMark(row[j])) continue;
+            if (isNumberOrMissing(row[j], tokens) && !numberValue(row[j])) continue;
             present.push_back(row[j]);
             plain = plain && isNumberOrMissing(row[j]);
         }
@@ -190,7 +198,7 @@ Result<std::vector<std::string>> headerNames(const std::vector<std::string>& fir
 // first record, or null) suggests. Fails with a usage error when `choice` names no column.
 Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names,
                      const std::vector<std::string>* record, const ColumnChoice& choice,
-                     const std::string& dataName) {
+                     const std::string& dataName, const MissingTokens& tokens) {
     const std::size_t count = names.size();
     const Result<ChosenColumns> chosen = chooseFields(names, choice, dataName);
     if (!chosen) return Status::failure(chosen.error(), chosen.kind());
@@ -205,8 +213,8 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
         AttributeType type = AttributeType::Numeric;
         if (chosen->ignored[j]) {
             type = AttributeType::Ignored;
-        } else if (nominal.count(names[j]) ||
-                   (record != nullptr && j < record->size() && !isNumberOrMissing((*record)[j]))) {
+        } else if (nominal.count(names[j]) || (record != nullptr && j < record->size() &&
+                                               !isNumberOrMissing((*record)[j], tokens))) {
             type = AttributeType::Nominal;
         }
         layout.types.push_back(type);
@@ -218,7 +226,7 @@ Status chooseColumns(RecordLayout& layout, const std::vector<std::string>& names
 }  // namespace
 
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName) {
+                                  const std::string& dataName, const MissingTokens& tokens) {
     using R = Result<GuessedLayout>;
     const std::vector<SampleLine> lines = firstLines(text);
     if (lines.empty()) return R::failure(dataName + " holds no records");
@@ -233,10 +241,12 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
     // as records unless told).
     const bool lone = rows.empty() && lines.front().end >= text.size();
     const bool words = !dataFile && first.size() > 1 &&
-                       std::none_of(first.begin(), first.end(), isNumberOrMissing);
-    guess.header = choice.header == HeaderRule::Present ||
-                   (choice.header == HeaderRule::Guess &&
-                    (looksLikeHeader(first, rows, guess.layout.delimiter) || (lone && words)));
+                       std::none_of(first.begin(), first.end(),
+                                    [](const std::string& f) { return isNumberOrMissing(f); });
+    guess.header =
+        choice.header == HeaderRule::Present ||
+        (choice.header == HeaderRule::Guess &&
+         (looksLikeHeader(first, rows, guess.layout.delimiter, tokens) || (lone && words)));
     guess.headerGuessed = guess.header && choice.header == HeaderRule::Guess;
     std::vector<std::string> names(first.size());
     if (guess.header) {
@@ -252,7 +262,7 @@ Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const Co
     // Types from the first record: the line after a header, or the first line.
     const std::vector<std::string>* record =
         guess.header ? (rows.empty() ? nullptr : &rows.front()) : &first;
-    const Status chosen = chooseColumns(guess.layout, names, record, choice, dataName);
+    const Status chosen = chooseColumns(guess.layout, names, record, choice, dataName, tokens);
     if (!chosen) return R::failure(chosen.error(), chosen.kind());
     // By column: the attributes, then the class.
     const std::size_t classField = guess.layout.classField;

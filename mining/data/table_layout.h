@@ -46,20 +46,23 @@ struct GuessedLayout {
 // lines into the same number of fields, else a comma), whether the first line is a header (see
 // looksLikeHeader; in a table that is not .data, a lone line of words is one), the columns' names
 // (the header's, else a1, a2, ...), each attribute's type as its first record suggests (guessType;
-// a missing mark counts as a number), and the class and the ignored columns `choice` names.
+// a missing mark or one of `tokens` counts as a number), and the class and the ignored columns
+// `choice` names.
 // `dataFile` is true for a .data text. Fails naming `dataName` and the line for a line that cannot
 // be split, a header naming two columns alike, a text of a header alone; with a usage error when
 // `choice` names no column.
 Result<GuessedLayout> guessLayout(std::string_view text, bool dataFile, const ColumnChoice& choice,
-                                  const std::string& dataName);
+                                  const std::string& dataName, const MissingTokens& tokens = {});
 
 // Returns true when `first` (a text's first line, split) is a header over the records `rows`
 // (the lines after it, split alike at `delimiter`): none of its fields appears in its column
-// among the rows, and either some field is a non-number over a column whose present values are
+// among the rows (missing marks, a number's "-", "--" and ".", and `tokens` aside), and either
+// some field is a non-number over a column whose present values are
 // all numbers (plain, or as people write them: see readAsNumbers), or every column holds
 // non-numbers and there are at least 20 records.
 bool looksLikeHeader(const std::vector<std::string>& first,
-                     const std::vector<std::vector<std::string>>& rows, char delimiter);
+                     const std::vector<std::vector<std::string>>& rows, char delimiter,
+                     const MissingTokens& tokens = {});
 
 // Returns the column `wanted` names (see ColumnChoice::classColumn) among `names`, or `count`
 // (the number of columns) when it names none.

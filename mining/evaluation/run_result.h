@@ -14,15 +14,29 @@
 
 namespace mining {
 
-// What self-tuning found: each candidate's cross-validated accuracy and the one chosen.
+// What self-tuning found: for each candidate tried its cross-validated accuracy and the spread
+// of its folds' accuracies, the best one, how far it beat the defaults (the first candidate) and
+// the standard error of that gain over the folds, and the one chosen: the best only when it beat
+// the defaults by more than that standard error, else the defaults.
 struct Tuning {
-    std::vector<std::string> labels;
-    std::vector<double> accuracies;  // pooled over the folds, in [0, 1]
-    std::size_t chosen = 0;
-    std::size_t records = 0;  // the training records it cross-validated on
-    bool skipped = false;     // the budget did not allow kLeastTuningRecords: the first chosen
-    bool tooLarge = false;    // skipped because budget.trainingSeconds exceeds the budget
-    std::vector<std::string> untried;  // the last candidates, left out to fit the budget
+    std::vector<std::size_t> tried;   // the candidates tried, by their index, the first first
+    std::vector<std::string> labels;  // of those tried
+    std::vector<double> accuracies;   // pooled over the folds, in [0, 1]
+    std::vector<double> spreads;      // the standard deviation of the folds' accuracies
+    std::size_t best = 0;             // index into the candidates
+    std::size_t chosen = 0;           // index into the candidates
+    double gain = 0;                  // the best's accuracy less the defaults'
+    double standardError = 0;         // of that gain, from the folds' paired differences
+    std::size_t records = 0;          // the training records it cross-validated on
+    std::size_t attributes = 0;       // a seeded sample of this many attributes (0: all)
+    std::size_t allAttributes = 0;    // of this many
+    std::size_t repeats = 1;          // deals of the folds
+    bool skipped = false;             // nothing tried: the defaults kept
+    bool tooLarge = false;            // ... because no other setting's training would fit
+    bool cut = false;                 // stopped by the clock after `folds` folds
+    std::size_t folds = 0;            // the folds each candidate was tested on
+    std::size_t plannedFolds = 0;
+    std::vector<std::string> untried;  // candidates left out to keep within the time limit
 };
 
 // How a run evaluated its model.

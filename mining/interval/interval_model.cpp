@@ -65,14 +65,18 @@ bool IntervalModel::save(nlohmann::json& out) const {
     return true;
 }
 
-std::unique_ptr<IntervalModel> IntervalModel::load(const nlohmann::json& saved,
-                                                   const ModelSchema& schema) {
+std::unique_ptr<IntervalModel> IntervalModel::load(JsonValue saved, const ModelSchema& schema) {
     model_json::require(model_json::text(saved, "model") == "interval classifier",
                         "the model is not an interval classifier");
     IntervalTree tree = IntervalTree::load(model_json::field(saved, "tree"), schema);
     auto model = std::make_unique<IntervalModel>(tree.options());
     model->tree_ = std::move(tree);
     return model;
+}
+
+std::unique_ptr<IntervalModel> IntervalModel::load(const nlohmann::json& saved,
+                                                   const ModelSchema& schema) {
+    return load(JsonDocument::of(saved).root(), schema);
 }
 
 }  // namespace mining::interval

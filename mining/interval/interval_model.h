@@ -41,6 +41,8 @@ public:
 
     // Returns the model save() wrote, for data of `schema`'s attributes and classes. Throws
     // ModelFileError (model/model_file.h) when `saved` is malformed.
+    static std::unique_ptr<IntervalModel> load(JsonValue saved, const ModelSchema& schema);
+    // As above, from nlohmann-json's DOM.
     static std::unique_ptr<IntervalModel> load(const nlohmann::json& saved,
                                                const ModelSchema& schema);
 

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <unordered_set>
 
+#include "data/missing_marks.h"
 #include "interval/tree_report.h"
 #include "util/number_format.h"
 #include "util/report_text.h"
@@ -277,6 +278,48 @@ std::string nameList(const std::vector<std::string>& columns) {
     return list;
 }
 
+// Returns the marks of a missing value beyond '?' and an empty field, quoted for SQL.
+std::string missingMarkList() {
+    std::string list;
+    for (MarkId mark = kMarkNA; mark < kMarkDash; ++mark)
+        list += (list.empty() ? "" : ", ") + sqlString(builtInMarkText(mark));
+    return list;
+}
+
+// Returns how to load a value of `conversion`'s column as the number the tree compares.
+std::string howToLoad(const ColumnConversion& conversion) {
+    switch (conversion.style) {
+        case NumberStyle::Percent:
+            return "the number before the percent sign";
+        case NumberStyle::Currency:
+            return "the amount without its currency sign";
+        case NumberStyle::Grouped:
+            return "the number without the commas that group thousands";
+        case NumberStyle::DecimalComma:
+            return "the number with its decimal comma as a point, without points grouping "
+                   "thousands";
+        case NumberStyle::Date:
+            break;
+    }
+    return "the days since 1970-01-01 (UTC), the time of day as a fraction";
+}
+
+// Returns the comment on the columns the reader read as numbers written another way: each
+// column, one value as written and the number it is, and how to load it.
+std::string conversionsText(const Dataset& data, const std::vector<std::string>& columnNames) {
+    std::string text =
+        "Columns of numbers written another way, which the tree reads as the numbers: load "
+        "each value as the number shown, not as written: ";
+    const std::vector<ColumnConversion>& all = data.conversions();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const ColumnConversion& c = all[i];
+        const std::size_t field = c.attribute + (c.attribute >= data.classField());
+        text += (i ? "; " : "") + sqlIdentifier(columnNames[field]) + " (" +
+                describeExample(c.style, c.example, c.number, c.order) + ": " + howToLoad(c) + ")";
+    }
+    return text + ".";
+}
+
 void writeHeader(std::ostream& out, const IntervalTree& tree, const Dataset& data,
                  const SqlScriptFacts& facts, const std::vector<std::string>& columnNames) {
     for (const std::string& line : facts.lines) writeComment(out, line);
@@ -288,7 +331,7 @@ void writeHeader(std::ostream& out, const IntervalTree& tree, const Dataset& dat
                               " records of about " +
                               std::to_string(data.sample().estimatedRecords) +
                               " (time limit); the tree below is the one trained on it.");
-    for (const std::string& note : data.readNotes()) writeComment(out, "Read: " + note + ".");
+    for (const std::string& note : data.readNotes()) writeComment(out, "Reading: " + note + ".");
     writeComment(out, settingsText(tree.options()));
     for (const std::string& sentence : limitSentences(tree)) writeComment(out, sentence);
     writeComment(out, "Tree: " + std::to_string(tree.nodes().size()) + " nodes, " +
@@ -298,8 +341,14 @@ void writeHeader(std::ostream& out, const IntervalTree& tree, const Dataset& dat
     writeComment(out,
                  "The table holds every column of the data file in its order: numeric "
                  "attributes as DOUBLE PRECISION, so that they compare as numbers, nominal "
-                 "ones and the class as TEXT. Load the records into it with '?', empty "
-                 "fields, NA and NaN as NULL (missing values).");
+                 "ones and the class as TEXT. Load the records into it with every mark of a "
+                 "missing value as NULL: '?', empty fields, " +
+                     missingMarkList() + ", and in numeric columns '-', '--' and '.'" +
+                     (data.missingCounts().empty() ? ""
+                                                   : " (what the reader read as missing "
+                                                     "is listed above)") +
+                     ".");
+    if (!data.conversions().empty()) writeComment(out, conversionsText(data, columnNames));
     std::vector<std::string> unread;
     std::vector<std::string> renamed;
     const std::size_t fields = data.attributeCount() + 1;

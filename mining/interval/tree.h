@@ -104,7 +104,7 @@ public:
     // to the same bits. Throws ModelFileError (model/model_file.h) when `saved` is malformed:
     // every index, count and size is checked against the schema and the nodes, and every node
     // but the root must be the branch of exactly one earlier node, so the tree has no cycle.
-    static IntervalTree load(const nlohmann::json& saved, const ModelSchema& schema);
+    static IntervalTree load(JsonValue saved, const ModelSchema& schema);
 
     const std::vector<TreeNode>& nodes() const { return nodes_; }
     const TreeOptions& options() const { return options_; }

@@ -31,32 +31,33 @@ Json saveNode(const TreeNode& node) {
     return out;
 }
 
-std::vector<std::int32_t> integers(const Json& object, std::string_view key, std::int64_t low,
+std::vector<std::int32_t> integers(JsonValue object, std::string_view key, std::int64_t low,
                                    std::int64_t high) {
-    const Json& list = model_json::array(object, key);
+    const JsonValue list = model_json::array(object, key);
     std::vector<std::int32_t> out;
     out.reserve(list.size());
-    const std::string name = "\"" + std::string(key) + "\"";
-    for (const Json& value : list) {
-        require(value.is_number_integer(), name + " holds something other than a whole number");
-        const bool fits =
-            value.is_number_unsigned()
-                ? value.get<std::uint64_t>() <= static_cast<std::uint64_t>(high) &&
-                      static_cast<std::int64_t>(value.get<std::uint64_t>()) >= low
-                : value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= high;
-        require(fits, name + " holds a number out of range");
-        out.push_back(static_cast<std::int32_t>(value.get<std::int64_t>()));
+    const auto name = [key] { return "\"" + std::string(key) + "\""; };
+    for (const JsonValue value : list) {
+        if (!value.isWhole())
+            model_json::fail(name() + " holds something other than a whole number");
+        const bool fits = value.kind() == JsonValue::Kind::Unsigned
+                              ? value.toUint64() <= static_cast<std::uint64_t>(high) &&
+                                    static_cast<std::int64_t>(value.toUint64()) >= low
+                              : value.toInt64() >= low && value.toInt64() <= high;
+        if (!fits) model_json::fail(name() + " holds a number out of range");
+        out.push_back(static_cast<std::int32_t>(value.toInt64()));
     }
     return out;
 }
 
 // Reads a node's own figures; its branches are checked by loadBranches().
-TreeNode loadNode(const Json& saved, const ModelSchema& schema) {
+TreeNode loadNode(JsonValue saved, const ModelSchema& schema) {
     const auto k = static_cast<std::int64_t>(schema.classValues.size());
     TreeNode node;
     const std::vector<std::uint64_t> counts =
         model_json::counts(saved, "counts", kMaxCount, schema.classValues.size());
     std::uint64_t sum = 0;
+    node.counts.reserve(counts.size());
     for (const std::uint64_t c : counts) {
         sum += c;
         node.counts.push_back(static_cast<std::uint32_t>(c));
@@ -75,8 +76,8 @@ TreeNode loadNode(const Json& saved, const ModelSchema& schema) {
 }
 
 // Reads the branches of a node that splits; `index` is its place among `count` nodes.
-void loadBranches(const Json& saved, const ModelSchema& schema, std::size_t index,
-                  std::size_t count, TreeNode& node) {
+void loadBranches(JsonValue saved, const ModelSchema& schema, std::size_t index, std::size_t count,
+                  TreeNode& node) {
     const Attribute& attribute = schema.attributes[static_cast<std::size_t>(node.attribute)];
     require(attribute.type != AttributeType::Ignored, "a tree node splits on an ignored attribute");
     node.numeric = attribute.type == AttributeType::Numeric;
@@ -123,7 +124,7 @@ Json IntervalTree::save() const {
             {"nodes", std::move(nodes)}};
 }
 
-IntervalTree IntervalTree::load(const Json& saved, const ModelSchema& schema) {
+IntervalTree IntervalTree::load(JsonValue saved, const ModelSchema& schema) {
     IntervalTree tree;
     TreeOptions& o = tree.options_;
     o.bins = static_cast<int>(model_json::integer(saved, "bins", 2, 1000000));
@@ -145,14 +146,16 @@ IntervalTree IntervalTree::load(const Json& saved, const ModelSchema& schema) {
     tree.growthStopped_ = model_json::boolean(saved, "growth stopped");
     tree.nodesAtStop_ = model_json::count(saved, "nodes at stop", kMaxCount);
     tree.nearEmptyLeaves_ = model_json::count(saved, "near-empty leaves", kMaxCount);
-    const Json& nodes = model_json::array(saved, "nodes");
+    const JsonValue nodes = model_json::array(saved, "nodes");
     require(!nodes.empty() && nodes.size() <= kMaxCount, "the tree has no nodes");
     std::vector<std::uint8_t> hasParent(nodes.size(), 0);
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        TreeNode node = loadNode(nodes[i], schema);
+    tree.nodes_.reserve(nodes.size());
+    for (const JsonValue entry : nodes) {
+        const std::size_t i = tree.nodes_.size();
+        TreeNode node = loadNode(entry, schema);
         require(i > 0 || node.depth == 0, "the tree's root is not at depth 0");
         require(i == 0 || hasParent[i], "a tree node is no node's branch");
-        if (!node.isLeaf()) loadBranches(nodes[i], schema, i, nodes.size(), node);
+        if (!node.isLeaf()) loadBranches(entry, schema, i, nodes.size(), node);
         for (const std::uint32_t child : node.children) {
             require(!hasParent[child], "a tree node is the branch of two nodes");
             hasParent[child] = 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/dataset.h"
+#include "model/json_document.h"
 #include "util/result.h"
 
 namespace mining {
@@ -47,25 +48,31 @@ namespace model_json {
 
 using Json = nlohmann::json;
 
-const Json& field(const Json& object, std::string_view key);
-const Json& array(const Json& object, std::string_view key);
-bool boolean(const Json& object, std::string_view key);
+JsonValue field(JsonValue object, std::string_view key);
+JsonValue array(JsonValue object, std::string_view key);
+bool boolean(JsonValue object, std::string_view key);
 // A finite number.
-double number(const Json& object, std::string_view key);
+double number(JsonValue object, std::string_view key);
 // A whole number in [0, max].
-std::uint64_t count(const Json& object, std::string_view key, std::uint64_t max);
+std::uint64_t count(JsonValue object, std::string_view key, std::uint64_t max);
 // An integer in [low, high].
-std::int64_t integer(const Json& object, std::string_view key, std::int64_t low, std::int64_t high);
-std::string text(const Json& object, std::string_view key);
+std::int64_t integer(JsonValue object, std::string_view key, std::int64_t low, std::int64_t high);
+std::string text(JsonValue object, std::string_view key);
 // An array of finite numbers (of exactly `size` when size != npos).
-std::vector<double> numbers(const Json& object, std::string_view key,
+std::vector<double> numbers(JsonValue object, std::string_view key,
                             std::size_t size = std::string::npos);
 // An array of whole numbers in [0, max] (of exactly `size` when size != npos).
-std::vector<std::uint64_t> counts(const Json& object, std::string_view key, std::uint64_t max,
+std::vector<std::uint64_t> counts(JsonValue object, std::string_view key, std::uint64_t max,
                                   std::size_t size = std::string::npos);
-std::vector<std::string> texts(const Json& object, std::string_view key);
+std::vector<std::string> texts(JsonValue object, std::string_view key);
+// As field() and text(), on nlohmann-json's DOM.
+const Json& field(const Json& object, std::string_view key);
+std::string text(const Json& object, std::string_view key);
 // Throws ModelFileError with `message` unless `ok`.
 void require(bool ok, const std::string& message);
+void require(bool ok, const char* message);
+// Throws ModelFileError with `message`.
+[[noreturn]] void fail(const std::string& message);
 
 }  // namespace model_json
 
@@ -74,6 +81,7 @@ nlohmann::json schemaToJson(const Dataset& data);
 
 // Returns the schema a model file holds. Throws ModelFileError when it is malformed: no
 // attribute or class value, a name or value twice, an unknown type.
+ModelSchema schemaFromJson(JsonValue schema);
 ModelSchema schemaFromJson(const nlohmann::json& schema);
 
 // Returns the JSON text of a model file: the format, version, program, schema and model, and
@@ -83,11 +91,16 @@ std::string modelFileText(const std::string& program, const Dataset& data,
 
 // Parses the text of a model file `name` and checks its frame: its size, its nesting, that it is
 // JSON, that its format is ours and its version one this program reads. Returns the whole
-// object, or a one-line error naming `name`.
-Result<nlohmann::json> parseModelText(std::string_view text, const std::string& name);
+// of it, or a one-line error naming `name`.
+Result<JsonDocument> parseModelDocument(std::string_view text, const std::string& name);
 
-// Reads and parses the model file at `path` as parseModelText() does; refuses a file over
-// kMaxModelFileBytes without reading it.
+// Reads and parses the model file at `path` as parseModelDocument() does, through a stream (its
+// text is never held whole); refuses a file over kMaxModelFileBytes without reading it.
+Result<JsonDocument> readModelDocument(const std::string& path);
+
+// As parseModelDocument() and readModelDocument(), returning nlohmann-json's DOM, which takes
+// several times the memory of the text.
+Result<nlohmann::json> parseModelText(std::string_view text, const std::string& name);
 Result<nlohmann::json> readModelFile(const std::string& path);
 
 }  // namespace mining

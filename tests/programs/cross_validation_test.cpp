@@ -176,7 +176,7 @@ TEST_F(CrossValidation, AutoSearchesOnlyWhatTheCommandLineLeavesOpen) {
         const bool bayes = program == CLASSIFY_PATH;
         const std::string report =
             readFile(dir_ / (bayes ? "diabetes_bayes.output" : "diabetes_interval.output"));
-        const std::size_t search = report.find("Settings chosen by 5-fold cross-validation");
+        const std::size_t search = report.find("Settings chosen by ");
         EXPECT_EQ(search != std::string::npos, !candidates.empty()) << report.substr(0, 800);
         for (const std::string& c : candidates) EXPECT_NE(report.find(c), std::string::npos) << c;
         if (!candidates.empty()) {

@@ -1,12 +1,13 @@
 // The command-line binding of both classifier programs: argv to options, or the exact usage
 // error, before any file is touched.
+#include "cli/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <sstream>
 
 #include "cli/bayes_program.h"
-#include "cli/command_line.h"
 #include "cli/interval_program.h"
 
 namespace mining {

@@ -1,5 +1,7 @@
 // Self-tuning: the candidate that cross-validation on the training records prefers, and never a
 // look at the records it is then tested on.
+#include "cli/tuning.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <set>
 
 #include "cli/run_evaluation.h"
-#include "cli/tuning.h"
 #include "data/reader.h"
 #include "data/split.h"
 #include "interval/interval_model.h"
@@ -75,7 +76,7 @@ TEST(Tuning, PrefersTheCandidateThatCrossValidatesBetterAndTheFirstOnATie) {
     // Where the defaults' training on all records takes longer than the budget, nothing is
     // tried, however well another setting would do.
     const std::vector<Candidate> depths{{"shallow", tree(1)}, {"deep", tree(10)}};
-    const Result<Tuning> large = tune(data, rows, depths, 1, TuningBudget{1.0, {}, 1.5});
+    const Result<Tuning> large = tune(data, rows, depths, 1, TuningBudget{1.0, {}, 0.1, 1.0, 1.5});
     EXPECT_TRUE(large->skipped && large->tooLarge);
     EXPECT_EQ(large->chosen, 0u);
 }
@@ -105,25 +106,24 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
     std::vector<Call> log;
     auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
     const std::vector<Candidate> two = {{"a", spy}, {"b", spy, 3.0}};
-    // A training of weight 1 costs 2 * (n * 1e-6 + 1e-4) s: 5 folds of both candidates are 20
-    // of them, and the heavier one's training at the end adds 2 more on all of the sample.
+    // A training of weight 1 costs 2 * (n * 1e-6 + 1e-4) s: 5 folds of both candidates (weights
+    // 1 and 3) are 20 of them.
     const TuningCosts costs{1e-6, 0, 1e-4};
-    const auto seconds = [](double n, double atEnd) {
-        return 20 * 2 * (n * 1e-6 + 1e-4) + 2 * 2 * (atEnd * 1e-6 + 1e-4);
+    const auto seconds = [](double n) { return 20 * 2 * (n * 1e-6 + 1e-4); };
+    const auto within = [&](double s) {
+        return s == 0 ? TuningBudget{} : TuningBudget{s, costs, 0, 1e9, 0};
     };
     struct Case {
         double seconds;
         std::size_t records;  // 0: skipped
     };
-    for (const Case& c :
-         {Case{0, kTuningRecords}, Case{1e3, kTuningRecords},
-          Case{seconds(1000, kTuningRecords), 1000}, Case{seconds(150, kTuningRecords), 0}}) {
+    for (const Case& c : {Case{0, kTuningRecords}, Case{1e3, kTuningRecords},
+                          Case{seconds(1000), 1000}, Case{seconds(150), 0}}) {
         SCOPED_TRACE(c.seconds);
-        const TuningBudget budget{c.seconds, costs};
-        EXPECT_NEAR(static_cast<double>(tuningRecords(data, rows.size(), two, budget)),
+        EXPECT_NEAR(static_cast<double>(tuningRecords(data, rows.size(), two, costs, c.seconds)),
                     static_cast<double>(c.records), 1.0);
         log.clear();
-        const Result<Tuning> t = tune(data, rows, two, 1, budget);
+        const Result<Tuning> t = tune(data, rows, two, 1, within(c.seconds));
         ASSERT_TRUE(t.ok());
         EXPECT_EQ(t->skipped, c.records == 0);
         EXPECT_EQ(log.empty(), c.records == 0);
@@ -134,10 +134,9 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
             EXPECT_NEAR(static_cast<double>(t->records), static_cast<double>(c.records), 1.0);
         }
     }
-    // A costlier last candidate makes way rather than shrink the sample below the least.
-    const std::vector<Candidate> three = {two[0], two[1], {"c", spy, 50.0}};
-    const Result<Tuning> t =
-        tune(data, rows, three, 1, TuningBudget{seconds(1000, kTuningRecords), costs});
+    // A costlier candidate makes way rather than shrink the sample below the least.
+    const std::vector<Candidate> three = {two[0], {"c", spy, 50.0}, two[1]};
+    const Result<Tuning> t = tune(data, rows, three, 1, within(seconds(1000)));
     ASSERT_TRUE(t.ok());
     EXPECT_EQ(t->labels, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(t->untried, std::vector<std::string>{"c"});
@@ -145,8 +144,120 @@ TEST(Tuning, ATimeBudgetShrinksTheSampleOrKeepsTheDefaults) {
     EXPECT_NE(describeTuning(*t).find("Not tried, to keep within the time limit: c"),
               std::string::npos);
     // Fewer training records than the least: all of them, when the budget allows them.
-    EXPECT_EQ(tuningRecords(data, 50, two, {seconds(60, 50), costs}), 50u);
-    EXPECT_EQ(tuningRecords(data, 50, two, {seconds(40, 50), costs}), 0u);
+    EXPECT_EQ(tuningRecords(data, 50, two, costs, seconds(60)), 50u);
+    EXPECT_EQ(tuningRecords(data, 50, two, costs, seconds(40)), 0u);
+}
+
+// On large data a candidate whose training on all the records would outrun the run's work is
+// left out, and the others are still compared (on a sample); the defaults always stay.
+TEST(Tuning, ACandidateTooCostlyOnAllTheRecordsIsLeftOutNotTheSearch) {
+    const Dataset data = sample(3 * kTuningRecords);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 3 * kTuningRecords; ++r) rows.push_back(r);
+    std::vector<Call> log;
+    auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
+    // The run costs 1 s of 2 s of work with the defaults: 1.5 times that fits, 2.5 times not.
+    const TuningBudget budget{0.5, TuningCosts{1e-8, 0, 0}, 0.2, 2.0, 1.0};
+    const std::vector<Candidate> candidates = {
+        {"defaults", spy}, {"dear", spy, 1, 2.5}, {"cheaper", spy, 1, 1.5}};
+    const TuningPlan plan = planTuning(data, rows.size(), candidates, budget);
+    EXPECT_EQ(plan.tried, (std::vector<std::size_t>{0, 2}));
+    EXPECT_EQ(plan.leftOut, std::vector<std::size_t>{1});
+    EXPECT_EQ(plan.records, kTuningRecords);
+    EXPECT_FALSE(plan.skipped);
+    // When none but the defaults fits, nothing is tried.
+    const std::vector<Candidate> dearOnly = {candidates[0], candidates[1]};
+    const TuningPlan none = planTuning(data, rows.size(), dearOnly, budget);
+    EXPECT_TRUE(none.skipped && none.tooLarge);
+}
+
+// Many attributes: the search runs on a seeded sample of them rather than not at all, and says so.
+TEST(Tuning, WideDataIsTunedOnASampleOfTheAttributes) {
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        for (int a = 0; a < 64; ++a) text += std::to_string((i * (a + 3)) % 11) + ",";
+        text += i % 2 ? "x\n" : "y\n";
+    }
+    const Dataset data = std::move(parseDataset(text, std::nullopt).value());
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 400; ++r) rows.push_back(r);
+    std::vector<Call> log;
+    auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
+    const std::vector<Candidate> two = {{"a", spy}, {"b", spy}};
+    // Training on 400 records of 64 attributes costs 64 * 400 * 1e-6 s; 10 trainings of it do
+    // not fit 0.1 s, of 8 attributes they do.
+    const TuningBudget budget{0.1, TuningCosts{1e-6, 0, 0}, 0.01, 10, 0};
+    const TuningPlan plan = planTuning(data, rows.size(), two, budget);
+    ASSERT_FALSE(plan.skipped);
+    EXPECT_GT(plan.attributes, 1u);
+    EXPECT_LT(plan.attributes, 64u);
+    const Result<Tuning> t = tune(data, rows, two, 1, budget);
+    ASSERT_TRUE(t.ok());
+    EXPECT_EQ(t->attributes, plan.attributes);
+    EXPECT_NE(describeTuning(*t).find("seeded sample of " + std::to_string(plan.attributes) +
+                                      " of the 64"),
+              std::string::npos)
+        << describeTuning(*t);
+}
+
+// A model right on a fixed share of the records, which ones by a hash of the row and `salt`.
+class ShareModel : public Model {
+public:
+    ShareModel(double share, std::uint64_t salt) : share_(share), salt_(salt) {}
+    std::string name() const override { return "share"; }
+    Status train(const Dataset& data, std::span<const RowIndex>) override {
+        classes_ = data.classCount();
+        return Status();
+    }
+    std::int32_t predict(const Dataset& data, RowIndex r) const override {
+        std::uint64_t h = (r + 1) * 0x9E3779B97F4A7C15ull ^ salt_;
+        h ^= h >> 31;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
+        const bool right = static_cast<double>(h % 10000) < share_ * 10000;
+        const std::int32_t c = data.classes()[r];
+        return right ? c : static_cast<std::int32_t>((c + 1) % classes_);
+    }
+    void describe(const Dataset&, std::ostream&) const override {}
+
+private:
+    double share_;
+    std::uint64_t salt_;
+    std::size_t classes_ = 2;
+};
+
+// The defaults stay unless another candidate beats them by more than the standard error of the
+// difference over the folds: a gain inside the noise of 200 records does not count, a large one
+// does; small data is dealt three times.
+TEST(Tuning, AGainWithinTheNoiseKeepsTheDefaults) {
+    const Dataset data = sample(200);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
+    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
+        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
+    };
+    // Gains of a couple of points over 200 records fall either side of the standard error:
+    // the rule picks the other candidate exactly when its gain exceeds it.
+    std::size_t withinNoise = 0;
+    for (std::uint64_t salt = 2; salt < 40; ++salt) {
+        const Result<Tuning> t =
+            tune(data, rows, {{"defaults", share(0.70, 1)}, {"other", share(0.72, salt)}}, 1);
+        ASSERT_TRUE(t.ok());
+        EXPECT_EQ(t->repeats, 3u);
+        if (t->best != 1) continue;
+        EXPECT_EQ(t->chosen, t->gain > t->standardError ? 1u : 0u) << salt;
+        if (t->gain <= t->standardError) {
+            ++withinNoise;
+            EXPECT_NE(describeTuning(*t).find("within the standard error"), std::string::npos);
+        }
+    }
+    EXPECT_GT(withinNoise, 0u);
+    const Result<Tuning> clear =
+        tune(data, rows, {{"defaults", share(0.70, 1)}, {"other", share(0.90, 2)}}, 1);
+    ASSERT_TRUE(clear.ok());
+    EXPECT_EQ(clear->chosen, 1u);
+    EXPECT_GT(clear->gain, clear->standardError);
+    EXPECT_NE(describeTuning(*clear).find("more than the standard error"), std::string::npos);
 }
 
 // A program whose models and both candidates are the spy's.
@@ -160,7 +271,7 @@ public:
     std::vector<Candidate> candidates(const std::set<std::string>&) const override {
         return {{"a", make_}, {"b", make_}};
     }
-    std::unique_ptr<Model> loadModel(const nlohmann::json&, const ModelSchema&) const override {
+    std::unique_ptr<Model> loadModel(JsonValue, const ModelSchema&) const override {
         return nullptr;
     }
     ProgramCosts costs() const override { return {}; }
@@ -193,6 +304,54 @@ TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
         ++tested;
     }
     EXPECT_EQ(tested, folds.size());
+}
+
+}  // namespace
+}  // namespace mining
+
+namespace mining {
+namespace {
+
+// A clock that moves on a second each time it is read: a machine far slower than planned, the
+// same on every run.
+Deadline::Clock slowClock() {
+    auto now = std::make_shared<double>(0);
+    return [now] { return *now += 1; };
+}
+
+// The backstop: once the deadline comes near, the search stops before its next fold and
+// chooses on the folds done (every candidate tested on the same ones), or keeps the defaults.
+TEST(Tuning, ASlowMachineStopsTheSearchAtAFoldAndSaysSo) {
+    const Dataset data = sample(200);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
+    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
+        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
+    };
+    const std::vector<Candidate> two = {{"defaults", share(0.6, 1)}, {"better", share(0.95, 2)}};
+    const TuningPlan plan = planTuning(data, rows.size(), two, TuningBudget{});
+    ASSERT_EQ(plan.repeats, 3u);
+    // Read once before each fold: the fourth reading passes a deadline at 3.5.
+    const Result<Tuning> cut = tune(data, rows, two, 1, plan, Deadline(slowClock(), 3.5));
+    ASSERT_TRUE(cut.ok());
+    EXPECT_TRUE(cut->cut);
+    EXPECT_EQ(cut->folds, 3u);
+    EXPECT_EQ(cut->plannedFolds, 15u);
+    EXPECT_EQ(cut->chosen, 1u);  // a clear gain shows on three folds too
+    std::string text = describeTuning(*cut);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_NE(text.find("slower than planned: the search stopped after 3 of its 15 folds"),
+              std::string::npos)
+        << text;
+    const Result<Tuning> none = tune(data, rows, two, 1, plan, Deadline(slowClock(), 0.5));
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none->cut);
+    EXPECT_EQ(none->folds, 0u);
+    EXPECT_EQ(none->chosen, 0u);
+    // Without a deadline, or one far off, every fold runs.
+    const Result<Tuning> whole = tune(data, rows, two, 1, plan, Deadline(slowClock(), 1e9));
+    EXPECT_FALSE(whole->cut);
+    EXPECT_EQ(whole->folds, 15u);
 }
 
 }  // namespace

@@ -181,6 +181,17 @@ TEST(Arff, RecordErrorsNameTheFileLineAndAttribute) {
     }
 }
 
+TEST(Arff, OtherMissingMarksPassOnAsTheyStandUnlessQuotedOrListed) {
+    const std::string header =
+        "@relation r\n@attribute n numeric\n@attribute c {x, N/A}\n@attribute d date\n"
+        "@attribute class {p, q}\n@data\n";
+    const Result<std::string> out = records(header + "NULL, N/A, #N/A, p\n-, null, NaN, q\n");
+    ASSERT_TRUE(out.ok()) << out.error();
+    EXPECT_EQ(*out, "NULL,N/A,#N/A,p\n-,null,NaN,q\n");
+    EXPECT_FALSE(records(header + "'NULL', x, ?, p\n").ok());
+    EXPECT_FALSE(records(header + "1, -, ?, p\n").ok());  // '-' is a number's mark only
+}
+
 TEST(Arff, DatesAreDaysSinceTheEpoch) {
     struct DateCase {
         std::string format;  // "" for the default

@@ -49,9 +49,13 @@ private:
 // lines are plain and many are just not.
 std::string randomLine(std::mt19937_64& engine) {
     static const std::vector<std::string_view> numbers = {
-        "1", "0.5", "-2", "12345678901234567", "1e3", "?", "'?'", "", ".", "+", "-0", "007.10"};
-    static const std::vector<std::string_view> values = {"red", "a b",   "x",    "?",
-                                                         "'?'", "\"a\"", "1.5.2"};
+        "1",    "0.5",  "-2",  "12345678901234567",
+        "1e3",  "?",    "'?'", "",
+        ".",    "+",    "-0",  "007.10",
+        "NULL", "#N/A", "-",   "-nan",
+        "'N/A'"};
+    static const std::vector<std::string_view> values = {"red",   "a b",   "x",   "?",   "'?'",
+                                                         "\"a\"", "1.5.2", "N/A", "null"};
     static const std::vector<std::string_view> classes = {"yes", "no", "?", "", "'no'", "maybe"};
     static const std::vector<std::string_view> blanks = {"", "", " ", "\t", "\r", " \r "};
     static const std::vector<std::string_view> strays = {",", "'", "\"", std::string_view("\0", 1),
@@ -97,6 +101,13 @@ TEST(LineParser, PlainAndFullPathsAgreeOnEveryLineThePlainOneAccepts) {
                 EXPECT_EQ(plain.valueOf(i, a[i]), full.valueOf(i, b[i])) << line;
             }
         }
+        const std::vector<MarkCount> marks = plain.parser().marks().counts();
+        const std::vector<MarkCount> fullMarks = full.parser().marks().counts();
+        ASSERT_EQ(marks.size(), fullMarks.size()) << line;
+        for (std::size_t m = 0; m < marks.size(); ++m) {
+            EXPECT_EQ(marks[m].column, fullMarks[m].column) << line;
+            EXPECT_EQ(marks[m].mark, fullMarks[m].mark) << line;
+        }
     }
     // The comparison really ran, with open and with listed values.
     EXPECT_GT(plainLines[0], 400u);
@@ -120,6 +131,52 @@ TEST(LineParser, WithoutNamesANonNumberAsksForARestartNamingItsColumn) {
     ASSERT_EQ(f.parser().parse("1, red, id, '?', yes"), LineOutcome::Restart);
     EXPECT_EQ(f.parser().restartColumn(), 3u);
     EXPECT_FALSE(f.parser().parsePlain("1, red, id, '?', yes"));
+}
+
+TEST(LineParser, CountsTheMarksOfEveryRecordOnceWhicheverPathReadsIt) {
+    Fixture f(true);
+    // Plain; then one the plain path gives up on after reading a mark, read again by the full
+    // rules; then records the full rules read; then a failing line, which counts nothing.
+    ASSERT_TRUE(f.parser().parsePlain("NULL, N/A, 1, 2, yes"));
+    ASSERT_FALSE(f.parser().parsePlain("NULL, red, 1, -, yes"));
+    ASSERT_EQ(f.parser().parse("NULL, red, 1, -, yes"), LineOutcome::Record);
+    ASSERT_EQ(f.parser().parse("?, null, 1, ?, yes"), LineOutcome::Record);
+    // A record left out for its missing class counts only the class's mark.
+    ASSERT_EQ(f.parser().parse("N/A, red, 1, 2, #N/A"), LineOutcome::Record);
+    ASSERT_EQ(f.parser().parse("NULL, pink, 1, 2, yes"), LineOutcome::Failed);
+    const std::vector<MarkCount> counts = f.parser().marks().counts();
+    ASSERT_EQ(counts.size(), 5u);
+    EXPECT_EQ(counts[0].column, 0u);  // n: NULL twice; '?' is not counted
+    EXPECT_EQ(counts[0].count, 2u);
+    EXPECT_EQ(counts[1].mark, kMarkSlashNA);  // colour
+    EXPECT_EQ(counts[2].mark, kMarkNull);
+    EXPECT_EQ(counts[3].mark, kMarkDash);  // m: '-' in a number
+    EXPECT_EQ(counts[4].column, 4u);       // the class
+    EXPECT_EQ(counts[4].mark, kMarkHashSlashNA);
+}
+
+TEST(LineParser, AListedValueIsNoMarkAndARunsTokensAreMissingQuotedOrNot) {
+    NamesFile names;
+    names.classValues = {"yes", "no", "N/A"};
+    names.attributes = {{"n", AttributeType::Numeric, {}},
+                        {"answer", AttributeType::Nominal, {"yes", "none", "NULL"}}};
+    RecordLayout layout = *layoutFromNames(names, "t.names");
+    layout.missingTokens = MissingTokens({"none", "-999"});
+    std::vector<std::vector<std::string>> values = {
+        {}, names.attributes[1].values, names.classValues};
+    std::vector<ValueCoder> coders;
+    for (auto& list : values) coders.emplace_back(&list, !list.empty());
+    LineParser parser(layout, coders);
+    ASSERT_TRUE(parser.parsePlain("-999, NULL, N/A"));
+    EXPECT_EQ(parser.cells()[0].kind, CellKind::Missing);
+    EXPECT_EQ(values[1][static_cast<std::size_t>(parser.cells()[1].code)], "NULL");
+    EXPECT_EQ(values[2][static_cast<std::size_t>(parser.cells()[2].code)], "N/A");
+    ASSERT_EQ(parser.parse("-999.0, 'none', no"), LineOutcome::Record);
+    EXPECT_EQ(parser.cells()[0].kind, CellKind::Missing);
+    EXPECT_EQ(parser.cells()[1].kind, CellKind::Missing);
+    ASSERT_EQ(parser.parse("-99.9, none, no"), LineOutcome::Record);
+    EXPECT_EQ(parser.cells()[0].kind, CellKind::Decimal);
+    EXPECT_EQ(parser.cells()[1].kind, CellKind::Missing);
 }
 
 TEST(LineParser, CountsFieldsAndCapsTheCountOfALongLine) {

@@ -75,6 +75,21 @@ const ColumnCase kColumns[] = {
      ',',
      NumberStyle::Date,
      {19362, 19362.5, 1, 19782}},
+    {"DatesWithPointsDayFirst",
+     {"22.07.2024", "1.2.2024", "01.02.2024 12:00", "29.02.2024 6:00:00"},
+     ',',
+     NumberStyle::Date,
+     {19926, 19754, 19754.5, 19782.25}},
+    {"DatesWithSlashesThatReadOnlyMonthFirst",
+     {"07/22/2024", "7/1/2024 18:00"},
+     ',',
+     NumberStyle::Date,
+     {19926, 19905.75}},
+    {"DatesWithSlashesThatReadOnlyDayFirst",
+     {"22/07/2024", "01/07/2024"},
+     ',',
+     NumberStyle::Date,
+     {19926, 19905}},
 
     {"PlainNumbersOnlyHaveNoStyle", {"1", "2.5", "-3"}, ',', std::nullopt, {}},
     {"NoValues", {}, ',', std::nullopt, {}},
@@ -91,6 +106,13 @@ const ColumnCase kColumns[] = {
     {"DotGroupsWithoutAnyComma", {"1.234.567"}, ';', std::nullopt, {}},
     {"DateAmongNumbers", {"12", "2023-01-05"}, ',', std::nullopt, {}},
     {"NumberAmongDates", {"2023-01-05", "12"}, ',', std::nullopt, {}},
+    {"DatesInNeitherOrder", {"22/07/2024", "07/22/2024"}, ',', std::nullopt, {}},
+    {"DatesWithTwoSeparators", {"22.07.2024", "22/07/2024"}, ',', std::nullopt, {}},
+    {"DatesWithPointsMonthFirst", {"07.22.2024"}, ',', std::nullopt, {}},
+    {"DatesWithATwoDigitYear", {"22.07.24"}, ',', std::nullopt, {}},
+    {"DateAmongDayMonthDates", {"22.07.2024", "2024-07-22"}, ',', std::nullopt, {}},
+    {"NumberAmongDayMonthDates", {"22.07.2024", "12"}, ',', std::nullopt, {}},
+    {"DayMonthDateWithAnImpossibleTime", {"22.07.2024 24:00"}, ',', std::nullopt, {}},
     {"Units", {"12 kg"}, ',', std::nullopt, {}},
     {"ExponentWithPercent", {"1e5%"}, ',', std::nullopt, {}},
     {"InfinityWithPercent", {"inf%"}, ',', std::nullopt, {}},
@@ -183,15 +205,44 @@ TEST(IsoDays, TruncatedDateTimeIsReadOnlyWhereItIsComplete) {
                                         "2023-01-05T10:30:00.25+05", full}));
 }
 
-TEST(DescribeReading, NamesTheColumnStyleAndExample) {
-    const std::vector<std::string> money{"12", "$3.20"};
-    EXPECT_EQ(describeReading("income", *readAsNumbers(money, ','), money, 1),
-              "income: read as numbers with a currency sign ($3.20 -> 3.2)");
-    const std::vector<std::string> dates{"2023-01-05T12:00:00"};
-    EXPECT_EQ(describeReading("when", *readAsNumbers(dates, ','), dates, 0),
-              "when: read as days since 1970-01-01 (2023-01-05T12:00:00 -> 19362.5)");
-    EXPECT_EQ(describeReading("when", *readAsNumbers(dates, ','), dates, 1),
-              "when: read as days since 1970-01-01");
+TEST(ReadAsNumbersDates, WhereBothOrdersReadTheGuessIsMonthFirstAndSaidSo) {
+    const std::vector<std::string> slashes{"07/06/2024", "12/01/2024"};
+    const std::optional<NumberReading> guessed = readAsNumbers(slashes, ',');
+    ASSERT_TRUE(guessed);
+    EXPECT_EQ(guessed->order, DateOrder::MonthFirst);
+    EXPECT_TRUE(guessed->orderGuessed);
+    EXPECT_EQ(guessed->numbers, (std::vector<double>{19910, 20058}));
+    const std::optional<NumberReading> asked = readAsNumbers(slashes, ',', DateOrder::DayFirst);
+    ASSERT_TRUE(asked);
+    EXPECT_FALSE(asked->orderGuessed);
+    EXPECT_EQ(asked->numbers, (std::vector<double>{19881, 19734}));
+    // Points are read day first, with no guess to tell; an order asked for is taken, or none.
+    const std::vector<std::string> points{"07.06.2024"};
+    EXPECT_FALSE(readAsNumbers(points, ',')->orderGuessed);
+    EXPECT_EQ(readAsNumbers(points, ',', DateOrder::MonthFirst)->numbers[0], 19910);
+    EXPECT_FALSE(readAsNumbers(std::vector<std::string>{"22/07/2024"}, ',', DateOrder::MonthFirst));
+}
+
+TEST(DayMonthDays, ReadsOneDateInTheOrderAskedFor) {
+    EXPECT_EQ(dayMonthDays("22.07.2024", '.', DateOrder::DayFirst), 19926);
+    EXPECT_EQ(dayMonthDays("7/22/2024 12:00", '/', DateOrder::MonthFirst), 19926.5);
+    EXPECT_EQ(dayMonthDays("31/12/1969", '/', DateOrder::DayFirst), -1);
+    EXPECT_EQ(dayMonthDays("29.02.2023", '.', DateOrder::DayFirst), std::nullopt);
+    EXPECT_EQ(dayMonthDays("22.07.2024", '/', DateOrder::DayFirst), std::nullopt);
+    EXPECT_EQ(dayMonthDays("22.07.2024", '.', DateOrder::Guess), std::nullopt);
+    EXPECT_EQ(dayMonthDays("122.07.2024", '.', DateOrder::DayFirst), std::nullopt);
+    EXPECT_EQ(dayMonthDays("22.07.2024 ", '.', DateOrder::DayFirst), std::nullopt);
+    EXPECT_EQ(dayMonthDays("22.07.2024 10", '.', DateOrder::DayFirst), std::nullopt);
+}
+
+TEST(DescribeExample, ShowsTheValueItsNumberAndADatesOrder) {
+    EXPECT_EQ(describeExample(NumberStyle::Currency, " $3.20", 3.2, DateOrder::Guess),
+              "$3.20 -> 3.2");
+    EXPECT_EQ(describeExample(NumberStyle::Date, "2023-01-05T12:00:00", 19362.5, DateOrder::Guess),
+              "2023-01-05T12:00:00 -> 19362.5");
+    EXPECT_EQ(describeExample(NumberStyle::Date, "22.07.2024", 19926, DateOrder::DayFirst),
+              "22.07.2024 -> 19926, day first");
+    EXPECT_EQ(describeStyle(NumberStyle::DecimalComma), "numbers with a decimal comma");
 }
 
 }  // namespace

@@ -130,6 +130,63 @@ TEST(Reader, NamesTheClassColumnAndItsPlaceInEveryFormat) {
     }
 }
 
+Dataset parseAs(const std::string& text, DataFormat format, const ReadOptions& options = {}) {
+    Result<Dataset> result = parseData(text, format, std::nullopt, options, "t", "", 1);
+    EXPECT_TRUE(result.ok()) << result.error();
+    return result.ok() ? std::move(result.value()) : Dataset();
+}
+
+TEST(Reader, MarksOfMissingValuesAreMissingInEveryFormatAndNoted) {
+    const Dataset table = parseAs("x,colour,label\n1.5,red,a\n#N/A,NULL,b\n2,N/A,a\n3,red,null\n",
+                                  DataFormat::Delimited);
+    ASSERT_EQ(table.attribute(0).type, AttributeType::Numeric);
+    EXPECT_TRUE(isMissing(table.numeric(0)[1]));
+    EXPECT_EQ(table.attribute(1).values, (std::vector<std::string>{"red"}));
+    EXPECT_EQ(table.missingClassCount(), 1u);
+    ASSERT_EQ(table.readNotes().size(), 1u);
+    EXPECT_EQ(table.readNotes()[0],
+              "read as missing: #N/A in x (1); N/A in colour (1); NULL in colour (1); null in "
+              "label (1)");
+    const Dataset arff =
+        parseAs("@relation r\n@attribute x numeric\n@attribute c {p, q}\n@data\n1,p\nNULL,q\n-,?\n",
+                DataFormat::Arff);
+    EXPECT_EQ(arff.recordCount(), 2u);
+    EXPECT_EQ(arff.readNotes(), (std::vector<std::string>{"read as missing: NULL in x (1)"}));
+    // The reader's own marks need no note.
+    EXPECT_TRUE(parseAs("1,?,a\nNA,NaN,b\n,3,a\n", DataFormat::Records).readNotes().empty());
+}
+
+TEST(Reader, TheRunsMissingTokensAreMissingInEveryColumn) {
+    ReadOptions options;
+    options.missingTokens = {"none", "-999"};
+    const Dataset d = parseAs("x,y,label\nnone,1,a\n-999,-999.0,b\n2,none,a\n3.5,\"none\",b\n",
+                              DataFormat::Delimited, options);
+    ASSERT_EQ(d.attribute(0).type, AttributeType::Numeric);  // a token first is no word
+    ASSERT_EQ(d.attribute(1).type, AttributeType::Numeric);
+    EXPECT_TRUE(isMissing(d.numeric(0)[1]));
+    EXPECT_TRUE(isMissing(d.numeric(1)[3]));
+    EXPECT_EQ(d.numeric(0)[3], 3.5);
+    EXPECT_EQ(d.readNotes(),
+              (std::vector<std::string>{
+                  "read as missing: none in x (1) and y (2); -999 in x (1) and y (1)"}));
+}
+
+TEST(Reader, AnArffClassDeclaredNumericIsNotedAsATable) {
+    std::string numeric = "@relation r\n@attribute size numeric\n@attribute price numeric\n@data\n";
+    std::string nominal = "@relation r\n@attribute size numeric\n@attribute price {";
+    std::string records;
+    for (int i = 0; i < 30; ++i) {
+        records += std::to_string(i % 4) + "," + std::to_string(100 + 3 * i) + "\n";
+        nominal += (i ? "," : "") + std::to_string(100 + 3 * i);
+    }
+    nominal += "}\n@data\n";
+    const Dataset d = parseAs(numeric + records, DataFormat::Arff);
+    ASSERT_EQ(d.readNotes().size(), 1u);
+    EXPECT_EQ(d.readNotes()[0].rfind("the class holds 30 different numbers: a numeric target", 0),
+              0u);
+    EXPECT_TRUE(parseAs(nominal + records, DataFormat::Arff).readNotes().empty());
+}
+
 TEST(Reader, NumbersAreExactlyTheDoublesTheTextDenotes) {
     const Dataset d = parseOk("0.1,c\n123456.78,c\n-0.000000001,c\n1e300,c\n0.3,c\n");
     const NumericColumn& c = d.numeric(0);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
+
+#include "data/record_permutation.h"
 
 namespace mining {
 namespace {
@@ -29,36 +32,53 @@ TEST(Split, IsAPermutationAndTheSameForTheSameSeed) {
     EXPECT_NE(splitRecords(1000, 30, false, 2).train, a.train);
 }
 
-// The documented shuffle done whole, as the split once did it: i from n-1 down to 1,
-// j = x mod (i + 1); the first rows train.
-Split fullShuffle(std::size_t n, std::size_t trainCount, std::uint64_t seed) {
-    std::vector<RowIndex> order(n);
-    for (std::size_t r = 0; r < n; ++r) order[r] = static_cast<RowIndex>(r);
-    std::mt19937_64 engine(seed);
-    for (std::size_t i = n - 1; i >= 1 && i < n; --i)
-        std::swap(order[i], order[engine() % (i + 1)]);
-    Split s{{order.begin(), order.begin() + static_cast<std::ptrdiff_t>(trainCount)},
-            {order.begin() + static_cast<std::ptrdiff_t>(trainCount), order.end()}};
-    std::sort(s.train.begin(), s.train.end());
-    std::sort(s.test.begin(), s.test.end());
-    return s;
-}
-
-TEST(Split, GivesTheSetsOfTheWholeDocumentedShuffleInRowOrder) {
-    // Sizes around the batch of 16 draws, shares at both ends, and several seeds: a step too few
-    // or too many, or a draw out of order, gives other sets.
+TEST(Split, EachRowsPartFollowsFromItsOwnNumber) {
+    // The sets are those of the seeded permutation evaluated row by row: a process that holds
+    // only some rows tells their parts alike, and exactly round(n * percent / 100) train.
     for (std::size_t n : {2u, 5u, 16u, 17u, 33u, 1000u}) {
         for (double percent : {0.0, 1.0, 30.0, 50.0, 66.67, 99.0}) {
             for (std::uint64_t seed : {1u, 2u, 42u}) {
                 const Split s = splitRecords(n, percent, false, seed);
-                const Split expected = fullShuffle(n, s.train.size(), seed);
-                EXPECT_EQ(s.train, expected.train) << n << " " << percent << " " << seed;
-                EXPECT_EQ(s.test, expected.test) << n << " " << percent << " " << seed;
-                // The test rows a run makes after training, from the training rows alone.
-                EXPECT_EQ(rowsLeftOut(s.train, n), expected.test) << n << " " << percent;
+                const RecordPermutation permutation(n, seed);
+                const auto count = static_cast<std::size_t>(std::llround(n * percent / 100));
+                EXPECT_EQ(s.train.size(), count) << n << " " << percent;
+                for (std::size_t r = 0; r < n; ++r) {
+                    const bool trains = std::binary_search(s.train.begin(), s.train.end(), r);
+                    EXPECT_EQ(trains, permutation(r) < count) << n << " " << r;
+                    EXPECT_EQ(trains, trainsInSplit(r, n, percent, false, seed)) << n << " " << r;
+                }
+                EXPECT_EQ(rowsLeftOut(s.train, n), s.test) << n << " " << percent;
             }
         }
     }
+}
+
+TEST(RecordPermutation, IsAPermutationOfEverySizeAndSpreadsItsPrefix) {
+    for (std::uint64_t n : {1u, 2u, 3u, 7u, 16u, 17u, 255u, 256u, 257u, 1000u, 65537u}) {
+        for (std::uint64_t seed : {1u, 9u}) {
+            const RecordPermutation p(n, seed);
+            std::vector<bool> seen(n, false);
+            for (std::uint64_t r = 0; r < n; ++r) {
+                const std::uint64_t x = p(r);
+                ASSERT_LT(x, n);
+                ASSERT_FALSE(seen[x]) << n << " " << r;
+                seen[x] = true;
+            }
+        }
+    }
+    // The records sent into the first tenth lie all over [0, n), not near its start.
+    const std::uint64_t n = 100000;
+    const RecordPermutation p(n, 3);
+    double sum = 0;
+    std::size_t count = 0;
+    for (std::uint64_t r = 0; r < n; ++r)
+        if (p(r) < n / 10) {
+            sum += static_cast<double>(r);
+            ++count;
+        }
+    EXPECT_EQ(count, n / 10);
+    EXPECT_NEAR(sum / static_cast<double>(count), n / 2.0, n * 0.02);
+    EXPECT_NE(RecordPermutation(n, 3)(12345), RecordPermutation(n, 4)(12345));
 }
 
 TEST(Split, KeepOrderSplitsInFileOrder) {

@@ -1,11 +1,11 @@
+#include "interval/partition.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include "interval/partition.h"
 
 namespace mining::interval {
 namespace {

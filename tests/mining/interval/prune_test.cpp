@@ -1,6 +1,7 @@
+#include "interval/prune.h"
+
 #include <gtest/gtest.h>
 
-#include "interval/prune.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {

@@ -1,8 +1,9 @@
+#include "interval/rules.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "interval/rules.h"
 #include "interval/tree_report.h"
 #include "interval_test_data.h"
 

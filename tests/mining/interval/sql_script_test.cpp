@@ -329,6 +329,36 @@ TEST(SqlScript, AwkwardNamesAndValuesRoundTrip) {
         << script;
 }
 
+// A column the reader converted holds text the database cannot compare as the tree does: the
+// header names each such column, a value with its number, and how to load it.
+TEST(SqlScript, TheHeaderNamesTheColumnsReadAsNumbersWrittenAnotherWay) {
+    std::string text = "price;day;kind\n";
+    for (int i = 0; i < 40; ++i)
+        text += std::to_string(i % 9) + "," + std::to_string(i % 4) + "0 \xE2\x82\xAC;" +
+                std::to_string(10 + i % 15) + ".03.2024;" + (i % 9 < 4 ? "low" : "high") + "\n";
+    Result<Dataset> data =
+        parseData(text, DataFormat::Delimited, std::nullopt, {}, "prices.csv", "", 1);
+    ASSERT_TRUE(data) << data.error();
+    const std::unique_ptr<IntervalModel> model = trainAsTarnel(*data);
+    expectScriptAgrees(*model, *data);
+    const std::string script = sqlScript(model->tree(), *data, SqlScriptFacts{"t", {}});
+    const std::string header = script.substr(0, script.find("CREATE TABLE"));
+    std::string unwrapped;
+    for (std::size_t i = 0; i < header.size(); ++i)
+        if (header.compare(i, 6, "\n--   ") == 0) {
+            unwrapped += ' ';
+            i += 5;
+        } else {
+            unwrapped += header[i];
+        }
+    EXPECT_NE(unwrapped.find("\"price\" (0,00 \xE2\x82\xAC -> 0: the amount without its currency "
+                             "sign); \"day\" (10.03.2024 -> 19792, day first: the days since "
+                             "1970-01-01 (UTC)"),
+              std::string::npos)
+        << header;
+    EXPECT_NE(unwrapped.find("'#N/A', '#NA', '#N/A N/A', '<NA>', 'NULL'"), std::string::npos);
+}
+
 // A line end in a name would end the header's comment and let the rest run as SQL.
 TEST(SqlScript, ControlCharactersCannotLeaveTheHeaderComment) {
     Result<Dataset> data = parseDataset("1,a\n2,a\n3,b\n4,b\n", "a, b.\nx: continuous.\n",

@@ -1,7 +1,8 @@
+#include "interval/strength.h"
+
 #include <gtest/gtest.h>
 
 #include "interval/gain_ratio.h"
-#include "interval/strength.h"
 
 namespace mining::interval {
 namespace {

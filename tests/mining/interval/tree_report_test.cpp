@@ -1,9 +1,10 @@
+#include "interval/tree_report.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "interval/interval_model.h"
-#include "interval/tree_report.h"
 #include "interval_test_data.h"
 #include "util/display_width.h"
 

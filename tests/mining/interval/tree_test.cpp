@@ -1,10 +1,11 @@
+#include "interval/tree.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
 #include "interval/interval_model.h"
-#include "interval/tree.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {

@@ -3,8 +3,13 @@
 #include "model/model_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <numeric>
 
@@ -42,6 +47,17 @@ TEST(ModelFile, DoublesReadBackToTheSameBits) {
     const std::vector<double> back = read["x"].get<std::vector<double>>();
     ASSERT_EQ(back.size(), values.size());
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(bits(back[i]), bits(values[i])) << i;
+}
+
+// Returns the model of the model file `text`, read through the compact document.
+std::unique_ptr<Model> loadThroughDocument(const std::string& text) {
+    const Result<JsonDocument> file = parseModelDocument(text, "m");
+    EXPECT_TRUE(file) << file.error();
+    const ModelSchema schema = schemaFromJson(model_json::field(file->root(), "schema"));
+    const JsonValue saved = model_json::field(file->root(), "model");
+    if (model_json::text(file->root(), "program") == "tarnel")
+        return interval::IntervalModel::load(saved, schema);
+    return NaiveBayes::load(saved, schema);
 }
 
 // A model read back from its file predicts the same classes and probabilities, to the bit, and
@@ -89,19 +105,24 @@ TEST(ModelFile, ModelsReadBackPredictToTheSameBits) {
             const std::string text = modelFileText(maker.program->info().name, *data, saved);
             const Result<LoadedModel> loaded = loadModelText(text, "m", *maker.program);
             ASSERT_TRUE(loaded) << loaded.error();
-            std::vector<std::int32_t> p1, p2;
-            std::vector<double> q1, q2;
+            const std::unique_ptr<Model> read = loadThroughDocument(text);
+            std::vector<std::int32_t> p1;
+            std::vector<double> q1;
             model->predictWithProbabilities(*data, all, p1, q1);
-            loaded->model->predictWithProbabilities(*data, all, p2, q2);
-            EXPECT_EQ(p1, p2);
-            ASSERT_EQ(q1.size(), q2.size());
-            EXPECT_EQ(std::memcmp(q1.data(), q2.data(), q1.size() * sizeof(double)), 0);
+            for (const Model* back : {loaded->model.get(), read.get()}) {
+                std::vector<std::int32_t> p2;
+                std::vector<double> q2;
+                back->predictWithProbabilities(*data, all, p2, q2);
+                EXPECT_EQ(p1, p2);
+                ASSERT_EQ(q1.size(), q2.size());
+                EXPECT_EQ(std::memcmp(q1.data(), q2.data(), q1.size() * sizeof(double)), 0);
+                nlohmann::json again;
+                ASSERT_TRUE(back->save(again));
+                EXPECT_EQ(modelFileText(maker.program->info().name, *data, again), text);
+            }
             std::vector<std::int32_t> plain;
             model->predictRows(*data, all, plain);
             EXPECT_EQ(plain, p1);  // probabilities never change a prediction
-            nlohmann::json again;
-            ASSERT_TRUE(loaded->model->save(again));
-            EXPECT_EQ(modelFileText(maker.program->info().name, *data, again), text);
         }
     }
 }
@@ -220,6 +241,145 @@ TEST(ModelFile, AValueTheModelNeverSawIsTreatedAsEachModelTreatsIt) {
     EXPECT_DOUBLE_EQ(p[0], 5.0 / 9.0);
     EXPECT_DOUBLE_EQ(p[1], 4.0 / 9.0);
     EXPECT_DOUBLE_EQ(p[2], 4.0 / 5.0);
+}
+
+namespace fs = std::filesystem;
+
+// A folder of the test's own, removed at the end.
+struct TempFolder {
+    fs::path path = fs::temp_directory_path() / ("model_file_test_" + std::to_string(getpid()));
+    TempFolder() { fs::create_directories(path); }
+    ~TempFolder() { fs::remove_all(path); }
+    fs::path write(const std::string& name, const std::string& text) const {
+        std::ofstream(path / name, std::ios::binary) << text;
+        return path / name;
+    }
+};
+
+// The frame's messages, read from a text and from a file alike: the size and the nesting of the
+// whole text count before whether it is JSON, whatever comes first in it.
+TEST(ModelFile, AFrameThatIsNotOursGetsItsOwnMessage) {
+    const std::string ours = R"({"format": "classifiers-model", "version": 1)";
+    const std::string deep(70, '[');
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"", " is not a model file of these programs (not JSON, or cut short)"},
+        {ours, " is not a model file of these programs (not JSON, or cut short)"},
+        {"[1, 2, 3]", " is not a model file of these programs"},
+        {ours + R"(, "format": "another"})", " is not a model file of these programs"},
+        {std::string(64, '[') + std::string(64, ']'), " is not a model file of these programs"},
+        {deep, " is not a model file of these programs (nested too deeply)"},
+        {"{\"a\": x" + deep, " is not a model file of these programs (nested too deeply)"},
+        {ours + ", \"x\": \"\\\"" + deep + "\"}", ""},
+        {ours + ", \"x\": \"\\\\\"" + deep + "}",
+         " is not a model file of these programs (nested too deeply)"},
+        {R"({"format": "classifiers-model", "version": 7})",
+         " was saved by a newer version of these programs (model format 7; this one reads up to "
+         "1)"},
+        {R"({"format": "classifiers-model", "version": "1"})",
+         ": the model's format version is not readable"},
+        {R"({"format": "classifiers-model", "version": 0})",
+         ": the model's format version is not readable"},
+        {R"({"format": "classifiers-model"})", ": the model's format version is not readable"},
+    };
+    const TempFolder folder;
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text.substr(0, 80));
+        const fs::path path = folder.write("bad.model", text);
+        const Result<JsonDocument> parsed = parseModelDocument(text, "m");
+        const Result<JsonDocument> read = readModelDocument(path);
+        const Result<nlohmann::json> dom = readModelFile(path);
+        if (expected.empty()) {
+            EXPECT_TRUE(parsed && read && dom);
+            continue;
+        }
+        ASSERT_FALSE(parsed || read || dom);
+        EXPECT_EQ(parsed.error(), "m" + expected);
+        EXPECT_EQ(read.error(), path.string() + expected);
+        EXPECT_EQ(dom.error(), path.string() + expected);
+    }
+    const fs::path large = folder.write("large.model", "{}");
+    fs::resize_file(large, std::uintmax_t{300} << 20);  // sparse: costs no disk
+    EXPECT_EQ(readModelDocument(large).error(),
+              large.string() + " is larger than a model file can be (256 MB)");
+    EXPECT_EQ(readModelDocument(folder.path.string()).error(),
+              folder.path.string() + " is not a file");
+    EXPECT_EQ(readModelDocument((folder.path / "none").string()).error(),
+              "cannot open " + (folder.path / "none").string());
+}
+
+// Returns the text of a tarnel model file, as the programs write one, whose tree's root splits a
+// numeric attribute into `leaves` leaves of one record of each of two classes.
+std::string wideTreeModel(std::size_t leaves) {
+    const Result<Dataset> data = parseDataset("1,yes\n2,no\n3,yes\n4,no\n", std::nullopt);
+    interval::IntervalModel model(interval::TreeOptions{});
+    const RowIndex rows[] = {0, 1, 2, 3};
+    EXPECT_TRUE(model.train(*data, rows));
+    nlohmann::json saved;
+    model.save(saved);
+    saved["tree"]["nodes"] = "NODES";
+    std::string text = modelFileText("tarnel", *data, saved);
+    const std::string n = std::to_string(leaves);
+    std::string nodes = "[\n    {\n     \"attribute\": 0,\n     \"children\": [\n";
+    for (std::size_t i = 1; i <= leaves; ++i)
+        nodes += "      " + std::to_string(i) + (i < leaves ? ",\n" : "\n");
+    nodes += "     ],\n     \"counts\": [\n      " + n + ",\n      " + n + "\n     ],\n";
+    nodes += "     \"cuts\": [\n";
+    for (std::size_t i = 1; i < leaves; ++i)
+        nodes += "      " + std::to_string(i) + ".5" + (i + 1 < leaves ? ",\n" : "\n");
+    nodes +=
+        "     ],\n     \"depth\": 0,\n     \"label\": 0,\n     \"missing child\": 0,\n"
+        "     \"pruned\": false,\n     \"strong\": false,\n     \"total\": " +
+        std::to_string(2 * leaves) + ",\n     \"winner\": 0\n    }";
+    const std::string leaf =
+        ",\n    {\n     \"attribute\": -1,\n     \"counts\": [\n      1,\n      1\n     ],\n"
+        "     \"depth\": 1,\n     \"label\": 0,\n     \"pruned\": false,\n     \"strong\": true,\n"
+        "     \"total\": 2,\n     \"winner\": 0\n    }";
+    for (std::size_t i = 0; i < leaves; ++i) nodes += leaf;
+    nodes += "\n   ]";
+    text.replace(text.find("\"NODES\""), 7, nodes);
+    return text;
+}
+
+// Returns the address space this process holds, in bytes.
+std::uint64_t addressSpace() {
+    std::ifstream statm("/proc/self/statm");
+    std::uint64_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+// A large model file is read within three times its size: in a child whose address space may
+// grow by no more than that, the tree of a 30 MB file reads back whole. (nlohmann-json's DOM of
+// it alone takes five times the file.)
+TEST(ModelFile, ALargeModelFileIsReadWithinThreeTimesItsSize) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not apply under AddressSanitizer";
+#endif
+    const std::size_t leaves = 160000;
+    const TempFolder folder;
+    const fs::path path = folder.write("wide.model", wideTreeModel(leaves));
+    const std::uint64_t size = fs::file_size(path);
+    ASSERT_GT(size, 25u << 20);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{addressSpace() + 3 * size, RLIM_INFINITY};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+        try {
+            const Result<JsonDocument> file = readModelDocument(path);
+            if (!file) _exit(4);
+            const ModelSchema schema = schemaFromJson(model_json::field(file->root(), "schema"));
+            const auto model =
+                interval::IntervalModel::load(model_json::field(file->root(), "model"), schema);
+            _exit(model->tree().nodes().size() == leaves + 1 ? 0 : 5);
+        } catch (const std::bad_alloc&) {
+            _exit(6);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "3: no limit, 4: not read, 5: nodes lost, 6: out of memory";
 }
 
 }  // namespace
