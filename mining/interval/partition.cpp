@@ -335,86 +335,133 @@ namespace {
 // exactly (cheapestGrouping()); the exact search costs their square.
 constexpr std::size_t kExactRuns = 64;
 
+// Returns n log2 n (0 for n = 0), from a table for the counts of most nodes.
+double nLogN(std::uint32_t n) {
+    static const std::vector<double> table = [] {
+        std::vector<double> t(1 << 16, 0.0);
+        for (std::size_t i = 1; i < t.size(); ++i) t[i] = static_cast<double>(i) * std::log2(i);
+        return t;
+    }();
+    return n < table.size() ? table[n] : n * std::log2(static_cast<double>(n));
+}
+
+// Consecutive initial intervals taken together, in the classes present at the node: class
+// counts laid end to end (run r at [r * classes, (r + 1) * classes)) and, for each run, the
+// index past its last initial interval.
+struct Runs {
+    std::size_t classes = 0;
+    std::vector<std::uint32_t> counts;
+    std::vector<std::size_t> ends;
+
+    std::size_t size() const { return ends.size(); }
+    std::span<const std::uint32_t> of(std::size_t r) const {
+        return {counts.data() + r * classes, classes};
+    }
+};
+
+// Returns `bins` as runs of one interval each, in the classes with records among them only.
+Runs runsOf(std::span<const Bin> bins) {
+    std::vector<std::size_t> present;
+    for (std::size_t m = 0; m < bins[0].counts.size(); ++m) {
+        bool any = false;
+        for (const Bin& bin : bins) any = any || bin.counts[m] > 0;
+        if (any) present.push_back(m);
+    }
+    Runs runs;
+    runs.classes = present.size();
+    for (std::size_t i = 0; i < bins.size(); ++i) {
+        for (std::size_t m : present) runs.counts.push_back(bins[i].counts[m]);
+        runs.ends.push_back(i + 1);
+    }
+    return runs;
+}
+
 // Returns |P| H(P) in bits for a part of class counts `counts`: n log2 n - sum_m c_m log2 c_m.
 double partInformation(std::span<const std::uint32_t> counts) {
-    const auto nlogn = [](double n) { return n > 0 ? n * std::log2(n) : 0.0; };
-    double total = 0;
+    std::uint32_t total = 0;
     double sum = 0;
     for (std::uint32_t c : counts) {
         total += c;
-        sum += nlogn(c);
+        sum += nLogN(c);
     }
-    return nlogn(total) - sum;
+    return nLogN(total) - sum;
 }
 
-// Consecutive initial intervals taken together: the index past the last, and their class
-// counts.
-struct Run {
-    std::size_t end = 0;
-    std::vector<std::uint32_t> counts;
-};
-
-// Returns the gain lost by merging runs a and b (a just before b) whose information (|P| H(P))
-// is ia and ib, and sets `merged` to their counts.
-double mergeLoss(const Run& a, const Run& b, double ia, double ib,
+// Returns what merging runs j and j + 1 adds to the sum of |P| H(P), their information being
+// `information`.
+double mergeLoss(const Runs& runs, std::size_t j, std::span<const double> information,
                  std::vector<std::uint32_t>& merged) {
-    merged = a.counts;
-    for (std::size_t m = 0; m < merged.size(); ++m) merged[m] += b.counts[m];
-    return partInformation(merged) - ia - ib;
+    merged.assign(runs.of(j).begin(), runs.of(j).end());
+    for (std::size_t m = 0; m < runs.classes; ++m) merged[m] += runs.of(j + 1)[m];
+    return partInformation(merged) - information[j] - information[j + 1];
 }
 
-// Merges neighbouring runs, the pair whose merging loses the least gain first (the leftmost on
-// a tie), until at most `most` remain.
-void mergeCheapest(std::vector<Run>& runs, std::size_t most) {
+// Merges neighbouring runs, the pair whose merging adds the least information first (the
+// leftmost on a tie), until at most `most` remain.
+void mergeCheapest(Runs& runs, std::size_t most) {
     if (runs.size() <= most) return;
     std::vector<double> information;
-    for (const Run& r : runs) information.push_back(partInformation(r.counts));
+    for (std::size_t r = 0; r < runs.size(); ++r)
+        information.push_back(partInformation(runs.of(r)));
     std::vector<std::uint32_t> merged;
     std::vector<double> loss(runs.size() - 1);  // loss[j]: of merging runs j and j + 1
-    const auto lossAt = [&](std::size_t j) {
-        loss[j] = mergeLoss(runs[j], runs[j + 1], information[j], information[j + 1], merged);
+    for (std::size_t j = 0; j + 1 < runs.size(); ++j)
+        loss[j] = mergeLoss(runs, j, information, merged);
+    const auto at = [](auto& v, std::size_t i) {
+        return v.begin() + static_cast<std::ptrdiff_t>(i);
     };
-    for (std::size_t j = 0; j + 1 < runs.size(); ++j) lossAt(j);
     while (runs.size() > most) {
         const auto j =
             static_cast<std::size_t>(std::min_element(loss.begin(), loss.end()) - loss.begin());
         information[j] += information[j + 1] + loss[j];
-        runs[j].end = runs[j + 1].end;
-        for (std::size_t m = 0; m < merged.size(); ++m) runs[j].counts[m] += runs[j + 1].counts[m];
-        const auto next = static_cast<std::ptrdiff_t>(j + 1);
-        runs.erase(runs.begin() + next);
-        information.erase(information.begin() + next);
-        loss.erase(loss.begin() + next - 1);
-        if (j > 0) lossAt(j - 1);
-        if (j + 1 < runs.size()) lossAt(j);
+        for (std::size_t m = 0; m < runs.classes; ++m)
+            runs.counts[j * runs.classes + m] += runs.counts[(j + 1) * runs.classes + m];
+        runs.counts.erase(at(runs.counts, (j + 1) * runs.classes),
+                          at(runs.counts, (j + 2) * runs.classes));
+        runs.ends.erase(at(runs.ends, j));
+        information.erase(at(information, j + 1));
+        loss.erase(at(loss, j));
+        if (j > 0) loss[j - 1] = mergeLoss(runs, j - 1, information, merged);
+        if (j + 1 < runs.size()) loss[j] = mergeLoss(runs, j, information, merged);
     }
 }
 
+// The information |P| H(P) of every stretch of consecutive runs [a, b), from prefix sums of
+// their counts.
+class StretchInformation {
+public:
+    explicit StretchInformation(const Runs& runs)
+        : classes_(runs.classes), prefix_((runs.size() + 1) * runs.classes, 0), counts_(classes_) {
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            for (std::size_t m = 0; m < classes_; ++m)
+                prefix_[(i + 1) * classes_ + m] = prefix_[i * classes_ + m] + runs.of(i)[m];
+    }
+
+    double operator()(std::size_t a, std::size_t b) {
+        for (std::size_t m = 0; m < classes_; ++m)
+            counts_[m] = prefix_[b * classes_ + m] - prefix_[a * classes_ + m];
+        return partInformation(counts_);
+    }
+
+private:
+    std::size_t classes_;
+    std::vector<std::uint32_t> prefix_;  // counts of runs [0, i) at [i * classes, ...)
+    std::vector<std::uint32_t> counts_;
+};
+
 // Returns, for `groups` groups of consecutive runs (2 <= groups < runs.size()), the index past
-// the last run of each group in the grouping of the least information sum_j |P_j| H(P_j),
-// which loses the least gain; on a tie, the one whose last group starts earliest, and so on.
-// Dynamic programming over the first i runs in g groups.
-std::vector<std::size_t> cheapestGrouping(const std::vector<Run>& runs, std::size_t groups) {
+// the last run of each group in the grouping of the least information sum_j |P_j| H(P_j); on a
+// tie, the one whose last group starts earliest, and so on. Dynamic programming over the first i
+// runs in g groups; the last level needs only all the runs, so two groups cost one pass.
+std::vector<std::size_t> cheapestGrouping(const Runs& runs, std::size_t groups) {
     const std::size_t k = runs.size();
-    const std::size_t classes = runs[0].counts.size();
-    std::vector<std::uint32_t> prefix((k + 1) * classes, 0);  // counts of runs [0, i)
-    for (std::size_t i = 0; i < k; ++i)
-        for (std::size_t m = 0; m < classes; ++m)
-            prefix[(i + 1) * classes + m] = prefix[i * classes + m] + runs[i].counts[m];
-    std::vector<std::uint32_t> counts(classes);
-    const auto information = [&](std::size_t a, std::size_t b) {  // of runs [a, b)
-        for (std::size_t m = 0; m < classes; ++m)
-            counts[m] = prefix[b * classes + m] - prefix[a * classes + m];
-        return partInformation(counts);
-    };
-    // best[i]: the least information of runs [0, i) in g groups; start[g][i]: where the last of
-    // those groups starts.
-    std::vector<double> best(k + 1);
+    StretchInformation information(runs);
+    std::vector<double> best(k + 1);  // best[i]: the least information of runs [0, i) in g groups
     for (std::size_t i = 1; i <= k; ++i) best[i] = information(0, i);
+    // start[g][i]: where the last of g groups of runs [0, i) starts in that grouping.
     std::vector<std::vector<std::size_t>> start(groups + 1, std::vector<std::size_t>(k + 1, 0));
     for (std::size_t g = 2; g <= groups; ++g) {
         std::vector<double> next(k + 1, INFINITY);
-        // Room is left for the groups still to come; the last level needs only all runs.
         for (std::size_t i = g == groups ? k : g; i <= k - (groups - g); ++i) {
             for (std::size_t a = g - 1; a < i; ++a) {
                 const double v = best[a] + information(a, i);
@@ -434,6 +481,17 @@ std::vector<std::size_t> cheapestGrouping(const std::vector<Run>& runs, std::siz
     return ends;
 }
 
+// Returns the index past the last initial interval of each of at most `most` groups of
+// neighbouring `bins` that lose the least information (see mergeBinsLimited()).
+std::vector<std::size_t> groupEnds(std::span<const Bin> bins, std::size_t most) {
+    Runs runs = runsOf(bins);
+    mergeCheapest(runs, std::max(most, kExactRuns));
+    if (runs.size() <= most) return runs.ends;
+    std::vector<std::size_t> ends;
+    for (std::size_t r : cheapestGrouping(runs, most)) ends.push_back(runs.ends[r - 1]);
+    return ends;
+}
+
 // Returns the part of class counts `counts` with `len` conditions on its path: its total, its
 // plain majority and whether that is strong.
 Part plainPart(std::vector<std::uint32_t> counts, int len, int maxDepth) {
@@ -450,29 +508,24 @@ Part plainPart(std::vector<std::uint32_t> counts, int len, int maxDepth) {
 NumericPartition mergeBinsLimited(std::span<const Bin> bins, std::size_t maxBranches, int len,
                                   int maxDepth) {
     if (bins.size() <= maxBranches) return mergeBins(bins, len, maxDepth);
-    std::vector<Run> runs;
-    for (std::size_t i = 0; i < bins.size(); ++i) runs.push_back(Run{i + 1, bins[i].counts});
-    mergeCheapest(runs, std::max(maxBranches, kExactRuns));
-    std::vector<std::size_t> ends;  // into runs
-    for (std::size_t i = 1; i <= runs.size(); ++i) ends.push_back(i);
-    if (runs.size() > maxBranches) ends = cheapestGrouping(runs, maxBranches);
     NumericPartition grouped;
     NumericPartition merged;  // the same with equal neighbours merged
-    for (std::size_t g = 0, first = 0; g < ends.size(); first = ends[g++]) {
-        std::vector<std::uint32_t> counts = runs[first].counts;
-        for (std::size_t r = first + 1; r < ends[g]; ++r)
-            for (std::size_t m = 0; m < counts.size(); ++m) counts[m] += runs[r].counts[m];
+    std::size_t first = 0;
+    for (const std::size_t end : groupEnds(bins, maxBranches)) {
+        std::vector<std::uint32_t> counts = bins[first].counts;
+        for (std::size_t i = first + 1; i < end; ++i)
+            for (std::size_t m = 0; m < counts.size(); ++m) counts[m] += bins[i].counts[m];
         const Part part = plainPart(std::move(counts), len, maxDepth);
-        const std::size_t firstBin = first > 0 ? runs[first - 1].end : 0;
-        const double cut = g > 0 ? cutBetween(bins[firstBin - 1].hi, bins[firstBin].lo) : 0;
-        if (g > 0) grouped.cuts.push_back(cut);
+        const double cut = first > 0 ? cutBetween(bins[first - 1].hi, bins[first].lo) : 0;
+        if (first > 0) grouped.cuts.push_back(cut);
         grouped.parts.push_back(part);
         if (!merged.parts.empty() && joins(merged.parts.back(), part.winner, part.strong)) {
             absorb(merged.parts.back(), part.counts, part.total, len, maxDepth);
         } else {
-            if (g > 0) merged.cuts.push_back(cut);
+            if (first > 0) merged.cuts.push_back(cut);
             merged.parts.push_back(part);
         }
+        first = end;
     }
     return merged.parts.size() >= 2 ? merged : grouped;
 }

@@ -135,7 +135,7 @@ IntervalTree IntervalTree::load(JsonValue saved, const ModelSchema& schema) {
     o.binRecords = static_cast<int>(model_json::integer(saved, "bin records", 0, 1000000000));
     o.minSplit = static_cast<int>(model_json::integer(saved, "min split", 0, 1000000000));
     // Files written before numeric splits could be limited have no limit.
-    if (saved.contains("max branches")) {
+    if (saved.find("max branches")) {
         o.maxBranches = static_cast<int>(model_json::integer(saved, "max branches", 0, 1000000));
         require(o.maxBranches != 1, "the tree's limit of branches is 1");
     }
