@@ -231,4 +231,6 @@ ProgramCosts IntervalProgram::costs() const {
 
 void IntervalProgram::limitWork(std::uint64_t units) { options_.workLimit = units; }
 
+void IntervalProgram::limitTime(const Deadline* deadline) { options_.deadline = deadline; }
+
 }  // namespace mining

@@ -40,6 +40,7 @@ public:
     std::unique_ptr<Model> loadModel(JsonValue saved, const ModelSchema& schema) const override;
     // Sets the tree's work limit to `units` (0: no limit).
     void limitWork(std::uint64_t units) override;
+    void limitTime(const Deadline* deadline) override;
 
     // Returns the tree options the command line chose.
     const interval::TreeOptions& treeOptions() const { return options_; }

@@ -9,6 +9,7 @@
 
 #include "model/model.h"
 #include "model/model_file.h"
+#include "util/deadline.h"
 
 namespace CLI {
 class App;
@@ -146,6 +147,11 @@ public:
     // limit). The default has nothing to limit: its training is one pass over the records read,
     // which the read limit already bounds.
     virtual void limitWork(std::uint64_t /*units*/) {}
+
+    // Lets the training of the models made from now on stop at its next safe point once
+    // `deadline` has passed (null: never), where it can; `deadline` must outlive them. The
+    // default stops nothing: its training is one pass that the read limit already bounds.
+    virtual void limitTime(const Deadline* /*deadline*/) {}
 };
 
 }  // namespace mining

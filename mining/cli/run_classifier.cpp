@@ -151,8 +151,10 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     times.readDone = RunTimes::Clock::now();
     const double started = std::chrono::duration<double>(times.start.time_since_epoch()).count();
     const Deadline deadline = budget.deadline(started, Deadline::steadySeconds);
+    program.limitTime(deadline.active() ? &deadline : nullptr);
     const Result<RunResult> result =
         runEvaluation(*read, line.options, program, line.given, budget, times, deadline);
+    program.limitTime(nullptr);
     if (!result) return fail(report, result.error(), result.kind(), info);
     const std::string text = runReport(*read, line.options, info, *result);
     Result<std::vector<FileToWrite>> files =

@@ -89,8 +89,25 @@ void keepFoldPredictions(const Model& model, const Dataset& data, std::span<cons
     }
 }
 
+// Keeps, of the predictions made for every record, those of the records `tested` (ascending).
+void keepTested(const std::vector<RowIndex>& tested, std::size_t classCount,
+                Predictions& predictions) {
+    Predictions kept;
+    kept.rows = tested;
+    for (const RowIndex r : tested) {
+        kept.predicted.push_back(predictions.predicted[r]);
+        const auto first = predictions.probabilities.begin() +
+                           static_cast<std::ptrdiff_t>(static_cast<std::size_t>(r) * classCount);
+        kept.probabilities.insert(kept.probabilities.end(), first,
+                                  first + static_cast<std::ptrdiff_t>(classCount));
+    }
+    predictions = std::move(kept);
+}
+
 // Tests each of options.folds stratified folds of `data` by a fresh model trained on the
-// others, pooling their counts into `result`.
+// others, pooling their counts into `result`. Past the deadline, less the time of two folds
+// (the next and the final model's training), the folds still to come are left out: the
+// evaluation and the predictions are of the records the folds done tested.
 Status crossValidate(const Dataset& data, const Models& models, RunResult& result) {
     const RunOptions& options = models.options;
     const auto k = static_cast<std::size_t>(options.folds);
@@ -100,17 +117,32 @@ Status crossValidate(const Dataset& data, const Models& models, RunResult& resul
     result.evaluation = Evaluation(data.classCount());
     const std::vector<std::vector<RowIndex>> folds =
         stratifiedFolds(data.classes(), k, options.seed);
+    std::vector<RowIndex> tested;
+    double spent = 0;
     for (const std::vector<RowIndex>& fold : folds) {
         if (fold.empty()) continue;
+        const std::size_t done = result.foldAccuracies.size();
+        if (done > 0 && models.deadline.passed(2 * spent / static_cast<double>(done))) {
+            result.foldsCut = true;
+            break;
+        }
+        const double begun = models.deadline.now();
         const std::vector<RowIndex> train = rowsLeftOut(fold, data.recordCount());
         Result<ChosenModel> chosen = chooseModel(data, train, models);
         if (!chosen) return Status::failure(chosen.error(), chosen.kind());
         const std::unique_ptr<Model>& model = chosen->model;
         if (const Status trained = model->train(data, train); !trained) return trained;
-        const Evaluation tested = evaluate(*model, data, fold);
+        const Evaluation evaluation = evaluate(*model, data, fold);
         if (options.predictions) keepFoldPredictions(*model, data, fold, result.predictions);
-        result.evaluation.addEvaluation(tested);
-        result.foldAccuracies.push_back(tested.accuracy());
+        result.evaluation.addEvaluation(evaluation);
+        result.foldAccuracies.push_back(evaluation.accuracy());
+        tested.insert(tested.end(), fold.begin(), fold.end());
+        spent += models.deadline.now() - begun;
+    }
+    result.foldRecords = tested.size();
+    if (result.foldsCut && options.predictions) {
+        std::sort(tested.begin(), tested.end());
+        keepTested(tested, data.classCount(), result.predictions);
     }
     return Status();
 }

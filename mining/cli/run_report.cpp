@@ -57,6 +57,12 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
                         std::to_string(result.tuning->plannedFolds) + " folds" +
                         (result.tuning->folds == 0 ? " and kept the defaults" : "") +
                         "; a run like this can differ from the next.");
+    if (result.foldsCut)
+        notes.push_back(
+            "Note: the machine was slower than planned: cross-validation stopped after " +
+            std::to_string(result.foldAccuracies.size()) + " of " + std::to_string(result.folds) +
+            " folds, and the accuracy is of the " + std::to_string(result.foldRecords) +
+            " records they tested; a run like this can differ from the next.");
     if (result.tuning && result.tuning->attributes > 0)
         notes.push_back("Note: self-tuning chose on a seeded sample of " +
                         std::to_string(result.tuning->attributes) + " of the " +
@@ -65,10 +71,8 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
     if (result.model)
         for (std::string& note : result.model->limitNotes()) notes.push_back("Note: " + note);
     if (!notes.empty())
-        notes.push_back(
-            "Note: --time-limit 0 lifts the time limit; --time-limit S allows about "
-            "S seconds (default " +
-            formatGeneral(kDefaultTimeLimit) + ").");
+        notes.push_back("Note: --time-limit 0 lifts the time limit (default " +
+                        formatGeneral(kDefaultTimeLimit) + " s).");
     return notes;
 }
 

@@ -22,7 +22,8 @@ std::uint64_t TimeBudget::readBytes(std::uint64_t fileBytes) const {
 
 Deadline TimeBudget::deadline(double start, Deadline::Clock clock) const {
     if (timeLimit_ <= 0) return Deadline();
-    return Deadline(std::move(clock), start + timeLimit_ * kBackstopShare);
+    return Deadline(std::move(clock),
+                    start + kBuildSlowdown * std::max(timeLimit_ * kBackstopShare, kBackstopFloor));
 }
 
 std::uint64_t TimeBudget::trainingWork() const {

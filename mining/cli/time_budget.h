@@ -22,6 +22,18 @@ inline constexpr double kLimitShare = 0.8;
 // kLimitShare of the limit, so a machine must be about 15 % slower than planned before the
 // backstop cuts anything, and what is left is room to test and write the report.
 inline constexpr double kBackstopShare = 0.92;
+// The clock cuts nothing in a run's first half second: below that, fixed costs (starting the
+// process, the first pages of the file) are most of the time, and so small a limit is a size
+// of work, the same every run.
+inline constexpr double kBackstopFloor = 0.5;
+// How much slower this build runs than the one the costs were measured on: a build with
+// AddressSanitizer runs about two to four times slower, and its clock allows for that, so that
+// the backstop fires there no more often than in a release build.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr double kBuildSlowdown = 4;
+#else
+inline constexpr double kBuildSlowdown = 1;
+#endif
 
 // The least share of a time limit that self-tuning may take where it runs at all.
 inline constexpr double kTuningShare = 0.15;
@@ -97,8 +109,8 @@ public:
     // Returns what self-tuning may spend on `data` as read (see SampleInfo).
     TuningBudget tuning(const Dataset& data) const;
 
-    // Returns the run's backstop: kBackstopShare of the limit after `start` on `clock`'s scale;
-    // none without a limit.
+    // Returns the run's backstop: kBackstopShare of the limit after `start` on `clock`'s scale,
+    // and kBackstopFloor at the least; none without a limit.
     Deadline deadline(double start, Deadline::Clock clock) const;
 
 private:

@@ -83,9 +83,12 @@ struct RunResult {
     std::size_t testCount = 0;
     bool onTraining = false;
 
-    // Cross-validation: the folds, and the accuracy of each that tested records.
+    // Cross-validation: the folds, and the accuracy of each that tested records; when the clock
+    // stopped it (a machine slower than planned), the records the folds done tested.
     int folds = 0;
     std::vector<double> foldAccuracies;
+    bool foldsCut = false;
+    std::size_t foldRecords = 0;
 
     // Applied: the model file, how many records were scored, what scoring met.
     std::string modelPath;

@@ -202,6 +202,7 @@ public:
 
     std::uint64_t workDone() const { return workDone_; }
     bool stopped() const { return stopped_; }
+    bool stoppedByClock() const { return byClock_; }
     std::size_t nodesAtStop() const { return nodesAtStop_; }
     std::size_t nearEmptyLeaves() const { return nearEmpty_; }
 
@@ -241,6 +242,12 @@ private:
         const std::uint64_t limit = options_.workLimit;
         if (limit > 0 && (workDone_ > limit || work > limit - workDone_)) {
             stopped_ = true;
+            nodesAtStop_ = nodes_.size();
+            return {};
+        }
+        if (limit > 0 && options_.deadline && options_.deadline->passed()) {
+            stopped_ = true;
+            byClock_ = true;
             nodesAtStop_ = nodes_.size();
             return {};
         }
@@ -636,6 +643,7 @@ private:
     std::vector<Scratch> scratch_;  // by thread
     std::uint64_t workDone_ = 0;
     bool stopped_ = false;
+    bool byClock_ = false;
     std::size_t nodesAtStop_ = 0;
     std::size_t nearEmpty_ = 0;
 };
@@ -660,6 +668,8 @@ IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> r
     }
     tree.workDone_ = grower.workDone();
     tree.growthStopped_ = grower.stopped();
+    tree.stoppedByClock_ = grower.stoppedByClock();
+    tree.options_.deadline = nullptr;
     tree.nodesAtStop_ = grower.nodesAtStop();
     tree.nearEmptyLeaves_ = grower.nearEmptyLeaves();
     if (options.pruneConfidence > 0) pruneNodes(tree.nodes_, options.pruneConfidence);

@@ -9,6 +9,7 @@
 #include "data/dataset.h"
 #include "interval/partition.h"
 #include "model/model_file.h"
+#include "util/deadline.h"
 
 namespace mining::interval {
 
@@ -22,6 +23,9 @@ struct TreeOptions {
     int minSplit = 2;               // a node with fewer training records is a leaf
     double pruneConfidence = 0.25;  // > 0: prune by estimated errors at this level (prune.h)
     std::uint64_t workLimit = 0;    // > 0: the most work growing may count (IntervalTree)
+    // Not null under a work limit: growth also stops at the next node once the deadline has
+    // passed, and the tree is pruned as grown. Not saved; it must outlive growing.
+    const Deadline* deadline = nullptr;
 };
 
 // One node of the tree. Node 0 is the root; a node's children are later in the list.
@@ -116,6 +120,8 @@ public:
     std::uint64_t workDone() const { return workDone_; }
     // Returns whether growth stopped at options().workLimit.
     bool growthStopped() const { return growthStopped_; }
+    // Returns whether growth stopped because options().deadline had passed.
+    bool stoppedByClock() const { return stoppedByClock_; }
     // Returns the nodes grown when growth stopped (0 if it did not): before pruning.
     std::size_t nodesAtStop() const { return nodesAtStop_; }
     // Returns how many nodes were made leaves for splitting into near-empty branches.
@@ -127,6 +133,7 @@ private:
     TreeOptions options_;
     std::uint64_t workDone_ = 0;
     bool growthStopped_ = false;
+    bool stoppedByClock_ = false;
     std::size_t nodesAtStop_ = 0;
     std::size_t nearEmptyLeaves_ = 0;
 };

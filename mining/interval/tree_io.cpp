@@ -109,19 +109,23 @@ void loadBranches(JsonValue saved, const ModelSchema& schema, std::size_t index,
 Json IntervalTree::save() const {
     Json nodes = Json::array();
     for (const TreeNode& node : nodes_) nodes.push_back(saveNode(node));
-    return {{"bins", options_.bins},
-            {"binning", options_.binning == Binning::EqualWidth ? "width" : "count"},
-            {"max depth", options_.maxDepth},
-            {"bin records", options_.binRecords},
-            {"max branches", options_.maxBranches},
-            {"min split", options_.minSplit},
-            {"prune", options_.pruneConfidence},
-            {"work limit", options_.workLimit},
-            {"work done", workDone_},
-            {"growth stopped", growthStopped_},
-            {"nodes at stop", nodesAtStop_},
-            {"near-empty leaves", nearEmptyLeaves_},
-            {"nodes", std::move(nodes)}};
+    Json saved = {{"bins", options_.bins},
+                  {"binning", options_.binning == Binning::EqualWidth ? "width" : "count"},
+                  {"max depth", options_.maxDepth},
+                  {"bin records", options_.binRecords},
+                  {"min split", options_.minSplit},
+                  {"prune", options_.pruneConfidence},
+                  {"work limit", options_.workLimit},
+                  {"work done", workDone_},
+                  {"growth stopped", growthStopped_},
+                  {"nodes at stop", nodesAtStop_},
+                  {"near-empty leaves", nearEmptyLeaves_},
+                  {"nodes", std::move(nodes)}};
+    // Said only when it happened or is set, so that a model file is the same as before the clock
+    // could stop growth or splits could be limited.
+    if (stoppedByClock_) saved["stopped by the clock"] = true;
+    if (options_.maxBranches > 0) saved["max branches"] = options_.maxBranches;
+    return saved;
 }
 
 IntervalTree IntervalTree::load(JsonValue saved, const ModelSchema& schema) {
@@ -134,7 +138,7 @@ IntervalTree IntervalTree::load(JsonValue saved, const ModelSchema& schema) {
     o.maxDepth = static_cast<int>(model_json::integer(saved, "max depth", 1, kMaxTreeDepth));
     o.binRecords = static_cast<int>(model_json::integer(saved, "bin records", 0, 1000000000));
     o.minSplit = static_cast<int>(model_json::integer(saved, "min split", 0, 1000000000));
-    // Files written before numeric splits could be limited have no limit.
+    // A file without the field has no limit (as every file written before there could be one).
     if (saved.find("max branches")) {
         o.maxBranches = static_cast<int>(model_json::integer(saved, "max branches", 0, 1000000));
         require(o.maxBranches != 1, "the tree's limit of branches is 1");
@@ -144,6 +148,9 @@ IntervalTree IntervalTree::load(JsonValue saved, const ModelSchema& schema) {
     tree.workDone_ =
         model_json::count(saved, "work done", std::numeric_limits<std::uint64_t>::max());
     tree.growthStopped_ = model_json::boolean(saved, "growth stopped");
+    // Model files written before the clock could stop growth do not say it.
+    tree.stoppedByClock_ =
+        saved.find("stopped by the clock") && model_json::boolean(saved, "stopped by the clock");
     tree.nodesAtStop_ = model_json::count(saved, "nodes at stop", kMaxCount);
     tree.nearEmptyLeaves_ = model_json::count(saved, "near-empty leaves", kMaxCount);
     const JsonValue nodes = model_json::array(saved, "nodes");

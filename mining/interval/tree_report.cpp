@@ -260,7 +260,13 @@ std::string groupedCount(std::size_t n) {
 
 std::vector<std::string> limitSentences(const IntervalTree& tree) {
     std::vector<std::string> sentences;
-    if (tree.growthStopped()) {
+    if (tree.stoppedByClock()) {
+        const std::size_t n = tree.nodesAtStop();
+        sentences.push_back("the machine was slower than planned: growth stopped after " +
+                            groupedCount(n) + (n == 1 ? " node" : " nodes") +
+                            " and the tree was pruned as grown; a run like this can differ "
+                            "from the next.");
+    } else if (tree.growthStopped()) {
         const std::size_t n = tree.nodesAtStop();
         sentences.push_back("Growth stopped at the work limit after " + groupedCount(n) +
                             (n == 1 ? " node" : " nodes") +

@@ -24,6 +24,8 @@ public:
 
     // Returns true when there is a deadline.
     bool active() const { return static_cast<bool>(clock_); }
+    // Returns the clock's reading (0 without a deadline).
+    double now() const { return active() ? clock_() : 0; }
     // Returns true when less than `reserve` seconds are left before the deadline.
     bool passed(double reserve = 0) const { return active() && clock_() + reserve > at_; }
 

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "cli/run_evaluation.h"
+#include "cli/run_report.h"
 #include "data/reader.h"
 #include "data/split.h"
 #include "interval/interval_model.h"
@@ -352,6 +353,48 @@ TEST(Tuning, ASlowMachineStopsTheSearchAtAFoldAndSaysSo) {
     const Result<Tuning> whole = tune(data, rows, two, 1, plan, Deadline(slowClock(), 1e9));
     EXPECT_FALSE(whole->cut);
     EXPECT_EQ(whole->folds, 15u);
+}
+
+// Cross-validation's backstop: once the deadline, less two folds' time, has passed, the folds
+// still to come are left out, and the evaluation, the predictions and the report are of the
+// records the folds done tested.
+TEST(Tuning, ASlowMachineStopsCrossValidationBetweenFoldsAndSaysWhatWasTested) {
+    const Dataset data = sample(90);
+    std::vector<Call> log;
+    const SpyProgram program([&log] { return std::make_unique<SpyModel>(&log); });
+    RunOptions settings;
+    settings.folds = 3;
+    settings.autoTune = false;
+    settings.predictions = true;
+    const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
+    // Read at the first fold's start and end (a fold takes a second), then before the second:
+    // 3 + 2 seconds in reserve passes 4.5.
+    const Result<RunResult> cut = runEvaluation(data, settings, program, {}, TimeBudget(0, 3, {}),
+                                                {}, Deadline(slowClock(), 4.5));
+    ASSERT_TRUE(cut.ok());
+    EXPECT_TRUE(cut->foldsCut);
+    ASSERT_EQ(cut->foldAccuracies.size(), 1u);
+    EXPECT_EQ(cut->foldRecords, folds[0].size());
+    EXPECT_EQ(cut->evaluation.total(), folds[0].size());
+    std::vector<RowIndex> first = folds[0];
+    std::sort(first.begin(), first.end());
+    EXPECT_EQ(cut->predictions.rows, first);
+    EXPECT_EQ(cut->predictions.predicted.size(), first.size());
+    EXPECT_EQ(cut->predictions.probabilities.size(), first.size() * data.classCount());
+    std::string text = runReport(data, settings, program.info(), *cut);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_NE(text.find("cross-validation stopped after 1 of 3 folds, and the accuracy is of the " +
+                        std::to_string(first.size()) + " records they tested"),
+              std::string::npos)
+        << text;
+
+    const Result<RunResult> whole = runEvaluation(data, settings, program, {}, TimeBudget(0, 3, {}),
+                                                  {}, Deadline(slowClock(), 1e9));
+    ASSERT_TRUE(whole.ok());
+    EXPECT_FALSE(whole->foldsCut);
+    EXPECT_EQ(whole->foldAccuracies.size(), 3u);
+    EXPECT_EQ(whole->evaluation.total(), 90u);
+    EXPECT_EQ(whole->predictions.rows.size(), 90u);
 }
 
 }  // namespace

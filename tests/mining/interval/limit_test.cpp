@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <sstream>
@@ -175,6 +176,44 @@ TEST(IntervalLimit, SameLimitGrowsTheSameTree) {
     ASSERT_EQ(first.nodes().size(), second.nodes().size());
     expectSameSubtree(first, 0, second, 0);
     expectRecordsReachLeaves(first, data, 30000);
+}
+
+TEST(IntervalLimit, PassedDeadlineStopsGrowthAtTheNextNode) {
+    const Dataset data = parseOrFail(mixedData(2000), kMixedNames);
+    TreeOptions options = limited(~std::uint64_t{0});
+    const IntervalTree full = IntervalTree::grow(data, rowRange(0, 2000), options);
+    // A clock that moves one second a reading: the deadline passes at the fifth node looked at.
+    double now = 0;
+    const Deadline deadline([&now] { return now += 1; }, 4.5);
+    options.deadline = &deadline;
+    const IntervalTree cut = IntervalTree::grow(data, rowRange(0, 2000), options);
+    EXPECT_TRUE(cut.growthStopped());
+    EXPECT_TRUE(cut.stoppedByClock());
+    // The four nodes looked at before split, as in the tree grown without a deadline.
+    EXPECT_EQ(cut.nodesAtStop(), cut.nodes().size());
+    const auto decisions = std::count_if(cut.nodes().begin(), cut.nodes().end(),
+                                         [](const TreeNode& n) { return !n.isLeaf(); });
+    EXPECT_EQ(decisions, 4);
+    for (std::size_t i = 0; i < cut.nodes().size(); ++i)
+        ASSERT_EQ(cut.nodes()[i].counts, full.nodes()[i].counts) << i;
+    EXPECT_LT(cut.nodes().size(), full.nodes().size());
+    EXPECT_EQ(cut.options().deadline, nullptr);
+    expectRecordsReachLeaves(cut, data, 2000);
+    const std::vector<std::string> notes = limitSentences(cut);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("slower than planned"), std::string::npos) << notes[0];
+
+    // A deadline not reached, or one without a work limit (growth then runs depth first, and
+    // the limit is off), changes nothing.
+    const Deadline later([] { return 0.0; }, 1);
+    options.deadline = &later;
+    expectSameSubtree(full, 0, IntervalTree::grow(data, rowRange(0, 2000), options), 0);
+    TreeOptions free = limited(0);
+    const IntervalTree unlimited = IntervalTree::grow(data, rowRange(0, 2000), free);
+    free.deadline = &deadline;
+    const IntervalTree ignored = IntervalTree::grow(data, rowRange(0, 2000), free);
+    EXPECT_FALSE(ignored.growthStopped());
+    expectSameSubtree(unlimited, 0, ignored, 0);
 }
 
 // Returns `n` records of one nominal attribute g of `values` values taking turns, class A for
