@@ -137,7 +137,8 @@ RunResult appliedResult(std::unique_ptr<Model> model, const RecordsForModel& rec
 }  // namespace
 
 Status applyModel(const std::string& modelPath, const std::string& dataArgument,
-                  const ClassifierProgram& program, RunTimes times, const std::string& runId) {
+                  const ClassifierProgram& program, RunTimes times, const std::string& runId,
+                  const ReadOptions& asked) {
     const ProgramInfo& info = program.info();
     const DataSource source = findDataSource(dataArgument);
     const std::string predictions = predictionsPath(source.base, info);
@@ -151,7 +152,7 @@ Status applyModel(const std::string& modelPath, const std::string& dataArgument,
     if (!safe) return Status::failure(safe.error(), ErrorKind::Usage);
     Result<LoadedModel> loaded = loadModelFile(modelPath, program);
     if (!loaded) return Status::failure(loaded.error(), loaded.kind());
-    const Result<RecordsForModel> records = readForModel(source, loaded->schema);
+    const Result<RecordsForModel> records = readForModel(source, loaded->schema, asked);
     if (!records) return Status::failure(records.error(), records.kind());
     times.readDone = RunTimes::Clock::now();
     const Dataset& data = records->data;

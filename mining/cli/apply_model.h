@@ -52,7 +52,9 @@ std::string predictionsPath(const std::string& base, const ProgramInfo& info);
 // the report naming the run `runId`. Fails with the error of its kind when a file cannot be
 // read or written, and no file is written then; a predictions file or report that would replace
 // the model, the data or each other, or a path that is not a regular file, is a usage error.
+// DATA is read with the delimiter and missing tokens `asked` names (see readForModel).
 Status applyModel(const std::string& modelPath, const std::string& dataArgument,
-                  const ClassifierProgram& program, RunTimes times, const std::string& runId);
+                  const ClassifierProgram& program, RunTimes times, const std::string& runId,
+                  const ReadOptions& asked = {});
 
 }  // namespace mining

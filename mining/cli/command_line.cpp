@@ -6,6 +6,7 @@
 
 #include "cli/option_binding.h"
 #include "data/split.h"
+#include "data/text_fields.h"
 #include "util/text_table.h"
 
 namespace mining {
@@ -88,9 +89,13 @@ std::string describeProgram(const ProgramInfo& info) {
            "  .data                records, class last; types from BASE.names when present,\n"
            "                       else guessed\n"
            "  .csv, .tsv, .txt     delimited text: delimiter found from the first lines\n"
-           "                       (, ; tab |), optional header; types guessed\n"
+           "                       (, ; tab | or runs of spaces; --delimiter to say it),\n"
+           "                       optional header (a header one field short: row names\n"
+           "                       first); types guessed\n"
            "  .arff                ARFF, dense and sparse; types from its @attribute lines\n"
-           "In every format ?, an empty field, NA and NaN are missing values.\n" +
+           "In every format ?, an empty field, NA and NaN are missing values.\n"
+           "In .data and delimited text a line that starts with # is a comment, unless it\n"
+           "splits into the records' fields and its first field is one word (#N/A).\n" +
            wrapWords(
                "The classes are taken in the order of their names (c2 before c10), so the "
                "same records give the same result in every format (a .names file that "
@@ -153,6 +158,40 @@ void addArguments(CLI::App& app, CommandLine& line) {
         ->type_name("");
     app.add_option("PERCENT", percent, "the share of the records that trains, 0 to 100")
         ->type_name("");
+}
+
+// Returns the delimiter `text` names: "tab" (or a tab, or \t), "space" (or a space: runs of
+// spaces), or any one character but a quote or a line end.
+Result<char> parseDelimiter(const std::string& text) {
+    if (text == "tab" || text == "\\t") return '\t';
+    if (text == "space") return kSpaces;
+    if (text.size() != 1)
+        return Result<char>::failure("--delimiter needs one character, tab or space, not " +
+                                     quoteForMessage(text));
+    if (text == "\"" || text == "'" || text == "\n" || text == "\r")
+        return Result<char>::failure("--delimiter cannot be a quote or a line end");
+    return text[0];
+}
+
+// Declares the options that say how the fields of a line are read: --delimiter and --missing.
+void addFieldOptions(CLI::App& app, RunOptions& settings) {
+    CLI::callback_t delimiter = [&settings](const CLI::results_t& results) {
+        const Result<char> d = parseDelimiter(results.back());
+        if (!d) throw CLI::ValidationError(d.error(), CLI::ExitCodes::ValidationError);
+        settings.columns.delimiter = *d;
+        return true;
+    };
+    app.add_option("--delimiter", delimiter,
+                   "the character between fields: , ; tab | space (runs of spaces) or any one "
+                   "(default: found from the first lines)")
+        ->type_name("C");
+    app.add_option("--missing", settings.missingTokens,
+                   "more marks of a missing value, comma-separated, in every column (beside ?, "
+                   "an empty field, NA, NULL and the others every file may hold)")
+        ->type_name("TOKENS")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(nonEmpty("--missing needs tokens, comma-separated, none of them empty"));
 }
 
 // Declares the options that choose the columns and how they read: --class, --ignore, --header,
@@ -242,6 +281,7 @@ void declare(CLI::App& app, ClassifierProgram& program, CommandLine& line) {
                "training work is limited, all decided from sizes, not the clock",
                "no limit");
     addColumnOptions(app, line.options);
+    addFieldOptions(app, line.options);
     addModelOptions(app, line.options);
     program.addOptions(app);
 }

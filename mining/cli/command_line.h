@@ -28,6 +28,8 @@ struct RunOptions {
     bool autoTune = true;
     ColumnChoice columns;
     bool keepIds = false;
+    // --missing TOKENS: more marks of a missing value, beside those every format knows.
+    std::vector<std::string> missingTokens;
     // --dates: the order of day and month in dates written with '.' or '/'.
     DateOrder dates = DateOrder::Guess;
     // --save-model FILE: after training, save the model the report describes to FILE.

@@ -1,8 +1,10 @@
 #include "cli/report_sections.h"
 
 #include <cmath>
+#include <sstream>
 
 #include "data/attribute_spread.h"
+#include "util/display_width.h"
 #include "util/number_format.h"
 #include "util/report_text.h"
 #include "util/text_table.h"
@@ -72,9 +74,19 @@ std::string paragraph(const std::vector<std::string>& notes) {
 }
 
 void writeDataLines(std::ostream& out, const Dataset& data) {
-    out << "Data file:   " << data.dataPath();
-    if (!data.readAs().empty()) out << " (" << data.readAs() << ")";
-    out << '\n';
+    // How the file was read goes on under the path where it must; the path is never broken.
+    const std::string lead = "Data file:   ";
+    const std::string indent(lead.size(), ' ');
+    std::vector<std::string> words;
+    std::istringstream how(data.readAs().empty() ? "" : "(" + data.readAs() + ")");
+    for (std::string word; how >> word;) words.push_back(word);
+    if (lead.size() + displayWidth(data.dataPath()) > kReportWidth) {
+        out << lead << data.dataPath() << '\n';
+        if (!words.empty()) writeLines(out, wrapPieces(words, indent, indent));
+    } else {
+        words.insert(words.begin(), data.dataPath());
+        writeLines(out, wrapPieces(words, lead, indent));
+    }
     out << "Names file:  "
         << (data.namesPath().empty() ? "none (types and values taken from the data)"
                                      : data.namesPath())

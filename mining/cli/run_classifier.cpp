@@ -125,6 +125,7 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     if (!error) options.limits.maxBytes = budget.readBytes(size);
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
+    options.missingTokens = line.options.missingTokens;
     options.dates = line.options.dates;
     options.recordLines = line.options.predictions;
     options.classesByName = true;
@@ -185,8 +186,11 @@ int runCommand(const std::vector<std::string>& args, ClassifierProgram& program,
     }
     const std::string runId = newRunId();
     if (!line.options.applyModel.empty()) {
+        ReadOptions asked;
+        asked.columns.delimiter = line.options.columns.delimiter;
+        asked.missingTokens = line.options.missingTokens;
         const Status applied =
-            applyModel(line.options.applyModel, line.base, program, times, runId);
+            applyModel(line.options.applyModel, line.base, program, times, runId, asked);
         return applied ? 0 : fail("", applied.error(), applied.kind(), program.info());
     }
     return runLine(line, program, times, runId, errorReport);

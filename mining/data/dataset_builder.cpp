@@ -277,9 +277,11 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
                                        SharedColumns& columns) {
     std::size_t total = 0;
     std::size_t missing = 0;
+    std::size_t comments = layout.commentsBefore;
     for (const auto& part : parts) {
         total += part->kept();
         missing += part->missingClassCount();
+        comments += part->commentCount();
     }
     if (total == 0 && missing == 0)
         return Result<Dataset>::failure(layout.dataName + " holds no records");
@@ -322,6 +324,10 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     }
     data.dataPath_ = layout.dataName;
     data.namesPath_ = layout.names ? layout.namesName : std::string();
+    if (comments > 0)
+        data.addReadNote("skipped " + std::to_string(comments) +
+                         (comments == 1 ? " comment line" : " comment lines") +
+                         " starting with '#'");
     return data;
 }
 

@@ -9,6 +9,7 @@
 #include "data/missing_marks.h"
 #include "data/number_parser.h"
 #include "data/record_layout.h"
+#include "data/text_fields.h"
 #include "data/value_coder.h"
 
 namespace mining {
@@ -55,8 +56,17 @@ inline MarkId markOf(std::string_view field, const MissingTokens& tokens) {
     return tokens.markOf(field);
 }
 
+// Steps over the run of blanks that ends a field at `p` between runs of spaces (kSpaces), or
+// checks that only blanks end the line after the last field.
+inline bool spacesEnd(const char*& p, const char* end, bool last) {
+    const char* const start = p;
+    while (p < end && isBlank(*p)) ++p;
+    return last ? p == end : p != start && p != end;
+}
+
 // Steps over the delimiter that ends a field at `p`, or checks that the last field ends the line.
 inline bool fieldEnd(const char*& p, const char* end, char delimiter, bool last) {
+    if (delimiter == kSpaces) return spacesEnd(p, end, last);
     if (last) return p == end;
     if (p == end || *p != delimiter) return false;
     ++p;
@@ -196,8 +206,10 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
     const std::size_t classField = layout_.classField;
     const MissingTokens& tokens = layout_.missingTokens;
     const bool numberTokens = tokens.anyNumber();
-    // A line of blanks alone is no record.
-    while (p < end && isBlank(*p)) ++p;
+    // A line of blanks alone is no record; a delimiter is no blank (a tab before the first field
+    // ends an empty field), but for runs of spaces, which may start the line.
+    const bool spaces = delimiter == kSpaces;
+    while (p < end && isBlank(*p) && (spaces || *p != delimiter)) ++p;
     if (p == end) return false;
     lineMarks_.clear();
     bool classMissing = false;

@@ -90,7 +90,9 @@ void PartParser::run() {
             nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text_.data()) : size;
         const std::size_t firstLine = lineCount_ + 1;
         ++lineCount_;
-        if (quoteAware_ && lineEnd < size) lineEnd = recordEnd(pos, lineEnd);
+        // A comment's quotes open no field.
+        if (quoteAware_ && lineEnd < size && !isComment(text_.substr(pos, lineEnd - pos)))
+            lineEnd = recordEnd(pos, lineEnd);
         const std::string_view line = text_.substr(pos, lineEnd - pos);
         pos = lineEnd + 1;
         if (release_ && pos - released > kReleaseStep) {
@@ -121,9 +123,19 @@ std::size_t PartParser::recordEnd(std::size_t pos, std::size_t lineEnd) {
     return lineEnd;
 }
 
+// Returns true when `line` is a comment: only a line that starts with '#' is looked at.
+bool PartParser::isComment(std::string_view line) const {
+    return layout_.hashComments && !line.empty() && line[0] == '#' &&
+           isCommentLine(line, layout_.delimiter, layout_.fieldsInLine());
+}
+
 // Reads one line, keeping its record. Returns false when the part must stop.
 bool PartParser::readLine(std::string_view line, std::size_t firstLine) {
-    if (kept_ == rows_ && !trimBlanks(line).empty()) {
+    if (isComment(line)) {
+        ++commentCount_;
+        return true;
+    }
+    if (kept_ == rows_ && !isBlankLine(line, layout_.delimiter)) {
         // The rows were counted from the same bytes: only a text that changed since (a file
         // rewritten while it is mapped) holds more records.
         outcome_ = PartOutcome::Failed;
@@ -141,7 +153,7 @@ bool PartParser::readLine(std::string_view line, std::size_t firstLine) {
         ++kept_;
         return true;
     }
-    if (trimBlanks(line).empty()) return true;
+    if (isBlankLine(line, layout_.delimiter)) return true;
     switch (lines_.parse(line)) {
         case LineOutcome::Record:
             keep(lines_.cells(), firstLine);

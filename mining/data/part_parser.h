@@ -113,6 +113,8 @@ public:
     std::size_t restartColumn() const { return lines_.restartColumn(); }
     // Returns the lines read; when done, every line of the part.
     std::size_t lineCount() const { return lineCount_; }
+    // Returns the comment lines skipped (see RecordLayout::hashComments).
+    std::size_t commentCount() const { return commentCount_; }
 
     // What the part read, for the caller to join: records kept (rows [firstRow, firstRow +
     // kept()) hold them), records left out for a missing class, each numeric attribute's slice
@@ -134,6 +136,7 @@ private:
     struct RowWriter;
 
     std::size_t recordEnd(std::size_t pos, std::size_t lineEnd);
+    bool isComment(std::string_view line) const;
     bool readLine(std::string_view line, std::size_t firstLine);
     void keep(const std::vector<Cell>& cells, std::size_t firstLine);
     void noteLine(std::size_t line);
@@ -153,6 +156,7 @@ private:
     bool quoteAware_ = false;
     bool quoteLeftOpen_ = false;
     std::size_t lineCount_ = 0;
+    std::size_t commentCount_ = 0;
     std::size_t kept_ = 0;
     std::size_t missingClassCount_ = 0;
     std::vector<std::size_t> rowLines_;

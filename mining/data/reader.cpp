@@ -86,6 +86,7 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
     p.layout.classField = classField;
     p.layout.className = className;
     p.layout.classAbsent = options.columns.classAbsent;
+    if (options.columns.delimiter != 0) p.layout.delimiter = options.columns.delimiter;
     return p;
 }
 
@@ -94,6 +95,10 @@ Result<Prepared> prepareWithNames(std::string_view namesText, const ReadOptions&
 Result<Prepared> prepareArff(std::string_view text, const ReadOptions& options,
                              const std::string& dataName) {
     using R = Result<Prepared>;
+    if (options.columns.delimiter != 0)
+        return R::failure("--delimiter does not apply to " + dataName +
+                              ": an ARFF file's values are parted by commas",
+                          ErrorKind::Usage);
     Result<ArffHeader> header = parseArffHeader(text, dataName);
     if (!header) return header.failureAs<Prepared>();
     std::vector<std::string> names;
@@ -187,6 +192,7 @@ Result<Prepared> prepare(std::string_view text, DataFormat format,
         p.linesBefore = guess->headerLines;
         p.guess = std::move(guess.value());
     }
+    p.layout.hashComments = true;
     p.layout.dataName = dataName;
     p.layout.namesName = namesName;
     return p;
@@ -280,11 +286,9 @@ std::string describeReading(const Prepared& p, DataFormat format) {
     std::vector<std::string> parts;
     if (format != DataFormat::Records) parts.push_back(formatName(format));
     if (p.guess) {
-        const char d = p.layout.delimiter;
-        if (format == DataFormat::Delimited || d != ',')
-            parts.push_back(d == '\t' ? "tabs between fields"
-                                      : std::string("'") + d + "' between fields");
-        if (p.guess->header) parts.push_back("a header line");
+        std::string guessed =
+            describeGuess(*p.guess, format == DataFormat::Delimited, p.layout.dataName);
+        if (!guessed.empty()) parts.push_back(std::move(guessed));
     }
     std::string what;
     for (const std::string& part : parts) what += (what.empty() ? "" : ", ") + part;
@@ -342,7 +346,9 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
             continue;
         }
         read->setReadAs(describeReading(*prepared, format));
+        dropEmptyColumns(*read, *prepared->guess, options.keepIds);
         checkColumns(*read, checkOptions(*prepared, text, options));
+        leaveOutRowNames(*read, *prepared->guess, options.keepIds);
         if (options.classesByName) read->sortClassValues();
         return read;
     }
@@ -411,7 +417,7 @@ Result<Dataset> readData(const DataSource& source, const MappedFile& file,
     return readOpened(source, file, namesText, options);
 }
 
-Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
+Result<FileColumns> readColumns(const DataSource& source, HeaderRule header, char delimiter) {
     using R = Result<FileColumns>;
     std::optional<std::string> namesText;
     if (const std::string error = readNamesText(source, namesText); !error.empty())
@@ -422,6 +428,7 @@ Result<FileColumns> readColumns(const DataSource& source, HeaderRule header) {
     ReadOptions options;
     options.columns.classAbsent = true;
     options.columns.header = header;
+    options.columns.delimiter = delimiter;
     std::optional<std::string_view> namesView;
     if (namesText) namesView = *namesText;
     const Result<Prepared> prepared = prepare(skipByteOrderMark(file.text()), source.format,

@@ -48,18 +48,24 @@ struct ReadOptions {
 // Reads the data file `source` names, by its format:
 // - .data with BASE.names: as readDataset() says;
 // - .data without .names, and delimited text: the delimiter, the header and the types found
-//   from the data (see guessLayout); then columns of numbers as people write them are read as
+//   from the data (see guessLayout); then columns empty at the end of the lines are left out
+//   (see dropEmptyColumns), columns of numbers as people write them are read as
 //   numbers (see readAsNumbers), and unless options.keepIds, a nominal column with a different
-//   value in every record (an identifier) and a numeric one that counts the records in file order
-//   are left out, each with a note; a class of numbers with many values gets a note;
-// - ARFF: the types its header declares.
+//   value in every record (an identifier), a numeric one that counts the records in file order
+//   and row names are left out, each with a note; a class of numbers with many values gets a
+//   note;
+// - ARFF: the types its header declares; a delimiter asked for is a usage error.
+// In .data and delimited text a line that starts with '#' and is no record is a comment (see
+// isCommentLine), skipped and counted in a note; the delimiter asked for
+// (options.columns.delimiter) holds with a .names file too.
 // In every format '?', an empty field, NA, NaN and the other marks of missing values (see
 // data/missing_marks.h) are missing values (unless declared values list them), and so are the
-// tokens of options.missingTokens; the report's notes say which marks beyond '?', an empty
-// field, NA and NaN were read, where. Double-quoted fields may hold "" for one quote. The class and
-// the columns left out are named the same way in every format (see chooseFields); naming no column
-// is a usage error (ErrorKind::Usage). A data file that changes while it is read (cut short or
-// rewritten by another process) gives the error "PATH: the data file changed while it was read".
+// tokens of options.missingTokens (--missing); the report's notes say which marks beyond '?', an
+// empty field, NA and NaN were read, where. Double-quoted fields may hold "" for one quote. The
+// class and the columns left out are named the same way in every format (see chooseFields);
+// naming no column is a usage error (ErrorKind::Usage). A data file that changes while it is read
+// (cut short or rewritten by another process) gives the error "PATH: the data file changed while
+// it was read".
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options);
 
 // As readData, from `file`, the data file `source` names, opened already.
@@ -76,9 +82,9 @@ struct FileColumns {
 };
 
 // Returns the columns of the data file `source` names, guessing a header as readData() does
-// unless `header` says. Fails as readData() does on a file that cannot be opened or whose first
-// lines cannot be read.
-Result<FileColumns> readColumns(const DataSource& source, HeaderRule header);
+// unless `header` says, and the delimiter unless `delimiter` (see ColumnChoice) says. Fails as
+// readData() does on a file that cannot be opened or whose first lines cannot be read.
+Result<FileColumns> readColumns(const DataSource& source, HeaderRule header, char delimiter = 0);
 
 // As readData, from text in memory of format `format`; `names` is the .names text for Records.
 Result<Dataset> parseData(std::string_view text, DataFormat format,

@@ -48,6 +48,10 @@ struct RecordLayout {
     bool keepMissingClass = false;
     // Each row notes the line its record starts on (Dataset::recordLines()).
     bool recordLines = false;
+    // Lines that start with '#' and are no record (see isCommentLine) are comments: skipped,
+    // counted and noted. `commentsBefore` counts those above the text read (over a header).
+    bool hashComments = false;
+    std::size_t commentsBefore = 0;
 
     // Returns the fields a record's line holds.
     std::size_t fieldsInLine() const { return fieldCount - (classAbsent ? 1 : 0); }

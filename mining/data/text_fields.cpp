@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/missing_marks.h"
+
 namespace mining {
 
 namespace {
@@ -40,8 +42,12 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
     storage.reserve(line.size());
     const char* p = line.data();
     const char* const end = p + line.size();
+    const bool spaces = delimiter == kSpaces;
     while (true) {
-        while (p < end && isBlank(*p) && *p != delimiter) ++p;
+        // Between runs of spaces the rest of a run is skipped here, and blanks that end the line
+        // start no field.
+        while (p < end && isBlank(*p) && (spaces || *p != delimiter)) ++p;
+        if (spaces && p == end && !fields.empty()) return true;
         if (p < end && (*p == '\'' || *p == '"')) {
             const char quote = *p++;
             const char* start = p;
@@ -71,10 +77,15 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
             }
             fields.push_back(field);
             quoted.push_back(true);
+            const bool backslashed = p > start && p[-1] == '\\';
             ++p;
             while (p < end && isBlank(*p) && *p != delimiter) ++p;
             if (p < end && *p != delimiter) {
-                error = "text follows a closing quote";
+                // R's write.table writes a quote inside quotes as \" by default.
+                error = quote == '"' && backslashed
+                            ? "text follows a closing quote (a quote inside quotes is written "
+                              "twice, \"\", not \\\")"
+                            : "text follows a closing quote";
                 return false;
             }
         } else {
@@ -88,6 +99,27 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
         if (p == end || fields.size() > maxFields) return true;
         ++p;  // the delimiter
     }
+}
+
+bool isBlankLine(std::string_view line, char delimiter) {
+    for (const char c : line)
+        if (!isBlank(c) || (c == delimiter && delimiter != kSpaces)) return false;
+    return true;
+}
+
+bool isCommentLine(std::string_view line, char delimiter, std::size_t fields) {
+    if (line.empty() || line[0] != '#') return false;
+    if (delimiter == kSpaces) return true;
+    std::vector<std::string_view> split;
+    std::vector<bool> quoted;
+    std::string storage;
+    std::string error;
+    if (!splitDelimited(line, delimiter, split, quoted, storage, error, fields) ||
+        split.size() != fields)
+        return true;
+    const std::string_view first = split.front();
+    if (builtInMark(first) != kNoMark) return false;  // #N/A N/A
+    return first.size() < 2 || first.find_first_of(" \t") != std::string_view::npos;
 }
 
 bool leavesQuoteOpen(std::string_view line, char delimiter) {

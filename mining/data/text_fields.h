@@ -27,11 +27,28 @@ bool splitFields(std::string_view line, std::vector<std::string_view>& fields,
                  std::vector<bool>& quoted, std::string& storage, std::string& error,
                  std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
 
-// As splitFields(), with `delimiter` between fields (a tab delimiter is then no blank) and
-// double-quoted fields read as in RFC 4180.
+// The delimiter that stands for runs of spaces: one or more spaces (and tabs among them) part
+// two fields, and blanks at the start and end of a line part none, so no field is empty unless
+// quoted.
+inline constexpr char kSpaces = ' ';
+
+// As splitFields(), with `delimiter` between fields (a tab delimiter is then no blank: empty
+// fields, the first ones too, are fields) and double-quoted fields read as in RFC 4180; with
+// kSpaces, runs of spaces between fields.
 bool splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
                     std::vector<bool>& quoted, std::string& storage, std::string& error,
                     std::size_t maxFields = static_cast<std::size_t>(-1) - 1);
+
+// Returns true when `line` holds nothing but blanks that are not `delimiter` (with kSpaces:
+// nothing but blanks): no record, not even one of empty fields.
+bool isBlankLine(std::string_view line, char delimiter);
+
+// Returns true when `line` is a comment in a text of records of `fields` fields split at
+// `delimiter`: it starts with '#' and is no record, that is, it does not split into `fields`
+// fields, or its first field is more than one word (but a mark of a missing value such as
+// "#N/A N/A"), or '#' alone, or the fields are parted by runs of spaces (kSpaces). A
+// spreadsheet's error value such as #N/A or #DIV/0! starts a record.
+bool isCommentLine(std::string_view line, char delimiter, std::size_t fields);
 
 // Returns true when `line`, split at `delimiter` as splitDelimited() splits it, leaves a
 // double-quoted field open at its end: the field then goes on over the next line.

@@ -180,17 +180,21 @@ Result<RecordsForModel> alignRecords(const Dataset& read, const ModelSchema& sch
     return out;
 }
 
-Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema& schema) {
+Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema& schema,
+                                     const ReadOptions& asked) {
     using R = Result<RecordsForModel>;
-    Result<FileColumns> columns = readColumns(source, HeaderRule::Guess);
+    const char delimiter = asked.columns.delimiter;
+    Result<FileColumns> columns = readColumns(source, HeaderRule::Guess, delimiter);
     if (!columns) return R::failure(columns.error());
     // A first line that names every attribute the model uses is a header, even where the
     // guess (which asks for words over numbers, or many records) did not take it for one.
     if (!columns->named && source.format != DataFormat::Arff) {
-        Result<FileColumns> asHeader = readColumns(source, HeaderRule::Present);
+        Result<FileColumns> asHeader = readColumns(source, HeaderRule::Present, delimiter);
         if (asHeader && namesEveryAttribute(asHeader->names, schema)) columns = std::move(asHeader);
     }
     ReadOptions options;
+    options.columns.delimiter = delimiter;
+    options.missingTokens = asked.missingTokens;
     options.keepIds = true;
     options.keepMissingClass = true;
     options.recordLines = true;

@@ -5,6 +5,7 @@
 
 #include "data/data_source.h"
 #include "data/dataset.h"
+#include "data/reader.h"
 #include "model/model_file.h"
 #include "util/result.h"
 
@@ -33,7 +34,9 @@ Result<RecordsForModel> alignRecords(const Dataset& read, const ModelSchema& sch
 // Returns the records of the data file `source` in the model's schema (see alignRecords): the
 // class column is present when the file names the model's class column (a header, ARFF, .names),
 // or, without names, when it holds one column more than the model's attributes (the class
-// last). Every record is read, none sampled.
-Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema& schema);
+// last). Every record is read, none sampled. The delimiter and the missing tokens `asked` names
+// (columns.delimiter, missingTokens) are kept.
+Result<RecordsForModel> readForModel(const DataSource& source, const ModelSchema& schema,
+                                     const ReadOptions& asked = {});
 
 }  // namespace mining

@@ -107,6 +107,30 @@ std::string delimited(const Example& x, const std::string& with, char point, boo
     return out;
 }
 
+// The records as data frame libraries and spreadsheets write them: `with` between fields, a
+// missing value as `missing`, nominal values and names in double quotes when `quote`, row names
+// first under a header that names one column fewer when `rowNames`, and `end` after every line
+// (",," for a spreadsheet's empty columns).
+std::string frame(const Example& x, const std::string& with, const std::string& missing, bool quote,
+                  bool rowNames, const std::string& end) {
+    auto quoted = [quote](const std::string& s) { return quote ? "\"" + s + "\"" : s; };
+    std::vector<std::string> names;
+    for (const auto& a : x.attributes) names.push_back(quoted(a.first));
+    names.push_back(quoted("class"));
+    std::string out = join(names, with) + end + "\n";
+    for (std::size_t r = 0; r < x.records.size(); ++r) {
+        std::vector<std::string> fields;
+        if (rowNames) fields.push_back(quoted(std::to_string(r + 1)));
+        for (std::size_t i = 0; i < x.records[r].size(); ++i) {
+            const std::string& v = x.records[r][i];
+            const bool nominal = i == x.attributes.size() || !x.attributes[i].second.empty();
+            fields.push_back(v == "?" ? missing : nominal ? quoted(v) : v);
+        }
+        out += join(fields, with) + end + "\n";
+    }
+    return out;
+}
+
 std::string arff(const Example& x, bool sparse) {
     std::string out = "% the records of an example set\n@relation example\n";
     for (const auto& [name, values] : x.attributes)
@@ -202,6 +226,10 @@ TEST_P(Formats, EveryFormatOfTheSameRecordsGivesTheSameEvaluation) {
         {"dense.arff", arff(x, false)},
         {"sparse.arff", arff(x, true)},
         {"header.data", delimited(x, ",", '.', true)},
+        {"empty_missing.tsv", frame(x, "\t", "", false, false, "")},
+        {"r_table.txt", frame(x, " ", "NA", true, true, "")},
+        {"r_tabs.tsv", frame(x, "\t", "NA", true, true, "")},
+        {"spreadsheet.csv", "# exported by hand\n" + frame(x, ",", "", false, false, ",,")},
     };
     for (const auto& [file, text] : variants) write(file, text);
     // The same records once more, their .names declaring the classes the other way round: the
@@ -227,6 +255,48 @@ TEST_P(Formats, EveryFormatOfTheSameRecordsGivesTheSameEvaluation) {
             ASSERT_EQ(r.status, 0) << report.substr(0, 300);
             EXPECT_EQ(evaluated(report), expected) << report;
         }
+    }
+}
+
+// Returns the schema a saved model file holds: its text from "schema" on, the run's id left out.
+std::string savedSchema(const std::string& model) {
+    std::string schema;
+    std::stringstream in(model.substr(std::min(model.find("\"schema\""), model.size())));
+    for (std::string line; std::getline(in, line);)
+        if (line.find("\"run\"") == std::string::npos) schema += line + "\n";
+    return schema;
+}
+
+// Empty fields first in a tab-separated line are missing values in their own columns: the
+// values after them never stand in the columns before, not even among a column's values that no
+// record holds, so the model of the same records written with commas is the same.
+TEST(DelimitedText, EmptyFieldsFirstInATabSeparatedLineKeepTheirColumns) {
+    program_run::TestFolder folder("formats_test_tabs");
+    const fs::path& dir_ = folder.path();
+    auto write = [&folder](const std::string& name, const std::string& text) {
+        folder.write(name, text);
+    };
+    std::string tabs = "shape\tshade\tkind\tcls\n";
+    for (int i = 1; i <= 40; ++i) {
+        const std::string kind(1, "uvw"[i % 3]);
+        const std::string cls = kind == "u" ? "yes" : "no";
+        tabs +=
+            (i % 10 == 0 ? "\t"
+                         : std::string(i % 2 ? "p" : "q") + "\t" + (i % 4 < 2 ? "red" : "blue")) +
+            "\t" + kind + "\t" + cls + "\n";
+    }
+    std::string commas = tabs;
+    std::replace(commas.begin(), commas.end(), '\t', ',');
+    write("tabs.tsv", tabs);
+    write("commas.csv", commas);
+    for (const std::string& program : {std::string(CLASSIFY_PATH), std::string(TARNEL_PATH)}) {
+        SCOPED_TRACE(program);
+        ASSERT_EQ(run(program, {"--save-model", "tabs.model", "tabs.tsv", "50"}, dir_).status, 0);
+        ASSERT_EQ(run(program, {"--save-model", "commas.model", "commas.csv", "50"}, dir_).status,
+                  0);
+        const std::string schema = savedSchema(readFile(dir_ / "tabs.model"));
+        EXPECT_NE(schema.find("\"blue\""), std::string::npos) << schema;
+        EXPECT_EQ(schema, savedSchema(readFile(dir_ / "commas.model")));
     }
 }
 

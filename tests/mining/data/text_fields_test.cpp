@@ -46,6 +46,70 @@ TEST(SplitFields, RejectsAnOpenQuoteAndTextAfterAClosingQuote) {
     EXPECT_NE(error.find("closing quote"), std::string::npos);
 }
 
+std::vector<std::string> splitAt(std::string_view line, char delimiter) {
+    std::vector<std::string_view> fields;
+    std::vector<bool> quoted;
+    std::string storage;
+    std::string error;
+    EXPECT_TRUE(splitDelimited(line, delimiter, fields, quoted, storage, error)) << error;
+    return {fields.begin(), fields.end()};
+}
+
+using Fields = std::vector<std::string>;
+
+TEST(SplitDelimited, ATabDelimiterIsNeverABlankSoEmptyFieldsKeepTheirPlace) {
+    EXPECT_EQ(splitAt("\t\tc\tyes", '\t'), (Fields{"", "", "c", "yes"}));
+    EXPECT_EQ(splitAt(" a \t\t b\t", '\t'), (Fields{"a", "", "b", ""}));
+    EXPECT_EQ(splitAt(";;x", ';'), (Fields{"", "", "x"}));
+}
+
+TEST(SplitDelimited, RunsOfSpacesPartFieldsAndQuotesHoldSpaces) {
+    EXPECT_EQ(splitAt("  \"1\"   5.1 \"a b\" \"\"  yes  ", kSpaces),
+              (Fields{"1", "5.1", "a b", "", "yes"}));
+    EXPECT_EQ(splitAt("x \t y", kSpaces), (Fields{"x", "y"}));
+    std::vector<std::string_view> fields;
+    std::vector<bool> quoted;
+    std::string storage;
+    std::string error;
+    EXPECT_FALSE(splitDelimited("\"a\"b c", kSpaces, fields, quoted, storage, error));
+    EXPECT_EQ(error, "text follows a closing quote");
+    // A quote escaped with a backslash, as R's write.table writes one, is named.
+    EXPECT_FALSE(splitDelimited("\"a \\\"b\\\"\" c", kSpaces, fields, quoted, storage, error));
+    EXPECT_EQ(error,
+              "text follows a closing quote (a quote inside quotes is written twice, "
+              "\"\", not \\\")");
+}
+
+TEST(IsBlankLine, ADelimiterIsNoBlankButForRunsOfSpaces) {
+    EXPECT_TRUE(isBlankLine(" \r", ','));
+    EXPECT_TRUE(isBlankLine(" \t ", ','));
+    EXPECT_FALSE(isBlankLine("\t\t", '\t'));
+    EXPECT_TRUE(isBlankLine("  \t", kSpaces));
+    EXPECT_FALSE(isBlankLine(" ,", ','));
+}
+
+TEST(IsCommentLine, AHashLineIsACommentUnlessItIsARecordOfOneWordFirst) {
+    struct Case {
+        const char* line;
+        char delimiter;
+        bool comment;
+    };
+    const std::vector<Case> cases = {
+        {"# exported by hand", ',', true},
+        {"# a, b, c", ',', true},  // three fields, but the first is words
+        {"#N/A,1,yes", ',', false},
+        {"#N/A N/A,1,yes", ',', false},  // a mark of a missing value, though two words
+        {"#DIV/0!;2;no", ';', false},
+        {"#N/A,1", ',', true},        // two fields of three
+        {"#,1,yes", ',', true},       // '#' alone
+        {"#x 1 yes", kSpaces, true},  // runs of spaces: every '#' line
+        {"#x,'open,yes", ',', true},  // cannot be split
+        {"a,#b,c", ',', false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isCommentLine(c.line, c.delimiter, 3), c.comment) << c.line;
+}
+
 TEST(QuoteForMessage, ShortensAndMasksControlBytes) {
     EXPECT_EQ(quoteForMessage("a\x01\nb"), "\"a??b\"");
     EXPECT_EQ(quoteForMessage(std::string(50, 'x')), "\"" + std::string(40, 'x') + "...\"");
