@@ -145,12 +145,15 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     errorReport = report;
     const TimeBudget budget(line.options.timeLimit, line.options.folds, program.costs());
     program.limitWork(budget.trainingWork());
-    const Result<Dataset> read = readData(source, readOptions(line, source, budget));
+    const double started = std::chrono::duration<double>(times.start.time_since_epoch()).count();
+    const Deadline reading = budget.readingDeadline(started, Deadline::steadySeconds);
+    ReadOptions options = readOptions(line, source, budget);
+    options.deadline = &reading;
+    const Result<Dataset> read = readData(source, options);
     if (!read) return fail(report, read.error(), read.kind(), info);
     if (const Status classes = checkClassColumn(*read); !classes)
         return fail(report, classes.error(), classes.kind(), info);
     times.readDone = RunTimes::Clock::now();
-    const double started = std::chrono::duration<double>(times.start.time_since_epoch()).count();
     const Deadline deadline = budget.deadline(started, Deadline::steadySeconds);
     program.limitTime(deadline.active() ? &deadline : nullptr);
     const Result<RunResult> result =

@@ -26,6 +26,13 @@ Deadline TimeBudget::deadline(double start, Deadline::Clock clock) const {
                     start + kBuildSlowdown * std::max(timeLimit_ * kBackstopShare, kBackstopFloor));
 }
 
+Deadline TimeBudget::readingDeadline(double start, Deadline::Clock clock) const {
+    if (timeLimit_ <= 0) return Deadline();
+    return Deadline(std::move(clock),
+                    start + kBuildSlowdown * std::max(perTraining_ * kReadingShare * kBackstopShare,
+                                                      kBackstopFloor));
+}
+
 std::uint64_t TimeBudget::trainingWork() const {
     if (perTraining_ <= 0 || costs_.workPerSecond <= 0) return 0;
     return std::max<std::uint64_t>(

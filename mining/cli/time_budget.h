@@ -35,6 +35,12 @@ inline constexpr double kBuildSlowdown = 4;
 inline constexpr double kBuildSlowdown = 1;
 #endif
 
+// The share of a training's part of the limit that reading a sample may take before the clock
+// stops it (the sample is sized from the run's cost per byte, reading, training and testing
+// together, to fill kLimitShare of it; reading takes about half of that): the deadline lies as
+// far beyond the plan as the run's backstop does, and leaves the rest of the run its share.
+inline constexpr double kReadingShare = 0.5;
+
 // The least share of a time limit that self-tuning may take where it runs at all.
 inline constexpr double kTuningShare = 0.15;
 // On large data self-tuning gets this share of the run's estimated cost instead, from a run of
@@ -112,6 +118,11 @@ public:
     // Returns the run's backstop: kBackstopShare of the limit after `start` on `clock`'s scale,
     // and kBackstopFloor at the least; none without a limit.
     Deadline deadline(double start, Deadline::Clock clock) const;
+
+    // Returns the backstop of reading a sample: kReadingShare of a training's part of the limit,
+    // times kBackstopShare, and kBackstopFloor at the least, after `start` on `clock`'s scale;
+    // none without a limit.
+    Deadline readingDeadline(double start, Deadline::Clock clock) const;
 
 private:
     double timeLimit_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 
@@ -199,6 +200,148 @@ CodeColumn joinCodes(SharedCodes& shared, std::size_t column, std::vector<std::s
     return CodeColumn(std::move(shared.wide));
 }
 
+// The bytes of windows a sample asks to be brought in ahead of the group being read, and the
+// bytes past a window's end asked for with it, for the line across its end.
+constexpr std::uint64_t kReadAheadBytes = std::uint64_t{64} << 20;
+constexpr std::uint64_t kLineSlack = 4096;
+// The bytes around a group's runs let go with them (see readGroup).
+constexpr std::size_t kNearBytes = std::size_t{1} << 20;
+
+// One group of strata of a sample: its windows, its rows of the shared columns, and, once read,
+// its runs of lines and their reader.
+struct SampleGroup {
+    std::size_t firstStratum = 0;
+    std::size_t endStratum = 0;
+    std::uint64_t bytes = 0;  // of its windows
+    std::size_t firstRow = 0;
+    std::size_t rows = 0;
+    std::vector<TextRange> ranges;
+    std::unique_ptr<PartParser> part;
+};
+
+// Returns the groups `sample` is read in, each given rows for as many records as its runs can
+// hold: a record takes `fields` bytes at least, and a run holds, beside the lines within its
+// window, the line across the window's end and, in the first stratum, the text's first line.
+std::vector<SampleGroup> planGroups(const SampledText& sample, std::size_t fields) {
+    const std::vector<std::size_t> firsts = groupStrata(sample.windows, sample.groupBytes);
+    std::vector<SampleGroup> groups(firsts.size() - 1);
+    std::size_t row = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        SampleGroup& group = groups[g];
+        group.firstStratum = firsts[g];
+        group.endStratum = firsts[g + 1];
+        group.firstRow = row;
+        for (std::size_t k = group.firstStratum; k < group.endStratum; ++k) {
+            const std::uint64_t length = sample.windows[k].length;
+            group.bytes += length;
+            group.rows += static_cast<std::size_t>(length) / std::max<std::size_t>(fields, 1) + 2;
+        }
+        row += group.rows;
+    }
+    return groups;
+}
+
+// Hands out the groups of a sample, in spreadOrder(), to the threads that read them; asks for
+// the windows of the groups next in turn to be brought in; hands out none once the deadline has
+// passed, but always the first.
+class GroupDispenser {
+public:
+    GroupDispenser(const std::vector<SampleGroup>& groups, const SampledText& sample)
+        : groups_(groups), sample_(sample), order_(spreadOrder(groups.size())) {}
+
+    // Returns the next group to read, or nothing when none is left or the deadline has passed.
+    std::optional<std::size_t> next() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (taken_ == order_.size()) return std::nullopt;
+        if (taken_ > 0 && sample_.deadline != nullptr && sample_.deadline->passed()) {
+            cut_ = true;
+            taken_ = order_.size();
+            return std::nullopt;
+        }
+        const std::size_t group = order_[taken_++];
+        takenBytes_ += groups_[group].bytes;
+        adviseAhead();
+        return group;
+    }
+
+    bool cut() const { return cut_; }
+
+private:
+    // Asks for the windows of the groups in turn up to kReadAheadBytes beyond those handed out.
+    void adviseAhead() {
+        if (!sample_.willNeed) return;
+        while (advised_ < order_.size() && advisedBytes_ < takenBytes_ + kReadAheadBytes) {
+            const SampleGroup& group = groups_[order_[advised_++]];
+            for (std::size_t k = group.firstStratum; k < group.endStratum; ++k) {
+                const SampleWindow& w = sample_.windows[k];
+                sample_.willNeed(static_cast<std::size_t>(w.offset),
+                                 static_cast<std::size_t>(w.offset + w.length + kLineSlack));
+            }
+            advisedBytes_ += group.bytes;
+        }
+    }
+
+    const std::vector<SampleGroup>& groups_;
+    const SampledText& sample_;
+    const std::vector<std::size_t> order_;
+    std::mutex mutex_;
+    std::size_t taken_ = 0;
+    std::size_t advised_ = 0;
+    std::uint64_t takenBytes_ = 0;
+    std::uint64_t advisedBytes_ = 0;
+    bool cut_ = false;
+};
+
+// Reads the runs of lines of `group`'s windows of `text` into its rows of `columns`.
+void readGroup(std::string_view text, const RecordLayout& layout, const SampledText& sample,
+               SampleGroup& group, SharedColumns& columns) {
+    std::vector<TextPiece> pieces;
+    for (std::size_t k = group.firstStratum; k < group.endStratum; ++k) {
+        const TextRange range = sampleRange(text, sample.windows[k], k == 0, '\n');
+        if (range.begin == range.end) continue;
+        group.ranges.push_back(range);
+        pieces.push_back({text.substr(range.begin, range.end - range.begin), range.begin});
+    }
+    group.part = std::make_unique<PartParser>(layout, std::move(pieces), sample.release, columns,
+                                              group.firstRow, group.rows);
+    group.part->run();
+    // Touching a page of a mapped file maps some of its neighbours too: the whole span of the
+    // group's runs goes, with room on either side.
+    if (sample.release && !group.ranges.empty())
+        sample.release(
+            group.ranges.front().begin - std::min(group.ranges.front().begin, kNearBytes),
+            std::min(text.size(), group.ranges.back().end + kNearBytes));
+}
+
+// Reads the groups of `sample` as the dispenser hands them out, on sample.threads threads.
+// Returns true when the deadline stopped the reading.
+bool readGroups(std::string_view text, const RecordLayout& layout, const SampledText& sample,
+                std::vector<SampleGroup>& groups, SharedColumns& columns) {
+    GroupDispenser dispenser(groups, sample);
+    const std::size_t threads = sample.threads == 0 ? coreCount() : sample.threads;
+    runTasks(std::min(threads, groups.size()), [&](std::size_t) {
+        while (const std::optional<std::size_t> g = dispenser.next())
+            readGroup(text, layout, sample, groups[*g], columns);
+    });
+    return dispenser.cut();
+}
+
+// Returns the readers of the groups read, in text order, and tells `sample` which runs and how
+// many strata they read.
+std::vector<std::unique_ptr<PartParser>> takeParts(std::vector<SampleGroup>& groups,
+                                                   SampledText& sample) {
+    std::vector<std::unique_ptr<PartParser>> parts;
+    sample.ranges.clear();
+    sample.strataRead = 0;
+    for (SampleGroup& group : groups) {
+        if (!group.part) continue;
+        parts.push_back(std::move(group.part));
+        sample.ranges.insert(sample.ranges.end(), group.ranges.begin(), group.ranges.end());
+        sample.strataRead += group.endStratum - group.firstStratum;
+    }
+    return parts;
+}
+
 }  // namespace
 
 Result<Dataset> DatasetBuilder::build(std::string_view text, const NamesFile* names,
@@ -263,6 +406,38 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
             rows = {rowsNeeded(text.size(), text.size(), layout.fieldsInLine())};
             totalRows = rows[0];
             continue;
+        }
+        if (verdict.error) return Result<Dataset>::failure(*verdict.error);
+        if (!verdict.restart) return finish(layout, parts, columns);
+        for (const auto& part : parts)
+            if (part->outcome() == PartOutcome::Restart)
+                layout.types[part->restartColumn()] = AttributeType::Nominal;
+    }
+}
+
+// As readParts(), each group of strata read by a part of its own; the first group, the text's
+// first stratum, is always read, so the parts' rows start at row 0 as finish() needs. Lines of
+// quoted fields over several lines are rare enough to be read from a copy.
+Result<Dataset> DatasetBuilder::buildSample(std::string_view text, RecordLayout layout,
+                                            SampledText& sample) {
+    while (true) {
+        std::vector<SampleGroup> groups = planGroups(sample, layout.fieldsInLine());
+        std::size_t totalRows = 0;
+        for (const SampleGroup& group : groups) totalRows += group.rows;
+        SharedColumns columns = allocateColumns(layout, totalRows);
+        sample.cut = readGroups(text, layout, sample, groups, columns);
+        Parts parts = takeParts(groups, sample);
+        const RecordSample lines(text, sample.ranges, '\n');
+        const LineNamer namer = [&lines, &sample](std::size_t line) {
+            return lines.nameLine(line, sample.offsetBase, sample.linesBefore);
+        };
+        const PartsVerdict verdict = judgeParts(parts, layout, namer);
+        // A quoted field over several lines: the lines read are gathered into one text, read by
+        // a reader that follows the quotes over line ends and over the ends of runs.
+        if (verdict.error && verdict.quoteLeftOpen) {
+            parts.clear();
+            columns = SharedColumns();
+            return buildWith(lines.gather(), layout, sample.threads, {}, namer);
         }
         if (verdict.error) return Result<Dataset>::failure(*verdict.error);
         if (!verdict.restart) return finish(layout, parts, columns);

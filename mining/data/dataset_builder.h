@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,9 +11,36 @@
 #include "data/names_file.h"
 #include "data/part_parser.h"
 #include "data/record_layout.h"
+#include "data/record_sample.h"
+#include "util/deadline.h"
 #include "util/result.h"
 
 namespace mining {
+
+// A seeded sample of a text to be read where its lines lie (DatasetBuilder::buildSample): what
+// the reading is told, and what it tells of itself.
+struct SampledText {
+    std::vector<SampleWindow> windows;  // the plan, one window a stratum (planSampleWindows)
+    std::uint64_t groupBytes = kSampleGroupBytes;  // see groupStrata
+    std::size_t threads = 0;  // groups read at once (0: as many as the machine has cores)
+    // When not null, checked before each group of strata but the first; once passed, no further
+    // group is read.
+    const Deadline* deadline = nullptr;
+    // Asked, ahead of the reading and in its order, to bring in bytes [begin, end) of the text
+    // (may be empty; `end` may lie past the text's end).
+    ReleaseCallback willNeed;
+    // Told of the bytes each run of lines is done with (may be empty).
+    ReleaseCallback release;
+    // How a failing line is named (see RecordSample::nameLine).
+    std::uint64_t offsetBase = 0;
+    std::size_t linesBefore = 0;
+
+    // Set by the reading: the runs read, in text order; the strata they come from; whether the
+    // deadline stopped the reading before its end.
+    std::vector<TextRange> ranges;
+    std::size_t strataRead = 0;
+    bool cut = false;
+};
 
 // Fills a Dataset from the text of a .data file and the parsed .names file, if any: settles the
 // layout, then reads the text in parts at once, each part straight into its rows of the final
@@ -36,6 +64,18 @@ public:
     static Result<Dataset> buildWith(std::string_view text, RecordLayout layout,
                                      std::size_t threads, const ReleaseCallback& release,
                                      const LineNamer& namer = {});
+
+    // Returns the data set that the lines of `text` the windows of `sample` read hold (see
+    // sampleRange; `text` without byte-order mark, its lines ended by '\n', with or without '\r'
+    // before it), read against `layout`: the same records, in text order, as buildWith() reads
+    // from those lines gathered into one text (RecordSample::gather), and the same failures,
+    // naming a line as RecordSample::nameLine does. The lines are read where they lie, each group
+    // of strata (groupStrata) straight into its rows of the final columns, the groups in
+    // spreadOrder(), so that what a deadline lets be read is spread over the whole text (a
+    // sample whose lines leave a quoted field open is read from the lines gathered). Sets what
+    // `sample` says of the reading.
+    static Result<Dataset> buildSample(std::string_view text, RecordLayout layout,
+                                       SampledText& sample);
 
 private:
     using Parts = std::vector<std::unique_ptr<PartParser>>;

@@ -50,9 +50,13 @@ void PartCodes::widen(std::size_t rowsWritten) {
 PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
                        const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
                        std::size_t rows, bool quoteAware)
+    : PartParser(layout, {TextPiece{text, offset}}, release, columns, firstRow, rows, quoteAware) {}
+
+PartParser::PartParser(const RecordLayout& layout, std::vector<TextPiece> pieces,
+                       const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
+                       std::size_t rows, bool quoteAware)
     : layout_(layout),
-      text_(text),
-      offset_(offset),
+      pieces_(std::move(pieces)),
       release_(release),
       firstRow_(firstRow),
       rows_(rows),
@@ -79,6 +83,15 @@ PartParser::PartParser(const RecordLayout& layout, std::string_view text, std::s
 }
 
 void PartParser::run() {
+    for (const TextPiece& piece : pieces_) {
+        text_ = piece.text;
+        offset_ = piece.offset;
+        if (!runPiece()) return;
+    }
+}
+
+// Reads the lines of the piece in text_. Returns false when the part must stop.
+bool PartParser::runPiece() {
     std::size_t pos = 0;
     std::size_t released = 0;
     const std::size_t size = text_.size();
@@ -102,10 +115,11 @@ void PartParser::run() {
         if (!readLine(line, firstLine)) {
             // A failing record is named by the line it starts on.
             lineCount_ = firstLine;
-            return;
+            return false;
         }
     }
     if (release_) release_(offset_ + released, offset_ + size);
+    return true;
 }
 
 // A double-quoted field over several lines makes one record of them: returns where the record

@@ -62,6 +62,10 @@ public:
 
     // The first `kept` rows written.
     CodeSpan written(std::size_t kept) const;
+    // The part's rows: one byte a row while they lie in a narrow shared column (else null), or
+    // four (else null).
+    const std::uint8_t* bytes() const { return bytes_; }
+    const std::int32_t* wide() const { return wide_; }
     // Returns true when the part's codes no longer lie in the shared column.
     bool own() const { return !own_.empty(); }
     // Frees the part's own codes.
@@ -78,6 +82,12 @@ private:
 
 enum class PartOutcome { Done, Restart, Failed };
 
+// A run of whole lines of a text, starting `offset` bytes into the text.
+struct TextPiece {
+    std::string_view text;
+    std::size_t offset = 0;
+};
+
 // Reads one run of whole lines of a .data text straight into its rows of the shared columns:
 // numbers as its own NumericSlice of each numeric column, nominal values and classes coded by
 // its own value lists (which the caller joins, recoding the rows where the lists differ).
@@ -91,6 +101,11 @@ public:
     // lines until it is closed (a quoted field may hold line ends); the run must then start at a
     // record's start.
     PartParser(const RecordLayout& layout, std::string_view text, std::size_t offset,
+               const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
+               std::size_t rows, bool quoteAware = false);
+    // As above, for runs of whole lines that lie apart in the text, read one after the other as
+    // if they followed each other (a run that does not end with a line end ends a line).
+    PartParser(const RecordLayout& layout, std::vector<TextPiece> pieces,
                const ReleaseCallback& release, SharedColumns& columns, std::size_t firstRow,
                std::size_t rows, bool quoteAware = false);
     PartParser(const PartParser&) = delete;
@@ -135,6 +150,7 @@ public:
 private:
     struct RowWriter;
 
+    bool runPiece();
     std::size_t recordEnd(std::size_t pos, std::size_t lineEnd);
     bool isComment(std::string_view line) const;
     bool readLine(std::string_view line, std::size_t firstLine);
@@ -142,8 +158,9 @@ private:
     void noteLine(std::size_t line);
 
     const RecordLayout& layout_;
-    std::string_view text_;
-    std::size_t offset_;
+    std::vector<TextPiece> pieces_;
+    std::string_view text_;  // the piece being read, `offset_` bytes into the text
+    std::size_t offset_ = 0;
     const ReleaseCallback& release_;
     std::size_t firstRow_;
     std::size_t rows_;

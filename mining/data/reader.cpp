@@ -224,10 +224,84 @@ LineNamer wholeTextNamer(std::size_t linesBefore) {
     return [linesBefore](std::size_t line) { return "line " + std::to_string(linesBefore + line); };
 }
 
+// Returns the bytes `ranges` hold.
+std::uint64_t bytesOf(const std::vector<TextRange>& ranges) {
+    std::uint64_t bytes = 0;
+    for (const TextRange& range : ranges) bytes += range.end - range.begin;
+    return bytes;
+}
+
+// Returns true when a double quote lies in one of `ranges` of `text`.
+bool quoteIn(std::string_view text, const std::vector<TextRange>& ranges) {
+    for (const TextRange& range : ranges)
+        if (text.substr(range.begin, range.end - range.begin).find('"') != std::string_view::npos)
+            return true;
+    return false;
+}
+
+// Reads the sampled lines of `records`, a text whose lines end with a carriage return alone, from
+// a copy of them gathered with '\n' ends. Sets `ranges` to the runs read.
+Result<Dataset> readGatheredSample(const RecordLayout& layout, std::string_view records,
+                                   const ReadLimits& limits, std::size_t skipped,
+                                   std::size_t linesBefore, std::vector<TextRange>& ranges) {
+    ranges = chooseSampleRanges(records, limits.maxBytes, limits.seed, '\r');
+    const RecordSample sample(records, ranges, '\r');
+    const LineNamer namer = [&sample, skipped, linesBefore](std::size_t line) {
+        return sample.nameLine(line, skipped, linesBefore);
+    };
+    return DatasetBuilder::buildWith(sample.gather(), layout, 0, nullptr, namer);
+}
+
+// Returns the plan of a seeded sample of `records`, which lie `skipped` bytes into `file`, within
+// `limits` and `deadline` (may be null), with the lines before the records `linesBefore`: each
+// window brought in ahead of its reading and let go once read.
+SampledText planSample(std::string_view records, std::size_t skipped, std::size_t linesBefore,
+                       const MappedFile& file, const ReadLimits& limits, const Deadline* deadline) {
+    SampledText sample;
+    sample.windows = planSampleWindows(records.size(), limits.maxBytes, limits.seed);
+    sample.deadline = deadline;
+    sample.willNeed = [&file, skipped](std::size_t begin, std::size_t end) {
+        file.willNeed(skipped + begin, skipped + end);
+    };
+    // The sample's records stay, not the file's pages.
+    sample.release = [&file, skipped](std::size_t begin, std::size_t end) {
+        file.release(skipped + begin, skipped + end, 0);
+    };
+    sample.offsetBase = skipped;
+    sample.linesBefore = linesBefore;
+    return sample;
+}
+
+// Reads a seeded sample of the records of `prepared`, `records`, which lie `skipped` bytes into
+// `file`, within `limits`; a `deadline` (may be null) passed stops the reading before its next
+// group of strata, with a note. Returns nothing when the file is to be read whole instead: a
+// sample may cut a quoted field that goes over several lines, so a file with quotes whose sample
+// fails is read whole, by a reader that follows the quotes.
+std::optional<Result<Dataset>> readSample(const Prepared& prepared, std::string_view records,
+                                          std::size_t skipped, const MappedFile& file,
+                                          const ReadLimits& limits, const Deadline* deadline) {
+    file.adviseScattered();
+    SampledText sample = planSample(records, skipped, prepared.linesBefore, file, limits, deadline);
+    Result<Dataset> read = endsLinesWithCarriageReturns(records)
+                               ? readGatheredSample(prepared.layout, records, limits, skipped,
+                                                    prepared.linesBefore, sample.ranges)
+                               : DatasetBuilder::buildSample(records, prepared.layout, sample);
+    if (!read && quoteIn(records, sample.ranges)) return std::nullopt;
+    noteSample(read, true, prepared.start + records.size(),
+               bytesOf(sample.ranges) + prepared.start);
+    if (read && sample.cut)
+        read->addReadNote(
+            "the machine was slower than planned: " + std::to_string(sample.strataRead) +
+            " of the sample's " + std::to_string(sample.windows.size()) + " strata were read");
+    return read;
+}
+
 // Reads the records of `prepared` from `text` (after a byte-order mark of `bom` bytes): the
-// whole of it, or a seeded sample when limits ask, from `file` when it is not null.
+// whole of it, or a seeded sample when limits ask, from `file` when it is not null, within
+// `deadline` (see readSample).
 Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size_t bom,
-                            const MappedFile* file, const ReadLimits& limits, std::size_t threads) {
+                            const MappedFile* file, const ReadOptions& options,
+                            std::size_t threads) {
     prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
     if (prepared.rewritten) {
         const std::vector<std::size_t>& lines = prepared.lineOfRecord;
@@ -244,29 +318,12 @@ Result<Dataset> readRecords(Prepared& prepared, std::string_view text, std::size
     }
     const std::size_t skipped = bom + prepared.start;
     const std::string_view records = text.substr(prepared.start);
+    const ReadLimits& limits = options.limits;
     if (file != nullptr && limits.maxBytes > 0 && text.size() > limits.maxBytes &&
         !prepared.layout.recordLines) {
-        const char lineEnd = endsLinesWithCarriageReturns(records) ? '\r' : '\n';
-        file->adviseScattered();
-        std::vector<TextRange> ranges =
-            chooseSampleRanges(records, limits.maxBytes, limits.seed, lineEnd);
-        for (const TextRange& range : ranges)
-            file->willNeed(skipped + range.begin, skipped + range.end);
-        const RecordSample sample(records, std::move(ranges), lineEnd);
-        // The sampled lines are copied out: the file's pages can go before they are parsed.
-        file->release(0, file->text().size(), 0);
-        const std::size_t linesBefore = prepared.linesBefore;
-        const LineNamer namer = [&sample, skipped, linesBefore](std::size_t line) {
-            return sample.nameLine(line, skipped, linesBefore);
-        };
-        Result<Dataset> read =
-            DatasetBuilder::buildWith(sample.text(), prepared.layout, 0, nullptr, namer);
-        // A sample may cut a quoted field that goes over several lines: a file with quotes
-        // whose sample fails is read whole, by a reader that follows the quotes.
-        if (read || sample.text().find('"') == std::string_view::npos) {
-            noteSample(read, true, text.size(), sample.readBytes() + prepared.start);
-            return read;
-        }
+        std::optional<Result<Dataset>> sampled =
+            readSample(prepared, records, skipped, *file, limits, options.deadline);
+        if (sampled) return std::move(*sampled);
     }
     ReleaseCallback release;
     if (file != nullptr)
@@ -330,7 +387,7 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         prepared->layout.keepMissingClass = options.keepMissingClass;
         prepared->layout.recordLines = options.recordLines;
         prepared->layout.missingTokens = MissingTokens(options.missingTokens);
-        Result<Dataset> read = readRecords(*prepared, text, bom, file, asked.limits, threads);
+        Result<Dataset> read = readRecords(*prepared, text, bom, file, asked, threads);
         if (!read || !prepared->guess) {
             if (read) {
                 read->setReadAs(describeReading(*prepared, format));

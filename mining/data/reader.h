@@ -11,6 +11,7 @@
 #include "data/mapped_file.h"
 #include "data/number_styles.h"
 #include "data/table_layout.h"
+#include "util/deadline.h"
 #include "util/result.h"
 
 namespace mining {
@@ -43,6 +44,9 @@ struct ReadOptions {
     std::vector<std::string> missingTokens;
     // The order of day and month in dates written with '.' or '/' (Guess: as the values tell).
     DateOrder dates = DateOrder::Guess;
+    // When not null, the reading of a sample stops before its next group of strata once this
+    // has passed, and goes on with what was read, with a note (Dataset::readNotes).
+    const Deadline* deadline = nullptr;
 };
 
 // Reads the data file `source` names, by its format:

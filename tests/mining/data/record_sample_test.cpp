@@ -1,6 +1,10 @@
 // Reading a seeded sample of a file too large to read whole in time.
+#include "data/record_sample.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <filesystem>
 #include <fstream>
 
@@ -135,6 +139,95 @@ TEST_F(RecordSampleFiles, ABadSampledRecordIsNamedByItsByteOffset) {
     const Result<Dataset> early = readDataset(write(text), {kBudget, 1});
     ASSERT_FALSE(early.ok());
     EXPECT_EQ(early.error().rfind(base + ".data, line 5: ", 0), 0u) << early.error();
+}
+
+// Every prefix of the order is spread: after the first 2^j, the largest gap between two read is
+// at most count / 2^j, rounded up to a power of two.
+TEST(RecordSample, TheSpreadOrderTakesEachOnceAndKeepsEveryPrefixSpread) {
+    EXPECT_EQ(spreadOrder(7), (std::vector<std::size_t>{0, 4, 2, 6, 1, 5, 3}));
+    EXPECT_EQ(spreadOrder(1), std::vector<std::size_t>{0});
+    EXPECT_TRUE(spreadOrder(0).empty());
+    for (const std::size_t count : {5u, 64u, 100u}) {
+        const std::vector<std::size_t> order = spreadOrder(count);
+        std::vector<std::size_t> sorted = order;
+        std::sort(sorted.begin(), sorted.end());
+        for (std::size_t k = 0; k < count; ++k) ASSERT_EQ(sorted[k], k);
+        for (std::size_t taken = 2; taken <= count; taken *= 2) {
+            std::vector<std::size_t> prefix(order.begin(), order.begin() + taken);
+            std::sort(prefix.begin(), prefix.end());
+            prefix.push_back(count);
+            for (std::size_t k = 1; k < prefix.size(); ++k)
+                EXPECT_LE(prefix[k] - prefix[k - 1], std::bit_ceil(count) / taken) << count;
+        }
+    }
+}
+
+TEST(RecordSample, StrataAreGroupedByTheirBytesIntoFewGroups) {
+    const std::vector<SampleWindow> windows = planSampleWindows(1u << 30, 400u << 20, 3);
+    ASSERT_EQ(windows.size(), 4096u);
+    // 400 MiB: the most groups, each of equal strata.
+    const std::vector<std::size_t> most = groupStrata(windows);
+    ASSERT_EQ(most.size(), kMaxSampleGroups + 1);
+    EXPECT_EQ(most.front(), 0u);
+    EXPECT_EQ(most.back(), 4096u);
+    for (std::size_t g = 1; g < most.size(); ++g) EXPECT_EQ(most[g] - most[g - 1], 64u);
+    // 12 MiB of windows: three groups of at least 4 MiB.
+    const std::vector<SampleWindow> small = planSampleWindows(1u << 30, 12u << 20, 3);
+    EXPECT_EQ(groupStrata(small).size(), 4u);
+    // Less than one group's bytes, or no window: one group.
+    EXPECT_EQ(groupStrata(planSampleWindows(1u << 20, 5000, 3)), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(groupStrata({}), (std::vector<std::size_t>{0, 0}));
+}
+
+// The windows lie each in its stratum, in order, and the runs they give never overlap, however
+// long the lines.
+TEST(RecordSample, WindowsLieInTheirStrataAndTheirRunsNeverOverlap) {
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i)
+        text += std::string(i % 7 == 0 ? 9000 : 40, 'x') + "\n";
+    const std::vector<SampleWindow> windows = planSampleWindows(text.size(), 40000, 9);
+    ASSERT_EQ(windows.size(), 9u);
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < windows.size(); ++k) {
+        EXPECT_GE(windows[k].offset, k * (text.size() / 9));
+        EXPECT_LE(windows[k].offset + windows[k].length, (k + 1) * text.size() / 9 + 1);
+        const TextRange run = sampleRange(text, windows[k], k == 0, '\n');
+        EXPECT_LE(run.begin, run.end);
+        if (run.begin == run.end) continue;
+        EXPECT_GE(run.begin, end) << k;
+        EXPECT_TRUE(run.begin == 0 || text[run.begin - 1] == '\n');
+        EXPECT_EQ(text[run.end - 1], '\n');
+        end = run.end;
+    }
+}
+
+// A deadline passed from the start: the first group of strata alone is read (the file's first
+// lines among them), and the data set says so.
+TEST_F(RecordSampleFiles, ADeadlinePassedStopsTheSampleWithANote) {
+    std::string text;
+    for (int i = 0; i < 900000; ++i)
+        text += std::to_string(i) + ", " + std::to_string(i % 9) + ", c1\n";
+    const std::string base = write(text);
+    DataSource source;
+    source.path = base + ".data";
+    source.base = base;
+    ReadOptions options;
+    options.keepIds = true;
+    options.limits = {kSampleGroupBytes * 2, 1};
+    const Result<Dataset> whole = readData(source, options);
+    ASSERT_TRUE(whole.ok()) << whole.error();
+    EXPECT_TRUE(whole->readNotes().empty());
+    const Deadline passed([] { return 1.0; }, 0);
+    options.deadline = &passed;
+    const Result<Dataset> cut = readData(source, options);
+    ASSERT_TRUE(cut.ok()) << cut.error();
+    EXPECT_TRUE(cut->sample().sampled);
+    EXPECT_NEAR(static_cast<double>(cut->sample().readBytes), kSampleGroupBytes, 5000);
+    EXPECT_LT(cut->recordCount(), whole->recordCount() * 6 / 10);
+    EXPECT_EQ(static_cast<int>(cut->numeric(0)[0]), 0);
+    ASSERT_EQ(cut->readNotes().size(), 1u);
+    EXPECT_EQ(cut->readNotes()[0],
+              "the machine was slower than planned: 1024 of the sample's 2048 strata were read");
 }
 
 }  // namespace

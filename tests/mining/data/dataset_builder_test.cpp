@@ -1,0 +1,233 @@
+// A seeded sample read where its lines lie must give what reading the same lines copied into one
+// text gives, whatever the grouping, the threads and the line ends; a deadline stops it early.
+#include "data/dataset_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+
+namespace mining {
+namespace {
+
+void expectSame(const Dataset& a, const Dataset& b) {
+    ASSERT_EQ(a.attributeCount(), b.attributeCount());
+    ASSERT_EQ(a.recordCount(), b.recordCount());
+    EXPECT_EQ(a.missingClassCount(), b.missingClassCount());
+    EXPECT_EQ(a.classValues(), b.classValues());
+    for (std::size_t i = 0; i < a.attributeCount(); ++i) {
+        ASSERT_EQ(a.attribute(i).type, b.attribute(i).type) << i;
+        EXPECT_EQ(a.attribute(i).values, b.attribute(i).values) << i;
+        for (std::size_t r = 0; r < a.recordCount(); ++r) {
+            if (a.attribute(i).type == AttributeType::Numeric) {
+                const double x = a.numeric(i)[r];
+                const double y = b.numeric(i)[r];
+                ASSERT_TRUE(x == y || (isMissing(x) && isMissing(y))) << i << "," << r;
+            } else if (a.attribute(i).type == AttributeType::Nominal) {
+                ASSERT_EQ(a.nominal(i)[r], b.nominal(i)[r]) << i << "," << r;
+            }
+        }
+    }
+    for (std::size_t r = 0; r < a.recordCount(); ++r) ASSERT_EQ(a.classes()[r], b.classes()[r]);
+}
+
+// Lines whose values first appear late, a column that turns nominal far into the text (the
+// reading starts again), decimals that get finer, records without a class and blank lines.
+std::string mixedLines(int lines, const std::string& lineEnd) {
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        text += std::to_string(i) + (i > lines / 2 ? ".25" : "");
+        text += ", v" + std::to_string(i * 7 % (i < lines / 3 ? 3 : 40));
+        text += i > lines * 3 / 4 && i % 97 == 0 ? ", late" : ", " + std::to_string(i % 5);
+        text += (i % 37 == 0 ? ", ?" : ", c" + std::to_string(i % 4)) + lineEnd;
+        if (i % 50 == 0) text += lineEnd;
+    }
+    return text;
+}
+
+// What a sample of a text gave read both ways.
+struct BothWays {
+    Result<Dataset> inPlace = Result<Dataset>::failure("not read");
+    Result<Dataset> gathered = Result<Dataset>::failure("not read");
+    SampledText sample;
+};
+
+// Reads the lines `ranges` of `text` copied into one text, as the reader did before.
+Result<Dataset> readGathered(std::string_view text, std::vector<TextRange> ranges) {
+    const RecordSample lines(text, std::move(ranges), '\n');
+    const LineNamer namer = [&lines](std::size_t line) { return lines.nameLine(line, 0); };
+    Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");
+    EXPECT_TRUE(layout.ok());
+    layout->dataName = "d";
+    return DatasetBuilder::buildWith(lines.gather(), *layout, 1, {}, namer);
+}
+
+// Reads the sample of `maxBytes` bytes and `seed` of `text` where its lines lie, in groups of
+// at least `groupBytes` bytes on `threads` threads, and the same lines gathered.
+BothWays readBothWays(std::string_view text, std::uint64_t maxBytes, std::uint64_t seed,
+                      std::uint64_t groupBytes, std::size_t threads,
+                      const Deadline* deadline = nullptr) {
+    BothWays both;
+    both.sample.windows = planSampleWindows(text.size(), maxBytes, seed);
+    both.sample.groupBytes = groupBytes;
+    both.sample.threads = threads;
+    both.sample.deadline = deadline;
+    Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");
+    EXPECT_TRUE(layout.ok());
+    layout->dataName = "d";
+    both.inPlace = DatasetBuilder::buildSample(text, *layout, both.sample);
+    both.gathered = readGathered(text, both.sample.ranges);
+    return both;
+}
+
+void expectSameBothWays(const BothWays& both) {
+    ASSERT_EQ(both.inPlace.ok(), both.gathered.ok())
+        << (both.inPlace.ok() ? both.gathered.error() : both.inPlace.error());
+    if (!both.inPlace.ok()) {
+        EXPECT_EQ(both.inPlace.error(), both.gathered.error());
+        return;
+    }
+    expectSame(*both.inPlace, *both.gathered);
+}
+
+TEST(DatasetBuilderSample, ReadsTheSameRecordsAsTheGatheredLinesWhateverTheGroupsAndThreads) {
+    for (const std::string lineEnd : {"\n", "\r\n"}) {
+        const std::string text = mixedLines(20000, lineEnd);
+        for (const std::uint64_t seed : {1u, 2u, 3u}) {
+            const std::vector<TextRange> planned = chooseSampleRanges(text, 60000, seed, '\n');
+            for (const std::uint64_t groupBytes :
+                 {std::uint64_t{1}, std::uint64_t{9000}, kSampleGroupBytes}) {
+                for (const std::size_t threads : {1u, 2u}) {
+                    SCOPED_TRACE(testing::Message() << lineEnd.size() << " " << seed << " "
+                                                    << groupBytes << " " << threads);
+                    const BothWays both = readBothWays(text, 60000, seed, groupBytes, threads);
+                    ASSERT_TRUE(both.inPlace.ok()) << both.inPlace.error();
+                    expectSameBothWays(both);
+                    EXPECT_FALSE(both.sample.cut);
+                    EXPECT_EQ(both.sample.strataRead, both.sample.windows.size());
+                    ASSERT_EQ(both.sample.ranges.size(), planned.size());
+                    for (std::size_t k = 0; k < planned.size(); ++k)
+                        EXPECT_EQ(both.sample.ranges[k].begin, planned[k].begin);
+                    // The column that turns nominal late was read again as nominal.
+                    EXPECT_EQ(both.inPlace->attribute(2).type, AttributeType::Nominal);
+                }
+            }
+        }
+    }
+}
+
+TEST(DatasetBuilderSample, OneStratumAndStrataWithoutALineReadAsGathered) {
+    const std::string text = mixedLines(3000, "\n");
+    expectSameBothWays(readBothWays(text, 3000, 5, 1, 2));  // below one window: one stratum
+    // Lines of 20 kB: most windows of 4 kB hold no line end, and their strata no line.
+    std::string longLines;
+    for (int i = 0; i < 60; ++i)
+        longLines += std::to_string(i) + ", " + std::string(20000, 'a' + i % 3) + ", c" +
+                     std::to_string(i % 2) + "\n";
+    const BothWays both = readBothWays(longLines, 100000, 1, 1, 2);
+    ASSERT_TRUE(both.inPlace.ok()) << both.inPlace.error();
+    EXPECT_LT(both.sample.ranges.size(), both.sample.windows.size());
+    expectSameBothWays(both);
+}
+
+// Lines inserted far into the text, every 4000 bytes from its middle on.
+std::string withLinesInserted(const std::string& lines) {
+    std::string text = mixedLines(20000, "\n");
+    for (std::size_t at = text.size() / 2; at < text.size(); at += 4000) {
+        at = text.find('\n', at) + 1;
+        text.insert(at, lines);
+    }
+    return text;
+}
+
+TEST(DatasetBuilderSample, QuotedLineEndsAndBadRecordsReadAsGathered) {
+    // A quoted field over two lines: one record, as a reader that follows the quotes reads it.
+    const std::string quoted = withLinesInserted("1, \"two\nlines\", 3, c1\n");
+    // A field too few: the first one sampled fails, named by its byte offset.
+    const std::string bad = withLinesInserted("1, 2, c1\n");
+    for (const std::size_t threads : {1u, 2u}) {
+        const BothWays both = readBothWays(quoted, 60000, 1, 9000, threads);
+        ASSERT_TRUE(both.inPlace.ok()) << both.inPlace.error();
+        expectSameBothWays(both);
+        const BothWays failed = readBothWays(bad, 60000, 1, 9000, threads);
+        ASSERT_FALSE(failed.inPlace.ok());
+        EXPECT_EQ(failed.inPlace.error().rfind("d, the record at byte offset ", 0), 0u)
+            << failed.inPlace.error();
+        expectSameBothWays(failed);
+    }
+}
+
+// A clock that moves on one second each time it is read.
+Deadline::Clock slowClock() {
+    auto now = std::make_shared<std::atomic<int>>(0);
+    return [now] { return static_cast<double>(++*now); };
+}
+
+TEST(DatasetBuilderSample, ADeadlineStopsTheReadingBeforeItsNextGroupSpreadOverTheText) {
+    const std::string text = mixedLines(20000, "\n");
+    // Read before each group but the first: the third reading passes a deadline at 2.5, so three
+    // groups of the eight are read, the first and those halfway and a quarter of the way.
+    const Deadline deadline(slowClock(), 2.5);
+    const BothWays cut = readBothWays(text, 82000, 1, 10000, 1, &deadline);
+    ASSERT_TRUE(cut.inPlace.ok()) << cut.inPlace.error();
+    const std::vector<std::size_t> firsts = groupStrata(cut.sample.windows, 10000);
+    ASSERT_EQ(firsts.size(), 9u);
+    EXPECT_TRUE(cut.sample.cut);
+    const std::size_t strata =
+        (firsts[1] - firsts[0]) + (firsts[3] - firsts[2]) + (firsts[5] - firsts[4]);
+    EXPECT_EQ(cut.sample.strataRead, strata);
+    const std::vector<TextRange> all = chooseSampleRanges(text, 82000, 1, '\n');
+    std::vector<TextRange> expected;
+    for (const std::size_t g : {0u, 2u, 4u})
+        for (std::size_t k = firsts[g]; k < firsts[g + 1]; ++k)
+            if (const TextRange r = sampleRange(text, cut.sample.windows[k], k == 0, '\n');
+                r.end > r.begin)
+                expected.push_back(r);
+    ASSERT_EQ(cut.sample.ranges.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        EXPECT_EQ(cut.sample.ranges[k].end, expected[k].end);
+    EXPECT_LT(cut.inPlace->recordCount(), readGathered(text, all)->recordCount());
+    expectSameBothWays(cut);
+
+    // Passed from the start, on two threads: the first group alone; a deadline never reached cuts
+    // nothing.
+    const Deadline passed([] { return 10.0; }, 0);
+    const BothWays first = readBothWays(text, 82000, 1, 10000, 2, &passed);
+    EXPECT_TRUE(first.sample.cut);
+    EXPECT_EQ(first.sample.strataRead, firsts[1]);
+    expectSameBothWays(first);
+    const Deadline far(slowClock(), 1e9);
+    EXPECT_FALSE(readBothWays(text, 82000, 1, 10000, 2, &far).sample.cut);
+}
+
+TEST(DatasetBuilderSample, AsksForEachGroupsWindowsAheadInTheOrderTheyAreRead) {
+    const std::string text = mixedLines(20000, "\n");
+    SampledText sample;
+    sample.windows = planSampleWindows(text.size(), 82000, 1);
+    sample.groupBytes = 10000;
+    sample.threads = 1;
+    std::vector<std::size_t> asked;
+    std::vector<TextRange> released;
+    sample.willNeed = [&asked](std::size_t begin, std::size_t) { asked.push_back(begin); };
+    sample.release = [&released](std::size_t begin, std::size_t end) {
+        if (end > begin) released.push_back({begin, end});
+    };
+    const Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");
+    ASSERT_TRUE(DatasetBuilder::buildSample(text, *layout, sample).ok());
+    const std::vector<std::size_t> firsts = groupStrata(sample.windows, 10000);
+    std::vector<std::size_t> expected;
+    for (const std::size_t g : spreadOrder(firsts.size() - 1))
+        for (std::size_t k = firsts[g]; k < firsts[g + 1]; ++k)
+            expected.push_back(sample.windows[k].offset);
+    // Asked once per reading of the text (the column that turns nominal makes two).
+    ASSERT_EQ(asked.size() % expected.size(), 0u);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), asked.begin()));
+    // Every run read is let go.
+    std::set<std::size_t> ends;
+    for (const TextRange& r : released) ends.insert(r.end);
+    for (const TextRange& r : sample.ranges) EXPECT_TRUE(ends.count(r.end)) << r.begin;
+}
+
+}  // namespace
+}  // namespace mining
