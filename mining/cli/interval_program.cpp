@@ -21,13 +21,43 @@ IntervalProgram::IntervalProgram() {
         "conditions on its path) is strong and becomes a leaf; a weak one is split\n"
         "further. Splits are chosen by gain ratio; the grown tree is pruned by\n"
         "estimated errors. The report shows the tree and one rule set per class.\n"
-        "By default (--auto) --max-depth, --bins, --bin-records and --prune, where not\n"
-        "given, are chosen among eight settings by 5-fold cross-validation on the\n"
-        "training records; --no-auto keeps the defaults.\n"
+        "--max-branches B merges a numeric split's intervals into at most B\n"
+        "neighbouring groups, those that lose the least information (2: binary splits),\n"
+        "so that many numeric attributes of many values do not starve the branches.\n"
+        "By default (--auto) --max-depth, --bins, --bin-records, --prune and\n"
+        "--max-branches, where not given, are chosen among eleven settings by 5-fold\n"
+        "cross-validation on the training records; --no-auto keeps the defaults.\n"
         "--sql FILE writes the rules as SQL: CREATE TABLE for the data, one SELECT per\n"
         "class that returns exactly the records predicted for it (missing values and\n"
         "values not seen in training included), and one that scores a whole table.\n";
 }
+
+namespace {
+
+// Declares --max-branches B bound to `target`: "off" or 0 for no limit, else a whole number from
+// 2 to 1000 (a single branch would split nothing).
+void addMaxBranches(CLI::App& app, int& target) {
+    CLI::callback_t set = [&target](const CLI::results_t& results) {
+        const std::string& value = results.back();
+        long long v = 0;
+        if (value == "off") {
+            v = 0;
+        } else if (!parseWholeNumber(value, 0, 1000, v) || v == 1) {
+            throw CLI::ValidationError(
+                "--max-branches needs 'off', 0 or a whole number from 2 to 1000, not '" + value +
+                    "'",
+                CLI::ExitCodes::ValidationError);
+        }
+        target = static_cast<int>(v);
+        return true;
+    };
+    app.add_option("--max-branches", set,
+                   "most branches of a numeric split, 2..1000 or off (default off)")
+        ->type_name("B")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+}  // namespace
 
 void IntervalProgram::addOptions(CLI::App& app) {
     interval::TreeOptions& o = options_;
@@ -37,6 +67,7 @@ void IntervalProgram::addOptions(CLI::App& app) {
               "width or count: equal widths or counts");
     addWholeNumber(app, "--bin-records", "N", o.binRecords, 0, kLargestWholeOption,
                    "~N records per interval at small nodes", "off");
+    addMaxBranches(app, o.maxBranches);
     addWholeNumber(app, "--max-depth", "L", o.maxDepth, 1, 100, "most conditions on a path");
     addWholeNumber(app, "--min-split", "N", o.minSplit, 2, kLargestWholeOption,
                    "nodes with fewer training records are leaves");
@@ -67,26 +98,75 @@ namespace {
 
 // The settings self-tuning tries, the defaults first: deeper trees for data of many attributes
 // or classes, fewer initial intervals where numeric attributes would fragment the records,
-// smaller intervals at small nodes, and no pruning. Chosen on the accuracy benchmark's sets
-// (bench/accuracy): each earns its place on some of them.
+// smaller intervals at small nodes, no pruning, and binary numeric splits in deep trees, where
+// many numeric attributes of many values would starve multi-way branches (as on
+// LetterRecognition). Chosen on the accuracy benchmark's sets (bench/accuracy): each earns its
+// place on some of them. A point with a limit of branches grows a deeper tree of more, smaller
+// nodes: `weight` is what its search costs against the others' (5,000 records of
+// LetterRecognition, 16 numeric attributes and 26 classes), `runFactor` what its whole run
+// costs against the defaults' on 1,000,000 records of F2 (bench/promise_speed's file), both
+// measured as medians of 3 runs (--no-auto) on the shared machine at a load of about 10.
 struct GridPoint {
     int maxDepth;
     int bins;
     int binRecords;
     double pruneConfidence;
+    int maxBranches = 0;
+    double weight = 1;
+    double runFactor = 1;
 };
 constexpr GridPoint kGrid[] = {
-    {10, 20, 10, 0.25}, {20, 20, 10, 0.25}, {40, 20, 10, 0.25}, {20, 10, 10, 0.25},
-    {40, 10, 10, 0.25}, {40, 10, 5, 0.25},  {40, 5, 10, 0.25},  {40, 10, 10, 0.0},
+    {10, 20, 10, 0.25},
+    {20, 20, 10, 0.25},
+    {40, 20, 10, 0.25},
+    {20, 10, 10, 0.25},
+    {40, 10, 10, 0.25},
+    {40, 10, 5, 0.25},
+    {40, 5, 10, 0.25},
+    {40, 10, 10, 0.0},
+    {100, 20, 10, 0.25, 2, 2.5, 4.5},
+    {100, 20, 5, 0.25, 2, 3.5, 6},
+    {100, 20, 10, 0.0, 2, 3, 8},
 };
+
+// The settings self-tuning may choose: those the command line did not give.
+struct OpenSettings {
+    bool depth;
+    bool bins;
+    bool binRecords;
+    bool prune;
+    bool branches;
+};
+
+// Returns how the report names candidate `o`: each open setting as its option ("--max-depth 20
+// --bins 10 ..."), a limit of branches only where there is one. A candidate with a limit names,
+// beside it, only the settings in which it differs from `asGiven` (the first candidate), so that
+// its label fits the report's table. When only the limit is open, no limit is "--max-branches
+// off".
+std::string candidateLabel(const interval::TreeOptions& o, const interval::TreeOptions& asGiven,
+                           const OpenSettings& open) {
+    const bool limited = open.branches && o.maxBranches > 0;
+    std::string label;
+    const auto add = [&label, limited](bool named, bool same, const std::string& text) {
+        if (named && !(limited && same)) label += (label.empty() ? "" : " ") + text;
+    };
+    add(open.depth, o.maxDepth == asGiven.maxDepth, "--max-depth " + std::to_string(o.maxDepth));
+    add(open.bins, o.bins == asGiven.bins, "--bins " + std::to_string(o.bins));
+    add(open.binRecords, o.binRecords == asGiven.binRecords,
+        "--bin-records " + std::to_string(o.binRecords));
+    add(open.prune, o.pruneConfidence == asGiven.pruneConfidence,
+        "--prune " + formatGeneral(o.pruneConfidence));
+    if (limited) add(true, false, "--max-branches " + std::to_string(o.maxBranches));
+    if (open.branches && label.empty()) label = "--max-branches off";
+    return label;
+}
 
 }  // namespace
 
 std::vector<Candidate> IntervalProgram::candidates(const std::set<std::string>& given) const {
-    const bool depth = !given.count("--max-depth");
-    const bool bins = !given.count("--bins");
-    const bool binRecords = !given.count("--bin-records");
-    const bool prune = !given.count("--prune");
+    const OpenSettings open{!given.count("--max-depth"), !given.count("--bins"),
+                            !given.count("--bin-records"), !given.count("--prune"),
+                            !given.count("--max-branches")};
     std::vector<Candidate> list;
     std::set<std::string> labels;
     // The first point stands for the options as they are, so that a tie keeps them.
@@ -94,24 +174,20 @@ std::vector<Candidate> IntervalProgram::candidates(const std::set<std::string>& 
     for (const GridPoint& point : kGrid) {
         interval::TreeOptions o = options_;
         if (!first) {
-            if (depth) o.maxDepth = point.maxDepth;
-            if (bins) o.bins = point.bins;
-            if (binRecords) o.binRecords = point.binRecords;
-            if (prune) o.pruneConfidence = point.pruneConfidence;
+            if (open.depth) o.maxDepth = point.maxDepth;
+            if (open.bins) o.bins = point.bins;
+            if (open.binRecords) o.binRecords = point.binRecords;
+            if (open.prune) o.pruneConfidence = point.pruneConfidence;
+            if (open.branches) o.maxBranches = point.maxBranches;
         }
+        const bool limited = !first && open.branches && point.maxBranches > 0;
         first = false;
-        std::string label;
-        const auto add = [&label](bool open, const std::string& text) {
-            if (open) label += (label.empty() ? "" : " ") + text;
-        };
-        add(depth, "--max-depth " + std::to_string(o.maxDepth));
-        add(bins, "--bins " + std::to_string(o.bins));
-        add(binRecords, "--bin-records " + std::to_string(o.binRecords));
-        add(prune, "--prune " + formatGeneral(o.pruneConfidence));
+        const std::string label = candidateLabel(o, options_, open);
         if (label.empty() || !labels.insert(label).second) continue;
-        list.push_back({label, [o, sql = sqlPath_] {
-                            return std::make_unique<interval::IntervalModel>(o, sql);
-                        }});
+        list.push_back(
+            {label,
+             [o, sql = sqlPath_] { return std::make_unique<interval::IntervalModel>(o, sql); },
+             limited ? point.weight : 1, limited ? point.runFactor : 1});
     }
     return list;
 }

@@ -6,8 +6,9 @@
 namespace mining {
 
 // The tarnel program: the interval classifier, configured by the tree options --bins N,
-// --binning width|count, --bin-records N, --max-depth L, --min-split N and --prune CF, and by
-// --sql FILE and --sql-table NAME, which write the trained tree's rules as a SQL script.
+// --binning width|count, --bin-records N, --max-branches B, --max-depth L, --min-split N and
+// --prune CF, and by --sql FILE and --sql-table NAME, which write the trained tree's rules as a
+// SQL script.
 class IntervalProgram : public ClassifierProgram {
 public:
     IntervalProgram();
@@ -16,15 +17,18 @@ public:
     const ProgramInfo& info() const override { return info_; }
     // Declares the tree options, bound to treeOptions(): --bins takes a whole number from 2 to
     // 1000, --max-depth one from 1 to 100, --bin-records one of at least 0, --min-split one of
-    // at least 2, --prune a decimal from 0 to below 1, --binning "width" or "count"; --sql takes
-    // a file's path and --sql-table a table's name, and needs --sql.
+    // at least 2, --prune a decimal from 0 to below 1, --binning "width" or "count",
+    // --max-branches "off", 0 (both no limit) or a whole number from 2 to 1000; --sql takes a
+    // file's path and --sql-table a table's name, and needs --sql.
     void addOptions(CLI::App& app) override;
     void resetOptions() override;
     // Returns an interval classifier for treeOptions().
     std::unique_ptr<Model> makeModel() const override;
     // Returns the options as they are, then points of a small grid of depth limits, initial
-    // intervals, records per interval and pruning, each varying only the settings of these
-    // four that `given` leaves open; empty when all four were given.
+    // intervals, records per interval, pruning and limits of branches, each varying only the
+    // settings of these five that `given` leaves open; empty when all five were given. A point
+    // with a limit of branches is labelled by the limit and the settings in which it differs
+    // from the options as they are, and costs (Candidate::weight, runFactor) as measured.
     std::vector<Candidate> candidates(const std::set<std::string>& given) const override;
     ProgramCosts costs() const override;
     // Returns, when --sql FILE was given, FILE with the tree's SQL script (interval/sql_script.h)

@@ -201,8 +201,8 @@ Result<Delimiting> chooseDelimiter(const std::vector<SampleLine>& lines, bool da
     const FieldTally spaces = tallyFields(lines, kSpaces);
     if (spaces.fields >= 2 && spaces.lines == spaces.total)
         return Delimiting{kSpaces, spaces.fields};
-    // Nearly every one of many lines split alike at runs of spaces, some not: say which.
-    if (spaces.total >= kFewLines && fits(spaces))
+    // Most of many lines split alike at runs of spaces, some not: say which.
+    if (spaces.fields >= 2 && spaces.total >= kFewLines && 2 * spaces.lines > spaces.total)
         return Result<Delimiting>::failure(noDelimiterMessage(spaces, kSpaces, dataName));
     if (found)
         return Result<Delimiting>::failure(

@@ -65,7 +65,8 @@ struct GuessedLayout {
 //   one number (two or more) of fields, if that is kDelimiterShare of them (of those that fit,
 //   the one that splits no quoted text apart goes first), else runs of spaces
 //   where every line splits into one number of fields, else a comma (one column). The number
-//   of fields is the one most lines have;
+//   of fields is the one most lines have. Of at least kFewLines lines, most of them split alike
+//   at runs of spaces and some not is an error naming the first other line;
 // - whether the first line is a header (see looksLikeHeader; in a table that is not .data, a
 //   lone line of words is one); a first line of words one field short of the records is a
 //   header over row names, which fill the first column (kRowNames);

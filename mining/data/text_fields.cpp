@@ -11,6 +11,39 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
+// Reads the quoted field whose opening quote is at `p` into `field` (a field with doubled
+// quotes copied into `storage`), leaving `p` at its closing quote. Fails when it is not closed.
+bool readQuoted(const char*& p, const char* end, std::string& storage, std::string_view& field,
+                std::string& error) {
+    const char quote = *p++;
+    const char* start = p;
+    bool doubled = false;
+    while (true) {
+        while (p < end && *p != quote) ++p;
+        if (p == end) {
+            error = "a quoted value is not closed";
+            return false;
+        }
+        // "" inside double quotes stands for one ".
+        if (quote == '"' && p + 1 < end && p[1] == '"') {
+            doubled = true;
+            p += 2;
+            continue;
+        }
+        break;
+    }
+    field = std::string_view(start, static_cast<std::size_t>(p - start));
+    if (doubled) {
+        const std::size_t at = storage.size();
+        for (std::size_t i = 0; i < field.size(); ++i) {
+            storage += field[i];
+            if (field[i] == '"') ++i;
+        }
+        field = std::string_view(storage).substr(at);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string_view trimBlanks(std::string_view text) {
@@ -49,40 +82,17 @@ bool splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
         while (p < end && isBlank(*p) && (spaces || *p != delimiter)) ++p;
         if (spaces && p == end && !fields.empty()) return true;
         if (p < end && (*p == '\'' || *p == '"')) {
-            const char quote = *p++;
-            const char* start = p;
-            bool doubled = false;
-            while (true) {
-                while (p < end && *p != quote) ++p;
-                if (p == end) {
-                    error = "a quoted value is not closed";
-                    return false;
-                }
-                // "" inside double quotes stands for one ".
-                if (quote == '"' && p + 1 < end && p[1] == '"') {
-                    doubled = true;
-                    p += 2;
-                    continue;
-                }
-                break;
-            }
-            std::string_view field(start, static_cast<std::size_t>(p - start));
-            if (doubled) {
-                const std::size_t at = storage.size();
-                for (std::size_t i = 0; i < field.size(); ++i) {
-                    storage += field[i];
-                    if (field[i] == '"') ++i;
-                }
-                field = std::string_view(storage).substr(at);
-            }
+            const char quote = *p;
+            std::string_view field;
+            if (!readQuoted(p, end, storage, field, error)) return false;
             fields.push_back(field);
             quoted.push_back(true);
-            const bool backslashed = p > start && p[-1] == '\\';
+            // R's write.table writes a quote inside quotes as \" by default.
+            const bool backslashed = quote == '"' && p[-1] == '\\';
             ++p;
             while (p < end && isBlank(*p) && *p != delimiter) ++p;
             if (p < end && *p != delimiter) {
-                // R's write.table writes a quote inside quotes as \" by default.
-                error = quote == '"' && backslashed
+                error = backslashed
                             ? "text follows a closing quote (a quote inside quotes is written "
                               "twice, \"\", not \\\")"
                             : "text follows a closing quote";

@@ -288,6 +288,25 @@ std::int32_t smoothedWinner(const Bin* prev, const Bin& bin, const Bin* next) {
     return best;
 }
 
+namespace {
+
+// Returns whether an interval of winner `winner` and strength `strong` merges into the part
+// before it, `last`: the same winner and strength.
+bool joins(const Part& last, std::int32_t winner, bool strong) {
+    return last.winner == winner && last.strong == strong;
+}
+
+// Adds the records `counts` (`total` of them) to `part` and tests its winner's strength again.
+void absorb(Part& part, std::span<const std::uint32_t> counts, std::uint32_t total, int len,
+            int maxDepth) {
+    for (std::size_t m = 0; m < counts.size(); ++m) part.counts[m] += counts[m];
+    part.total += total;
+    part.strong =
+        isStrong(part.counts[static_cast<std::size_t>(part.winner)], part.total, len, maxDepth);
+}
+
+}  // namespace
+
 NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
     NumericPartition out;
     double lastHi = 0;
@@ -299,13 +318,8 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
         const std::uint32_t total = sum(bin.counts);
         const bool strong =
             isStrong(bin.counts[static_cast<std::size_t>(winner)], total, len, maxDepth);
-        if (!out.parts.empty() && out.parts.back().winner == winner &&
-            out.parts.back().strong == strong) {
-            Part& part = out.parts.back();
-            for (std::size_t m = 0; m < bin.counts.size(); ++m) part.counts[m] += bin.counts[m];
-            part.total += total;
-            part.strong =
-                isStrong(part.counts[static_cast<std::size_t>(winner)], part.total, len, maxDepth);
+        if (!out.parts.empty() && joins(out.parts.back(), winner, strong)) {
+            absorb(out.parts.back(), bin.counts, total, len, maxDepth);
         } else {
             if (!out.parts.empty()) out.cuts.push_back(cutBetween(lastHi, bin.lo));
             out.parts.push_back(Part{bin.counts, total, winner, strong});
@@ -313,6 +327,207 @@ NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth) {
         lastHi = bin.hi;
     }
     return out;
+}
+
+namespace {
+
+// Initial intervals merged into this many at most by the cheapest pairs first are then grouped
+// exactly (cheapestGrouping()); the exact search costs their square.
+constexpr std::size_t kExactRuns = 64;
+
+// Returns n log2 n (0 for n = 0), from a table for the counts of most nodes.
+double nLogN(std::uint32_t n) {
+    static const std::vector<double> table = [] {
+        std::vector<double> t(1 << 16, 0.0);
+        for (std::size_t i = 1; i < t.size(); ++i) t[i] = static_cast<double>(i) * std::log2(i);
+        return t;
+    }();
+    return n < table.size() ? table[n] : n * std::log2(static_cast<double>(n));
+}
+
+// Consecutive initial intervals taken together, in the classes present at the node: class
+// counts laid end to end (run r at [r * classes, (r + 1) * classes)) and, for each run, the
+// index past its last initial interval.
+struct Runs {
+    std::size_t classes = 0;
+    std::vector<std::uint32_t> counts;
+    std::vector<std::size_t> ends;
+
+    std::size_t size() const { return ends.size(); }
+    std::span<const std::uint32_t> of(std::size_t r) const {
+        return {counts.data() + r * classes, classes};
+    }
+};
+
+// Returns `bins` as runs of one interval each, in the classes with records among them only.
+Runs runsOf(std::span<const Bin> bins) {
+    std::vector<std::size_t> present;
+    for (std::size_t m = 0; m < bins[0].counts.size(); ++m) {
+        bool any = false;
+        for (const Bin& bin : bins) any = any || bin.counts[m] > 0;
+        if (any) present.push_back(m);
+    }
+    Runs runs;
+    runs.classes = present.size();
+    for (std::size_t i = 0; i < bins.size(); ++i) {
+        for (std::size_t m : present) runs.counts.push_back(bins[i].counts[m]);
+        runs.ends.push_back(i + 1);
+    }
+    return runs;
+}
+
+// Returns |P| H(P) in bits for a part of class counts `counts`: n log2 n - sum_m c_m log2 c_m.
+double partInformation(std::span<const std::uint32_t> counts) {
+    std::uint32_t total = 0;
+    double sum = 0;
+    for (std::uint32_t c : counts) {
+        total += c;
+        sum += nLogN(c);
+    }
+    return nLogN(total) - sum;
+}
+
+// Returns what merging runs j and j + 1 adds to the sum of |P| H(P), their information being
+// `information`.
+double mergeLoss(const Runs& runs, std::size_t j, std::span<const double> information,
+                 std::vector<std::uint32_t>& merged) {
+    merged.assign(runs.of(j).begin(), runs.of(j).end());
+    for (std::size_t m = 0; m < runs.classes; ++m) merged[m] += runs.of(j + 1)[m];
+    return partInformation(merged) - information[j] - information[j + 1];
+}
+
+// Merges neighbouring runs, the pair whose merging adds the least information first (the
+// leftmost on a tie), until at most `most` remain.
+void mergeCheapest(Runs& runs, std::size_t most) {
+    if (runs.size() <= most) return;
+    std::vector<double> information;
+    for (std::size_t r = 0; r < runs.size(); ++r)
+        information.push_back(partInformation(runs.of(r)));
+    std::vector<std::uint32_t> merged;
+    std::vector<double> loss(runs.size() - 1);  // loss[j]: of merging runs j and j + 1
+    for (std::size_t j = 0; j + 1 < runs.size(); ++j)
+        loss[j] = mergeLoss(runs, j, information, merged);
+    const auto at = [](auto& v, std::size_t i) {
+        return v.begin() + static_cast<std::ptrdiff_t>(i);
+    };
+    while (runs.size() > most) {
+        const auto j =
+            static_cast<std::size_t>(std::min_element(loss.begin(), loss.end()) - loss.begin());
+        information[j] += information[j + 1] + loss[j];
+        for (std::size_t m = 0; m < runs.classes; ++m)
+            runs.counts[j * runs.classes + m] += runs.counts[(j + 1) * runs.classes + m];
+        runs.counts.erase(at(runs.counts, (j + 1) * runs.classes),
+                          at(runs.counts, (j + 2) * runs.classes));
+        runs.ends.erase(at(runs.ends, j));
+        information.erase(at(information, j + 1));
+        loss.erase(at(loss, j));
+        if (j > 0) loss[j - 1] = mergeLoss(runs, j - 1, information, merged);
+        if (j + 1 < runs.size()) loss[j] = mergeLoss(runs, j, information, merged);
+    }
+}
+
+// The information |P| H(P) of every stretch of consecutive runs [a, b), from prefix sums of
+// their counts.
+class StretchInformation {
+public:
+    explicit StretchInformation(const Runs& runs)
+        : classes_(runs.classes), prefix_((runs.size() + 1) * runs.classes, 0), counts_(classes_) {
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            for (std::size_t m = 0; m < classes_; ++m)
+                prefix_[(i + 1) * classes_ + m] = prefix_[i * classes_ + m] + runs.of(i)[m];
+    }
+
+    double operator()(std::size_t a, std::size_t b) {
+        for (std::size_t m = 0; m < classes_; ++m)
+            counts_[m] = prefix_[b * classes_ + m] - prefix_[a * classes_ + m];
+        return partInformation(counts_);
+    }
+
+private:
+    std::size_t classes_;
+    std::vector<std::uint32_t> prefix_;  // counts of runs [0, i) at [i * classes, ...)
+    std::vector<std::uint32_t> counts_;
+};
+
+// Returns, for `groups` groups of consecutive runs (2 <= groups < runs.size()), the index past
+// the last run of each group in the grouping of the least information sum_j |P_j| H(P_j); on a
+// tie, the one whose last group starts earliest, and so on. Dynamic programming over the first i
+// runs in g groups; the last level needs only all the runs, so two groups cost one pass.
+std::vector<std::size_t> cheapestGrouping(const Runs& runs, std::size_t groups) {
+    const std::size_t k = runs.size();
+    StretchInformation information(runs);
+    std::vector<double> best(k + 1);  // best[i]: the least information of runs [0, i) in g groups
+    for (std::size_t i = 1; i <= k; ++i) best[i] = information(0, i);
+    // start[g][i]: where the last of g groups of runs [0, i) starts in that grouping.
+    std::vector<std::vector<std::size_t>> start(groups + 1, std::vector<std::size_t>(k + 1, 0));
+    for (std::size_t g = 2; g <= groups; ++g) {
+        std::vector<double> next(k + 1, INFINITY);
+        for (std::size_t i = g == groups ? k : g; i <= k - (groups - g); ++i) {
+            for (std::size_t a = g - 1; a < i; ++a) {
+                const double v = best[a] + information(a, i);
+                if (v < next[i]) {
+                    next[i] = v;
+                    start[g][i] = a;
+                }
+            }
+        }
+        best = std::move(next);
+    }
+    std::vector<std::size_t> ends(groups);
+    for (std::size_t g = groups, i = k; g > 0; --g) {
+        ends[g - 1] = i;
+        i = start[g][i];
+    }
+    return ends;
+}
+
+// Returns the index past the last initial interval of each of at most `most` groups of
+// neighbouring `bins` that lose the least information (see mergeBinsLimited()).
+std::vector<std::size_t> groupEnds(std::span<const Bin> bins, std::size_t most) {
+    Runs runs = runsOf(bins);
+    mergeCheapest(runs, std::max(most, kExactRuns));
+    if (runs.size() <= most) return runs.ends;
+    std::vector<std::size_t> ends;
+    for (std::size_t r : cheapestGrouping(runs, most)) ends.push_back(runs.ends[r - 1]);
+    return ends;
+}
+
+// Returns the part of class counts `counts` with `len` conditions on its path: its total, its
+// plain majority and whether that is strong.
+Part plainPart(std::vector<std::uint32_t> counts, int len, int maxDepth) {
+    Part part{std::move(counts), 0, 0, false};
+    part.total = sum(part.counts);
+    part.winner = majority(part.counts);
+    part.strong =
+        isStrong(part.counts[static_cast<std::size_t>(part.winner)], part.total, len, maxDepth);
+    return part;
+}
+
+}  // namespace
+
+NumericPartition mergeBinsLimited(std::span<const Bin> bins, std::size_t maxBranches, int len,
+                                  int maxDepth) {
+    if (bins.size() <= maxBranches) return mergeBins(bins, len, maxDepth);
+    NumericPartition grouped;
+    NumericPartition merged;  // the same with equal neighbours merged
+    std::size_t first = 0;
+    for (const std::size_t end : groupEnds(bins, maxBranches)) {
+        std::vector<std::uint32_t> counts = bins[first].counts;
+        for (std::size_t i = first + 1; i < end; ++i)
+            for (std::size_t m = 0; m < counts.size(); ++m) counts[m] += bins[i].counts[m];
+        const Part part = plainPart(std::move(counts), len, maxDepth);
+        const double cut = first > 0 ? cutBetween(bins[first - 1].hi, bins[first].lo) : 0;
+        if (first > 0) grouped.cuts.push_back(cut);
+        grouped.parts.push_back(part);
+        if (!merged.parts.empty() && joins(merged.parts.back(), part.winner, part.strong)) {
+            absorb(merged.parts.back(), part.counts, part.total, len, maxDepth);
+        } else {
+            if (first > 0) merged.cuts.push_back(cut);
+            merged.parts.push_back(part);
+        }
+        first = end;
+    }
+    return merged.parts.size() >= 2 ? merged : grouped;
 }
 
 NominalPartition nominalPartition(std::span<const std::uint32_t> counts, std::size_t classCount,

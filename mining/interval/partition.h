@@ -182,6 +182,23 @@ std::int32_t smoothedWinner(const Bin* prev, const Bin& bin, const Bin* next);
 // largest value below it and the smallest above it. Requires 1 <= len <= maxDepth.
 NumericPartition mergeBins(std::span<const Bin> bins, int len, int maxDepth);
 
+// Returns the final intervals made of the initial intervals `bins` (as mergeBins() takes them)
+// for a split of at most maxBranches branches. With no more initial intervals than that, they
+// are mergeBins(bins, len, maxDepth). Otherwise the initial intervals are merged into
+// maxBranches intervals of neighbours, the grouping that loses the least information gain:
+// the least
+//     sum_j |P_j| H(P_j)   (H the class entropy of P_j's counts, gain_ratio.h)
+// (a tie to the grouping whose last interval starts earliest, and so on), found exactly among at
+// most 64 intervals; more are first merged in pairs, the neighbours whose merging adds the least
+// to that sum first (the leftmost on a tie), down to 64. Each interval's winner is then the plain
+// majority of its counts (a tie to the earlier class) and its strength is tested at t(len);
+// last, neighbours with the same winner and strength merge as in mergeBins(), unless that would
+// leave a single interval. Cuts lie where mergeBins() puts them. Fewer branches each keep more
+// records where many small intervals would starve them. Requires maxBranches >= 2 and
+// 1 <= len <= maxDepth.
+NumericPartition mergeBinsLimited(std::span<const Bin> bins, std::size_t maxBranches, int len,
+                                  int maxDepth);
+
 // Returns the partition on a nominal attribute from `counts`, the class counts of every value
 // (value v at [v * classCount, (v + 1) * classCount)): one part per value with records, its
 // winner the plain majority (a tie to the earlier class) and its strength at t(len).

@@ -261,6 +261,8 @@ std::string settingsText(const TreeOptions& o) {
                        " per numeric attribute";
     if (o.binRecords > 0)
         text += " (about " + std::to_string(o.binRecords) + " records each at small nodes)";
+    if (o.maxBranches >= 2)
+        text += ", at most " + std::to_string(o.maxBranches) + " branches per numeric split";
     text += ", maximum depth " + std::to_string(o.maxDepth);
     if (o.minSplit > 2)
         text += ", nodes of fewer than " + std::to_string(o.minSplit) + " records are leaves";

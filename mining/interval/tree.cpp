@@ -301,7 +301,11 @@ private:
         const CodeSpan classes = columns_.classes.view(range.begin, range.size());
         NodeBins bins = nodeBins(values, summary, classes, classCount_, binCount, options_.binning,
                                  scratch.bins);
-        NumericPartition p = mergeBins(bins.bins, len, options_.maxDepth);
+        NumericPartition p =
+            options_.maxBranches >= 2
+                ? mergeBinsLimited(bins.bins, static_cast<std::size_t>(options_.maxBranches), len,
+                                   options_.maxDepth)
+                : mergeBins(bins.bins, len, options_.maxDepth);
         c.numeric = true;
         c.partOfSlot = partOfSlot(bins, p);
         c.layout = std::move(bins.layout);

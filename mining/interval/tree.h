@@ -19,6 +19,7 @@ struct TreeOptions {
     Binning binning = Binning::EqualWidth;  // how those intervals are cut
     int maxDepth = 10;                      // L: conditions on the longest path
     int binRecords = 10;            // > 0: fewer bins at a small node, about this many records each
+    int maxBranches = 0;            // >= 2: most branches of a numeric split (0: no limit)
     int minSplit = 2;               // a node with fewer training records is a leaf
     double pruneConfidence = 0.25;  // > 0: prune by estimated errors at this level (prune.h)
     std::uint64_t workLimit = 0;    // > 0: the most work growing may count (IntervalTree)
@@ -55,11 +56,12 @@ struct TreeNode {
 // when len = L, when it has fewer than minSplit (2) records, or when no attribute splits it with a
 // positive gain ratio. Otherwise every attribute is partitioned for branches at len + 1: a nominal
 // one (not yet used on the path) into its values present at the node, a numeric one (usable again
-// deeper) into the merged intervals of mergeBins(); an attribute with fewer than two parts is
-// passed over. The one with the best gain ratio (gain_ratio.h) splits the node; a tie goes to
-// the earlier attribute. Records whose value of that attribute is missing go to the branch with
-// the most records. A branch whose winner is strong becomes a leaf, a weak one is grown further;
-// every branch is labelled by the plain majority of its records.
+// deeper) into the merged intervals of mergeBins(), or with maxBranches >= 2 of
+// mergeBinsLimited() (at most that many); an attribute with fewer than two parts is passed over.
+// The one with the best gain ratio (gain_ratio.h) splits the node; a tie goes to the earlier
+// attribute. Records whose value of that attribute is missing go to the branch with the most
+// records. A branch whose winner is strong becomes a leaf, a weak one is grown further; every
+// branch is labelled by the plain majority of its records.
 //
 // With pruneConfidence > 0 the grown tree is then pruned by pruneNodes().
 //
@@ -88,8 +90,8 @@ struct TreeNode {
 class IntervalTree {
 public:
     // Returns the tree grown on rows `rows` of `data`. Requires rows non-empty, every row <
-    // data.recordCount(), data.classCount() > 0, 2 <= options.bins and 1 <= options.maxDepth
-    // <= 1000.
+    // data.recordCount(), data.classCount() > 0, 2 <= options.bins, 1 <= options.maxDepth
+    // <= 1000 and options.maxBranches 0 or at least 2.
     static IntervalTree grow(const Dataset& data, std::span<const RowIndex> rows,
                              const TreeOptions& options);
 

@@ -121,8 +121,10 @@ Json IntervalTree::save() const {
                   {"nodes at stop", nodesAtStop_},
                   {"near-empty leaves", nearEmptyLeaves_},
                   {"nodes", std::move(nodes)}};
-    // Said only when it happened, so that a model file is the same as before the clock could.
+    // Said only when it happened or is set, so that a model file is the same as before the clock
+    // could stop growth or splits could be limited.
     if (stoppedByClock_) saved["stopped by the clock"] = true;
+    if (options_.maxBranches > 0) saved["max branches"] = options_.maxBranches;
     return saved;
 }
 
@@ -136,6 +138,11 @@ IntervalTree IntervalTree::load(JsonValue saved, const ModelSchema& schema) {
     o.maxDepth = static_cast<int>(model_json::integer(saved, "max depth", 1, kMaxTreeDepth));
     o.binRecords = static_cast<int>(model_json::integer(saved, "bin records", 0, 1000000000));
     o.minSplit = static_cast<int>(model_json::integer(saved, "min split", 0, 1000000000));
+    // A file without the field has no limit (as every file written before there could be one).
+    if (saved.find("max branches")) {
+        o.maxBranches = static_cast<int>(model_json::integer(saved, "max branches", 0, 1000000));
+        require(o.maxBranches != 1, "the tree's limit of branches is 1");
+    }
     o.pruneConfidence = model_json::number(saved, "prune");
     o.workLimit = model_json::count(saved, "work limit", std::numeric_limits<std::uint64_t>::max());
     tree.workDone_ =

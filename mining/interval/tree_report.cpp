@@ -170,6 +170,7 @@ void writeOptions(const TreeOptions& o, std::ostream& out) {
     if (o.binRecords > 0) {
         out << "  (fewer at small nodes: about " << o.binRecords << " records per interval)\n";
     }
+    if (o.maxBranches >= 2) out << "Branches of a numeric split: at most " << o.maxBranches << '\n';
     out << "Maximum depth L: " << o.maxDepth << '\n';
     if (o.minSplit > 2) out << "Nodes with fewer than " << o.minSplit << " records are leaves\n";
     if (o.pruneConfidence > 0) {

@@ -69,8 +69,9 @@ TEST_P(ColumnChoice, NamesAndNumbersChooseTheSameColumnsInEveryFormat) {
         const program_run::ProcessResult r = classify(c.options);
         ASSERT_EQ(r.status, 0) << r.err << " " << c.options.front();
         const std::string text = report();
-        if (!c.ignoredLine.empty())
+        if (!c.ignoredLine.empty()) {
             EXPECT_NE(text.find("\n" + c.ignoredLine + "\n"), std::string::npos) << text;
+        }
         EXPECT_NE(text.find("\n" + c.classLine), std::string::npos) << text;
     }
 }

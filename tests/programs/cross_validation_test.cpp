@@ -168,6 +168,10 @@ TEST_F(CrossValidation, AutoSearchesOnlyWhatTheCommandLineLeavesOpen) {
              {"  --bins 20 --bin-records 10 ", "  --bins 10 --bin-records 5 ", "  --bins 5 "}},
             {TARNEL_PATH,
              {"--max-depth", "7", "--bins", "9", "--bin-records", "3", "--prune", "0.3"},
+             {"  --max-branches off ", "  --max-branches 2 "}},
+            {TARNEL_PATH,
+             {"--max-depth", "7", "--bins", "9", "--bin-records", "3", "--prune", "0.3",
+              "--max-branches", "3"},
              {}},
             {TARNEL_PATH, {"--no-auto"}, {}},
         };

@@ -121,7 +121,7 @@ TEST_F(Tarnel, MissingAndNominalValuesRunThrough) {
 
 TEST_F(Tarnel, OptionsChangeTheModelAndTheReportSaysWhich) {
     ASSERT_EQ(tarnel({"--bins", "5", "--binning", "count", "--max-depth", "4", "--prune", "0",
-                      "iris", "66.67"})
+                      "--max-branches", "2", "iris", "66.67"})
                   .status,
               0);
     const std::string text = report("iris");
@@ -130,13 +130,24 @@ TEST_F(Tarnel, OptionsChangeTheModelAndTheReportSaysWhich) {
         << text;
     EXPECT_NE(text.find("Maximum depth L: 4\n"), std::string::npos);
     EXPECT_NE(text.find("Pruning: none\n"), std::string::npos);
+    EXPECT_NE(text.find("Branches of a numeric split: at most 2\n"), std::string::npos) << text;
+    ASSERT_EQ(tarnel({"--max-branches", "off", "--no-auto", "iris", "66.67"}).status, 0);
+    EXPECT_EQ(report("iris").find("Branches of a numeric split"), std::string::npos);
 }
 
 TEST_F(Tarnel, BadOptionValuesAreUsageErrors) {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--bins", "1"},        {"--bins", "x"},      {"--max-depth", "0"},
-        {"--max-depth", "101"}, {"--binning", "odd"}, {"--prune", "1"},
-        {"--prune", "-0.5"},    {"--min-split", "1"}, {"--bin-records", "-3"}};
+    const std::vector<std::vector<std::string>> bad = {{"--bins", "1"},
+                                                       {"--bins", "x"},
+                                                       {"--max-depth", "0"},
+                                                       {"--max-depth", "101"},
+                                                       {"--binning", "odd"},
+                                                       {"--prune", "1"},
+                                                       {"--prune", "-0.5"},
+                                                       {"--min-split", "1"},
+                                                       {"--bin-records", "-3"},
+                                                       {"--max-branches", "1"},
+                                                       {"--max-branches", "1001"},
+                                                       {"--max-branches", "two"}};
     for (auto args : bad) {
         const std::string option = args[0];
         args.push_back("iris");
@@ -163,7 +174,7 @@ TEST_F(Tarnel, HelpNamesTheDefaults) {
     const ProcessResult help = tarnel({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* s : {"--bins N", "(default 20)", "--max-depth L", "(default 10)",
-                          "(default width)", "--prune CF", "(default 0.25;"}) {
+                          "(default width)", "--prune CF", "(default 0.25;", "--max-branches B"}) {
         EXPECT_NE(help.out.find(s), std::string::npos) << s << "\n" << help.out;
     }
     std::istringstream lines(help.out);

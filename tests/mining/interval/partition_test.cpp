@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -219,6 +221,160 @@ TEST(IntervalPartition, NodeBinsSkipMissingValuesInPlaceAndPartsFollowTheCuts) {
             ASSERT_EQ(parts[a.layout.binOf(v)], static_cast<std::uint32_t>(byCuts)) << v;
         }
     }
+}
+
+// |P| H(P) in bits of a part of class counts `counts`.
+double information(const std::vector<std::uint32_t>& counts) {
+    double total = 0;
+    double sum = 0;
+    for (std::uint32_t c : counts) {
+        total += c;
+        sum += c > 0 ? c * std::log2(c) : 0;
+    }
+    return (total > 0 ? total * std::log2(total) : 0) - sum;
+}
+
+// Returns the least sum of information over every grouping of `bins` into `groups` groups of
+// neighbours, found by trying them all, and sets `best` to the cuts of each grouping within
+// 1e-9 of it (as indices j: a cut before bins[j]).
+double bestGroupings(const std::vector<Bin>& bins, std::size_t groups,
+                     std::vector<std::vector<std::size_t>>& best) {
+    const std::size_t k = bins.size();
+    std::vector<std::pair<double, std::vector<std::size_t>>> all;
+    for (std::uint32_t mask = 0; mask < (1u << (k - 1)); ++mask) {
+        if (static_cast<std::size_t>(std::popcount(mask)) != groups - 1) continue;
+        std::vector<std::size_t> cuts;
+        double sum = 0;
+        std::vector<std::uint32_t> counts(bins[0].counts.size(), 0);
+        for (std::size_t i = 0; i < k; ++i) {
+            if (i > 0 && (mask >> (i - 1) & 1)) {
+                cuts.push_back(i);
+                sum += information(counts);
+                std::fill(counts.begin(), counts.end(), 0);
+            }
+            for (std::size_t m = 0; m < counts.size(); ++m) counts[m] += bins[i].counts[m];
+        }
+        all.push_back({sum + information(counts), cuts});
+    }
+    double least = INFINITY;
+    for (const auto& [sum, cuts] : all) least = std::min(least, sum);
+    best.clear();
+    for (const auto& [sum, cuts] : all)
+        if (sum <= least + 1e-9) best.push_back(cuts);
+    return least;
+}
+
+TEST(IntervalPartition, LimitedSplitGroupsIntervalsByLeastInformation) {
+    const std::vector<Bin> bins = {bin(0, 0, 4, 0), bin(1, 1, 3, 1), bin(2, 2, 0, 4),
+                                   bin(3, 3, 1, 3)};
+    // Two parts: {7, 1} | {1, 7} holds 8.70 bits, {4, 0} | {4, 8} 11.02, {7, 5} | {1, 3} 15.01.
+    const NumericPartition two = mergeBinsLimited(bins, 2, 1, 10);
+    EXPECT_EQ(two.cuts, (std::vector<double>{1.5}));
+    ASSERT_EQ(two.parts.size(), 2u);
+    EXPECT_EQ(two.parts[0].counts, (std::vector<std::uint32_t>{7, 1}));
+    EXPECT_EQ(two.parts[1].winner, 1);
+    EXPECT_FALSE(two.parts[1].strong);
+    // Three parts: {4, 0} | {3, 1} | {1, 7} and {7, 1} | {0, 4} | {1, 3} tie at 7.59 bits; the
+    // grouping whose last part starts earlier wins. Its winners are the plain majorities and
+    // it keeps three parts: the two of A differ in strength.
+    const NumericPartition three = mergeBinsLimited(bins, 3, 1, 10);
+    EXPECT_EQ(three.cuts, (std::vector<double>{0.5, 1.5}));
+    ASSERT_EQ(three.parts.size(), 3u);
+    EXPECT_TRUE(three.parts[0].strong);
+    EXPECT_EQ(three.parts[1].winner, 0);
+    EXPECT_FALSE(three.parts[1].strong);
+    EXPECT_EQ(three.parts[2].counts, (std::vector<std::uint32_t>{1, 7}));
+    // Deep in the tree all three are strong, and the two of A merge.
+    const NumericPartition deep = mergeBinsLimited(bins, 3, 10, 10);
+    EXPECT_EQ(deep.cuts, (std::vector<double>{1.5}));
+    ASSERT_EQ(deep.parts.size(), 2u);
+    EXPECT_EQ(deep.parts[0].counts, (std::vector<std::uint32_t>{7, 1}));
+    EXPECT_TRUE(deep.parts[0].strong);
+    // Two parts of one winner and strength stay two: a single part would split nothing.
+    const std::vector<Bin> alike = {bin(0, 0, 6, 0), bin(1, 1, 3, 3), bin(2, 2, 4, 2)};
+    const NumericPartition kept = mergeBinsLimited(alike, 2, 10, 10);
+    EXPECT_EQ(kept.cuts, (std::vector<double>{0.5}));
+    ASSERT_EQ(kept.parts.size(), 2u);
+    EXPECT_EQ(kept.parts[1].counts, (std::vector<std::uint32_t>{7, 5}));
+    EXPECT_EQ(kept.parts[1].winner, 0);
+}
+
+TEST(IntervalPartition, LimitedSplitWithRoomForEveryIntervalIsMergeBins) {
+    const std::vector<Bin> bins = {bin(0, 0, 4, 0), bin(1, 1, 3, 1), bin(2, 2, 0, 4),
+                                   bin(3, 3, 1, 3)};
+    const NumericPartition plain = mergeBins(bins, 1, 10);
+    ASSERT_EQ(plain.parts.size(), 4u);
+    for (const std::size_t most : {std::size_t{4}, std::size_t{1000}}) {
+        const NumericPartition p = mergeBinsLimited(bins, most, 1, 10);
+        EXPECT_EQ(p.cuts, plain.cuts);
+        ASSERT_EQ(p.parts.size(), plain.parts.size());
+        for (std::size_t j = 0; j < p.parts.size(); ++j) {
+            EXPECT_EQ(p.parts[j].counts, plain.parts[j].counts);
+            EXPECT_EQ(p.parts[j].winner, plain.parts[j].winner);
+            EXPECT_EQ(p.parts[j].strong, plain.parts[j].strong);
+        }
+    }
+}
+
+// Random intervals of two or three classes: at most B parts that hold every record, cuts between
+// the right neighbours, and those of a grouping of the least information that trying every
+// grouping finds (fewer where neighbours of one winner and strength merged).
+TEST(IntervalPartition, LimitedSplitIsTheBestGroupingOfAtMostBParts) {
+    std::mt19937 rng(7);
+    for (int trial = 0; trial < 300; ++trial) {
+        const std::size_t k = 3 + rng() % 8;
+        const std::size_t classes = 2 + rng() % 2;
+        std::vector<Bin> bins;
+        std::vector<std::uint32_t> totals(classes, 0);
+        for (std::size_t i = 0; i < k; ++i) {
+            Bin b{10.0 * static_cast<double>(i), 10.0 * static_cast<double>(i) + 3, {}};
+            for (std::size_t m = 0; m < classes; ++m) b.counts.push_back(rng() % 7);
+            b.counts[rng() % classes] += 1;  // never empty
+            for (std::size_t m = 0; m < classes; ++m) totals[m] += b.counts[m];
+            bins.push_back(b);
+        }
+        const std::size_t most = 2 + rng() % (k - 2);
+        const int len = 1 + static_cast<int>(rng() % 10);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const NumericPartition p = mergeBinsLimited(bins, most, len, 10);
+        ASSERT_GE(p.parts.size(), 2u);
+        ASSERT_LE(p.parts.size(), most);
+        ASSERT_EQ(p.cuts.size() + 1, p.parts.size());
+        std::vector<std::uint32_t> sum(classes, 0);
+        for (const Part& part : p.parts)
+            for (std::size_t m = 0; m < classes; ++m) sum[m] += part.counts[m];
+        EXPECT_EQ(sum, totals);
+        std::vector<std::size_t> at;  // the cuts as indices of the bins after them
+        for (const double cut : p.cuts) {
+            const auto j = static_cast<std::size_t>(cut / 10) + 1;
+            ASSERT_LT(j, k);
+            EXPECT_EQ(cut, cutBetween(bins[j - 1].hi, bins[j].lo));
+            at.push_back(j);
+        }
+        std::vector<std::vector<std::size_t>> best;
+        bestGroupings(bins, most, best);
+        const bool ofABest = std::any_of(best.begin(), best.end(), [&](const auto& cuts) {
+            return std::includes(cuts.begin(), cuts.end(), at.begin(), at.end());
+        });
+        EXPECT_TRUE(ofABest);
+    }
+}
+
+// 100 initial intervals, more than the exact search takes at once: the step between the
+// classes at 29.5 is found all the same.
+TEST(IntervalPartition, LimitedSplitOfManyIntervalsFindsTheStep) {
+    std::vector<Bin> bins;
+    for (int i = 0; i < 100; ++i) {
+        const bool noisy = i % 7 == 0;
+        const std::uint32_t major = noisy ? 4 : 5;
+        const std::uint32_t minor = noisy ? 1 : 0;
+        bins.push_back(i < 30 ? bin(i, i, major, minor) : bin(i, i, minor, major));
+    }
+    const NumericPartition two = mergeBinsLimited(bins, 2, 1, 10);
+    EXPECT_EQ(two.cuts, (std::vector<double>{29.5}));
+    const NumericPartition three = mergeBinsLimited(bins, 3, 1, 10);
+    ASSERT_LE(three.parts.size(), 3u);
+    EXPECT_NE(std::find(three.cuts.begin(), three.cuts.end(), 29.5), three.cuts.end());
 }
 
 TEST(IntervalPartition, NominalPartHasOneBranchPerPresentValue) {

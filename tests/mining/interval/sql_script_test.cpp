@@ -252,16 +252,22 @@ std::string withVariants(const std::string& text, const Dataset& data, const Int
 }
 
 // Every example set: the tree trained as tarnel trains it, by default and unpruned (a larger tree,
-// whose small nodes miss values), its script run over the set's records and over variants that go
-// missing, sit on a cut point or take a value a split never saw.
+// whose small nodes miss values), with numeric splits of at most two or three branches, its script
+// run over the set's records and over variants that go missing, sit on a cut point or take a value
+// a split never saw.
 TEST(SqlScript, EveryExampleRecordComesBackWithTheTreesClass) {
     Routes routes;
     TreeOptions unpruned;
     unpruned.pruneConfidence = 0;
+    TreeOptions binary = unpruned;  // numeric splits of two branches, more of them deeper
+    binary.maxBranches = 2;
+    TreeOptions three;
+    three.maxBranches = 3;
     for (const char* name :
          {"iris", "diabetes", "vote", "breast-cancer", "labor", "weather.nominal"}) {
-        for (const TreeOptions& options : {TreeOptions{}, unpruned}) {
-            SCOPED_TRACE(std::string(name) + (options.pruneConfidence > 0 ? "" : ", unpruned"));
+        for (const TreeOptions& options : {TreeOptions{}, unpruned, binary, three}) {
+            SCOPED_TRACE(std::string(name) + (options.pruneConfidence > 0 ? "" : ", unpruned") +
+                         ", at most " + std::to_string(options.maxBranches) + " branches");
             const fs::path base = fs::path(EXAMPLES_DIR) / name;
             const std::string text = readText(base.string() + ".data");
             const std::string names = readText(base.string() + ".names");

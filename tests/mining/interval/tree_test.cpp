@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
 #include "interval/interval_model.h"
+#include "interval/rules.h"
 #include "interval_test_data.h"
 
 namespace mining::interval {
@@ -244,6 +246,76 @@ TEST(IntervalTree, NominalAndNumericSplitsCombine) {
     const Dataset data = parseOrFail(text, "A, B.\nx: continuous.\ng: p, q.\n");
     const IntervalTree tree = IntervalTree::grow(data, rowRange(0, 20), testing::unpruned());
     for (RowIndex r = 0; r < 20; ++r) EXPECT_EQ(tree.classify(data, r), data.classes()[r]) << r;
+}
+
+// Returns whether record `r` of `data` meets every condition of `conjunction`.
+bool holds(const Conjunction& conjunction, const Dataset& data, RowIndex r) {
+    for (const Condition& c : conjunction) {
+        const auto a = static_cast<std::size_t>(c.attribute);
+        if (c.numeric) {
+            const double v = data.numeric(a)[r];
+            if (!(v >= c.lo && v < c.hi)) return false;
+        } else if (!std::binary_search(c.values.begin(), c.values.end(), data.nominal(a)[r])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Returns whether record `r` of `data` has a value of every attribute.
+bool complete(const Dataset& data, RowIndex r) {
+    for (std::size_t a = 0; a < data.attributeCount(); ++a) {
+        const AttributeType type = data.attribute(a).type;
+        if (type == AttributeType::Numeric && isMissing(data.numeric(a)[r])) return false;
+        if (type == AttributeType::Nominal && data.nominal(a)[r] == kMissingCode) return false;
+    }
+    return true;
+}
+
+// The example sets grown with a limit of branches, pruned and not: no numeric split has more
+// branches than the limit (where the unlimited tree has more), and the rules give every complete
+// training record the tree's class.
+TEST(IntervalTree, LimitedSplitsKeepTheirBranchesAndTheirRules) {
+    for (const char* name : {"iris", "diabetes", "labor", "breast-cancer"}) {
+        const Result<Dataset> data = readDataset(std::string(EXAMPLES_DIR) + "/" + name);
+        ASSERT_TRUE(data) << data.error();
+        const std::vector<RowIndex> rows = rowRange(0, static_cast<RowIndex>(data->recordCount()));
+        std::size_t widest = 0;  // of a numeric split without a limit
+        const IntervalTree unlimited = IntervalTree::grow(*data, rows, testing::unpruned());
+        for (const TreeNode& n : unlimited.nodes())
+            if (n.numeric) widest = std::max(widest, n.children.size());
+        for (const int most : {2, 3}) {
+            for (const double prune : {0.25, 0.0}) {
+                SCOPED_TRACE(std::string(name) + ", B = " + std::to_string(most) + ", prune " +
+                             std::to_string(prune));
+                TreeOptions options;
+                options.maxBranches = most;
+                options.pruneConfidence = prune;
+                const IntervalTree tree = IntervalTree::grow(*data, rows, options);
+                std::size_t numericSplits = 0;
+                for (const TreeNode& n : tree.nodes()) {
+                    if (n.isLeaf() || !n.numeric) continue;
+                    ++numericSplits;
+                    EXPECT_LE(n.children.size(), static_cast<std::size_t>(most));
+                }
+                if (std::string(name) != "breast-cancer") {
+                    EXPECT_GT(numericSplits, 0u);
+                }
+                const auto rules = extractRules(tree, data->attributes(), data->classCount());
+                for (const RowIndex r : rows) {
+                    if (!complete(*data, r)) continue;
+                    std::vector<std::int32_t> classes;
+                    for (const RuleSet& set : rules)
+                        for (const Conjunction& c : set.conjunctions)
+                            if (holds(c, *data, r)) classes.push_back(set.classCode);
+                    ASSERT_EQ(classes, std::vector<std::int32_t>{tree.classify(*data, r)}) << r;
+                }
+            }
+        }
+        if (std::string(name) == "iris" || std::string(name) == "diabetes") {
+            EXPECT_GT(widest, 3u);
+        }
+    }
 }
 
 }  // namespace

@@ -88,6 +88,13 @@ TEST(ModelFile, ModelsReadBackPredictToTheSameBits) {
          &bayes},
         {"tree", [] { return std::make_unique<interval::IntervalModel>(interval::TreeOptions{}); },
          &interval},
+        {"tree of binary numeric splits",
+         [] {
+             interval::TreeOptions options;
+             options.maxBranches = 2;
+             return std::make_unique<interval::IntervalModel>(options);
+         },
+         &interval},
     };
     for (const char* set : {"iris", "labor", "diabetes", "vote", "breast-cancer"}) {
         const Result<Dataset> data = readDataset(std::string(EXAMPLES_DIR) + "/" + set);
