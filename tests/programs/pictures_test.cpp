@@ -3,6 +3,7 @@
 // browser's text are compared with the report's.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -124,18 +125,28 @@ void checkPage(const Browser& browser, const std::string& program, const std::st
     EXPECT_GT(fs::file_size(dir / "page.png"), 20000u);
 }
 
-TEST(WebPage, ShowsInABrowserWhatTheReportSaysForEveryExampleSet) {
+// One case an example file, so that each keeps well within a test's time, also in a slow build.
+class WebPageOf : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(WebPageOf, ShowsInABrowserWhatTheReportSays) {
     const Browser browser;
     ASSERT_FALSE(browser.chromium.empty()) << "chromium is not on PATH: run scripts/setup";
     ASSERT_FALSE(browser.xmllint.empty()) << "xmllint is not on PATH: run scripts/setup";
-    for (const fs::path& data : exampleFiles())
-        for (const auto& [program, suffix] : std::vector<std::pair<std::string, std::string>>{
-                 {CLASSIFY_PATH, "_bayes.output"}, {TARNEL_PATH, "_interval.output"}}) {
-            SCOPED_TRACE(data.filename().string() + " " + program);
-            const TestFolder dir("web_page");
-            checkPage(browser, program, suffix, data, dir.path());
-        }
+    for (const auto& [program, suffix] : std::vector<std::pair<std::string, std::string>>{
+             {CLASSIFY_PATH, "_bayes.output"}, {TARNEL_PATH, "_interval.output"}}) {
+        SCOPED_TRACE(GetParam().filename().string() + " " + program);
+        const TestFolder dir("web_page");
+        checkPage(browser, program, suffix, GetParam(), dir.path());
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Examples, WebPageOf, ::testing::ValuesIn(exampleFiles()),
+                         [](const ::testing::TestParamInfo<fs::path>& info) {
+                             std::string name = info.param.filename().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace
 
