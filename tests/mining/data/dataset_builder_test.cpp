@@ -8,29 +8,10 @@
 #include <atomic>
 #include <set>
 
+#include "same_dataset.h"
+
 namespace mining {
 namespace {
-
-void expectSame(const Dataset& a, const Dataset& b) {
-    ASSERT_EQ(a.attributeCount(), b.attributeCount());
-    ASSERT_EQ(a.recordCount(), b.recordCount());
-    EXPECT_EQ(a.missingClassCount(), b.missingClassCount());
-    EXPECT_EQ(a.classValues(), b.classValues());
-    for (std::size_t i = 0; i < a.attributeCount(); ++i) {
-        ASSERT_EQ(a.attribute(i).type, b.attribute(i).type) << i;
-        EXPECT_EQ(a.attribute(i).values, b.attribute(i).values) << i;
-        for (std::size_t r = 0; r < a.recordCount(); ++r) {
-            if (a.attribute(i).type == AttributeType::Numeric) {
-                const double x = a.numeric(i)[r];
-                const double y = b.numeric(i)[r];
-                ASSERT_TRUE(x == y || (isMissing(x) && isMissing(y))) << i << "," << r;
-            } else if (a.attribute(i).type == AttributeType::Nominal) {
-                ASSERT_EQ(a.nominal(i)[r], b.nominal(i)[r]) << i << "," << r;
-            }
-        }
-    }
-    for (std::size_t r = 0; r < a.recordCount(); ++r) ASSERT_EQ(a.classes()[r], b.classes()[r]);
-}
 
 // Lines whose values first appear late, a column that turns nominal far into the text (the
 // reading starts again), decimals that get finer, records without a class and blank lines.
