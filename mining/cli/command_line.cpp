@@ -6,7 +6,6 @@
 
 #include "cli/option_binding.h"
 #include "data/split.h"
-#include "data/text_fields.h"
 #include "util/text_table.h"
 
 namespace mining {
@@ -158,19 +157,6 @@ void addArguments(CLI::App& app, CommandLine& line) {
         ->type_name("");
     app.add_option("PERCENT", percent, "the share of the records that trains, 0 to 100")
         ->type_name("");
-}
-
-// Returns the delimiter `text` names: "tab" (or a tab, or \t), "space" (or a space: runs of
-// spaces), or any one character but a quote or a line end.
-Result<char> parseDelimiter(const std::string& text) {
-    if (text == "tab" || text == "\\t") return '\t';
-    if (text == "space") return kSpaces;
-    if (text.size() != 1)
-        return Result<char>::failure("--delimiter needs one character, tab or space, not " +
-                                     quoteForMessage(text));
-    if (text == "\"" || text == "'" || text == "\n" || text == "\r")
-        return Result<char>::failure("--delimiter cannot be a quote or a line end");
-    return text[0];
 }
 
 // Declares the options that say how the fields of a line are read: --delimiter and --missing.

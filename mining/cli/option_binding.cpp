@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "data/number_parser.h"
+#include "data/text_fields.h"
 #include "util/text_table.h"
 
 namespace mining {
@@ -143,6 +144,17 @@ CLI::Option* addDecimal(CLI::App& app, const std::string& name, const std::strin
     const std::string shown = formatGeneral(target);
     return oneValue(app.add_option(name, set, help + " " + defaultNote(shown, zeroMeans)),
                     valueName);
+}
+
+Result<char> parseDelimiter(const std::string& text) {
+    if (text == "tab" || text == "\\t") return '\t';
+    if (text == "space") return kSpaces;
+    if (text.size() != 1)
+        return Result<char>::failure("--delimiter needs one character, tab or space, not " +
+                                     quoteForMessage(text));
+    if (text == "\"" || text == "'" || text == "\n" || text == "\r")
+        return Result<char>::failure("--delimiter cannot be a quote or a line end");
+    return text[0];
 }
 
 }  // namespace mining

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/result.h"
+
 namespace mining {
 
 // The largest whole number an option with no upper bound of its own takes.
@@ -89,5 +91,9 @@ CLI::Option* addChoice(CLI::App& app, const std::string& name, const std::string
     };
     return app.add_option(name, set, help + " (default " + defaultWord + ")")->type_name(valueName);
 }
+
+// Returns the delimiter `text` names for --delimiter: "tab" (or \t), "space" (runs of spaces,
+// data/text_fields.h's kSpaces), or any one character but a quote or a line end.
+Result<char> parseDelimiter(const std::string& text);
 
 }  // namespace mining

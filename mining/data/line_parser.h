@@ -161,6 +161,11 @@ public:
     std::size_t restartColumn() const { return restartColumn_; }
 
 private:
+    // Reads the numeric field at p (attribute `i`, the line's last field when `last`) into
+    // `sink`, past it and its delimiter, as parsePlainInto() does; false where the plain path
+    // cannot read it.
+    template <class Sink>
+    bool plainNumber(const char*& p, const char* end, bool last, std::size_t i, Sink& sink);
     LineOutcome fail(std::string message);
     LineOutcome splitLine(std::string_view line);
     MarkId missingMark(std::size_t column) const;
@@ -197,6 +202,22 @@ private:
 };
 
 template <class Sink>
+bool LineParser::plainNumber(const char*& p, const char* end, bool last, std::size_t i,
+                             Sink& sink) {
+    using namespace plain_field;
+    const MissingTokens& tokens = layout_.missingTokens;
+    PlainDecimal decimal;
+    MarkId mark = kNoMark;
+    if (!number(p, end, layout_.delimiter, last, decimal, mark, tokens)) return false;
+    if (mark == kNoMark && tokens.anyNumber())
+        mark = tokens.markOfNumber(decimalToDouble(decimal.mantissa, decimal.fractionDigits));
+    if (mark == kNoMark) return sink.number(i, decimal);
+    noteMark(i, mark);
+    sink.missingNumber(i);
+    return true;
+}
+
+template <class Sink>
 bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
     using namespace plain_field;
     const char* p = line.data();
@@ -205,7 +226,6 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
     const std::size_t fields = layout_.fieldsInLine();
     const std::size_t classField = layout_.classField;
     const MissingTokens& tokens = layout_.missingTokens;
-    const bool numberTokens = tokens.anyNumber();
     // A line of blanks alone is no record; a delimiter is no blank (a tab before the first field
     // ends an empty field), but for runs of spaces, which may start the line.
     const bool spaces = delimiter == kSpaces;
@@ -223,18 +243,7 @@ bool LineParser::parsePlainInto(std::string_view line, Sink& sink) {
         const std::size_t i = isClass ? fields - 1 : f - (f > classField);
         const AttributeType type = isClass ? AttributeType::Nominal : layout_.types[i];
         if (type == AttributeType::Numeric) {
-            PlainDecimal decimal;
-            MarkId mark = kNoMark;
-            if (!number(p, end, delimiter, last, decimal, mark, tokens)) return false;
-            if (mark == kNoMark && numberTokens)
-                mark =
-                    tokens.markOfNumber(decimalToDouble(decimal.mantissa, decimal.fractionDigits));
-            if (mark != kNoMark) {
-                noteMark(i, mark);
-                sink.missingNumber(i);
-            } else if (!sink.number(i, decimal)) {
-                return false;
-            }
+            if (!plainNumber(p, end, last, i, sink)) return false;
         } else if (type == AttributeType::Ignored) {
             if (!ignored(p, end, delimiter, last)) return false;
         } else {
