@@ -7,22 +7,11 @@
 #include <sstream>
 
 #include "bayes/selective_bayes.h"
+#include "bayes_test_data.h"
 #include "data/reader.h"
 
 namespace mining {
 namespace {
-
-Dataset parse(const std::string& data) {
-    Result<Dataset> d = parseDataset(data, std::nullopt);
-    EXPECT_TRUE(d.ok()) << d.error();
-    return std::move(d.value());
-}
-
-std::vector<RowIndex> allRows(const Dataset& d) {
-    std::vector<RowIndex> rows(d.recordCount());
-    std::iota(rows.begin(), rows.end(), RowIndex{0});
-    return rows;
-}
 
 // Class a at values near 2 and 8, class b near 0, 5 and 10: one normal per class sees two wide
 // classes centred at 5, bins and kernels see where each class is. The second attribute is

@@ -7,22 +7,11 @@
 #include <numeric>
 #include <sstream>
 
+#include "bayes_test_data.h"
 #include "data/reader.h"
 
 namespace mining {
 namespace {
-
-Dataset parse(std::string_view data, std::optional<std::string_view> names = std::nullopt) {
-    Result<Dataset> d = parseDataset(data, names);
-    EXPECT_TRUE(d.ok()) << d.error();
-    return std::move(d.value());
-}
-
-std::vector<RowIndex> allRows(const Dataset& d) {
-    std::vector<RowIndex> rows(d.recordCount());
-    std::iota(rows.begin(), rows.end(), RowIndex{0});
-    return rows;
-}
 
 constexpr const char* kWeatherNames =
     "yes, no.\n"
