@@ -13,8 +13,7 @@
 
 namespace mining {
 
-inline Dataset parse(std::string_view data,
-                     std::optional<std::string_view> names = std::nullopt) {
+inline Dataset parse(std::string_view data, std::optional<std::string_view> names = std::nullopt) {
     Result<Dataset> d = parseDataset(data, names);
     EXPECT_TRUE(d.ok()) << d.error();
     return std::move(d.value());
