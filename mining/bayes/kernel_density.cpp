@@ -70,7 +70,7 @@ void addTranslated(const double* a, const double* g, double* sums) {
 }  // namespace
 
 double KernelDensity::bandwidthOf(double range, std::size_t count, double resolution) {
-    return std::max(resolution, range / std::sqrt(static_cast<double>(count)));
+    return std::max(resolution / 6.0, range / std::sqrt(static_cast<double>(count)));
 }
 
 KernelDensity::KernelDensity(double low, double high, std::size_t count, double resolution)

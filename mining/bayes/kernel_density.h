@@ -56,8 +56,8 @@ public:
     static constexpr double kNarrow = 4.0;
 
     // Returns the bandwidth of `count` values spanning `range` at resolution `resolution`:
-    // range / sqrt(count), the rule of thumb of Weka's kernel estimator, but at least the
-    // resolution. Requires count > 0.
+    // range / sqrt(count), the rule of thumb of Weka's kernel estimator, but at least a sixth
+    // of the resolution (as the normal distribution's standard deviation). Requires count > 0.
     static double bandwidthOf(double range, std::size_t count, double resolution);
 
     KernelDensity() = default;

@@ -225,34 +225,36 @@ TEST(NaiveBayes, DescriptionShowsPriorsAndPerClassFigures) {
 }
 
 // a: 0, 2, 4, 6 and two missing; b: 10 nine times and 11. Distinct values 0, 2, 4, 6, 10, 11:
-// resolution 11 / 5 = 2.2. Bandwidths: a max(2.2, 6 / sqrt(4)) = 3 (range rule), b max(2.2,
-// 1 / sqrt(10)) = 2.2 (the resolution's floor). Both below 4 r: narrow, so a kernel gives the
-// probability of the value's interval.
+// resolution 11 / 5 = 2.2. Bandwidths: a max(2.2 / 6, 6 / sqrt(4)) = 3 (range rule), b
+// max(2.2 / 6, 1 / sqrt(10)) = 2.2 / 6 (the floor, a sixth of the resolution). Both below 4 r:
+// narrow, so a kernel gives the probability of the value's interval.
 constexpr const char* kKernelData =
     "0,a\n2,a\n?,a\n4,a\n6,a\n?,a\n10,b\n10,b\n10,b\n10,b\n10,b\n10,b\n10,b\n10,b\n"
     "10,b\n11,b\n";
 
-TEST(NaiveBayes, KernelBandwidthIsTheRangeRuleAboveTheResolution) {
+TEST(NaiveBayes, KernelBandwidthIsTheRangeRuleAboveASixthOfTheResolution) {
     const Dataset d = parse(kKernelData);
     NaiveBayes model(NumericMode::Kernel);
     ASSERT_TRUE(model.train(d, allRows(d)).ok());
     EXPECT_DOUBLE_EQ(model.resolution(0), 2.2);
     EXPECT_EQ(model.kernels(0, 0).kernelCount(), 4u);  // the missing values are left out
     EXPECT_DOUBLE_EQ(model.kernels(0, 0).bandwidth(), 3.0);
-    EXPECT_DOUBLE_EQ(model.kernels(0, 1).bandwidth(), 2.2);
-    // P(10 | b) = (9 k(0) + k(-1 / 2.2)) / 10, k(t) = Phi(t + 1/2) - Phi(t - 1/2).
-    const auto k = [](double t) {
-        return 0.5 * (std::erf((t + 0.5) / std::sqrt(2.0)) - std::erf((t - 0.5) / std::sqrt(2.0)));
+    const double h = 2.2 / 6;
+    EXPECT_DOUBLE_EQ(model.kernels(0, 1).bandwidth(), h);
+    // P(10 | b) = (9 k(0) + k(-1 / h)) / 10, k(t) = Phi(t + rho) - Phi(t - rho), rho = 2.2 / 2h.
+    const double rho = 2.2 / (2 * h);
+    const auto k = [rho](double t) {
+        return 0.5 * (std::erf((t + rho) / std::sqrt(2.0)) - std::erf((t - rho) / std::sqrt(2.0)));
     };
-    EXPECT_NEAR(model.logLikelihood(0, 1, 10.0), std::log((9 * k(0) + k(-1 / 2.2)) / 10), 1e-12);
+    EXPECT_NEAR(model.logLikelihood(0, 1, 10.0), std::log((9 * k(0) + k(-1 / h)) / 10), 1e-12);
     std::ostringstream out;
     model.describe(d, out);
     EXPECT_NE(out.str().find("Naive Bayes (numeric attributes: kernel density per class)\n"),
               std::string::npos);
     EXPECT_NE(out.str().find("Numeric attributes: kernels and bandwidth per class\n"
-                             "  Attribute      a    b\n"
-                             "  a1  kernels    4   10\n"
-                             "      bandwidth  3  2.2\n"),
+                             "  Attribute      a         b\n"
+                             "  a1  kernels    4        10\n"
+                             "      bandwidth  3  0.366667\n"),
               std::string::npos)
         << out.str();
     // A missing value to predict adds no term: the prior decides.
@@ -297,7 +299,7 @@ TEST(NaiveBayes, AClassWithNoValuesTakesTheKernelsOfAllValues) {
     EXPECT_EQ(model.predict(d, 4), 1);
     std::ostringstream out;
     model.describe(d, out);
-    EXPECT_NE(out.str().find("  x  kernels      3    3       6*\n"), std::string::npos)
+    EXPECT_NE(out.str().find("  x  kernels         3       3       6*\n"), std::string::npos)
         << out.str();
     EXPECT_NE(out.str().find("  * no values in the class: the kernels of all training values\n"),
               std::string::npos);
