@@ -116,6 +116,7 @@ public:
     const std::string& readAs() const { return readAs_; }
     // What the reader converted or left out, one sentence each, for the report's first lines.
     const std::vector<std::string>& readNotes() const { return readNotes_; }
+    std::vector<std::string>& readNotes() { return readNotes_; }
     // What the reader read as missing beyond '?', empty fields, NA and NaN, by column.
     const std::vector<MissingCount>& missingCounts() const { return missingCounts_; }
     // The columns the reader read as numbers written another way, in column order.
