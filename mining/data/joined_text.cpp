@@ -76,7 +76,7 @@ std::string arffDifference(const ArffHeader& a, const ArffHeader& b) {
         if (x.name != y.name || x.kind != y.kind || x.values != y.values ||
             x.dateFormat != y.dateFormat)
             return "attribute " + std::to_string(j + 1) + " (" + shortForReport(y.name) +
-                   ") is not declared as " + shortForReport(x.name) + " is";
+                   ") is declared otherwise";
     }
     return "";
 }

@@ -344,6 +344,8 @@ TEST_P(BadFile, EndsInTheExpectedReportOrError) {
 #endif
     if (c.generated) {
         ASSERT_TRUE(generate(c)) << "no files are made for the generated case " << c.name;
+    } else if (fs::is_directory(fs::path(BADFILES_DIR) / base)) {
+        fs::copy(fs::path(BADFILES_DIR) / base, dir_ / base, fs::copy_options::recursive);
     } else if (tableSuffix(base) > 0) {
         copyCaseFile(base, base);
     } else {
@@ -354,8 +356,10 @@ TEST_P(BadFile, EndsInTheExpectedReportOrError) {
         SCOPED_TRACE(p.name + " " + c.description);
         const std::set<std::string> before = listing(dir_);
         const ProcessResult r = run(startable(p), c.args, dir_, unprivileged_, limitsOf(c));
+        // A folder's report lies beside it, named by the folder (a trailing '/' dropped).
+        const std::string stem = base.substr(0, base.find_last_not_of('/') + 1);
         const std::string reportName =
-            base.substr(0, base.size() - tableSuffix(base)) + p.suffix + ".output";
+            stem.substr(0, stem.size() - tableSuffix(stem)) + p.suffix + ".output";
         const fs::path reportPath = dir_ / reportName;
         const std::string report = readFile(reportPath);
         ASSERT_FALSE(r.timedOut) << "still running after " << limitsOf(c).wallSeconds << " s";

@@ -62,21 +62,44 @@ std::vector<FolderCase> cases() {
         return exampleLines("breast-cancer.data", from, count);
     };
     return {
-        {"three_shards_with_names", ".data", "", false, {iris(0, 50), iris(50, 50), iris(100, 50)},
+        {"three_shards_with_names",
+         ".data",
+         "",
+         false,
+         {iris(0, 50), iris(50, 50), iris(100, 50)},
          names},
-        {"header_in_every_file", ".csv", kIrisHeader, true,
-         {iris(0, 40), iris(40, 70), iris(110, 40)}, ""},
-        {"header_in_the_first_only", ".csv", kIrisHeader, false,
-         {iris(0, 70), iris(70, 40), iris(110, 40)}, ""},
-        {"crlf_line_ends", ".csv", withCrLf(kIrisHeader), true,
-         {withCrLf(iris(0, 75)), withCrLf(iris(75, 75))}, ""},
+        {"header_in_every_file",
+         ".csv",
+         kIrisHeader,
+         true,
+         {iris(0, 40), iris(40, 70), iris(110, 40)},
+         ""},
+        {"header_in_the_first_only",
+         ".csv",
+         kIrisHeader,
+         false,
+         {iris(0, 70), iris(70, 40), iris(110, 40)},
+         ""},
+        {"crlf_line_ends",
+         ".csv",
+         withCrLf(kIrisHeader),
+         true,
+         {withCrLf(iris(0, 75)), withCrLf(iris(75, 75))},
+         ""},
         {"an_empty_file", ".data", "", false, {iris(0, 75), "", iris(75, 75)}, ""},
-        {"a_value_first_seen_in_the_last_file", ".data", "", false,
+        {"a_value_first_seen_in_the_last_file",
+         ".data",
+         "",
+         false,
          {cancer(0, 100), cancer(100, 100),
           cancer(200, 86) + "10-19,premeno,0-4,0-2,no,1,left,right_up,no,recurrence-events\n"},
          ""},
-        {"files_without_a_final_line_end", ".tsv", "", false,
-         {withoutFinalLineEnd(iris(0, 60)), withoutFinalLineEnd(iris(60, 90))}, ""},
+        {"files_without_a_final_line_end",
+         ".tsv",
+         "",
+         false,
+         {withoutFinalLineEnd(iris(0, 60)), withoutFinalLineEnd(iris(60, 90))},
+         ""},
     };
 }
 
@@ -112,7 +135,8 @@ std::string sqlLessNames(const std::string& text) {
     std::istringstream in(text);
     std::string kept;
     for (std::string line; std::getline(in, line);)
-        if (line.find("Data file: ") == std::string::npos && line.find("Run: ") == std::string::npos)
+        if (line.find("Data file: ") == std::string::npos &&
+            line.find("Run: ") == std::string::npos)
             kept += line + "\n";
     return kept;
 }
@@ -156,8 +180,8 @@ TEST_P(DataFolder, ReadsAsTheConcatenatedFile) {
         std::string path, suffix;
         bool sql;
     };
-    for (const Program& p : {Program{TARNEL_PATH, "_interval", true},
-                             Program{CLASSIFY_PATH, "_bayes", false}}) {
+    for (const Program& p :
+         {Program{TARNEL_PATH, "_interval", true}, Program{CLASSIFY_PATH, "_bayes", false}}) {
         SCOPED_TRACE(p.path);
         std::map<std::string, std::string> reports, models, sqls;
         for (const std::string where : {"folder", "file"}) {
@@ -166,7 +190,8 @@ TEST_P(DataFolder, ReadsAsTheConcatenatedFile) {
             args.insert(args.end(), {where == "folder" ? "data/" : "data", "60"});
             const auto r = run(p.path, args, dir_ / where);
             ASSERT_EQ(r.status, 0) << where << ": " << r.err;
-            reports[where] = reportLessNames(readFile(dir_ / where / ("data" + p.suffix + ".output")));
+            reports[where] =
+                reportLessNames(readFile(dir_ / where / ("data" + p.suffix + ".output")));
             models[where] = modelLessRun(readFile(dir_ / where / "out.model"));
             if (p.sql) sqls[where] = sqlLessNames(readFile(dir_ / where / "out.sql"));
         }
