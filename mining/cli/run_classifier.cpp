@@ -47,7 +47,11 @@ int fail(const std::string& reportPath, const std::string& message, ErrorKind ki
 // Returns where the report on BASE (a data file's path, or that path less ".data") goes: beside
 // the data, named by its path less a known suffix; "" when BASE is not known.
 std::string reportPath(const std::string& data, const ProgramInfo& info) {
-    return data.empty() ? "" : baseOfPath(data) + info.reportSuffix + ".output";
+    if (data.empty()) return "";
+    // A folder's report lies beside it.
+    const std::size_t end = data.find_last_not_of('/');
+    const std::string path = end == std::string::npos ? data : data.substr(0, end + 1);
+    return baseOfPath(path) + info.reportSuffix + ".output";
 }
 
 // Returns how the run evaluates, for the files written beside the report.

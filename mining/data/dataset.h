@@ -40,6 +40,7 @@ struct SampleInfo {
     std::uint64_t readBytes = 0;         // the bytes of the lines read (fileBytes unless sampled)
     std::uint64_t estimatedRecords = 0;  // records read (class present or not) scaled by
                                          // fileBytes / readBytes, rounded; exact unless sampled
+    std::size_t files = 1;               // the files read as one (a folder's data files)
 };
 
 // Fields of one column that the reader read as missing although they hold neither '?' nor

@@ -467,6 +467,7 @@ void describeFolder(Dataset& read, const DataSource& source, const JoinedText& j
     for (std::string& note : read.readNotes()) note = joined.named(note);
     const std::uint64_t records = read.recordCount() + read.missingClassCount();
     SampleInfo info{joined.sampled(), joined.fileBytes(), joined.readBytes(), records};
+    info.files = joined.fileCount();
     if (joined.readBytes() > 0 && joined.sampled())
         info.estimatedRecords = static_cast<std::uint64_t>(
             std::llround(static_cast<double>(records) * static_cast<double>(joined.fileBytes()) /
