@@ -450,7 +450,8 @@ TEST(BadFiles, EveryFileHasACaseAndEveryCaseItsFiles) {
         EXPECT_EQ(c.problem, "") << "expected.txt, line " << c.line;
         EXPECT_TRUE(names.insert(c.name).second) << "two cases named " << c.name;
         if (c.args.size() >= 2 && !c.generated) {
-            const std::string& base = c.args[c.args.size() - 2];
+            std::string base = c.args[c.args.size() - 2];
+            base = base.substr(0, base.find_last_not_of('/') + 1);  // a folder
             bases.insert(base.substr(0, base.size() - tableSuffix(base)));
             if (tableSuffix(base) > 0) {
                 EXPECT_TRUE(fs::exists(fs::path(BADFILES_DIR) / base)) << base;
@@ -466,7 +467,7 @@ TEST(BadFiles, EveryFileHasACaseAndEveryCaseItsFiles) {
     }
     for (const std::string& base : bases) {
         bool found = false;
-        for (const char* suffix : {".data", ".csv", ".tsv", ".txt", ".arff"})
+        for (const char* suffix : {".data", ".csv", ".tsv", ".txt", ".arff", ""})
             found = found || fs::exists(fs::path(BADFILES_DIR) / (base + suffix));
         EXPECT_TRUE(found || base == "nothing") << base;
     }

@@ -49,8 +49,8 @@ TEST_F(DataFolderListing, TakesDataFilesInByteOrderLeavingOutHiddenFilesOutputsA
     EXPECT_EQ(source.path, (dir_ / "data").string());  // the trailing '/' makes no difference
     EXPECT_EQ(source.base, (dir_ / "data").string());
     const std::string at = (dir_ / "data").string() + "/";
-    EXPECT_EQ(source.shards, (std::vector<std::string>{at + "B.CSV", at + "part-10.csv",
-                                                       at + "part-2.csv"}));
+    EXPECT_EQ(source.shards,
+              (std::vector<std::string>{at + "B.CSV", at + "part-10.csv", at + "part-2.csv"}));
     EXPECT_EQ(source.format, DataFormat::Delimited);
     EXPECT_EQ(source.namesPath, "");
 }

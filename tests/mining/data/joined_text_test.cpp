@@ -33,8 +33,7 @@ protected:
     // Writes part-K.csv for each of `bodies`, each under the header; returns the folder's source.
     DataSource write(const std::vector<std::string>& bodies) const {
         for (std::size_t k = 0; k < bodies.size(); ++k)
-            std::ofstream(dir_ / "data" / ("part-" + std::to_string(k) + ".csv"),
-                          std::ios::binary)
+            std::ofstream(dir_ / "data" / ("part-" + std::to_string(k) + ".csv"), std::ios::binary)
                 << kHeader << bodies[k];
         DataSource source = findDataSource((dir_ / "data").string());
         EXPECT_TRUE(listDataFolder(source));
@@ -65,7 +64,8 @@ TEST_F(JoinedFolder, NamesEachLineInItsOwnFileAfterTheHeadersLeftOut) {
     const std::string& name = joined->readName();
     EXPECT_EQ(joined->named(name + ", line 3: bad"), shard(0) + ", line 3: bad");
     // Joined line 5 is the third file's second record, its line 3.
-    EXPECT_EQ(joined->named(name + ", line 5: found 2 fields"), shard(2) + ", line 3: found 2 fields");
+    EXPECT_EQ(joined->named(name + ", line 5: found 2 fields"),
+              shard(2) + ", line 3: found 2 fields");
     EXPECT_EQ(joined->named(name + " holds no records"), source.path + " holds no records");
 }
 
