@@ -32,9 +32,13 @@ struct ProgramInfo {
 // measured on (2 cores, file in the page cache, bench/promise_speed), whole process: reading the
 // whole file, and reading a sample of it (scattered ranges cost more per byte), each with
 // training and testing on what was read.
+// `perRecordClass`: what a record read costs beyond those figures for each attribute and each
+// class past the second (a model that weighs every class for every value, on data of many
+// classes).
 struct RunCosts {
     double wholeSecondsPerByte;
     double sampledSecondsPerByte;
+    double perRecordClass = 0;
 };
 
 // A file a run writes beside its report, and what goes into it.
@@ -74,7 +78,8 @@ struct Candidate {
 
 // What training one candidate of weight 1 on n records of A attributes (those not ignored) and
 // K classes and testing it on a fold costs, in seconds, as measured on the machine of RunCosts:
-//   A * (n * (perCell + K * perCellClass) + perAttribute)
+//   A * (n * (perCell + K * perCellClass) + perAttribute) + V * K * perValueClass
+// V: the values of the nominal attributes counted, each of whose K classes a model's table holds.
 // trainingShare: the share of a run's cost (RunCosts) that training the default model takes,
 // when another candidate's training may cost more (0: it costs about the same).
 struct TuningCosts {
@@ -82,6 +87,7 @@ struct TuningCosts {
     double perCellClass = 0;
     double perAttribute = 0;
     double trainingShare = 0;
+    double perValueClass = 0;
 };
 
 // Everything a program's runs cost, measured on the machine of RunCosts, from which the run's

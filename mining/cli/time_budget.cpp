@@ -40,23 +40,6 @@ std::uint64_t TimeBudget::trainingWork() const {
                                       costs_.workPerSecond));
 }
 
-// Within the time limit (a fold's share of it in a cross-validation) self-tuning's search has
-// what the run's estimated cost leaves of the counted share, at least kTuningShare of the limit;
-// a candidate chosen must then train on all the records within that share too.
-TuningBudget TimeBudget::tuning(const Dataset& data) const {
-    TuningBudget budget;
-    budget.costs = costs_.tuning;
-    if (perTraining_ <= 0) return budget;
-    const SampleInfo& sample = data.sample();
-    budget.runSeconds =
-        static_cast<double>(sample.readBytes) *
-        (sample.sampled ? costs_.run.sampledSecondsPerByte : costs_.run.wholeSecondsPerByte);
-    budget.workSeconds = perTraining_ * kLimitShare;
-    budget.leastSeconds = perTraining_ * kTuningShare;
-    budget.seconds = std::max(budget.leastSeconds, budget.workSeconds - budget.runSeconds);
-    return budget;
-}
-
 namespace {
 
 // Returns the attributes a search counts: those not ignored, or `attributes` when it samples.
@@ -68,13 +51,24 @@ double countedAttributes(const Dataset& data, std::size_t attributes) {
     return n;
 }
 
+// Returns the values of the nominal attributes not ignored, all of them.
+double nominalValues(const Dataset& data) {
+    double values = 0;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        if (data.attribute(a).type == AttributeType::Nominal)
+            values += static_cast<double>(data.attribute(a).values.size());
+    return values;
+}
+
 // Returns what training a candidate of weight 1 on `records` records costs (see TuningCosts).
 double trainingSeconds(const Dataset& data, const TuningCosts& costs, double records,
                        std::size_t attributes) {
     const double a = countedAttributes(data, attributes);
-    return a * (records *
-                    (costs.perCell + static_cast<double>(data.classCount()) * costs.perCellClass) +
-                costs.perAttribute);
+    const double classes = static_cast<double>(data.classCount());
+    const double tables = nominalValues(data) * a / std::max(1.0, countedAttributes(data, 0)) *
+                          classes * costs.perValueClass;
+    return a * (records * (costs.perCell + classes * costs.perCellClass) + costs.perAttribute) +
+           tables;
 }
 
 // Returns what `c` costs on all `available` records: the run with it (on large data the run's
@@ -89,6 +83,26 @@ double allRecordsSeconds(const Dataset& data, const Candidate& c, std::size_t av
 }
 
 }  // namespace
+
+// Within the time limit (a fold's share of it in a cross-validation) self-tuning's search has
+// what the run's estimated cost leaves of the counted share, at least kTuningShare of the limit;
+// a candidate chosen must then train on all the records within that share too.
+TuningBudget TimeBudget::tuning(const Dataset& data) const {
+    TuningBudget budget;
+    budget.costs = costs_.tuning;
+    if (perTraining_ <= 0) return budget;
+    const SampleInfo& sample = data.sample();
+    const double classesPast2 = std::max<double>(0, static_cast<double>(data.classCount()) - 2);
+    budget.runSeconds =
+        static_cast<double>(sample.readBytes) *
+            (sample.sampled ? costs_.run.sampledSecondsPerByte : costs_.run.wholeSecondsPerByte) +
+        static_cast<double>(data.recordCount()) * countedAttributes(data, 0) * classesPast2 *
+            costs_.run.perRecordClass;
+    budget.workSeconds = perTraining_ * kLimitShare;
+    budget.leastSeconds = perTraining_ * kTuningShare;
+    budget.seconds = std::max(budget.leastSeconds, budget.workSeconds - budget.runSeconds);
+    return budget;
+}
 
 std::size_t tuningRecords(const Dataset& data, std::size_t available,
                           std::span<const Candidate> candidates, const TuningCosts& costs,

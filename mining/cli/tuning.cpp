@@ -73,7 +73,8 @@ struct FoldScores {
 };
 
 // Cross-validates the candidates `tried` on `search`, plan.repeats deals of kTuningFolds folds.
-// Stops before a fold once `deadline` comes closer than `reserve`, setting `cut`.
+// Stops before a fold once `deadline` comes closer than `reserve` and the slowest fold so far
+// (the fold about to start may take as long), setting `cut`.
 Result<std::vector<FoldScores>> crossValidate(const SearchData& search,
                                               const std::vector<const Candidate*>& tried,
                                               std::size_t repeats, std::uint64_t seed,
@@ -84,16 +85,18 @@ Result<std::vector<FoldScores>> crossValidate(const SearchData& search,
     for (std::size_t i = 0; i < search.rows.size(); ++i)
         classes[i] = data.classes()[search.rows[i]];
     std::vector<RowIndex> train, test;
+    double slowestFold = 0;
     for (std::size_t r = 0; r < repeats; ++r) {
         const auto folds = stratifiedFolds(CodeSpan(std::span<const std::int32_t>(classes)),
                                            std::min(kTuningFolds, search.rows.size()),
                                            seed + 0x9E3779B97F4A7C15ull * r);
         for (const std::vector<RowIndex>& fold : folds) {
             if (fold.empty()) continue;
-            if (deadline.passed(reserve)) {
+            if (deadline.passed(reserve + slowestFold)) {
                 cut = true;
                 return scores;
             }
+            const double started = deadline.now();
             foldRows(search.rows, fold, train, test);
             for (std::size_t c = 0; c < tried.size(); ++c) {
                 const std::unique_ptr<Model> model = tried[c]->make();
@@ -107,6 +110,7 @@ Result<std::vector<FoldScores>> crossValidate(const SearchData& search,
                 scores[c].tested.push_back(test.size());
                 scores[c].correct.push_back(right);
             }
+            slowestFold = std::max(slowestFold, deadline.now() - started);
         }
     }
     return scores;

@@ -71,9 +71,10 @@ std::size_t NumericColumn::distinctCount(std::span<const std::uint32_t> rows) co
             high = std::max<std::int64_t>(high, m);
         }
         if (low > high) return 0;
-        // A bitmap over the mantissas' range is far faster than sorting on large data.
+        // A bitmap over the mantissas' range is far faster than sorting on large data; on few
+        // rows of a wide range, clearing and counting the bitmap would cost more than sorting.
         const auto range = static_cast<std::uint64_t>(high - low) + 1;
-        if (range <= (std::uint64_t{1} << 27)) {
+        if (range <= (std::uint64_t{1} << 27) && range / 64 <= 4 * std::uint64_t{rows.size()}) {
             std::vector<std::uint64_t> seen(range / 64 + 1, 0);
             for (std::uint32_t r : rows) {
                 const std::int32_t m = mantissas_[r];

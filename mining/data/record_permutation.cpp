@@ -4,8 +4,6 @@ namespace mining {
 
 namespace {
 
-constexpr int kRounds = 4;
-
 // Returns a 64-bit mix of `x` (the finaliser of SplitMix64).
 std::uint64_t mix(std::uint64_t x) {
     x ^= x >> 30;
@@ -17,7 +15,9 @@ std::uint64_t mix(std::uint64_t x) {
 
 }  // namespace
 
-RecordPermutation::RecordPermutation(std::uint64_t n, std::uint64_t seed) : n_(n), seed_(seed) {
+RecordPermutation::RecordPermutation(std::uint64_t n, std::uint64_t seed) : n_(n) {
+    for (int round = 0; round < kRounds; ++round)
+        keys_[round] = mix(seed + 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(round + 1));
     int bits = 1;
     while (bits < 64 && (std::uint64_t{1} << bits) < n) ++bits;
     halfBits_ = (bits + 1) / 2;
@@ -28,8 +28,7 @@ std::uint64_t RecordPermutation::once(std::uint64_t x) const {
     std::uint64_t left = x >> halfBits_;
     std::uint64_t right = x & halfMask_;
     for (int round = 0; round < kRounds; ++round) {
-        const std::uint64_t f =
-            mix(right ^ mix(seed_ + 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(round + 1)));
+        const std::uint64_t f = mix(right ^ keys_[round]);
         const std::uint64_t next = (left ^ f) & halfMask_;
         left = right;
         right = next;

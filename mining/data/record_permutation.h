@@ -20,8 +20,10 @@ public:
 private:
     std::uint64_t once(std::uint64_t x) const;
 
+    static constexpr int kRounds = 4;
+
     std::uint64_t n_;
-    std::uint64_t seed_;
+    std::uint64_t keys_[kRounds];  // each round's key, mixed from the seed once
     int halfBits_;
     std::uint64_t halfMask_;
 };

@@ -268,9 +268,9 @@ private:
         for (std::size_t a = 0; a < data_.attributeCount(); ++a) {
             const Attribute& attribute = data_.attribute(a);
             if (attribute.type == AttributeType::Numeric) {
-                work += records + static_cast<std::uint64_t>(options_.bins);
+                work += records + static_cast<std::uint64_t>(options_.bins) * classCount_;
             } else if (attribute.type == AttributeType::Nominal && !usedNominal_[a]) {
-                work += records + attribute.values.size();
+                work += records + attribute.values.size() * classCount_;
             }
         }
         return work;

@@ -67,9 +67,10 @@ struct TreeNode {
 //
 // Work: a node whose split is evaluated counts, for each attribute evaluated there (every
 // numeric attribute, and every nominal one not yet used on its path), its training records plus
-// the attribute's bins B (numeric) or its number of values (nominal): the evaluation reads every
-// record and then every bin or value's counts, and at a small node of a many-valued attribute
-// the values cost the most. A node that is a leaf by the rules above before any attribute is
+// the attribute's bins B (numeric) or its number of values (nominal) times the number of
+// classes: the evaluation reads every record and then a table of every bin or value's counts
+// per class, and at a small node of a many-valued attribute of many classes the table costs the
+// most. A node that is a leaf by the rules above before any attribute is
 // evaluated counts nothing. The grown tree's work is the sum over its nodes. It depends only on
 // the data and the options, never on the clock or the number of cores.
 //

@@ -320,8 +320,9 @@ Deadline::Clock slowClock() {
     return [now] { return *now += 1; };
 }
 
-// The backstop: once the deadline comes near, the search stops before its next fold and
-// chooses on the folds done (every candidate tested on the same ones), or keeps the defaults.
+// The backstop: once the deadline is nearer than the slowest fold so far took, the search stops
+// before its next fold and chooses on the folds done (every candidate tested on the same ones),
+// or keeps the defaults.
 TEST(Tuning, ASlowMachineStopsTheSearchAtAFoldAndSaysSo) {
     const Dataset data = sample(200);
     std::vector<RowIndex> rows;
@@ -332,8 +333,10 @@ TEST(Tuning, ASlowMachineStopsTheSearchAtAFoldAndSaysSo) {
     const std::vector<Candidate> two = {{"defaults", share(0.6, 1)}, {"better", share(0.95, 2)}};
     const TuningPlan plan = planTuning(data, rows.size(), two, TuningBudget{});
     ASSERT_EQ(plan.repeats, 3u);
-    // Read once before each fold: the fourth reading passes a deadline at 3.5.
-    const Result<Tuning> cut = tune(data, rows, two, 1, plan, Deadline(slowClock(), 3.5));
+    // Read three times a fold (before it, at its start and at its end), each a second later: a
+    // fold takes a second, and the check before the fourth (at 10) with the second that the
+    // slowest fold took passes a deadline at 10.5.
+    const Result<Tuning> cut = tune(data, rows, two, 1, plan, Deadline(slowClock(), 10.5));
     ASSERT_TRUE(cut.ok());
     EXPECT_TRUE(cut->cut);
     EXPECT_EQ(cut->folds, 3u);

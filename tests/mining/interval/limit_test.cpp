@@ -150,9 +150,10 @@ TEST(IntervalLimit, SmallLimitStopsGrowthEvenlyAndKeepsEveryRecord) {
             }
         }
     }
-    // The root's work: its 2000 records and the bins (20) or values (3) of each attribute. A
-    // limit one below leaves it a leaf of the majority; exactly that much splits it alone.
-    const std::uint64_t rootWork = 3 * 2000 + 20 + 20 + 3;
+    // The root's work: its 2000 records and the bins (20) or values (3) of each attribute times
+    // the 2 classes. A limit one below leaves it a leaf of the majority; exactly that much
+    // splits it alone.
+    const std::uint64_t rootWork = 3 * 2000 + (20 + 20 + 3) * 2;
     const IntervalTree none = IntervalTree::grow(data, rowRange(0, 2000), limited(rootWork - 1));
     EXPECT_EQ(none.nodes().size(), 1u);
     EXPECT_EQ(none.workDone(), 0u);
