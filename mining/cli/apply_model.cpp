@@ -12,6 +12,7 @@
 #include "cli/run_files.h"
 #include "cli/run_page.h"
 #include "cli/run_report.h"
+#include "data/data_folder.h"
 #include "data/reader.h"
 #include "data/text_fields.h"
 #include "evaluation/baseline.h"
@@ -141,10 +142,14 @@ Status applyModel(const std::string& modelPath, const std::string& dataArgument,
                   const ClassifierProgram& program, RunTimes times, const std::string& runId,
                   const ReadOptions& asked, const std::string& htmlPath) {
     const ProgramInfo& info = program.info();
-    const DataSource source = findDataSource(dataArgument);
+    DataSource source = findDataSource(dataArgument);
+    if (source.folder)
+        if (const Status listed = listDataFolder(source); !listed) return listed;
     const std::string predictions = predictionsPath(source.base, info);
     const std::string reportPath = source.base + info.reportSuffix + "_applied.output";
-    std::vector<RunPath> inputs{{modelPath, "the model file"}, {source.path, "the data file"}};
+    std::vector<RunPath> inputs{{modelPath, "the model file"}};
+    if (!source.folder) inputs.push_back({source.path, "the data file"});
+    for (const std::string& shard : source.shards) inputs.push_back({shard, "a data file"});
     std::error_code error;
     if (!source.namesPath.empty() && std::filesystem::exists(source.namesPath, error))
         inputs.push_back({source.namesPath, "the names file"});

@@ -92,6 +92,8 @@ std::string describeProgram(const ProgramInfo& info) {
            "                       optional header (a header one field short: row names\n"
            "                       first); types guessed\n"
            "  .arff                ARFF, dense and sparse; types from its @attribute lines\n"
+           "BASE may be a folder: its data files (one suffix; not its subfolders, hidden\n"
+           "files, .names files or the programs' outputs) in name order, read as one table.\n"
            "In every format ?, an empty field, NA and NaN are missing values.\n"
            "In .data and delimited text a line that starts with # is a comment, unless it\n"
            "splits into the records' fields and its first field is one word (#N/A).\n" +

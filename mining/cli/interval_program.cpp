@@ -196,8 +196,10 @@ std::vector<OutputFile> IntervalProgram::outputFiles(const Model& model, const D
                                                      const RunFacts& facts) const {
     if (sqlPath_.empty()) return {};
     interval::SqlScriptFacts script;
-    script.table =
-        sqlTable_.empty() ? std::filesystem::path(data.dataPath()).stem().string() : sqlTable_;
+    // A folder's path ends with '/': its table is named after the folder.
+    std::filesystem::path dataPath(data.dataPath());
+    if (!dataPath.has_filename()) dataPath = dataPath.parent_path();
+    script.table = sqlTable_.empty() ? dataPath.stem().string() : sqlTable_;
     script.lines = {facts.title + "; the rules as SQL", facts.result, facts.evaluation};
     if (!facts.run.empty()) script.lines.push_back("Run: " + facts.run);
     const auto& tree = static_cast<const interval::IntervalModel&>(model).tree();

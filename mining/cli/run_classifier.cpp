@@ -13,6 +13,7 @@
 #include "cli/run_report.h"
 #include "cli/time_budget.h"
 #include "data/class_limit.h"
+#include "data/data_folder.h"
 #include "data/reader.h"
 #include "util/atomic_file.h"
 #include "util/number_format.h"
@@ -46,7 +47,11 @@ int fail(const std::string& reportPath, const std::string& message, ErrorKind ki
 // Returns where the report on BASE (a data file's path, or that path less ".data") goes: beside
 // the data, named by its path less a known suffix; "" when BASE is not known.
 std::string reportPath(const std::string& data, const ProgramInfo& info) {
-    return data.empty() ? "" : baseOfPath(data) + info.reportSuffix + ".output";
+    if (data.empty()) return "";
+    // A folder's report lies beside it.
+    const std::size_t end = data.find_last_not_of('/');
+    const std::string path = end == std::string::npos ? data : data.substr(0, end + 1);
+    return baseOfPath(path) + info.reportSuffix + ".output";
 }
 
 // Returns how the run evaluates, for the files written beside the report.
@@ -71,7 +76,11 @@ struct RunPaths {
 RunPaths runPaths(const CommandLine& line, const ClassifierProgram& program,
                   const DataSource& source) {
     RunPaths paths;
-    paths.inputs = {{source.path, "the data file"}};
+    if (source.folder)
+        for (const std::string& shard : source.shards)
+            paths.inputs.push_back({shard, "a data file"});
+    else
+        paths.inputs = {{source.path, "the data file"}};
     std::error_code error;
     if (!source.namesPath.empty() && std::filesystem::exists(source.namesPath, error))
         paths.inputs.push_back({source.namesPath, "the names file"});
@@ -124,10 +133,9 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
                         const TimeBudget& budget) {
     ReadOptions options;
     options.limits.seed = line.options.seed;
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(source.path, error);
     // When the size cannot be had, the reader says what is wrong with the file.
-    if (!error) options.limits.maxBytes = budget.readBytes(size);
+    if (std::uint64_t size = 0; sourceBytes(source, size))
+        options.limits.maxBytes = budget.readBytes(size);
     options.columns = line.options.columns;
     options.keepIds = line.options.keepIds;
     options.missingTokens = line.options.missingTokens;
@@ -142,7 +150,11 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
 int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
             const std::string& runId, std::string& errorReport) {
     const ProgramInfo& info = program.info();
-    const DataSource source = findDataSource(line.base);
+    DataSource source = findDataSource(line.base);
+    if (source.folder)
+        if (const Status listed = listDataFolder(source); !listed)
+            return fail(source.base + info.reportSuffix + ".output", listed.error(), listed.kind(),
+                        info);
     const RunPaths paths = runPaths(line, program, source);
     const std::string& report = paths.outputs.front().path;
     if (const Status safe = checkRunPaths(paths.inputs, paths.outputs); !safe)

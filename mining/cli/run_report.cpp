@@ -44,8 +44,10 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
                         std::to_string(read) + " of about " +
                         std::to_string(sample.estimatedRecords) + " records (" +
                         std::to_string(sample.readBytes / 1000000) + " of " +
-                        std::to_string(sample.fileBytes / 1000000) +
-                        " MB), spread over the whole file, was read.");
+                        std::to_string(sample.fileBytes / 1000000) + " MB), spread over " +
+                        (sample.files > 1 ? "all " + std::to_string(sample.files) + " files"
+                                          : std::string("the whole file")) +
+                        ", was read.");
     }
     if (result.tuning && result.tuning->skipped)
         notes.push_back(std::string("Note: self-tuning kept the defaults (on data this ") +

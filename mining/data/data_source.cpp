@@ -45,6 +45,18 @@ bool isFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Returns `path` without the '/' at its end ("/" stays as it is).
+std::string withoutTrailingSlashes(const std::string& path) {
+    std::size_t end = path.size();
+    while (end > 1 && path[end - 1] == '/') --end;
+    return path.substr(0, end);
+}
+
 }  // namespace
 
 bool formatOfSuffix(std::string_view path, DataFormat& format) {
@@ -58,6 +70,12 @@ std::string baseOfPath(const std::string& path) {
 DataSource findDataSource(const std::string& argument) {
     DataSource source;
     DataFormat format = DataFormat::Records;
+    if (isFolder(argument)) {
+        source.folder = true;
+        source.path = withoutTrailingSlashes(argument);
+        source.base = baseOfPath(source.path);
+        return source;
+    }
     if (formatOfSuffix(argument, format)) {
         source.path = argument;
         source.format = format;

@@ -40,6 +40,7 @@ struct SampleInfo {
     std::uint64_t readBytes = 0;         // the bytes of the lines read (fileBytes unless sampled)
     std::uint64_t estimatedRecords = 0;  // records read (class present or not) scaled by
                                          // fileBytes / readBytes, rounded; exact unless sampled
+    std::size_t files = 1;               // the files read as one (a folder's data files)
 };
 
 // Fields of one column that the reader read as missing although they hold neither '?' nor
@@ -116,6 +117,7 @@ public:
     const std::string& readAs() const { return readAs_; }
     // What the reader converted or left out, one sentence each, for the report's first lines.
     const std::vector<std::string>& readNotes() const { return readNotes_; }
+    std::vector<std::string>& readNotes() { return readNotes_; }
     // What the reader read as missing beyond '?', empty fields, NA and NaN, by column.
     const std::vector<MissingCount>& missingCounts() const { return missingCounts_; }
     // The columns the reader read as numbers written another way, in column order.

@@ -9,7 +9,9 @@
 #include "data/arff.h"
 #include "data/column_checks.h"
 #include "data/column_choice.h"
+#include "data/data_folder.h"
 #include "data/dataset_builder.h"
+#include "data/joined_text.h"
 #include "data/mapped_file.h"
 #include "data/names_file.h"
 #include "data/read_notes.h"
@@ -454,9 +456,53 @@ Result<Dataset> readOpened(const DataSource& source, const MappedFile& file,
     return read;
 }
 
+// Sets how `read`, the joined text of a folder's files, was read: the folder's name, how many
+// files, the sample, and its messages naming the files rather than the joined text.
+void describeFolder(Dataset& read, const DataSource& source, const JoinedText& joined) {
+    read.setSource(source.path + "/", source.namesPath);
+    const std::string files = std::to_string(joined.fileCount()) +
+                              (joined.fileCount() == 1 ? " file" : " files") +
+                              " joined in name order";
+    read.setReadAs(files + (read.readAs().empty() ? "" : ", " + joined.named(read.readAs())));
+    for (std::string& note : read.readNotes()) note = joined.named(note);
+    const std::uint64_t records = read.recordCount() + read.missingClassCount();
+    SampleInfo info{joined.sampled(), joined.fileBytes(), joined.readBytes(), records};
+    info.files = joined.fileCount();
+    if (joined.readBytes() > 0 && joined.sampled())
+        info.estimatedRecords = static_cast<std::uint64_t>(
+            std::llround(static_cast<double>(records) * static_cast<double>(joined.fileBytes()) /
+                         static_cast<double>(joined.readBytes())));
+    read.setSample(info);
+}
+
+// Reads the data files of the folder `source` names as one table (see JoinedText).
+Result<Dataset> readFolder(DataSource source, const ReadOptions& options) {
+    using R = Result<Dataset>;
+    if (source.shards.empty())
+        if (const Status listed = listDataFolder(source); !listed)
+            return R::failure(listed.error(), listed.kind());
+    std::optional<std::string> namesText;
+    if (const std::string error = readNamesText(source, namesText); !error.empty())
+        return R::failure(error);
+    const Result<JoinedText> joined = JoinedText::join(source, options);
+    if (!joined) return joined.failureAs<Dataset>();
+    std::optional<std::string_view> namesView;
+    if (namesText) namesView = *namesText;
+    ReadOptions asked = options;
+    asked.limits.maxBytes = 0;  // each file is sampled as it is joined
+    Result<Dataset> read = readText(joined->text(), source.format, namesView, asked,
+                                    joined->readName(), source.namesPath, 0, nullptr);
+    if (const std::string changed = joined->changedFile(); !changed.empty())
+        return R::failure(changedWhileRead(changed));
+    if (!read) return R::failure(joined->named(read.error()), read.kind());
+    describeFolder(*read, source, *joined);
+    return read;
+}
+
 }  // namespace
 
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options) {
+    if (source.folder) return readFolder(source, options);
     std::optional<std::string> namesText;
     if (const std::string error = readNamesText(source, namesText); !error.empty())
         return Result<Dataset>::failure(error);
@@ -474,8 +520,17 @@ Result<Dataset> readData(const DataSource& source, const MappedFile& file,
     return readOpened(source, file, namesText, options);
 }
 
-Result<FileColumns> readColumns(const DataSource& source, HeaderRule header, char delimiter) {
+Result<FileColumns> readColumns(const DataSource& given, HeaderRule header, char delimiter) {
     using R = Result<FileColumns>;
+    // A folder's columns are those of its first data file.
+    DataSource source = given;
+    if (source.folder) {
+        if (source.shards.empty())
+            if (const Status listed = listDataFolder(source); !listed)
+                return R::failure(listed.error(), listed.kind());
+        source.path = source.shards.front();
+        source.folder = false;
+    }
     std::optional<std::string> namesText;
     if (const std::string error = readNamesText(source, namesText); !error.empty())
         return R::failure(error);

@@ -344,6 +344,8 @@ TEST_P(BadFile, EndsInTheExpectedReportOrError) {
 #endif
     if (c.generated) {
         ASSERT_TRUE(generate(c)) << "no files are made for the generated case " << c.name;
+    } else if (fs::is_directory(fs::path(BADFILES_DIR) / base)) {
+        fs::copy(fs::path(BADFILES_DIR) / base, dir_ / base, fs::copy_options::recursive);
     } else if (tableSuffix(base) > 0) {
         copyCaseFile(base, base);
     } else {
@@ -354,8 +356,10 @@ TEST_P(BadFile, EndsInTheExpectedReportOrError) {
         SCOPED_TRACE(p.name + " " + c.description);
         const std::set<std::string> before = listing(dir_);
         const ProcessResult r = run(startable(p), c.args, dir_, unprivileged_, limitsOf(c));
+        // A folder's report lies beside it, named by the folder (a trailing '/' dropped).
+        const std::string stem = base.substr(0, base.find_last_not_of('/') + 1);
         const std::string reportName =
-            base.substr(0, base.size() - tableSuffix(base)) + p.suffix + ".output";
+            stem.substr(0, stem.size() - tableSuffix(stem)) + p.suffix + ".output";
         const fs::path reportPath = dir_ / reportName;
         const std::string report = readFile(reportPath);
         ASSERT_FALSE(r.timedOut) << "still running after " << limitsOf(c).wallSeconds << " s";
@@ -446,7 +450,8 @@ TEST(BadFiles, EveryFileHasACaseAndEveryCaseItsFiles) {
         EXPECT_EQ(c.problem, "") << "expected.txt, line " << c.line;
         EXPECT_TRUE(names.insert(c.name).second) << "two cases named " << c.name;
         if (c.args.size() >= 2 && !c.generated) {
-            const std::string& base = c.args[c.args.size() - 2];
+            std::string base = c.args[c.args.size() - 2];
+            base = base.substr(0, base.find_last_not_of('/') + 1);  // a folder
             bases.insert(base.substr(0, base.size() - tableSuffix(base)));
             if (tableSuffix(base) > 0) {
                 EXPECT_TRUE(fs::exists(fs::path(BADFILES_DIR) / base)) << base;
@@ -462,7 +467,7 @@ TEST(BadFiles, EveryFileHasACaseAndEveryCaseItsFiles) {
     }
     for (const std::string& base : bases) {
         bool found = false;
-        for (const char* suffix : {".data", ".csv", ".tsv", ".txt", ".arff"})
+        for (const char* suffix : {".data", ".csv", ".tsv", ".txt", ".arff", ""})
             found = found || fs::exists(fs::path(BADFILES_DIR) / (base + suffix));
         EXPECT_TRUE(found || base == "nothing") << base;
     }
