@@ -45,8 +45,8 @@ public:
     const std::string& readName() const { return readName_; }
 
     // Returns `message` with every "NAME, line N" (NAME being readName()) written as the file
-    // and line where line N of the joined text lies ("part-2.csv, line 17", or for a sampled
-    // line "part-2.csv, the record at byte offset 5120"), and every other mention of NAME as the
+    // and line where line N of the joined text lies ("shard-2.csv, line 17", or for a sampled
+    // line "shard-2.csv, the record at byte offset 5120"), and every other mention of NAME as the
     // folder.
     std::string named(const std::string& message) const;
 

@@ -36,12 +36,12 @@ protected:
 };
 
 TEST_F(DataFolderListing, TakesDataFilesInByteOrderLeavingOutHiddenFilesOutputsAndSubfolders) {
-    for (const char* name : {"part-2.csv", "part-10.csv", "B.CSV", ".hidden.csv",
+    for (const char* name : {"shard-2.csv", "shard-10.csv", "B.CSV", ".hidden.csv",
                              "run_bayes.output", "run_interval.output", "run.model", "run.sql",
-                             "run_bayes_predictions.csv", "part-2.csv.tmp-12-AbC123"})
+                             "run_bayes_predictions.csv", "shard-2.csv.tmp-12-AbC123"})
         write(std::string("data/") + name);
     fs::create_directories(dir_ / "data" / "sub");
-    write("data/sub/part-0.tsv");
+    write("data/sub/shard-0.tsv");
     Status status;
     const DataSource source = listed(status);
     ASSERT_TRUE(status) << status.error();
@@ -50,7 +50,7 @@ TEST_F(DataFolderListing, TakesDataFilesInByteOrderLeavingOutHiddenFilesOutputsA
     EXPECT_EQ(source.base, (dir_ / "data").string());
     const std::string at = (dir_ / "data").string() + "/";
     EXPECT_EQ(source.shards,
-              (std::vector<std::string>{at + "B.CSV", at + "part-10.csv", at + "part-2.csv"}));
+              (std::vector<std::string>{at + "B.CSV", at + "shard-10.csv", at + "shard-2.csv"}));
     EXPECT_EQ(source.format, DataFormat::Delimited);
     EXPECT_EQ(source.namesPath, "");
 }
