@@ -69,11 +69,15 @@ struct RunFacts {
 // made with the defaults (a model that cross-validates choices of its own costs more).
 // `runFactor`: what a whole run with it costs against one with the defaults, on large data
 // (reading included: 1 when its training costs about what the defaults' does).
+// `trainingShare`: the share of that whole run that its training takes, which training on a
+// seeded sample of the training records shrinks in proportion; 0: it trains on all of them or
+// is left out.
 struct Candidate {
     std::string label;
     std::function<std::unique_ptr<Model>()> make;
     double weight = 1;
     double runFactor = 1;
+    double trainingShare = 0;
 };
 
 // What training one candidate of weight 1 on n records of A attributes (those not ignored) and

@@ -29,10 +29,21 @@ struct Models {
     const Deadline& deadline;
 };
 
-// A fresh model for some training rows, with the settings self-tuning chose for them (if it ran).
+// What a seeded sample of training rows for the chosen setting mixes into the run's seed, so
+// that it differs from the search's own sample.
+constexpr std::uint64_t kTrainingSampleSeed = 0x7f4a7c159e3779b9ull;
+
+// A fresh model for some training rows, with the settings self-tuning chose for them (if it ran),
+// and the rows to train it on: all of them, or the seeded sample that the setting's cost leaves
+// room for (`sample`, when not empty).
 struct ChosenModel {
     std::unique_ptr<Model> model;
     std::optional<Tuning> tuning;
+    std::vector<RowIndex> sample;
+
+    std::span<const RowIndex> rows(std::span<const RowIndex> train) const {
+        return sample.empty() ? train : std::span<const RowIndex>(sample);
+    }
 };
 
 // Returns a fresh model for the training rows `train`: the candidate cross-validation on them
@@ -48,6 +59,9 @@ Result<ChosenModel> chooseModel(const Dataset& data, std::span<const RowIndex> t
                                  models.budget.tuning(data), models.deadline);
     if (!tuning) return tuning.failureAs<ChosenModel>();
     chosen.model = models.candidates[tuning->chosen].make();
+    if (tuning->training > 0)
+        chosen.sample =
+            sampleRows(train, tuning->training, models.options.seed ^ kTrainingSampleSeed);
     chosen.tuning = std::move(tuning.value());
     return chosen;
 }
@@ -131,7 +145,8 @@ Status crossValidate(const Dataset& data, const Models& models, RunResult& resul
         Result<ChosenModel> chosen = chooseModel(data, train, models);
         if (!chosen) return Status::failure(chosen.error(), chosen.kind());
         const std::unique_ptr<Model>& model = chosen->model;
-        if (const Status trained = model->train(data, train); !trained) return trained;
+        if (const Status trained = model->train(data, chosen->rows(train)); !trained)
+            return trained;
         const Evaluation evaluation = evaluate(*model, data, fold);
         if (options.predictions) keepFoldPredictions(*model, data, fold, result.predictions);
         result.evaluation.addEvaluation(evaluation);
@@ -166,7 +181,7 @@ Result<RunResult> crossValidationRun(const Dataset& data, const Models& models, 
     for (std::size_t r = 0; r < all.size(); ++r) all[r] = static_cast<RowIndex>(r);
     Result<ChosenModel> chosen = chooseModel(data, all, models);
     if (!chosen) return chosen.failureAs<RunResult>();
-    if (const Status trained = chosen->model->train(data, all); !trained)
+    if (const Status trained = chosen->model->train(data, chosen->rows(all)); !trained)
         return R::failure(trained.error(), trained.kind());
     times.trainDone = Clock::now();
     times.testDone = times.trainDone;
@@ -202,7 +217,7 @@ Result<RunResult> splitRun(const Dataset& data, const Models& models, RunTimes t
     Result<ChosenModel> chosen = chooseModel(data, split.train, models);
     if (!chosen) return chosen.failureAs<RunResult>();
     Model& model = *chosen->model;
-    if (const Status trained = model.train(data, split.train); !trained)
+    if (const Status trained = model.train(data, chosen->rows(split.train)); !trained)
         return R::failure(trained.error(), trained.kind());
     times.trainDone = Clock::now();
     const std::vector<RowIndex> test =

@@ -70,6 +70,8 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
                         std::to_string(result.tuning->attributes) + " of the " +
                         std::to_string(result.tuning->allAttributes) + " attributes and " +
                         std::to_string(result.tuning->records) + " records.");
+    if (result.tuning && result.tuning->training > 0)
+        notes.push_back("Note: " + trainingSentence(*result.tuning));
     if (result.model)
         for (std::string& note : result.model->limitNotes()) notes.push_back("Note: " + note);
     if (!notes.empty())

@@ -1,6 +1,7 @@
 #include "cli/time_budget.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "cli/tuning.h"
 
@@ -71,15 +72,50 @@ double trainingSeconds(const Dataset& data, const TuningCosts& costs, double rec
            tables;
 }
 
-// Returns what `c` costs on all `available` records: the run with it (on large data the run's
-// cost per byte tells; on wide data, where each attribute's fixed costs outweigh the bytes, a
+// Returns what `c` costs when it trains on `records` (0: all) of `available` records: the run
+// with it (on large data the run's cost per byte tells, its training's share shrunk to the
+// records' share; on wide data, where each attribute's fixed costs outweigh the bytes, a
 // training on up to kTuningRecords does), and a choice of its own among settings (weight above
 // 1), made on at most kTuningRecords.
-double allRecordsSeconds(const Dataset& data, const Candidate& c, std::size_t available,
-                         const TuningBudget& budget) {
+double candidateSeconds(const Dataset& data, const Candidate& c, std::size_t available,
+                        const TuningBudget& budget, std::size_t records = 0) {
     const double own = trainingSeconds(data, budget.costs,
                                        static_cast<double>(std::min(available, kTuningRecords)), 0);
-    return std::max(budget.runSeconds * c.runFactor, own) + (c.weight - 1) * own;
+    const double saved =
+        records > 0 && available > 0
+            ? c.trainingShare * (1 - static_cast<double>(records) / static_cast<double>(available))
+            : 0.0;
+    return std::max(budget.runSeconds * c.runFactor * (1 - saved), own) + (c.weight - 1) * own;
+}
+
+// Returns the training records candidate `c` may train on, of `available`: all (0) where the
+// run's work with them leaves the search its least time; else the most a seeded sample may hold
+// while leaving the search what it needs to compare all `candidates` on kTuningRecords (when
+// that is less); none when fewer than kLeastSampledTraining would fit.
+std::optional<std::size_t> affordableTraining(const Dataset& data,
+                                              std::span<const Candidate> candidates, std::size_t c,
+                                              std::size_t available, const TuningBudget& budget) {
+    const Candidate& candidate = candidates[c];
+    if (budget.workSeconds <= 0 || candidateSeconds(data, candidate, available, budget) +
+                                           budget.leastSeconds <=
+                                       budget.workSeconds)
+        return std::size_t{0};
+    if (candidate.trainingShare <= 0 || available <= kLeastSampledTraining) return std::nullopt;
+    double weights = 0;
+    for (const Candidate& other : candidates) weights += other.weight;
+    const double search =
+        static_cast<double>(kTuningFolds) * weights *
+        trainingSeconds(data, budget.costs,
+                        static_cast<double>(std::min(available, kTuningRecords)), 0);
+    const double room = budget.workSeconds - std::min(budget.leastSeconds, search);
+    // The share of the records whose training fits, found by halving (the cost grows with it).
+    std::size_t low = 0, high = available;
+    while (high - low > 1) {
+        const std::size_t mid = low + (high - low) / 2;
+        (candidateSeconds(data, candidate, available, budget, mid) <= room ? low : high) = mid;
+    }
+    if (low < kLeastSampledTraining) return std::nullopt;
+    return low;
 }
 
 }  // namespace
@@ -130,14 +166,22 @@ std::vector<Candidate> triedOf(std::span<const Candidate> candidates, const Tuni
     return tried;
 }
 
+// Returns what candidate `c` costs on the training records the plan gives it.
+double plannedSeconds(const Dataset& data, std::span<const Candidate> candidates, std::size_t c,
+                      std::size_t available, const TuningPlan& plan, const TuningBudget& budget) {
+    return candidateSeconds(data, candidates[c], available, budget, plan.training[c]);
+}
+
 // Returns the time the search may take when the candidates `plan.tried` may be chosen: what the
-// costliest of them leaves of the run's work, at most budget.seconds.
+// costliest of them but the defaults leaves of the run's work, at most budget.seconds (which
+// allows for the defaults' run).
 double searchSeconds(const Dataset& data, std::span<const Candidate> candidates,
                      std::size_t available, const TuningPlan& plan, const TuningBudget& budget) {
     if (budget.workSeconds <= 0) return 0;
     double costliest = 0;
-    for (const std::size_t c : plan.tried)
-        costliest = std::max(costliest, allRecordsSeconds(data, candidates[c], available, budget));
+    for (std::size_t i = 1; i < plan.tried.size(); ++i)
+        costliest = std::max(costliest,
+                             plannedSeconds(data, candidates, plan.tried[i], available, plan, budget));
     return std::min(budget.seconds, budget.workSeconds - costliest);
 }
 
@@ -172,20 +216,20 @@ TuningPlan planTuning(const Dataset& data, std::size_t available,
                       std::span<const Candidate> candidates, const TuningBudget& budget) {
     TuningPlan plan;
     plan.tried.push_back(0);
+    plan.training.assign(candidates.size(), 0);
     for (std::size_t c = 1; c < candidates.size(); ++c) {
-        const bool fits =
-            budget.workSeconds <= 0 ||
-            allRecordsSeconds(data, candidates[c], available, budget) + budget.leastSeconds <=
-                budget.workSeconds;
-        (fits ? plan.tried : plan.leftOut).push_back(c);
+        const std::optional<std::size_t> records =
+            affordableTraining(data, candidates, c, available, budget);
+        (records ? plan.tried : plan.leftOut).push_back(c);
+        plan.training[c] = records.value_or(0);
     }
     plan.tooLarge = plan.tried.size() < 2 && candidates.size() > 1;
     while (plan.tried.size() >= 2 && !sizeSearch(data, available, candidates, budget, plan)) {
         // The costliest candidate on all records makes way (the last of equals).
         std::size_t costliest = 1;
         for (std::size_t i = 1; i < plan.tried.size(); ++i)
-            if (allRecordsSeconds(data, candidates[plan.tried[i]], available, budget) >=
-                allRecordsSeconds(data, candidates[plan.tried[costliest]], available, budget))
+            if (plannedSeconds(data, candidates, plan.tried[i], available, plan, budget) >=
+                plannedSeconds(data, candidates, plan.tried[costliest], available, plan, budget))
                 costliest = i;
         plan.leftOut.push_back(plan.tried[costliest]);
         plan.tried.erase(plan.tried.begin() + static_cast<std::ptrdiff_t>(costliest));
@@ -193,8 +237,9 @@ TuningPlan planTuning(const Dataset& data, std::size_t available,
     std::sort(plan.leftOut.begin(), plan.leftOut.end());
     plan.skipped = plan.tried.size() < 2 && available > 0;
     for (const std::size_t c : plan.tried)
-        plan.finalSeconds =
-            std::max(plan.finalSeconds, allRecordsSeconds(data, candidates[c], available, budget));
+        plan.finalSeconds = std::max(
+            plan.finalSeconds, plannedSeconds(data, candidates, c, available, plan, budget) -
+                                   kReadingPart * budget.runSeconds);
     return plan;
 }
 

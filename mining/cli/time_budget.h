@@ -42,6 +42,10 @@ inline constexpr double kBuildSlowdown = 1;
 // cost is known less well than the whole's; the later stages have backstops of their own.
 inline constexpr double kReadingShare = 0.6;
 
+// The share of a run's cost that reading the file takes, at the least (measured: about 0.6 on
+// large data), which is spent before self-tuning starts.
+inline constexpr double kReadingPart = 0.5;
+
 // The least share of a time limit that self-tuning may take where it runs at all.
 inline constexpr double kTuningShare = 0.15;
 // On large data self-tuning gets this share of the run's estimated cost instead, from a run of
@@ -62,6 +66,9 @@ inline constexpr std::size_t kRepeatedTuningRecords = 2000;
 inline constexpr std::size_t kTuningRepeats = 3;
 // The records a search on a sample of the attributes cross-validates on, at least.
 inline constexpr std::size_t kWideTuningRecords = 1000;
+// The fewest training records a candidate too costly on all of them may train on instead (a
+// seeded sample): ten times the search's own sample, so that what the search measured holds.
+inline constexpr std::size_t kLeastSampledTraining = 10 * kTuningRecords;
 
 // What self-tuning may spend (all 0: no limit): the time of the search itself, at least
 // `leastSeconds`; the counted work the whole run may fill, and what the run costs with the
@@ -78,12 +85,16 @@ struct TuningBudget {
 // because their training on all the records, or the search with them, would not fit; on how many
 // training records, with how many deals of the folds, and on a sample of how many attributes (0:
 // all); or that it is skipped (fewer than two candidates fit).
-// `finalSeconds`: what the costliest candidate tried costs on all the records, which the
-// search must leave room for before the deadline.
+// `training`: by candidate, the training records it trains on when chosen, a seeded sample of
+// them where training on all would not fit (0: all).
+// `finalSeconds`: what the costliest candidate tried costs on the records it trains on, less the
+// reading done before the search (kReadingPart of the defaults' run), which the search must
+// leave room for before the deadline.
 struct TuningPlan {
     double finalSeconds = 0;
     std::vector<std::size_t> tried;
     std::vector<std::size_t> leftOut;
+    std::vector<std::size_t> training;
     std::size_t records = 0;
     std::size_t repeats = 1;
     std::size_t attributes = 0;
@@ -140,7 +151,9 @@ std::size_t tuningRecords(const Dataset& data, std::size_t available,
                           double seconds, std::size_t repeats = 1, std::size_t attributes = 0);
 
 // Returns what self-tuning can afford on `available` training records of `data`: the
-// candidates whose training on all the records fits the run's work (always the first), on as many
+// candidates whose training on all the records fits the run's work (always the first), or on a
+// seeded sample of at least kLeastSampledTraining of them where their training share lets one
+// fit, the search on as many
 // records as the search's time allows, three deals of the folds on small data where that fits;
 // when fewer than kLeastTuningRecords fit, the costliest make way down to two, then the search
 // runs on a seeded sample of the attributes; skipped when not even that fits.

@@ -195,6 +195,8 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
     if (!scores) return scores.failureAs<Tuning>();
     tuning.folds = scores->front().tested.size();
     if (tuning.folds > 0) choose(*scores, tuning);
+    tuning.training = plan.training.empty() ? 0 : plan.training[tuning.chosen];
+    tuning.trainingOf = rows.size();
     return tuning;
 }
 
@@ -225,6 +227,14 @@ std::string choiceSentence(const Tuning& tuning) {
 }
 
 }  // namespace
+
+std::string trainingSentence(const Tuning& tuning) {
+    const auto chosen = static_cast<std::size_t>(
+        std::find(tuning.tried.begin(), tuning.tried.end(), tuning.chosen) - tuning.tried.begin());
+    return tuning.labels[chosen] + " trained on a seeded sample of " +
+           std::to_string(tuning.training) + " of the " + std::to_string(tuning.trainingOf) +
+           " training records, to keep within the time limit.";
+}
 
 std::string describeTuning(const Tuning& tuning) {
     if (tuning.skipped)
@@ -262,6 +272,8 @@ std::string describeTuning(const Tuning& tuning) {
                            (tuning.folds == 0 ? ", and the defaults are kept." : "."));
     if (tuning.labels.size() > 1 && tuning.folds > 0)
         lines << wrapWords("  " + choiceSentence(tuning));
+    if (tuning.training > 0)
+        lines << wrapWords("  " + trainingSentence(tuning));
     if (!tuning.untried.empty())
         writeWrappedList(lines, "  Not tried, to keep within the time limit: ", tuning.untried);
     return out + lines.str() + "\n";

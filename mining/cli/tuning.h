@@ -33,6 +33,10 @@ Result<Tuning> tune(const Dataset& data, std::span<const RowIndex> rows,
                     const std::vector<Candidate>& candidates, std::uint64_t seed,
                     const TuningBudget& budget = {}, const Deadline& deadline = {});
 
+// Returns the sentence that the chosen candidate trained on a seeded sample of the training
+// records (when tuning.training is above 0).
+std::string trainingSentence(const Tuning& tuning);
+
 // Writes the lines on the choice for the model section: the records and folds, each candidate
 // with its accuracy, the chosen one marked; or, when skipped, that the defaults were kept.
 std::string describeTuning(const Tuning& tuning);

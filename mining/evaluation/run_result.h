@@ -37,6 +37,8 @@ struct Tuning {
     std::size_t folds = 0;            // the folds each candidate was tested on
     std::size_t plannedFolds = 0;
     std::vector<std::string> untried;  // candidates left out to keep within the time limit
+    std::size_t training = 0;    // the chosen trains on a seeded sample of this many (0: all) ...
+    std::size_t trainingOf = 0;  // ... of the training records
 };
 
 // How a run evaluated its model.

@@ -400,5 +400,98 @@ TEST(Tuning, ASlowMachineStopsCrossValidationBetweenFoldsAndSaysWhatWasTested) {
     EXPECT_EQ(whole->predictions.rows.size(), 90u);
 }
 
+// A program of the given candidates and costs.
+class CandidatesProgram : public ClassifierProgram {
+public:
+    CandidatesProgram(std::vector<Candidate> candidates, ProgramCosts costs)
+        : candidates_(std::move(candidates)), costs_(costs) {}
+    const ProgramInfo& info() const override { return info_; }
+    void addOptions(CLI::App&) override {}
+    void resetOptions() override {}
+    std::unique_ptr<Model> makeModel() const override { return candidates_.front().make(); }
+    std::vector<Candidate> candidates(const std::set<std::string>&) const override {
+        return candidates_;
+    }
+    std::unique_ptr<Model> loadModel(JsonValue, const ModelSchema&) const override {
+        return nullptr;
+    }
+    ProgramCosts costs() const override { return costs_; }
+
+private:
+    ProgramInfo info_{"planned", "planned", "_planned", ""};
+    std::vector<Candidate> candidates_;
+    ProgramCosts costs_;
+};
+
+// A ShareModel that logs how many rows each training had.
+class CountingModel : public ShareModel {
+public:
+    CountingModel(double share, std::vector<std::size_t>* trained)
+        : ShareModel(share, 7), trained_(trained) {}
+    Status train(const Dataset& data, std::span<const RowIndex> rows) override {
+        trained_->push_back(rows.size());
+        return ShareModel::train(data, rows);
+    }
+
+private:
+    std::vector<std::size_t>* trained_;
+};
+
+// On large data a candidate whose training on all the records would not fit, but whose training
+// is a share of its run that a sample shrinks, trains on a seeded sample of the training records
+// when chosen (at least kLeastSampledTraining, said in the report); one without such a share, or
+// too costly even on none, is left out.
+TEST(Tuning, ACandidateTooCostlyOnAllTheRecordsTrainsOnASampleWhereItCan) {
+    Dataset data = sample(9 * kLeastSampledTraining / 5);
+    // The defaults' run costs 4 s of 8 s of work (a limit of 10 s): 2.2 times that does not fit.
+    SampleInfo info;
+    info.fileBytes = info.readBytes = 1000000000;
+    data.setSample(info);
+    const ProgramCosts costs{{4e-9, 4e-9}, {1e-9, 0, 0}};
+    std::vector<std::size_t> trained;
+    auto counting = [&trained](double share) -> std::function<std::unique_ptr<Model>()> {
+        return [&trained, share] { return std::make_unique<CountingModel>(share, &trained); };
+    };
+    const std::vector<Candidate> candidates = {{"defaults", counting(0.6)},
+                                               {"sampled", counting(0.95), 1, 2.2, 0.8},
+                                               {"whole only", counting(0.95), 1, 2.2},
+                                               {"too dear", counting(0.95), 1, 11, 0.8}};
+    const TimeBudget budget(10, 0, costs);
+    RunOptions settings;
+    settings.autoTune = true;
+    settings.percent = 66.67;
+    const Split split = splitRecords(data.recordCount(), settings.percent, false, settings.seed);
+    const TuningPlan plan = planTuning(data, split.train.size(), candidates, budget.tuning(data));
+    EXPECT_EQ(plan.tried, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(plan.leftOut, (std::vector<std::size_t>{2, 3}));
+    // 2.2 * (1 - 0.8 * (1 - f)) of the 4 s fits 8 s less the search's need for f below 0.886.
+    const std::size_t sampled = plan.training[1];
+    EXPECT_GE(sampled, kLeastSampledTraining);
+    EXPECT_GT(sampled, split.train.size() * 87 / 100);
+    EXPECT_LT(sampled, split.train.size() * 89 / 100);
+    EXPECT_EQ(plan.training[0], 0u);
+
+    const CandidatesProgram program(candidates, costs);
+    const Result<RunResult> run = runEvaluation(data, settings, program, {}, budget, {});
+    ASSERT_TRUE(run.ok());
+    ASSERT_TRUE(run->tuning.has_value());
+    EXPECT_EQ(run->tuning->chosen, 1u);
+    EXPECT_EQ(run->tuning->training, sampled);
+    ASSERT_FALSE(trained.empty());
+    EXPECT_EQ(trained.back(), sampled);  // the final model, on the sample
+    std::string text = runReport(data, settings, program.info(), *run);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_NE(text.find("Note: sampled trained on a seeded sample of " + std::to_string(sampled) +
+                        " of the " + std::to_string(split.train.size()) + " training records"),
+              std::string::npos)
+        << text;
+
+    // A share so small that the sample would hold fewer than kLeastSampledTraining: left out.
+    std::vector<Candidate> small = candidates;
+    small[1].trainingShare = 0.5;
+    const TuningPlan none = planTuning(data, split.train.size(), small, budget.tuning(data));
+    EXPECT_TRUE(none.skipped && none.tooLarge);
+}
+
 }  // namespace
 }  // namespace mining
