@@ -96,9 +96,9 @@ std::optional<std::size_t> affordableTraining(const Dataset& data,
                                               std::span<const Candidate> candidates, std::size_t c,
                                               std::size_t available, const TuningBudget& budget) {
     const Candidate& candidate = candidates[c];
-    if (budget.workSeconds <= 0 || candidateSeconds(data, candidate, available, budget) +
-                                           budget.leastSeconds <=
-                                       budget.workSeconds)
+    if (budget.workSeconds <= 0 ||
+        candidateSeconds(data, candidate, available, budget) + budget.leastSeconds <=
+            budget.workSeconds)
         return std::size_t{0};
     if (candidate.trainingShare <= 0 || available <= kLeastSampledTraining) return std::nullopt;
     double weights = 0;
@@ -180,8 +180,8 @@ double searchSeconds(const Dataset& data, std::span<const Candidate> candidates,
     if (budget.workSeconds <= 0) return 0;
     double costliest = 0;
     for (std::size_t i = 1; i < plan.tried.size(); ++i)
-        costliest = std::max(costliest,
-                             plannedSeconds(data, candidates, plan.tried[i], available, plan, budget));
+        costliest = std::max(
+            costliest, plannedSeconds(data, candidates, plan.tried[i], available, plan, budget));
     return std::min(budget.seconds, budget.workSeconds - costliest);
 }
 
@@ -237,9 +237,9 @@ TuningPlan planTuning(const Dataset& data, std::size_t available,
     std::sort(plan.leftOut.begin(), plan.leftOut.end());
     plan.skipped = plan.tried.size() < 2 && available > 0;
     for (const std::size_t c : plan.tried)
-        plan.finalSeconds = std::max(
-            plan.finalSeconds, plannedSeconds(data, candidates, c, available, plan, budget) -
-                                   kReadingPart * budget.runSeconds);
+        plan.finalSeconds = std::max(plan.finalSeconds,
+                                     plannedSeconds(data, candidates, c, available, plan, budget) -
+                                         kReadingPart * budget.runSeconds);
     return plan;
 }
 

@@ -272,8 +272,7 @@ std::string describeTuning(const Tuning& tuning) {
                            (tuning.folds == 0 ? ", and the defaults are kept." : "."));
     if (tuning.labels.size() > 1 && tuning.folds > 0)
         lines << wrapWords("  " + choiceSentence(tuning));
-    if (tuning.training > 0)
-        lines << wrapWords("  " + trainingSentence(tuning));
+    if (tuning.training > 0) lines << wrapWords("  " + trainingSentence(tuning));
     if (!tuning.untried.empty())
         writeWrappedList(lines, "  Not tried, to keep within the time limit: ", tuning.untried);
     return out + lines.str() + "\n";
