@@ -1,5 +1,7 @@
 #include "data/record_permutation.h"
 
+#include <algorithm>
+
 namespace mining {
 
 namespace {
@@ -41,6 +43,54 @@ std::uint64_t RecordPermutation::operator()(std::uint64_t r) const {
     std::uint64_t x = once(r);
     while (x >= n_) x = once(x);
     return x;
+}
+
+void RecordPermutation::below(std::uint64_t first, std::size_t count, std::uint64_t bound,
+                              std::uint8_t* out) const {
+    // Each lane holds a record and where its walk has got to; every step takes all lanes
+    // through the network once. A lane that lands below n answers for its record and takes the
+    // next one, without a branch (a landing is a coin toss the processor cannot predict); a
+    // lane with no record left walks on a spare one whose answer goes nowhere.
+    constexpr std::size_t kLanes = 8;
+    std::uint8_t spare = 0;
+    std::uint64_t record[kLanes];
+    std::uint64_t x[kLanes];
+    std::uint8_t* answer[kLanes];
+    std::uint64_t next = 0;
+    for (std::size_t k = 0; k < kLanes; ++k) {
+        const bool real = next < count;
+        record[k] = first + next;
+        x[k] = record[k];
+        answer[k] = real ? out + next : &spare;
+        next += real;
+    }
+    std::size_t busy = std::min<std::size_t>(count, kLanes);
+    while (busy > 0) {
+        std::uint64_t left[kLanes];
+        std::uint64_t right[kLanes];
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            left[k] = x[k] >> halfBits_;
+            right[k] = x[k] & halfMask_;
+        }
+        for (int round = 0; round < kRounds; ++round) {
+            for (std::size_t k = 0; k < kLanes; ++k) {
+                const std::uint64_t mixed = (left[k] ^ mix(right[k] ^ keys_[round])) & halfMask_;
+                left[k] = right[k];
+                right[k] = mixed;
+            }
+        }
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            const std::uint64_t y = (left[k] << halfBits_) | right[k];
+            const bool landed = y < n_;
+            *answer[k] = static_cast<std::uint8_t>(y < bound);
+            const bool more = landed && next < count;
+            busy -= landed && answer[k] != &spare && !more;
+            answer[k] = landed ? (more ? out + next : &spare) : answer[k];
+            record[k] = more ? first + next : record[k];
+            x[k] = landed ? record[k] : y;
+            next += more;
+        }
+    }
 }
 
 }  // namespace mining

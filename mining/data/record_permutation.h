@@ -17,6 +17,12 @@ public:
     // Returns where record `r` (< n) goes, in [0, n).
     std::uint64_t operator()(std::uint64_t r) const;
 
+    // Sets out[i] to whether record first + i goes below `bound`, for i < count (first + count
+    // <= n): operator()'s answers, many records' networks run side by side, which keeps the
+    // multiplier busy where one record's rounds would wait on each other.
+    void below(std::uint64_t first, std::size_t count, std::uint64_t bound,
+               std::uint8_t* out) const;
+
 private:
     std::uint64_t once(std::uint64_t x) const;
 

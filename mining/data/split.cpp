@@ -38,8 +38,9 @@ Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t 
     std::vector<std::uint8_t> trains(n);
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     runTasks((n + kBlock - 1) / kBlock, [&](std::size_t b) {
-        for (std::size_t r = b * kBlock; r < std::min(n, (b + 1) * kBlock); ++r)
-            trains[r] = permutation(r) < trainCount;
+        const std::size_t from = b * kBlock;
+        permutation.below(from, std::min(n, from + kBlock) - from, trainCount,
+                          trains.data() + from);
     });
     for (std::size_t r = 0; r < n; ++r)
         (trains[r] ? split.train : split.test).push_back(static_cast<RowIndex>(r));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "data/column_vector.h"
 #include "interval/gain_ratio.h"
 #include "interval/prune.h"
 #include "util/parallel.h"
@@ -63,9 +64,10 @@ struct Range {
 struct Scratch {
     BinScratch bins;
     std::vector<std::uint32_t> counts;
-    std::vector<std::int32_t> ints;
-    std::vector<std::uint8_t> bytes;
-    std::vector<double> doubles;
+    // What reordering moves through, which it writes before it reads: left unset when grown.
+    ColumnVector<std::int32_t> ints;
+    ColumnVector<std::uint8_t> bytes;
+    ColumnVector<double> doubles;
 };
 
 // Returns the rows `rows` in ascending order (which reads each column front to back; the tree
@@ -100,7 +102,7 @@ std::vector<T> gather(const Column& column, std::span<const RowIndex> rows) {
 template <typename T, typename Slot>
 void partitionColumn(T* first, std::size_t n, const Slot* slot, std::vector<std::size_t> next,
                      const std::vector<std::size_t>& step, std::size_t front,
-                     std::size_t frontCount, std::size_t kept, std::vector<T>& buffer) {
+                     std::size_t frontCount, std::size_t kept, ColumnVector<T>& buffer) {
     const std::size_t behind = kept - frontCount;
     if (buffer.size() < behind + 1) buffer.resize(behind + 1);
     std::size_t w = 0;

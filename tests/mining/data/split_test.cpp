@@ -81,6 +81,25 @@ TEST(RecordPermutation, IsAPermutationOfEverySizeAndSpreadsItsPrefix) {
     EXPECT_NE(RecordPermutation(n, 3)(12345), RecordPermutation(n, 4)(12345));
 }
 
+TEST(RecordPermutation, ManyRecordsAtOnceAnswerAsOneAtATime) {
+    // Sizes of odd and even bit counts (walks of every length), stretches shorter and longer
+    // than the lanes, starting anywhere.
+    for (std::uint64_t n : {1u, 9u, 1000u, 4097u, 100003u}) {
+        const RecordPermutation p(n, 5);
+        for (std::uint64_t first : {std::uint64_t{0}, n / 3, n - 1}) {
+            for (std::uint64_t count : {std::uint64_t{1}, std::uint64_t{7}, n - first}) {
+                if (first + count > n) continue;
+                const std::uint64_t bound = n / 2 + 1;
+                std::vector<std::uint8_t> out(count + 1, 7);
+                p.below(first, count, bound, out.data());
+                for (std::uint64_t i = 0; i < count; ++i)
+                    ASSERT_EQ(out[i], p(first + i) < bound ? 1 : 0) << n << " " << first + i;
+                EXPECT_EQ(out[count], 7) << "wrote past the stretch";
+            }
+        }
+    }
+}
+
 TEST(Split, KeepOrderSplitsInFileOrder) {
     const Split s = splitRecords(5, 40, true, 1);
     EXPECT_EQ(s.train, (std::vector<RowIndex>{0, 1}));
