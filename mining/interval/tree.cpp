@@ -93,29 +93,47 @@ std::vector<T> gather(const Column& column, std::span<const RowIndex> rows) {
     return out;
 }
 
-// Moves the elements of first[0, n) whose slot j is kept (step[j] == 1) to first[0, kept),
-// slot by slot, each keeping its order. The elements of slot `front` (step[front] == 0) go to
-// first[0, frontCount): they only ever move down, so they move in place. The other kept slots'
-// elements go through `buffer`, from next[j] on, and then follow them; the rest (step[j] == 0,
-// next[j] == kept - frontCount) all land in one spare place past them and are lost. No element
-// takes a branch, and the buffer holds only what is not in front.
+// Moves the elements of first[0, n) that are kept to first[0, kept), slot by slot, each keeping
+// its order: those of slot `front` to first[0, frontCount), in place (they only ever move down),
+// the others through `buffer`, the k-th of them to place[k] there, and then after them. An
+// element not kept has a spare place past the others, and is lost. Each element is written both
+// ways, which needs no branch: the wrong write is overwritten later (place[k] by the k-th
+// element, or the spare place at place[n - frontCount]).
 template <typename T, typename Slot>
-void partitionColumn(T* first, std::size_t n, const Slot* slot, std::vector<std::size_t> next,
-                     const std::vector<std::size_t>& step, std::size_t front,
-                     std::size_t frontCount, std::size_t kept, ColumnVector<T>& buffer) {
+void partitionColumn(T* first, std::size_t n, const Slot* slot, const std::uint32_t* place,
+                     std::size_t front, std::size_t frontCount, std::size_t kept,
+                     ColumnVector<T>& buffer) {
     const std::size_t behind = kept - frontCount;
     if (buffer.size() < behind + 1) buffer.resize(behind + 1);
     std::size_t w = 0;
+    std::size_t k = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const T value = first[i];
-        const std::size_t j = slot[i];
+        const bool inFront = slot[i] == front;
         first[w] = value;
-        w += j == front;
-        buffer[next[j]] = value;
-        next[j] += step[j];
+        buffer[place[k]] = value;
+        w += inFront;
+        k += !inFront;
     }
     std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(behind),
               first + frontCount);
+}
+
+// Sets the places of partitionColumn: for the k-th element not in slot `front`, of slot j, the
+// place next[j] in the buffer, from which its slot's next element follows (step[j] == 1) or not
+// (step[j] == 0: the spare place); then the spare place. `place` holds n - frontCount + 1.
+template <typename Slot>
+void placeSlots(std::size_t n, const Slot* slot, std::vector<std::size_t> next,
+                const std::vector<std::size_t>& step, std::size_t front, std::size_t spare,
+                std::uint32_t* place) {
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t j = slot[i];
+        place[k] = static_cast<std::uint32_t>(next[j]);
+        k += j != front;
+        next[j] += step[j];
+    }
+    place[k] = static_cast<std::uint32_t>(spare);
 }
 
 }  // namespace
@@ -607,12 +625,20 @@ private:
         }
         const ColumnsBelow columns = columnsBelow(attribute);
         const bool small = childRanges.size() <= kSmallBranches;
+        // Each record's place is found once for all the columns, so that moving a column waits
+        // on nothing but its own reads.
+        place_.resize(n - frontCount + 1);
+        if (small) {
+            placeSlots(n, smallSlot_.data(), next, step, front, kept - frontCount, place_.data());
+        } else {
+            placeSlots(n, slot_.data(), next, step, front, kept - frontCount, place_.data());
+        }
         auto move = [&](auto* column, auto& buffer) {
             if (small) {
-                partitionColumn(column + range.begin, n, smallSlot_.data(), next, step, front,
+                partitionColumn(column + range.begin, n, smallSlot_.data(), place_.data(), front,
                                 frontCount, kept, buffer);
             } else {
-                partitionColumn(column + range.begin, n, slot_.data(), next, step, front,
+                partitionColumn(column + range.begin, n, slot_.data(), place_.data(), front,
                                 frontCount, kept, buffer);
             }
         };
@@ -642,7 +668,8 @@ private:
     // kSmallBranches branches (nearly always), which makes the columns' reordering read less.
     std::vector<std::uint8_t> smallSlot_;
     std::vector<std::uint32_t> slot_;
-    std::vector<Scratch> scratch_;  // by thread
+    ColumnVector<std::uint32_t> place_;  // see partitionColumn
+    std::vector<Scratch> scratch_;       // by thread
     std::uint64_t workDone_ = 0;
     bool stopped_ = false;
     bool byClock_ = false;
