@@ -86,12 +86,14 @@ struct Candidate {
 // V: the values of the nominal attributes counted, each of whose K classes a model's table holds.
 // trainingShare: the share of a run's cost (RunCosts) that training the default model takes,
 // when another candidate's training may cost more (0: it costs about the same).
+// repeats: the deals of the folds on small data (kRepeatedTuningRecords), where they fit.
 struct TuningCosts {
     double perCell = 0;
     double perCellClass = 0;
     double perAttribute = 0;
     double trainingShare = 0;
     double perValueClass = 0;
+    std::size_t repeats = 3;
 };
 
 // Everything a program's runs cost, measured on the machine of RunCosts, from which the run's

@@ -194,8 +194,9 @@ bool sizeSearch(const Dataset& data, std::size_t available, std::span<const Cand
     if (budget.workSeconds > 0 && seconds <= 0) return false;
     plan.records = tuningRecords(data, available, tried, budget.costs, seconds);
     if (plan.records == available && available <= kRepeatedTuningRecords &&
-        tuningRecords(data, available, tried, budget.costs, seconds, kTuningRepeats) == available)
-        plan.repeats = kTuningRepeats;
+        tuningRecords(data, available, tried, budget.costs, seconds, budget.costs.repeats) ==
+            available)
+        plan.repeats = budget.costs.repeats;
     if (plan.records > 0) return true;
     // Many attributes: as many of them as leave room for kWideTuningRecords records.
     const std::size_t all = static_cast<std::size_t>(countedAttributes(data, 0));

@@ -60,10 +60,9 @@ inline constexpr std::size_t kTuningRecords = 5000;
 // of them, when there are fewer).
 inline constexpr std::size_t kLeastTuningRecords = 200;
 
-// The most records self-tuning deals its folds three times on (where the budget allows), where a
-// single deal would leave the choice to the noise of a small sample.
+// The most records self-tuning deals its folds several times on (TuningCosts::repeats, where the
+// budget allows), where a single deal would leave the choice to the noise of a small sample.
 inline constexpr std::size_t kRepeatedTuningRecords = 2000;
-inline constexpr std::size_t kTuningRepeats = 3;
 // The records a search on a sample of the attributes cross-validates on, at least.
 inline constexpr std::size_t kWideTuningRecords = 1000;
 // The fewest training records a candidate too costly on all of them may train on instead (a

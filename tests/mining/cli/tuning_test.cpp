@@ -261,6 +261,32 @@ TEST(Tuning, AGainWithinTheNoiseKeepsTheDefaults) {
     EXPECT_NE(describeTuning(*clear).find("more than the standard error"), std::string::npos);
 }
 
+// Small data is dealt as many times as the program asks where that fits the budget, else once.
+TEST(Tuning, SmallDataIsDealtAsOftenAsTheProgramAsksWhereItFits) {
+    const Dataset data = sample(200);
+    std::vector<RowIndex> rows;
+    for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
+    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
+        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
+    };
+    const std::vector<Candidate> two = {{"defaults", share(0.7, 1)}, {"other", share(0.9, 2)}};
+    TuningCosts costs{1e-6, 0, 1e-4};
+    costs.repeats = 5;
+    // A deal of 5 folds of both candidates costs 10 * 2 * (200 * 1e-6 + 1e-4) = 6 ms.
+    for (const auto& [seconds, deals] :
+         {std::pair{0.0, 5u}, std::pair{0.031, 5u}, std::pair{0.029, 1u}}) {
+        const TuningBudget budget =
+            seconds == 0 ? TuningBudget{0, costs} : TuningBudget{seconds, costs, 0, 1e9, 0};
+        const Result<Tuning> t = tune(data, rows, two, 1, budget);
+        ASSERT_TRUE(t.ok());
+        EXPECT_EQ(t->repeats, deals) << seconds;
+        EXPECT_EQ(t->folds, deals * kTuningFolds) << seconds;
+        if (deals > 1)
+            EXPECT_NE(describeTuning(*t).find(std::to_string(deals) + " x 5-fold"),
+                      std::string::npos);
+    }
+}
+
 // A program whose models and both candidates are the spy's.
 class SpyProgram : public ClassifierProgram {
 public:
