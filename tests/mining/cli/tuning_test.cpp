@@ -281,9 +281,10 @@ TEST(Tuning, SmallDataIsDealtAsOftenAsTheProgramAsksWhereItFits) {
         ASSERT_TRUE(t.ok());
         EXPECT_EQ(t->repeats, deals) << seconds;
         EXPECT_EQ(t->folds, deals * kTuningFolds) << seconds;
-        if (deals > 1)
+        if (deals > 1) {
             EXPECT_NE(describeTuning(*t).find(std::to_string(deals) + " x 5-fold"),
                       std::string::npos);
+        }
     }
 }
 
