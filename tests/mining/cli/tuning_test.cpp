@@ -227,6 +227,11 @@ private:
     std::size_t classes_ = 2;
 };
 
+// Returns a candidate's maker of ShareModels.
+std::function<std::unique_ptr<Model>()> share(double p, std::uint64_t salt) {
+    return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
+}
+
 // The defaults stay unless another candidate beats them by more than the standard error of the
 // difference over the folds: a gain inside the noise of 200 records does not count, a large one
 // does; small data is dealt three times.
@@ -234,9 +239,6 @@ TEST(Tuning, AGainWithinTheNoiseKeepsTheDefaults) {
     const Dataset data = sample(200);
     std::vector<RowIndex> rows;
     for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
-    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
-        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
-    };
     // Gains of a couple of points over 200 records fall either side of the standard error:
     // the rule picks the other candidate exactly when its gain exceeds it.
     std::size_t withinNoise = 0;
@@ -266,9 +268,6 @@ TEST(Tuning, SmallDataIsDealtAsOftenAsTheProgramAsksWhereItFits) {
     const Dataset data = sample(200);
     std::vector<RowIndex> rows;
     for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
-    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
-        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
-    };
     const std::vector<Candidate> two = {{"defaults", share(0.7, 1)}, {"other", share(0.9, 2)}};
     TuningCosts costs{1e-6, 0, 1e-4};
     costs.repeats = 5;
@@ -354,9 +353,6 @@ TEST(Tuning, ASlowMachineStopsTheSearchAtAFoldAndSaysSo) {
     const Dataset data = sample(200);
     std::vector<RowIndex> rows;
     for (RowIndex r = 0; r < 200; ++r) rows.push_back(r);
-    const auto share = [](double p, std::uint64_t salt) -> std::function<std::unique_ptr<Model>()> {
-        return [p, salt] { return std::make_unique<ShareModel>(p, salt); };
-    };
     const std::vector<Candidate> two = {{"defaults", share(0.6, 1)}, {"better", share(0.95, 2)}};
     const TuningPlan plan = planTuning(data, rows.size(), two, TuningBudget{});
     ASSERT_EQ(plan.repeats, 3u);
