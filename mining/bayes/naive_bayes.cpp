@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
+#include <optional>
 
 #include "bayes/mdl_discretizer.h"
 #include "util/display_width.h"
+#include "util/exact_moments.h"
 #include "util/interval_text.h"
 #include "util/parallel.h"
 #include "util/text_table.h"
@@ -19,34 +22,32 @@ constexpr std::size_t kMaxValuesShown = 30;
 
 }  // namespace
 
-// Sums of (x - shift) and its square per class; the shift (the first value seen) keeps the
-// variance exact for large values with a small spread.
+// The count, range and exact sums of one attribute's values in one class (or in all): the mean
+// and standard deviation do not depend on the order the values came in (util/exact_moments.h).
+// An infinite value leaves them infinite, so that the attribute goes unused.
 struct NaiveBayes::Moments {
-    std::size_t count = 0;
-    double shift = 0;
-    double sum = 0;
-    double sumSquares = 0;
+    explicit Moments(int fractionDigits = -1) : sums(fractionDigits) {}
 
-    void add(double x) {
-        if (count == 0) shift = x;
-        const double d = x - shift;
-        ++count;
-        sum += d;
-        sumSquares += d * d;
-    }
-    double mean() const { return shift + sum / static_cast<double>(count); }
+    ExactMoments sums;
+    std::size_t count = 0;
+    bool infinite = false;
+    double minimum = INFINITY;
+    double maximum = -INFINITY;
+
+    double mean() const { return infinite ? NAN : sums.mean(); }
+    // Sample standard deviation; 0 for fewer than two values.
+    double stdDev() const { return infinite ? INFINITY : sums.stdDev(); }
     void track(double x) {
         minimum = std::min(minimum, x);
         maximum = std::max(maximum, x);
     }
-    double minimum = INFINITY;
-    double maximum = -INFINITY;
-    // Sample standard deviation; 0 for fewer than two values.
-    double stdDev() const {
-        if (count < 2) return 0.0;
-        const double n = static_cast<double>(count);
-        const double variance = (sumSquares - sum * sum / n) / (n - 1.0);
-        return variance > 0 ? std::sqrt(variance) : 0.0;
+    void merge(const Moments& other) {
+        sums.merge(other.sums);
+        count += other.count;
+        infinite = infinite || other.infinite;
+        if (other.count == 0) return;
+        track(other.minimum);
+        track(other.maximum);
     }
 };
 
@@ -221,24 +222,59 @@ void NaiveBayes::trainBins(const Dataset& data, std::size_t a, std::span<const R
 NaiveBayes::ValueSummary NaiveBayes::summarise(const NumericColumn& column, CodeSpan classes,
                                                std::span<const RowIndex> rows) const {
     ValueSummary summary;
-    summary.perClass.resize(classCount_);
-    for (RowIndex r : rows) {
-        const double x = column[r];
-        if (isMissing(x)) continue;
-        Moments& own = summary.perClass[static_cast<std::size_t>(classes[r])];
-        own.add(x);
-        own.track(x);
-        summary.overall.add(x);
-        summary.overall.track(x);
+    const std::optional<DecimalView> decimals = column.decimals();
+    int digits = -1;
+    if (decimals) {
+        digits = 0;
+        for (double unit = 1; unit < decimals->scale(); unit *= 10) ++digits;
     }
+    summary.perClass.assign(classCount_, Moments(digits));
+    summary.overall = Moments(digits);
+    if (decimals) {
+        // Whole decimals: integer sums and ranges, a few integer operations a value.
+        constexpr std::int32_t kMissing = NumericColumn::kMissingMantissa;
+        std::vector<std::int32_t> low(classCount_, std::numeric_limits<std::int32_t>::max());
+        std::vector<std::int32_t> high(classCount_, kMissing);
+        for (RowIndex r : rows) {
+            const std::int32_t m = decimals->mantissa(r);
+            if (m == kMissing) continue;
+            const auto c = static_cast<std::size_t>(classes[r]);
+            summary.perClass[c].sums.addMantissa(m);
+            low[c] = std::min(low[c], m);
+            high[c] = std::max(high[c], m);
+        }
+        for (std::size_t c = 0; c < classCount_; ++c) {
+            Moments& own = summary.perClass[c];
+            own.count = own.sums.count();
+            if (own.count == 0) continue;
+            own.track(low[c] / decimals->scale());
+            own.track(high[c] / decimals->scale());
+        }
+    } else {
+        for (RowIndex r : rows) {
+            const double x = column[r];
+            if (isMissing(x)) continue;
+            Moments& own = summary.perClass[static_cast<std::size_t>(classes[r])];
+            ++own.count;
+            own.track(x);
+            if (std::isfinite(x)) {
+                own.sums.add(x);
+            } else {
+                own.infinite = true;
+            }
+        }
+    }
+    for (const Moments& own : summary.perClass) summary.overall.merge(own);
     return summary;
 }
 
 std::string NaiveBayes::unusedNote(const Moments& overall) {
     if (overall.count == 0) return "no values in the training records";
+    // The sums are exact, but the model works in doubles: a spread whose square overflows
+    // (about 1e154) or vanishes (about 1e-154) cannot be modelled.
     const double overallSd = overall.stdDev();
-    if (overallSd > 0 && std::isfinite(overallSd)) return "";
-    // Squares of values beyond about 1e154 overflow, those below about 1e-154 vanish.
+    if (std::isnormal(overallSd * overallSd) && std::isfinite(overall.maximum - overall.minimum))
+        return "";
     return overall.minimum == overall.maximum
                ? "the same value in every training record"
                : "values too large or too small in size to model as a normal distribution";
