@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace mining {
 
@@ -89,7 +91,42 @@ long double toLongDouble(const Digits& d) {
     return std::ldexp(x, static_cast<int>(32 * (top + 1 - used)));
 }
 
+template <typename T>
+void put(std::string& out, const T& value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+template <typename T>
+T take(std::string_view& in) {
+    if (in.size() < sizeof(T)) throw std::invalid_argument("exact sums cut short");
+    T value;
+    std::memcpy(&value, in.data(), sizeof value);
+    in.remove_prefix(sizeof value);
+    return value;
+}
+
 }  // namespace
+
+void WideSum::save(std::string& out) const {
+    put(out, first_);
+    put(out, pending_);
+    put(out, static_cast<std::uint64_t>(limbs_.size()));
+    for (const std::int64_t l : limbs_) put(out, l);
+}
+
+WideSum WideSum::load(std::string_view& in) {
+    WideSum s;
+    s.first_ = take<std::int64_t>(in);
+    s.pending_ = take<std::uint32_t>(in);
+    const auto count = take<std::uint64_t>(in);
+    // A limb counts at least 2^32 per index: 200 limbs hold every double's square.
+    if (s.first_ < 0 || s.first_ > 1000 || count > 1000 || s.pending_ >= kCarryEvery ||
+        in.size() < count * sizeof(std::int64_t))
+        throw std::invalid_argument("malformed exact sums");
+    s.limbs_.resize(count);
+    for (std::int64_t& l : s.limbs_) l = take<std::int64_t>(in);
+    return s;
+}
 
 void WideSum::grow(std::int64_t first, std::int64_t end) {
     // Keeps every limb there is, and makes room for limbs [first, end).
@@ -183,8 +220,7 @@ void ExactMoments::add(double x) {
         exponent = exponentBits - 1075;
     }
     wideSum_.add(mantissa, exponent + kSumBias, negative);
-    wideSquares_.add(static_cast<UInt128>(mantissa) * mantissa,
-                     2 * (exponent + kSumBias), false);
+    wideSquares_.add(static_cast<UInt128>(mantissa) * mantissa, 2 * (exponent + kSumBias), false);
 }
 
 void ExactMoments::merge(const ExactMoments& other) {
@@ -195,12 +231,32 @@ void ExactMoments::merge(const ExactMoments& other) {
     wideSquares_.merge(other.wideSquares_);
 }
 
+void ExactMoments::save(std::string& out) const {
+    put(out, fractionDigits_);
+    put(out, count_);
+    put(out, sum_);
+    put(out, squares_);
+    wideSum_.save(out);
+    wideSquares_.save(out);
+}
+
+ExactMoments ExactMoments::load(std::string_view& in) {
+    ExactMoments m(take<int>(in));
+    if (m.fractionDigits_ < -1 || m.fractionDigits_ > 9)
+        throw std::invalid_argument("malformed exact moments");
+    m.count_ = take<std::uint64_t>(in);
+    m.sum_ = take<Int128>(in);
+    m.squares_ = take<UInt128>(in);
+    m.wideSum_ = WideSum::load(in);
+    m.wideSquares_ = WideSum::load(in);
+    return m;
+}
+
 void ExactMoments::sums(bool& negative, std::vector<std::uint32_t>& sum,
                         std::vector<std::uint32_t>& squares) const {
     if (fractionDigits_ >= 0) {
         negative = sum_ < 0;
-        sum = digitsOf(negative ? static_cast<UInt128>(-sum_)
-                                : static_cast<UInt128>(sum_));
+        sum = digitsOf(negative ? static_cast<UInt128>(-sum_) : static_cast<UInt128>(sum_));
         squares = digitsOf(squares_);
         return;
     }

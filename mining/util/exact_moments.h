@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace mining {
@@ -20,6 +22,12 @@ public:
     void merge(const WideSum& other);
     // Returns the exact sum as its sign and magnitude: limb i of `magnitude` weighs 2^(32 i).
     void value(bool& negative, std::vector<std::uint32_t>& magnitude) const;
+
+    // Appends the sum to `out` as bytes that load() reads on a machine of the same byte order.
+    void save(std::string& out) const;
+    // Returns the sum save() wrote at the start of `in` and moves `in` past it. Throws
+    // std::invalid_argument when `in` is too short or malformed.
+    static WideSum load(std::string_view& in);
 
 private:
     void grow(std::int64_t first, std::int64_t end);
@@ -48,12 +56,16 @@ public:
         ++count_;
         sum_ += mantissa;
         squares_ += static_cast<UInt128>(static_cast<std::int64_t>(mantissa) *
-                                                   static_cast<std::int64_t>(mantissa));
+                                         static_cast<std::int64_t>(mantissa));
     }
     // Adds `x`. Requires a binary accumulator and a finite x.
     void add(double x);
     // Adds every value `other` holds. Requires the same kind and scale.
     void merge(const ExactMoments& other);
+
+    // Appends the moments to `out` and reads them back, as WideSum::save() and load() do.
+    void save(std::string& out) const;
+    static ExactMoments load(std::string_view& in);
 
     std::uint64_t count() const { return count_; }
     // Returns the mean; NaN when empty.

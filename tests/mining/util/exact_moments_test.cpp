@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace mining {
@@ -67,6 +70,30 @@ TEST(ExactMoments, AnySplitOfTheValuesGivesTheSameBits) {
     EXPECT_NE(forward, backward) << "the values should be ones whose double sums differ";
 }
 
+// What processes send each other: moments read back are the same figures, one after another,
+// and bytes cut short are refused, not read past.
+TEST(ExactMoments, SavedMomentsReadBackAsTheyWere) {
+    ExactMoments binary;
+    ExactMoments decimals(4);
+    for (int k = 1; k <= 50; ++k) {
+        binary.add(std::ldexp(-1.25 * k, k - 25));
+        decimals.addMantissa(-37 * k);
+    }
+    std::string bytes;
+    binary.save(bytes);
+    decimals.save(bytes);
+    std::string_view in = bytes;
+    const ExactMoments binaryBack = ExactMoments::load(in);
+    const ExactMoments decimalsBack = ExactMoments::load(in);
+    EXPECT_TRUE(in.empty());
+    EXPECT_EQ(figuresOf(binaryBack), figuresOf(binary));
+    EXPECT_EQ(figuresOf(decimalsBack), figuresOf(decimals));
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{7}, bytes.size() / 2 - 1}) {
+        std::string_view shortIn(bytes.data(), cut);
+        EXPECT_THROW(ExactMoments::load(shortIn), std::invalid_argument) << cut;
+    }
+}
+
 TEST(ExactMoments, FiguresAreTheExactOnesRoundedOnce) {
     ExactMoments cancelling;  // 1e16 + 1 - 1e16 is 0 in doubles
     for (double x : {1e16, 1.0, -1e16}) cancelling.add(x);
@@ -85,7 +112,7 @@ TEST(ExactMoments, FiguresAreTheExactOnesRoundedOnce) {
     for (double x : {1e200, 3e200}) large.add(x);
     EXPECT_DOUBLE_EQ(large.mean(), 2e200);
     EXPECT_DOUBLE_EQ(large.stdDev(), std::sqrt(2.0) * 1e200);
-    ExactMoments one(0);  // 2^33 values of 2^31 - 1 outgrow a 64-bit sum
+    ExactMoments one(0);    // 2^33 values of 2^31 - 1 outgrow a 64-bit sum
     ExactMoments negative;  // 2^33 values of -3.7 move the wide sum's carries
     one.addMantissa(2147483647);
     negative.add(-3.7);

@@ -1,0 +1,26 @@
+#include "cli/collective.h"
+
+#include <string_view>
+
+namespace mining {
+
+void combineMoments(Collective& collective, std::span<ExactMoments> moments) {
+    if (collective.size() == 1) return;
+    std::string bytes;
+    for (const ExactMoments& m : moments) m.save(bytes);
+    const std::vector<std::string> parts = collective.gather(bytes);
+    bytes.clear();
+    if (collective.rank() == 0) {
+        std::vector<ExactMoments> merged(moments.begin(), moments.end());
+        for (std::size_t p = 1; p < parts.size(); ++p) {
+            std::string_view in = parts[p];
+            for (ExactMoments& m : merged) m.merge(ExactMoments::load(in));
+        }
+        for (const ExactMoments& m : merged) m.save(bytes);
+    }
+    collective.broadcast(bytes);
+    std::string_view in = bytes;
+    for (ExactMoments& m : moments) m = ExactMoments::load(in);
+}
+
+}  // namespace mining
