@@ -51,8 +51,8 @@ std::vector<std::string> MpiCollective::gather(const std::string& bytes) {
                 MPI_COMM_WORLD);
     std::vector<std::string> parts;
     for (std::size_t p = 0; p < sizes.size(); ++p)
-        parts.push_back(all.substr(static_cast<std::size_t>(offsets[p]),
-                                   static_cast<std::size_t>(sizes[p])));
+        parts.push_back(
+            all.substr(static_cast<std::size_t>(offsets[p]), static_cast<std::size_t>(sizes[p])));
     return parts;
 }
 

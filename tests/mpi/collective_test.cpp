@@ -25,8 +25,7 @@ void check(bool ok, int rank, const std::string& what) {
 bool sameBits(const ExactMoments& a, const ExactMoments& b) {
     return a.count() == b.count() &&
            std::bit_cast<std::uint64_t>(a.mean()) == std::bit_cast<std::uint64_t>(b.mean()) &&
-           std::bit_cast<std::uint64_t>(a.variance()) ==
-               std::bit_cast<std::uint64_t>(b.variance());
+           std::bit_cast<std::uint64_t>(a.variance()) == std::bit_cast<std::uint64_t>(b.variance());
 }
 
 // Moments 0-2: decimals of 2 digits by class; 3-5: doubles of many sizes by class. Class 1 has
@@ -35,7 +34,7 @@ void momentsAreTheOneProcessFigures(mining::Collective& collective) {
     const int rank = collective.rank();
     const int size = collective.size();
     std::vector<ExactMoments> own{ExactMoments(2), ExactMoments(2), ExactMoments(2),
-                                  ExactMoments(), ExactMoments(), ExactMoments()};
+                                  ExactMoments(),  ExactMoments(),  ExactMoments()};
     std::vector<ExactMoments> all = own;
     std::mt19937_64 random(11);
     std::uniform_int_distribution<std::int32_t> mantissa(-900000000, 900000000);
