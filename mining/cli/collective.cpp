@@ -23,4 +23,14 @@ void combineMoments(Collective& collective, std::span<ExactMoments> moments) {
     for (ExactMoments& m : moments) m = ExactMoments::load(in);
 }
 
+std::string firstError(Collective& collective, const std::string& error) {
+    if (collective.size() == 1) return error;
+    const std::vector<std::string> errors = collective.gather(error);
+    std::string first;
+    for (std::size_t p = 0; p < errors.size() && first.empty(); ++p)
+        if (!errors[p].empty()) first = "process " + std::to_string(p) + ": " + errors[p];
+    collective.broadcast(first);
+    return first;
+}
+
 }  // namespace mining

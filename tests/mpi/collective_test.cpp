@@ -83,12 +83,28 @@ void countsAndBytesGoWhereTheySay(mining::Collective& collective) {
     check(bytes.size() == 3000003 && bytes.substr(2999999) == "bend", rank, "broadcast");
 }
 
+// The first failing process by rank is named at every process; no failure, no message.
+void theFirstFailureReachesEveryProcess(mining::Collective& collective) {
+    const int rank = collective.rank();
+    const int size = collective.size();
+    check(mining::firstError(collective, "").empty(), rank, "an error where none was");
+    const int failing = size / 2;
+    const std::string mine =
+        rank >= failing ? "cannot read part " + std::to_string(rank) : std::string();
+    const std::string expected = size == 1 ? "cannot read part 0"
+                                           : "process " + std::to_string(failing) +
+                                                 ": cannot read part " + std::to_string(failing);
+    const std::string got = mining::firstError(collective, mine);
+    check(got == expected, rank, "first error \"" + got + "\"");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     mining::MpiCollective collective(argc, argv);
     momentsAreTheOneProcessFigures(collective);
     countsAndBytesGoWhereTheySay(collective);
+    theFirstFailureReachesEveryProcess(collective);
     std::vector<std::uint64_t> failed{static_cast<std::uint64_t>(failures)};
     collective.sum(failed);
     if (collective.rank() == 0 && failed[0] == 0)
