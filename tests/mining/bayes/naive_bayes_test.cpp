@@ -185,6 +185,15 @@ TEST(NaiveBayes, ValuesWhoseSquaresOverflowOrVanishAreLeftOutAndTheReportSaysWhy
             << out.str();
         EXPECT_EQ(out.str().find("nan"), std::string::npos);
     }
+    // Large values whose spread squares well are modelled: it is the spread that counts.
+    const Dataset large = parse(
+        "1e160,a\n1.0000000002e160,a\n1.000000001e160,b\n"
+        "1.0000000012e160,b\n");
+    NaiveBayes model;
+    ASSERT_TRUE(model.train(large, allRows(large)).ok());
+    EXPECT_TRUE(model.uses(0));
+    EXPECT_DOUBLE_EQ(model.mean(0, 1), 1.0000000011e160);
+    EXPECT_NEAR(model.sampleStdDev(0, 0), std::sqrt(2.0) * 1e150, 1e145);
 }
 
 TEST(NaiveBayes, DiscretizedModelCountsBins) {
