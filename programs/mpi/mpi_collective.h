@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/collective.h"
+#include "util/collective.h"
 
 namespace mining {
 

@@ -1,4 +1,4 @@
-#include "cli/collective.h"
+#include "util/collective.h"
 
 #include <string_view>
 
