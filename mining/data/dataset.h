@@ -164,6 +164,7 @@ public:
 
 private:
     friend class DatasetBuilder;
+    friend struct ShareRead;
 
     std::vector<Attribute> attributes_;
     std::vector<std::string> classValues_;

@@ -29,6 +29,9 @@ struct PartsVerdict {
     std::optional<std::string> error;
     bool quoteLeftOpen = false;  // the failing line left a double-quoted field open
     bool restart = false;
+    // Where the parts need not start the text: the error as it reads when the failing record is
+    // the text's first (a record of another number of fields than a .names file declares).
+    std::string firstRecordError;
 };
 
 // A failure counts only when no earlier part had to restart: a restart would have stopped a
@@ -36,7 +39,7 @@ struct PartsVerdict {
 // The first record of a text read against a .names file that has another number of fields
 // than the .names file declares shows the .names file at fault, not the data.
 PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
-                        const RecordLayout& layout, const LineNamer& namer) {
+                        const RecordLayout& layout, const LineNamer& namer, bool textStart = true) {
     PartsVerdict verdict;
     std::size_t linesBefore = 0;
     std::size_t recordsBefore = 0;
@@ -49,13 +52,13 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
                 recordsBefore == 0 && part->kept() == 0 && part->missingClassCount() == 0;
             if (layout.names != nullptr && firstRecord && part->wrongFieldCount() > 0) {
                 const std::size_t declared = layout.fieldCount - 1;
-                verdict.error = layout.namesName + " declares " + std::to_string(declared) +
-                                (declared == 1 ? " attribute" : " attributes") +
-                                " and the class (" + std::to_string(layout.fieldCount) +
-                                " fields), but the first record of " + layout.dataName + ", " +
-                                line + ", has " + std::to_string(part->wrongFieldCount()) +
-                                " fields";
-                return verdict;
+                std::string& error = textStart ? verdict.error.emplace() : verdict.firstRecordError;
+                error = layout.namesName + " declares " + std::to_string(declared) +
+                        (declared == 1 ? " attribute" : " attributes") + " and the class (" +
+                        std::to_string(layout.fieldCount) + " fields), but the first record of " +
+                        layout.dataName + ", " + line + ", has " +
+                        std::to_string(part->wrongFieldCount()) + " fields";
+                if (textStart) return verdict;
             }
             verdict.error = layout.dataName + ", " + line + ": " + part->error();
             verdict.quoteLeftOpen = part->quoteLeftOpen();
@@ -65,6 +68,30 @@ PartsVerdict judgeParts(const std::vector<std::unique_ptr<PartParser>>& parts,
         recordsBefore += part->kept() + part->missingClassCount();
     }
     return verdict;
+}
+
+// Returns why a text of `total` records with a class and `missing` without one cannot be read,
+// or "".
+std::string emptyTextError(const RecordLayout& layout, std::size_t total, std::size_t missing) {
+    if (total == 0 && missing == 0) return layout.dataName + " holds no records";
+    if (total == 0)
+        return layout.dataName + " holds no record with a class value (" + std::to_string(missing) +
+               " records have '?' as class)";
+    if (total > 0xFFFFFFFFull)
+        return layout.dataName + " holds more records than can be handled (4294967295)";
+    return "";
+}
+
+// Adds to `data` the missing marks its records held beyond the quiet ones, and the note on the
+// comment lines skipped.
+void noteMarksAndComments(const RecordLayout& layout, const MarkTally& marks, std::size_t comments,
+                          Dataset& data) {
+    for (const MarkCount& m : marks.counts())
+        data.addMissingCount({m.column, layout.missingTokens.text(m.mark), m.count, {}});
+    if (comments > 0)
+        data.addReadNote("skipped " + std::to_string(comments) +
+                         (comments == 1 ? " comment line" : " comment lines") +
+                         " starting with '#'");
 }
 
 // Returns, for each run of `text`, the rows its part may need. Only the rows before the last
@@ -458,14 +485,19 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
         missing += part->missingClassCount();
         comments += part->commentCount();
     }
-    if (total == 0 && missing == 0)
-        return Result<Dataset>::failure(layout.dataName + " holds no records");
-    if (total == 0)
-        return Result<Dataset>::failure(layout.dataName + " holds no record with a class value (" +
-                                        std::to_string(missing) + " records have '?' as class)");
-    if (total > 0xFFFFFFFFull)
-        return Result<Dataset>::failure(layout.dataName +
-                                        " holds more records than can be handled (4294967295)");
+    if (const std::string empty = emptyTextError(layout, total, missing); !empty.empty())
+        return Result<Dataset>::failure(empty);
+    Dataset data = assemble(layout, parts, columns, total);
+    MarkTally marks;
+    for (const auto& part : parts) marks.addAll(part->marks());
+    noteMarksAndComments(layout, marks, comments, data);
+    return data;
+}
+
+// The data set of the parts' records, their value lists joined, without the missing marks and
+// the notes.
+Dataset DatasetBuilder::assemble(const RecordLayout& layout, Parts& parts, SharedColumns& columns,
+                                 std::size_t total) {
     Dataset data;
     const std::size_t attributes = layout.fieldCount - 1;
     if (layout.names) {
@@ -480,11 +512,9 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     data.numeric_.resize(attributes);
     data.nominal_.resize(attributes);
     runTasks(attributes + 1, [&](std::size_t c) { joinColumn(layout, c, parts, columns, data); });
+    std::size_t missing = 0;
+    for (const auto& part : parts) missing += part->missingClassCount();
     data.missingClassCount_ = missing;
-    MarkTally marks;
-    for (const auto& part : parts) marks.addAll(part->marks());
-    for (const MarkCount& m : marks.counts())
-        data.missingCounts_.push_back({m.column, layout.missingTokens.text(m.mark), m.count, {}});
     data.className_ = layout.className;
     data.classField_ = layout.classField;
     if (layout.recordLines) {
@@ -499,10 +529,152 @@ Result<Dataset> DatasetBuilder::finish(const RecordLayout& layout, Parts& parts,
     }
     data.dataPath_ = layout.dataName;
     data.namesPath_ = layout.names ? layout.namesName : std::string();
-    if (comments > 0)
-        data.addReadNote("skipped " + std::to_string(comments) +
-                         (comments == 1 ? " comment line" : " comment lines") +
-                         " starting with '#'");
+    return data;
+}
+
+ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
+                                    bool carriageReturns, std::size_t threads,
+                                    const LineNamer& namer) {
+    std::string newlineCopy;
+    if (carriageReturns) {
+        newlineCopy = carriageReturnsToNewlines(share);
+        share = newlineCopy;
+    }
+    const auto runs = splitAtLines(share, chooseThreads(threads, share.size()));
+    const std::vector<std::size_t> rows =
+        rowsOfRuns(share, runs, layout.fieldsInLine(), runs.size());
+    std::size_t totalRows = 0;
+    for (const std::size_t r : rows) totalRows += r;
+    const ReleaseCallback keep;  // the share's text stays in memory
+    ShareRead read;
+    while (true) {
+        SharedColumns columns = allocateColumns(layout, totalRows);
+        Parts parts;
+        std::size_t firstRow = 0;
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            const auto [begin, end] = runs[k];
+            parts.push_back(std::make_unique<PartParser>(layout, share.substr(begin, end - begin),
+                                                         begin, keep, columns, firstRow, rows[k]));
+            firstRow += rows[k];
+        }
+        runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
+        const PartsVerdict verdict = judgeParts(parts, layout, namer, false);
+        read.types = layout.types;
+        if (verdict.error) {
+            read.error = *verdict.error;
+            read.firstRecordError = verdict.firstRecordError;
+            read.quoteLeftOpen = verdict.quoteLeftOpen;
+            return read;
+        }
+        if (!verdict.restart) {
+            std::size_t total = 0;
+            for (const auto& part : parts) {
+                total += part->kept();
+                read.comments += part->commentCount();
+                read.marks.addAll(part->marks());
+            }
+            read.data = assemble(layout, parts, columns, total);
+            return read;
+        }
+        for (const auto& part : parts)
+            if (part->outcome() == PartOutcome::Restart)
+                layout.types[part->restartColumn()] = AttributeType::Nominal;
+    }
+}
+
+namespace {
+
+// Joins one nominal column (or the class, `column` = attributes) of the shares: the first
+// share's value list followed by the values later shares add, in order, each share's rows
+// recoded to it.
+CodeColumn joinShareCodes(std::vector<ShareRead>& shares, std::size_t column, std::size_t total,
+                          std::vector<std::string>& values) {
+    const auto valuesOf = [column](Dataset& d) -> const std::vector<std::string>& {
+        return column == d.attributeCount() ? d.classValues() : d.attribute(column).values;
+    };
+    const auto codesOf = [column](const Dataset& d) {
+        return column == d.attributeCount() ? d.classes() : d.nominal(column);
+    };
+    values.clear();
+    ValueCoder coder(&values, false);
+    std::vector<std::vector<std::int32_t>> recodes(shares.size());
+    for (std::size_t k = 0; k < shares.size(); ++k)
+        for (const std::string& value : valuesOf(*shares[k].data))
+            recodes[k].push_back(coder.code(value));
+    const bool narrow = values.size() <= CodeColumn::kMaxByteValues;
+    ColumnVector<std::uint8_t> bytes(narrow ? total : 0);
+    ColumnVector<std::int32_t> wide(narrow ? 0 : total);
+    std::size_t target = 0;
+    for (std::size_t k = 0; k < shares.size(); ++k) {
+        const CodeSpan from = codesOf(*shares[k].data);
+        for (std::size_t r = 0; r < from.size(); ++r, ++target) {
+            const std::int32_t code = from[r];
+            const std::int32_t joined =
+                code < 0 ? code : recodes[k][static_cast<std::size_t>(code)];
+            if (narrow)
+                bytes[target] = joined < 0 ? CodeSpan::kMissingByte : codeByte(joined);
+            else
+                wide[target] = joined;
+        }
+    }
+    return narrow ? CodeColumn(std::move(bytes)) : CodeColumn(std::move(wide));
+}
+
+}  // namespace
+
+Result<Dataset> DatasetBuilder::joinShares(const RecordLayout& layout,
+                                           std::vector<ShareRead>& shares,
+                                           const std::vector<std::uint64_t>& linesBefore) {
+    std::size_t total = 0;
+    std::size_t missing = 0;
+    std::size_t comments = layout.commentsBefore;
+    MarkTally marks;
+    for (const ShareRead& share : shares) {
+        if (!share.data || share.types != layout.types)
+            return Result<Dataset>::failure(layout.dataName +
+                                            ": the processes read their shares differently");
+        total += share.data->recordCount();
+        missing += share.data->missingClassCount();
+        comments += share.comments;
+        marks.addAll(share.marks);
+    }
+    if (const std::string empty = emptyTextError(layout, total, missing); !empty.empty())
+        return Result<Dataset>::failure(empty);
+    const std::size_t attributes = layout.fieldCount - 1;
+    std::vector<std::string> classValues;
+    CodeColumn classes = joinShareCodes(shares, attributes, total, classValues);
+    std::vector<std::vector<std::string>> values(attributes);
+    std::vector<CodeColumn> nominal(attributes);
+    for (std::size_t c = 0; c < attributes; ++c)
+        if (layout.types[c] == AttributeType::Nominal)
+            nominal[c] = joinShareCodes(shares, c, total, values[c]);
+    std::vector<std::uint64_t> lines;
+    if (layout.recordLines) {
+        lines.reserve(total);
+        for (std::size_t k = 0; k < shares.size(); ++k)
+            for (const std::uint64_t line : shares[k].data->recordLines_)
+                lines.push_back(linesBefore[k] + line);
+    }
+    Dataset data = std::move(*shares.front().data);
+    data.classValues_ = std::move(classValues);
+    data.classes_ = std::move(classes);
+    for (std::size_t c = 0; c < attributes; ++c) {
+        if (layout.types[c] == AttributeType::Numeric) {
+            for (std::size_t k = 1; k < shares.size(); ++k)
+                data.numeric_[c].appendAndClear(shares[k].data->numeric_[c]);
+        } else if (layout.types[c] == AttributeType::Nominal) {
+            data.nominal_[c] = std::move(nominal[c]);
+            data.attributes_[c].values = std::move(values[c]);
+        }
+    }
+    data.missingClassCount_ = missing;
+    data.recordLines_ = std::move(lines);
+    data.className_ = layout.className;
+    data.classField_ = layout.classField;
+    data.dataPath_ = layout.dataName;
+    data.namesPath_ = layout.names ? layout.namesName : std::string();
+    shares.clear();
+    noteMarksAndComments(layout, marks, comments, data);
     return data;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,32 @@ struct SampledText {
     bool cut = false;
 };
 
+// What one process of a run read of its share of a text: the records whose lines start in the
+// share, read as buildWith() reads them, less what needs the whole text (the value lists
+// joined, the checks that the text holds records, the notes): DatasetBuilder::joinShares makes
+// the text's data set of every share's.
+struct ShareRead {
+    std::optional<Dataset> data;       // the share's records, with the share's own value lists
+    std::vector<AttributeType> types;  // the attributes' types the share was read with
+    // The share's first failure, its line named as the whole text's; then no data. When the
+    // failing record is the share's first, `firstRecordError` is the message for the text's
+    // first record (see buildWith), which it is when no share before holds a record.
+    std::string error;
+    std::string firstRecordError;
+    bool quoteLeftOpen = false;  // the failing line left a double-quoted field open
+    MarkTally marks;             // the missing marks other than the quiet ones, by column
+    std::size_t comments = 0;    // the comment lines skipped
+
+    // Returns the records the share read (with a class or not).
+    std::size_t records() const {
+        return data ? data->recordCount() + data->missingClassCount() : 0;
+    }
+    // Appends the share to `bytes`, for sending to another process; load() reads it back, for
+    // the layout it was read with, and throws std::invalid_argument on bytes cut or malformed.
+    void save(std::string& bytes) const;
+    static ShareRead load(std::string_view bytes);
+};
+
 // Fills a Dataset from the text of a .data file and the parsed .names file, if any: settles the
 // layout, then reads the text in parts at once, each part straight into its rows of the final
 // columns, and joins the parts' value lists.
@@ -77,6 +104,21 @@ public:
     static Result<Dataset> buildSample(std::string_view text, RecordLayout layout,
                                        SampledText& sample);
 
+    // Reads `share`, a run of whole lines of a text (without byte-order mark; `carriageReturns`:
+    // the text's lines end with a carriage return alone), against `layout`, as buildWith()
+    // would read those lines within the whole text: a column taken as numeric that turns out
+    // not to be is read as nominal (ShareRead::types says which); a quoted field is not
+    // followed over a line end. `namer` names the share's lines as the text's.
+    static ShareRead readShare(std::string_view share, RecordLayout layout, bool carriageReturns,
+                               std::size_t threads, const LineNamer& namer);
+
+    // Returns the data set of the whole text from the shares of it that readShare() read, in
+    // text order, all with the types of `layout`: what buildWith() reads from the whole text,
+    // or its error when the text holds no record. `linesBefore[k]`: the text's lines before
+    // share k. Empties the shares.
+    static Result<Dataset> joinShares(const RecordLayout& layout, std::vector<ShareRead>& shares,
+                                      const std::vector<std::uint64_t>& linesBefore);
+
 private:
     using Parts = std::vector<std::unique_ptr<PartParser>>;
 
@@ -84,6 +126,8 @@ private:
                                      std::size_t threads, const ReleaseCallback& release,
                                      const LineNamer& namer);
     static Result<Dataset> finish(const RecordLayout& layout, Parts& parts, SharedColumns& columns);
+    static Dataset assemble(const RecordLayout& layout, Parts& parts, SharedColumns& columns,
+                            std::size_t total);
     static void joinColumn(const RecordLayout& layout, std::size_t column, Parts& parts,
                            SharedColumns& columns, Dataset& data);
 };

@@ -63,6 +63,8 @@ public:
     // decimal of one scale), else nullopt. Exact where doubles are not: two values are equal
     // exactly when their mantissas are.
     std::optional<DecimalView> decimals() const;
+    // The fraction digits of the mantissas while the column is stored as decimals.
+    int fractionDigits() const { return fractionDigits_; }
 
     // Returns the number of distinct present values in the rows `rows` (each < size()).
     std::size_t distinctCount(std::span<const std::uint32_t> rows) const;

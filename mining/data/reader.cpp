@@ -17,6 +17,7 @@
 #include "data/read_notes.h"
 #include "data/record_sample.h"
 #include "data/text_fields.h"
+#include "util/collective.h"
 #include "util/parallel.h"
 
 namespace mining {
@@ -374,6 +375,38 @@ ColumnCheckOptions checkOptions(const Prepared& prepared, std::string_view text,
     return check;
 }
 
+// Settles the data set `read` from `prepared` (the records of `text`, after a byte-order mark)
+// as the data of a file in `format` that `options` asked for: how it was read, the notes, and
+// for guessed types the checks of the columns. Returns false when a guessed header turned out to
+// be a record: the text is to be read again without one.
+bool settleRead(Result<Dataset>& read, const Prepared& prepared, DataFormat format,
+                std::string_view text, const ReadOptions& options) {
+    if (!read || !prepared.guess) {
+        if (read) {
+            read->setReadAs(describeReading(prepared, format));
+            addDeclaredNotes(*read, prepared.numericClass);
+            if (options.classesByName) read->sortClassValues();
+        }
+        return true;
+    }
+    // A guessed header whose name turns up among its column's values was a record.
+    if (prepared.guess->headerGuessed && headerNameIsAValue(*read, prepared.guess->headerNames))
+        return false;
+    read->setReadAs(describeReading(prepared, format));
+    dropEmptyColumns(*read, *prepared.guess, options.keepIds);
+    checkColumns(*read, checkOptions(prepared, text, options));
+    leaveOutRowNames(*read, *prepared.guess, options.keepIds);
+    if (options.classesByName) read->sortClassValues();
+    return true;
+}
+
+// Returns `prepared` ready for reading records as `options` ask.
+void setRecordOptions(Prepared& prepared, const ReadOptions& options) {
+    prepared.layout.keepMissingClass = options.keepMissingClass;
+    prepared.layout.recordLines = options.recordLines;
+    prepared.layout.missingTokens = MissingTokens(options.missingTokens);
+}
+
 // Reads `text` (the whole file, with its byte-order mark if any) in `format`.
 Result<Dataset> readText(std::string_view whole, DataFormat format,
                          const std::optional<std::string_view>& namesText,
@@ -386,30 +419,147 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
     while (true) {
         Result<Prepared> prepared = prepare(text, format, namesText, asked, dataName, namesName);
         if (!prepared) return prepared.failureAs<Dataset>();
-        prepared->layout.keepMissingClass = options.keepMissingClass;
-        prepared->layout.recordLines = options.recordLines;
-        prepared->layout.missingTokens = MissingTokens(options.missingTokens);
+        setRecordOptions(*prepared, options);
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked, threads);
-        if (!read || !prepared->guess) {
-            if (read) {
-                read->setReadAs(describeReading(*prepared, format));
-                addDeclaredNotes(*read, prepared->numericClass);
-                if (options.classesByName) read->sortClassValues();
+        if (settleRead(read, *prepared, format, text, options)) return read;
+        asked.columns.header = HeaderRule::Absent;
+    }
+}
+
+// Returns "" when no process failed; else rank 0's own `error` when it failed, or the first
+// failing process's, named ("process K: ..."), so that a failure only one process meets does not
+// leave the others waiting.
+std::string agreedError(Collective& collective, const std::string& error) {
+    const std::string first = firstError(collective, error);
+    if (first.empty()) return "";
+    return collective.rank() == 0 && !error.empty() ? error : first;
+}
+
+// Returns `failed` at a process that failed itself (its kind kept), else the agreed `error`.
+template <class T, class U>
+Result<T> agreedFailure(const Result<U>& failed, const std::string& error) {
+    if (!failed) return failed.template failureAs<T>();
+    return Result<T>::failure(error);
+}
+
+// Where the records of the text's share `rank` of `size` lie in `records`: the records whose
+// lines start in bytes [n * rank / size, n * (rank + 1) / size) of its n bytes.
+std::pair<std::size_t, std::size_t> shareOf(std::string_view records, int rank, int size,
+                                            char lineEnd) {
+    const auto lineStartFrom = [records, lineEnd](std::uint64_t at) -> std::size_t {
+        if (at == 0) return 0;
+        const std::size_t end = records.find(lineEnd, static_cast<std::size_t>(at) - 1);
+        return end == std::string_view::npos ? records.size() : end + 1;
+    };
+    const std::uint64_t n = records.size();
+    const auto r = static_cast<std::uint64_t>(rank);
+    const auto p = static_cast<std::uint64_t>(size);
+    return {lineStartFrom(n / p * r + n % p * r / p),
+            lineStartFrom(n / p * (r + 1) + n % p * (r + 1) / p)};
+}
+
+// Reads this process's share of the records of `prepared` in `text` (after a byte-order mark)
+// and joins every process's at rank 0: each process reads the records whose lines start in its
+// share; the columns a process finds not numeric are read as nominal by all; rank 0 joins the
+// shares in process order, so that values are coded in the order the whole file shows them
+// first. A text whose quoted fields go over line ends, and ARFF records that need rewriting,
+// are read by rank 0 alone, as one process reads them. Other processes return an empty data
+// set.
+Result<Dataset> readShares(Prepared& prepared, std::string_view text, std::size_t bom,
+                           const ReadOptions& options, Collective& collective) {
+    using R = Result<Dataset>;
+    const int rank = collective.rank();
+    const int size = collective.size();
+    prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
+    if (prepared.rewritten)
+        return rank == 0 ? readRecords(prepared, text, bom, nullptr, options, 0) : R(Dataset());
+    const std::string_view records = text.substr(prepared.start);
+    const bool carriageReturns = endsLinesWithCarriageReturns(records);
+    const char lineEnd = carriageReturns ? '\r' : '\n';
+    const auto [begin, end] = shareOf(records, rank, size, lineEnd);
+    const std::string_view share = records.substr(begin, end - begin);
+    std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
+    lines[static_cast<std::size_t>(rank)] =
+        static_cast<std::uint64_t>(std::count(share.begin(), share.end(), lineEnd));
+    collective.sum(lines);
+    std::vector<std::uint64_t> linesBefore(lines.size(), 0);
+    for (std::size_t k = 1; k < lines.size(); ++k)
+        linesBefore[k] = linesBefore[k - 1] + lines[k - 1];
+    const std::uint64_t before = prepared.linesBefore + linesBefore[static_cast<std::size_t>(rank)];
+    const LineNamer namer = [before](std::size_t line) {
+        return "line " + std::to_string(before + line);
+    };
+    RecordLayout layout = prepared.layout;
+    ShareRead read;
+    bool reread = true;
+    while (true) {
+        if (reread) read = DatasetBuilder::readShare(share, layout, carriageReturns, 0, namer);
+        std::vector<std::uint64_t> nominal(layout.types.size(), 0);
+        for (std::size_t a = 0; a < nominal.size(); ++a)
+            nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
+        collective.sum(nominal);
+        bool changed = false;
+        for (std::size_t a = 0; a < nominal.size(); ++a)
+            if (nominal[a] > 0 && layout.types[a] != AttributeType::Nominal) {
+                layout.types[a] = AttributeType::Nominal;
+                changed = true;
             }
-            return read;
+        if (!changed) break;
+        reread = read.types != layout.types;
+    }
+    std::string bytes;
+    read.save(bytes);
+    read = ShareRead();
+    std::vector<std::string> gathered = collective.gather(bytes);
+    bytes.clear();
+    if (rank != 0) return Dataset();
+    std::vector<ShareRead> shares;
+    std::uint64_t recordsBefore = 0;
+    for (std::string& part : gathered) {
+        try {
+            shares.push_back(ShareRead::load(part));
+        } catch (const std::invalid_argument& e) {
+            return R::failure(prepared.layout.dataName + ": " + e.what());
         }
-        // A guessed header whose name turns up among its column's values was a record.
-        if (prepared->guess->headerGuessed &&
-            headerNameIsAValue(*read, prepared->guess->headerNames)) {
-            asked.columns.header = HeaderRule::Absent;
-            continue;
+        std::string().swap(part);
+        const ShareRead& s = shares.back();
+        if (!s.error.empty()) {
+            if (s.quoteLeftOpen && s.firstRecordError.empty())
+                return readRecords(prepared, text, bom, nullptr, options, 0);
+            return R::failure(recordsBefore == 0 && !s.firstRecordError.empty() ? s.firstRecordError
+                                                                                : s.error);
         }
-        read->setReadAs(describeReading(*prepared, format));
-        dropEmptyColumns(*read, *prepared->guess, options.keepIds);
-        checkColumns(*read, checkOptions(*prepared, text, options));
-        leaveOutRowNames(*read, *prepared->guess, options.keepIds);
-        if (options.classesByName) read->sortClassValues();
-        return read;
+        recordsBefore += s.records();
+    }
+    Result<Dataset> joined = DatasetBuilder::joinShares(layout, shares, linesBefore);
+    noteSample(joined, false, text.size(), text.size());
+    const std::size_t headerLines = prepared.linesBefore;
+    toFileLines(joined, [headerLines](std::uint64_t line) { return line + headerLines; });
+    return joined;
+}
+
+// As readText, from every process's share of the text (see readShares); the result at rank 0.
+Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
+                               const std::optional<std::string_view>& namesText,
+                               const ReadOptions& options, const std::string& dataName,
+                               const std::string& namesName, Collective& collective) {
+    const std::string_view text = skipByteOrderMark(whole);
+    const std::size_t bom = whole.size() - text.size();
+    ReadOptions asked = options;
+    asked.limits.maxBytes = 0;
+    while (true) {
+        Result<Prepared> prepared = prepare(text, format, namesText, asked, dataName, namesName);
+        if (const std::string error = agreedError(collective, prepared ? "" : prepared.error());
+            !error.empty())
+            return agreedFailure<Dataset>(prepared, error);
+        setRecordOptions(*prepared, options);
+        Result<Dataset> read = readShares(*prepared, text, bom, asked, collective);
+        std::string again;
+        if (collective.rank() == 0 && !settleRead(read, *prepared, format, text, options))
+            again = "1";
+        collective.broadcast(again);
+        if (again.empty()) return read;
+        asked.columns.header = HeaderRule::Absent;
     }
 }
 
@@ -510,6 +660,54 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options) {
     std::string error;
     if (!file.open(source.path, error)) return Result<Dataset>::failure(error);
     return readOpened(source, file, namesText, options);
+}
+
+Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
+                         Collective& collective) {
+    using R = Result<Dataset>;
+    ReadOptions options = asked;
+    options.limits.maxBytes = 0;
+    options.deadline = nullptr;
+    if (collective.size() == 1) return readData(source, options);
+    std::optional<std::string> namesText;
+    std::string error = readNamesText(source, namesText);
+    std::optional<std::string_view> namesView;
+    if (namesText) namesView = *namesText;
+    if (const std::string agreed = agreedError(collective, error); !agreed.empty())
+        return R::failure(agreed);
+    if (source.folder) {
+        DataSource listed = source;
+        const Status status = listed.shards.empty() ? listDataFolder(listed) : Status();
+        Result<JoinedText> joined = status ? JoinedText::join(listed, options)
+                                           : Result<JoinedText>::failure(status.error());
+        error = joined ? "" : joined.error();
+        if (const std::string agreed = agreedError(collective, error); !agreed.empty())
+            return !status ? R::failure(agreed, status.kind())
+                           : agreedFailure<Dataset>(joined, agreed);
+        Result<Dataset> read = readTextShares(joined->text(), source.format, namesView, options,
+                                              joined->readName(), source.namesPath, collective);
+        const std::string changed = joined->changedFile();
+        if (const std::string agreed =
+                agreedError(collective, changed.empty() ? "" : changedWhileRead(changed));
+            !agreed.empty())
+            return R::failure(agreed);
+        if (collective.rank() != 0) return read;
+        if (!read) return R::failure(joined->named(read.error()), read.kind());
+        describeFolder(*read, listed, *joined);
+        return read;
+    }
+    MappedFile file;
+    error.clear();
+    file.open(source.path, error);
+    if (const std::string agreed = agreedError(collective, error); !agreed.empty())
+        return R::failure(agreed);
+    Result<Dataset> read = readTextShares(file.text(), source.format, namesView, options,
+                                          source.path, source.namesPath, collective);
+    if (const std::string agreed =
+            agreedError(collective, file.changed() ? changedWhileRead(source.path) : "");
+        !agreed.empty())
+        return R::failure(agreed);
+    return read;
 }
 
 Result<Dataset> readData(const DataSource& source, const MappedFile& file,

@@ -11,6 +11,7 @@
 #include "data/mapped_file.h"
 #include "data/number_styles.h"
 #include "data/table_layout.h"
+#include "util/collective.h"
 #include "util/deadline.h"
 #include "util/result.h"
 
@@ -71,6 +72,16 @@ struct ReadOptions {
 // (cut short or rewritten by another process) gives the error "PATH: the data file changed while
 // it was read".
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options);
+
+// As readData, by the processes of `collective` together, each reading the records whose lines
+// start in its share of the file's bytes (a folder's: of its files joined), the shares joined at
+// rank 0 in process order: the same data set, notes and errors as readData on one process reads
+// from the whole file, at rank 0; an empty data set at the other processes. A failure only one
+// process meets (a file it cannot open) fails every process: rank 0's message, or else the
+// first failing process's named ("process K: ..."). Reads every record, never a sample: the
+// read limit and the deadline of `options` do not apply.
+Result<Dataset> readData(const DataSource& source, const ReadOptions& options,
+                         Collective& collective);
 
 // As readData, from `file`, the data file `source` names, opened already.
 Result<Dataset> readData(const DataSource& source, const MappedFile& file,

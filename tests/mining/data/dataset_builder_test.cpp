@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <random>
 #include <set>
 
 #include "same_dataset.h"
@@ -208,6 +209,109 @@ TEST(DatasetBuilderSample, AsksForEachGroupsWindowsAheadInTheOrderTheyAreRead) {
     std::set<std::size_t> ends;
     for (const TextRange& r : released) ends.insert(r.end);
     for (const TextRange& r : sample.ranges) EXPECT_TRUE(ends.count(r.end)) << r.begin;
+}
+
+}  // namespace
+}  // namespace mining
+
+namespace mining {
+namespace {
+
+// Reads `text` cut at the line starts `cuts` into shares, each read on its own, with the types
+// every share settles on, sent as bytes and joined, as the processes of a run do.
+Result<Dataset> readInShares(std::string_view text, const RecordLayout& whole,
+                             const std::vector<std::size_t>& cuts) {
+    RecordLayout layout = whole;
+    layout.recordLines = true;
+    std::vector<ShareRead> shares(cuts.size() - 1);
+    std::vector<std::uint64_t> linesBefore(shares.size(), 0);
+    const auto shareText = [&](std::size_t k) {
+        return text.substr(cuts[k], cuts[k + 1] - cuts[k]);
+    };
+    for (std::size_t k = 1; k < shares.size(); ++k) {
+        const std::string_view before = shareText(k - 1);
+        linesBefore[k] = linesBefore[k - 1] +
+                         static_cast<std::uint64_t>(std::count(before.begin(), before.end(), '\n'));
+    }
+    for (bool changed = true; changed;) {
+        for (std::size_t k = 0; k < shares.size(); ++k) {
+            const std::uint64_t first = linesBefore[k];
+            shares[k] = DatasetBuilder::readShare(
+                shareText(k), layout, false, 2,
+                [first](std::size_t line) { return "line " + std::to_string(first + line); });
+        }
+        changed = false;
+        for (const ShareRead& share : shares)
+            for (std::size_t a = 0; a < layout.types.size(); ++a)
+                if (share.types[a] != layout.types[a]) {
+                    layout.types[a] = AttributeType::Nominal;
+                    changed = true;
+                }
+    }
+    for (ShareRead& share : shares) {
+        if (!share.error.empty()) return Result<Dataset>::failure(share.error);
+        std::string bytes;
+        share.save(bytes);
+        share = ShareRead::load(bytes);
+    }
+    return DatasetBuilder::joinShares(layout, shares, linesBefore);
+}
+
+TEST(DatasetBuilderShares, SharesJoinedAreTheWholeTextWhereverItIsCut) {
+    for (const std::string lineEnd : {"\n", "\r\n"}) {
+        std::string text = mixedLines(3000, lineEnd) + "# a comment\n";
+        text += "1, NULL, 2, c1\n1e300, v1, 2, c9\n";  // a mark, doubles, a class seen last
+        Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");
+        ASSERT_TRUE(layout.ok());
+        layout->dataName = "d";
+        layout->hashComments = true;
+        layout->recordLines = true;
+        const Result<Dataset> whole = DatasetBuilder::buildWith(text, *layout, 3, {});
+        ASSERT_TRUE(whole.ok()) << whole.error();
+        std::vector<std::size_t> starts{0};
+        for (std::size_t at = text.find('\n'); at != std::string::npos;
+             at = text.find('\n', at + 1))
+            starts.push_back(at + 1);
+        std::mt19937 random(7);
+        for (const std::size_t count : {1, 2, 5, 13, 40}) {
+            std::vector<std::size_t> cuts{0, text.size()};
+            for (std::size_t k = 1; k < count; ++k)  // repeats make empty shares
+                cuts.push_back(starts[random() % starts.size()]);
+            std::sort(cuts.begin(), cuts.end());
+            const Result<Dataset> joined = readInShares(text, *layout, cuts);
+            ASSERT_TRUE(joined.ok()) << joined.error();
+            SCOPED_TRACE(std::to_string(count) + " shares");
+            expectSame(*whole, *joined);
+            EXPECT_EQ(whole->recordLines(), joined->recordLines());
+            EXPECT_EQ(whole->readNotes(), joined->readNotes());
+            ASSERT_EQ(whole->missingCounts().size(), joined->missingCounts().size());
+            for (std::size_t m = 0; m < whole->missingCounts().size(); ++m) {
+                EXPECT_EQ(whole->missingCounts()[m].value, joined->missingCounts()[m].value);
+                EXPECT_EQ(whole->missingCounts()[m].count, joined->missingCounts()[m].count);
+            }
+        }
+    }
+}
+
+TEST(DatasetBuilderShares, AFailingShareNamesTheWholeTextsLineAndCutBytesAreRefused) {
+    const std::string text = "1, a, c1\n2, b, c2\n3, c, c1\n4, d\n5, e, c2\n";
+    Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");
+    ASSERT_TRUE(layout.ok());
+    layout->dataName = "d";
+    const Result<Dataset> whole = DatasetBuilder::buildWith(text, *layout, 1, {});
+    ASSERT_FALSE(whole.ok());
+    const Result<Dataset> shared = readInShares(text, *layout, {0, 18, 27, text.size()});
+    ASSERT_FALSE(shared.ok());
+    EXPECT_EQ(whole.error(), shared.error());
+    EXPECT_NE(whole.error().find("line 4"), std::string::npos) << whole.error();
+
+    const ShareRead share = DatasetBuilder::readShare(text.substr(0, 27), *layout, false, 1, {});
+    std::string bytes;
+    share.save(bytes);
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+        EXPECT_THROW(ShareRead::load(std::string_view(bytes).substr(0, cut)), std::invalid_argument)
+            << cut;
+    EXPECT_THROW(ShareRead::load(bytes + "x"), std::invalid_argument);
 }
 
 }  // namespace
