@@ -27,13 +27,26 @@ constexpr const char* kOutOfMemory =
     "out of memory: the run needs more memory than the system gives it (a smaller "
     "--time-limit reads a smaller sample of a large file)";
 
+// A cluster run reads every record: there is no sample to fit a time limit to.
+constexpr const char* kClusterTimeLimit =
+    "--time-limit does not apply to a run over several processes, which reads every record "
+    "(--time-limit 0)";
+
+// What --help adds for the programs that run over several processes.
+constexpr const char* kClusterHelp =
+    "\nRun over several processes (mpirun -np N, or srun), each process reads the records whose\n"
+    "lines start in its share of the data file (or of a folder's files joined), and the first\n"
+    "process writes the report and every other file: the same files as one process writes with\n"
+    "--time-limit 0. Every record is read, so --time-limit other than 0 is a usage error.\n";
+
 // Returns the exit status of a failure of `kind`: 2 for a usage error, 1 for any other.
 int exitStatus(ErrorKind kind) { return kind == ErrorKind::Usage ? 2 : 1; }
 
 // Writes the error report (when `reportPath` is known) and the message on stderr; a usage
 // error adds the usage line. Returns the exit status of `kind`.
 int fail(const std::string& reportPath, const std::string& message, ErrorKind kind,
-         const ProgramInfo& info) {
+         const ProgramInfo& info, bool speaks = true) {
+    if (!speaks) return exitStatus(kind);
     const std::string line = "Error: " + message;
     std::cerr << info.name << ": " << line << '\n';
     if (!reportPath.empty()) {
@@ -148,17 +161,18 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
 // Reads, evaluates, and writes the report and its companions as `line` asks. Returns the exit
 // status. `errorReport` becomes the report's path once the run knows that a report may go there.
 int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
-            const std::string& runId, std::string& errorReport) {
+            const std::string& runId, std::string& errorReport, Collective* cluster) {
     const ProgramInfo& info = program.info();
+    const bool speaks = cluster == nullptr || cluster->rank() == 0;
     DataSource source = findDataSource(line.base);
     if (source.folder)
         if (const Status listed = listDataFolder(source); !listed)
             return fail(source.base + info.reportSuffix + ".output", listed.error(), listed.kind(),
-                        info);
+                        info, speaks);
     const RunPaths paths = runPaths(line, program, source);
     const std::string& report = paths.outputs.front().path;
     if (const Status safe = checkRunPaths(paths.inputs, paths.outputs); !safe)
-        return fail("", safe.error(), ErrorKind::Usage, info);
+        return fail("", safe.error(), ErrorKind::Usage, info, speaks);
     errorReport = report;
     const TimeBudget budget(line.options.timeLimit, line.options.folds, program.costs());
     program.limitWork(budget.trainingWork());
@@ -166,7 +180,10 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     const Deadline reading = budget.readingDeadline(started, Deadline::steadySeconds);
     ReadOptions options = readOptions(line, source, budget);
     options.deadline = &reading;
-    const Result<Dataset> read = readData(source, options);
+    const Result<Dataset> read =
+        cluster == nullptr ? readData(source, options) : readData(source, options, *cluster);
+    // The other processes of a cluster run have read their shares: the first one does the rest.
+    if (!speaks) return read ? 0 : exitStatus(read.kind());
     if (!read) return fail(report, read.error(), read.kind(), info);
     if (const Status classes = checkClassColumn(*read); !classes)
         return fail(report, classes.error(), classes.kind(), info);
@@ -189,23 +206,33 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
 
 // The whole run of `args` (see runClassifier).
 int runCommand(const std::vector<std::string>& args, ClassifierProgram& program,
-               const RunTimes& times, std::string& errorReport) {
-    const CommandLine line = parseCommandLine(args, program);
+               const RunTimes& times, std::string& errorReport, Collective* cluster) {
+    CommandLine line = parseCommandLine(args, program);
+    const bool speaks = cluster == nullptr || cluster->rank() == 0;
+    if (cluster != nullptr && line.action == CommandLine::Action::Run) {
+        if (line.options.timeLimit != 0 && line.given.count("--time-limit") > 0) {
+            line.action = CommandLine::Action::UsageError;
+            line.text = kClusterTimeLimit;
+        }
+        line.options.timeLimit = 0;
+    }
     switch (line.action) {
         case CommandLine::Action::Help:
-            std::cout << line.text;
+            if (speaks) std::cout << line.text << (cluster != nullptr ? kClusterHelp : "");
             return 0;
         case CommandLine::Action::Version:
-            std::cout << line.text << '\n';
+            if (speaks) std::cout << line.text << '\n';
             return 0;
         case CommandLine::Action::UsageError:
             return fail(reportPath(line.base, program.info()), line.text, ErrorKind::Usage,
-                        program.info());
+                        program.info(), speaks);
         case CommandLine::Action::Run:
             break;
     }
     const std::string runId = newRunId();
     if (!line.options.applyModel.empty()) {
+        // A saved model scores a file on the first process alone.
+        if (!speaks) return 0;
         ReadOptions asked;
         asked.columns.delimiter = line.options.columns.delimiter;
         asked.missingTokens = line.options.missingTokens;
@@ -213,22 +240,33 @@ int runCommand(const std::vector<std::string>& args, ClassifierProgram& program,
                                           asked, line.options.html);
         return applied ? 0 : fail("", applied.error(), applied.kind(), program.info());
     }
-    return runLine(line, program, times, runId, errorReport);
+    return runLine(line, program, times, runId, errorReport, cluster);
+}
+
+// The whole run of a program (see runClassifier) on one process, or with `cluster` (may be
+// null) one of the processes of a cluster run.
+int runOn(int argc, char** argv, ClassifierProgram& program, Collective* cluster) {
+    RunTimes times;
+    times.start = RunTimes::Clock::now();
+    std::string errorReport;
+    const bool speaks = cluster == nullptr || cluster->rank() == 0;
+    try {
+        const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+        return runCommand(args, program, times, errorReport, cluster);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out somewhere in the run; what it held is freed, and one line still fits.
+        return fail(errorReport, kOutOfMemory, ErrorKind::Data, program.info(), speaks);
+    }
 }
 
 }  // namespace
 
 int runClassifier(int argc, char** argv, ClassifierProgram& program) {
-    RunTimes times;
-    times.start = RunTimes::Clock::now();
-    std::string errorReport;
-    try {
-        const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-        return runCommand(args, program, times, errorReport);
-    } catch (const std::bad_alloc&) {
-        // Memory ran out somewhere in the run; what it held is freed, and one line still fits.
-        return fail(errorReport, kOutOfMemory, ErrorKind::Data, program.info());
-    }
+    return runOn(argc, argv, program, nullptr);
+}
+
+int runClassifier(int argc, char** argv, ClassifierProgram& program, Collective& cluster) {
+    return runOn(argc, argv, program, &cluster);
 }
 
 }  // namespace mining

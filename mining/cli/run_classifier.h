@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/program.h"
+#include "util/collective.h"
 
 namespace mining {
 
@@ -18,5 +19,11 @@ namespace mining {
 // return 0. No usage error touches a data file.
 // Returns the process exit status.
 int runClassifier(int argc, char** argv, ClassifierProgram& program);
+
+// As above, as one of the processes of `cluster` (started by mpirun or srun): each process reads
+// its share of the records; the first process (rank 0) does the rest and writes every file and
+// message, the same as the program on one process with --time-limit 0; the others print and
+// write nothing. --time-limit other than 0 is a usage error. Returns the process exit status.
+int runClassifier(int argc, char** argv, ClassifierProgram& program, Collective& cluster);
 
 }  // namespace mining

@@ -1,0 +1,314 @@
+// Run by mpirun with any number of processes: every case runs first on one process (rank 0
+// alone, --time-limit 0, the single-machine run) and then on all of them (the cluster run),
+// in the same folder, and every file the two leave behind (report, saved model, SQL,
+// predictions) must be the same bytes but for the report's Time line and the run's identifier.
+// Argument: the folder of the example sets, then the folder of the awkward files. Exits 1 when
+// any case differs, naming it.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/bayes_program.h"
+#include "cli/interval_program.h"
+#include "cli/run_classifier.h"
+#include "mpi_collective.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every file in `folder` (not in its sub-folders), by name.
+std::set<std::string> filesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder))
+        if (e.is_regular_file()) names.insert(e.path().filename().string());
+    return names;
+}
+
+// `text` less its Time line, its run identifier (from the report's Run line) written RUN.
+std::string normalised(std::string text, const std::string& runId) {
+    std::string out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Time:", 0) != 0) out += line + '\n';
+    if (runId.empty()) return out;
+    for (std::size_t at = out.find(runId); at != std::string::npos; at = out.find(runId, at))
+        out.replace(at, runId.size(), "RUN");
+    return out;
+}
+
+std::string runIdOf(const std::string& report) {
+    const std::size_t at = report.find("\nRun:  ");
+    if (at == std::string::npos) return "";
+    return report.substr(at + 7, 16);
+}
+
+int run(const std::string& program, const std::vector<std::string>& args,
+        mining::Collective* cluster) {
+    std::vector<std::string> words{program + (cluster ? "-mpi" : "")};
+    if (!cluster) words.push_back("--time-limit=0");
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    const int argc = static_cast<int>(argv.size());
+    argv.push_back(nullptr);
+    if (program == "classify") {
+        mining::BayesProgram p;
+        return cluster ? mining::runClassifier(argc, argv.data(), p, *cluster)
+                       : mining::runClassifier(argc, argv.data(), p);
+    }
+    mining::IntervalProgram p;
+    return cluster ? mining::runClassifier(argc, argv.data(), p, *cluster)
+                   : mining::runClassifier(argc, argv.data(), p);
+}
+
+struct Case {
+    std::string program;
+    std::vector<std::string> args;  // BASE PERCENT and options; paths inside the case's folder
+    fs::path folder;                // where its outputs land
+};
+
+// Runs `c` on one process and then on all; returns the difference, or "".
+std::string compare(const Case& c, mining::Collective& all) {
+    std::string done;
+    std::set<std::string> before;
+    std::map<std::string, std::string> one;
+    int oneStatus = 0;
+    if (all.rank() == 0) {
+        before = filesIn(c.folder);
+        oneStatus = run(c.program, c.args, nullptr);
+        for (const std::string& name : filesIn(c.folder))
+            if (before.count(name) == 0) {
+                one[name] = readFile(c.folder / name);
+                fs::remove(c.folder / name);
+            }
+    }
+    all.broadcast(done);  // the cluster run starts once the single one is put away
+    const int allStatus = run(c.program, c.args, &all);
+    if (all.rank() != 0) return "";
+    std::map<std::string, std::string> many;
+    for (const std::string& name : filesIn(c.folder))
+        if (before.count(name) == 0) {
+            many[name] = readFile(c.folder / name);
+            fs::remove(c.folder / name);
+        }
+    std::string why;
+    if (oneStatus != allStatus)
+        why += " exit " + std::to_string(oneStatus) + " vs " + std::to_string(allStatus) + ";";
+    std::string oneId;
+    std::string manyId;
+    for (const auto& [name, text] : one)
+        if (name.ends_with(".output")) oneId = runIdOf(text);
+    for (const auto& [name, text] : many)
+        if (name.ends_with(".output")) manyId = runIdOf(text);
+    for (const auto& [name, text] : one) {
+        const auto other = many.find(name);
+        if (other == many.end())
+            why += " " + name + " not written;";
+        else if (normalised(text, oneId) != normalised(other->second, manyId))
+            why += " " + name + " differs;";
+    }
+    for (const auto& [name, text] : many)
+        if (one.count(name) == 0) why += " " + name + " written only by the cluster run;";
+    return why;
+}
+
+// A seeded table of `records` records: two numeric attributes (one of decimals, one of
+// doubles of many digits), two nominal ones, the class; about 2 % missing values.
+std::string generated(std::size_t records, bool crlf) {
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::ostringstream text;
+    text.precision(17);
+    const char* end = crlf ? "\r\n" : "\n";
+    text << "age,score,colour,size,class" << end;
+    const char* colours[] = {"red", "green", "blue", "cyan"};
+    const char* sizes[] = {"s", "m", "l"};
+    for (std::size_t r = 0; r < records; ++r) {
+        const double age = std::floor(unit(random) * 800) / 10 + 18;
+        const double score = unit(random) * 3 - 1;
+        const std::size_t colour = random() % 4;
+        const std::size_t size = random() % 3;
+        const bool yes = (age > 40) != (colour == 2) || unit(random) < 0.1;
+        const auto field = [&](const auto& value) {
+            if (unit(random) < 0.02)
+                text << '?';
+            else
+                text << value;
+        };
+        field(age);
+        text << ',';
+        field(score);
+        text << ',';
+        field(colours[colour]);
+        text << ',';
+        field(sizes[size]);
+        text << ',' << (yes ? "yes" : "no") << end;
+    }
+    return text.str();
+}
+
+// Writes the awkward files into `folder`; returns their cases.
+std::vector<Case> awkwardCases(const fs::path& folder) {
+    std::vector<Case> cases;
+    const auto both = [&](const fs::path& dir, const std::vector<std::string>& args) {
+        for (const char* program : {"classify", "tarnel"}) {
+            std::vector<std::string> a = args;
+            a.insert(a.end(), {"--save-model", (dir / "saved.model").string()});
+            if (std::string(program) == "tarnel")
+                a.insert(a.end(), {"--sql", (dir / "rules.sql").string()});
+            cases.push_back({program, a, dir});
+        }
+    };
+    fs::create_directories(folder);
+    writeFile(folder / "large.csv", generated(200000, false));
+    both(folder, {(folder / "large.csv").string(), "66.67", "--predictions"});
+    writeFile(folder / "crlf.csv", generated(3000, true));
+    both(folder, {(folder / "crlf.csv").string(), "50"});
+    // Quoted fields that hold line ends, all through the file: every boundary between shares
+    // falls near one.
+    std::string quoted = "note,x,class\n";
+    for (int r = 0; r < 400; ++r)
+        quoted += "\"line one\nline " + std::to_string(r % 7) + "\"," + std::to_string(r % 13) +
+                  "," + (r % 3 == 0 ? "a" : "b") + "\n";
+    writeFile(folder / "quoted.csv", quoted);
+    both(folder, {(folder / "quoted.csv").string(), "66.67"});
+    writeFile(folder / "few.data", "1,x,a\n2,y,b\n3,x,a\n");
+    both(folder, {(folder / "few.data").string(), "66.67"});
+    // A value and a class first seen in the last record, and a column that turns out not
+    // numeric there.
+    std::string late;
+    for (int r = 0; r < 600; ++r)
+        late +=
+            std::to_string(r % 17) + "," + (r % 2 ? "p" : "q") + "," + (r % 5 ? "c1" : "c2") + "\n";
+    late += "many,new,c3\n";
+    writeFile(folder / "late.data", late);
+    both(folder, {(folder / "late.data").string(), "66.67"});
+    // Five shards with a header each, one of them empty.
+    const fs::path shards = folder / "shards";
+    fs::create_directories(shards);
+    const std::string table = generated(5000, false);
+    const std::size_t header = table.find('\n') + 1;
+    std::size_t from = header;
+    for (int k = 0; k < 5; ++k) {
+        std::size_t to = k == 4 ? table.size() : table.find('\n', from + (table.size() / 5)) + 1;
+        if (to == 0 || to > table.size()) to = table.size();
+        writeFile(shards / ("part-" + std::to_string(k) + ".csv"),
+                  table.substr(0, header) + table.substr(from, to - from));
+        from = to;
+    }
+    writeFile(shards / "part-5.csv", "");
+    both(folder, {shards.string() + "/", "66.67", "--seed", "3"});
+    return cases;
+}
+
+// The example sets and every awkward file of the test suite, the programs in turn.
+std::vector<Case> fileCases(const fs::path& examples, const fs::path& badfiles,
+                            const fs::path& work) {
+    std::vector<Case> cases;
+    fs::copy(examples, work / "examples", fs::copy_options::recursive);
+    fs::copy(badfiles, work / "badfiles", fs::copy_options::recursive);
+    for (const char* set : {"breast-cancer", "diabetes", "iris", "labor", "vote", "weather.nominal",
+                            "iris.csv", "labor.arff"}) {
+        const fs::path dir = work / "examples";
+        for (const char* program : {"classify", "tarnel"})
+            cases.push_back(
+                {program,
+                 {(dir / set).string(), "66.67", "--save-model", (dir / "saved.model").string()},
+                 dir});
+    }
+    cases.push_back(
+        {"tarnel", {(work / "examples/diabetes").string(), "--folds", "5"}, work / "examples"});
+    cases.push_back(
+        {"classify", {(work / "examples/vote").string(), "50", "--keep-order"}, work / "examples"});
+    std::vector<fs::path> bad;
+    for (const fs::directory_entry& e : fs::directory_iterator(work / "badfiles")) {
+        const std::string name = e.path().filename().string();
+        if (e.is_directory() || (!name.ends_with(".names") && name != "expected.txt"))
+            bad.push_back(e.path());
+    }
+    std::sort(bad.begin(), bad.end());
+    for (std::size_t k = 0; k < bad.size(); ++k) {
+        std::string base = bad[k].string();
+        if (fs::is_directory(bad[k])) base += "/";
+        cases.push_back({k % 2 ? "tarnel" : "classify", {base, "66.67"}, work / "badfiles"});
+    }
+    return cases;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    mining::MpiCollective all(argc, argv);
+    if (argc != 3) {
+        if (all.rank() == 0) std::cerr << "usage: same_as_one_process EXAMPLES BADFILES\n";
+        return 2;
+    }
+    // Every process reads the same folder; rank 0 makes it and says where.
+    std::string work;
+    std::vector<Case> cases;
+    if (all.rank() == 0) {
+        work = (fs::temp_directory_path() /
+                ("same_as_one_" + std::to_string(all.size()) + "_" + std::to_string(getpid())))
+                   .string();
+        fs::remove_all(work);
+        fs::create_directories(work);
+    }
+    all.broadcast(work);
+    if (all.rank() == 0) {
+        cases = fileCases(argv[1], argv[2], work);
+        const std::vector<Case> awkward = awkwardCases(fs::path(work) / "awkward");
+        cases.insert(cases.end(), awkward.begin(), awkward.end());
+    }
+    // The other processes learn the cases by their words.
+    std::string list;
+    for (const Case& c : cases) {
+        list += c.program + '\t' + c.folder.string();
+        for (const std::string& a : c.args) list += '\t' + a;
+        list += '\n';
+    }
+    all.broadcast(list);
+    if (all.rank() != 0) {
+        std::istringstream lines(list);
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> words;
+            std::istringstream fields(line);
+            for (std::string w; std::getline(fields, w, '\t');) words.push_back(w);
+            cases.push_back({words[0], {words.begin() + 2, words.end()}, words[1]});
+        }
+    }
+    int differ = 0;
+    for (const Case& c : cases) {
+        const std::string why = compare(c, all);
+        if (!why.empty()) {
+            ++differ;
+            std::cerr << all.size() << " processes, " << c.program;
+            for (const std::string& a : c.args) std::cerr << ' ' << a;
+            std::cerr << ":" << why << '\n';
+        }
+    }
+    std::string verdict = std::to_string(differ);
+    all.broadcast(verdict);
+    if (all.rank() == 0) {
+        std::cerr << cases.size() << " cases, " << differ << " differ\n";
+        fs::remove_all(work);
+    }
+    return verdict == "0" ? 0 : 1;
+}
