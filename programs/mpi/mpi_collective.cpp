@@ -2,6 +2,7 @@
 
 #include <mpi.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <stdexcept>
@@ -10,11 +11,26 @@ namespace mining {
 
 namespace {
 
-// MPI counts in int: a message of more bytes is refused, not cut.
-int countOf(std::size_t bytes) {
-    if (bytes > static_cast<std::size_t>(INT_MAX))
-        throw std::length_error("a message between processes beyond 2 GB");
-    return static_cast<int>(bytes);
+// MPI counts in int: longer messages go in pieces of this many bytes.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 30;
+
+int countOf(std::size_t n) {
+    if (n > static_cast<std::size_t>(INT_MAX))
+        throw std::length_error("more than 2^31 values between processes at once");
+    return static_cast<int>(n);
+}
+
+// Sends `bytes` to `to` (or receives them from `from` into `bytes`, sized already), in pieces.
+void sendPieces(const std::string& bytes, int to) {
+    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes)
+        MPI_Send(bytes.data() + at, static_cast<int>(std::min(kPieceBytes, bytes.size() - at)),
+                 MPI_BYTE, to, 0, MPI_COMM_WORLD);
+}
+
+void receivePieces(std::string& bytes, int from) {
+    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes)
+        MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPieceBytes, bytes.size() - at)),
+                 MPI_BYTE, from, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
 }
 
 }  // namespace
@@ -34,25 +50,22 @@ void MpiCollective::sum(std::span<std::uint64_t> values) {
 }
 
 std::vector<std::string> MpiCollective::gather(const std::string& bytes) {
-    const int own = countOf(bytes.size());
-    std::vector<int> sizes(rank_ == 0 ? static_cast<std::size_t>(size_) : 0);
-    MPI_Gather(&own, 1, MPI_INT, sizes.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
-    std::vector<int> offsets(sizes.size());
-    std::string all;
-    if (rank_ == 0) {
-        std::size_t total = 0;
-        for (std::size_t p = 0; p < sizes.size(); ++p) {
-            offsets[p] = countOf(total);
-            total += static_cast<std::size_t>(sizes[p]);
-        }
-        all.resize(static_cast<std::size_t>(countOf(total)));
+    // Each process's bytes are received into their own part, one process after the other, so
+    // that rank 0 holds each byte once and no message is bounded by MPI's int counts.
+    unsigned long long own = bytes.size();
+    std::vector<unsigned long long> sizes(rank_ == 0 ? static_cast<std::size_t>(size_) : 0);
+    MPI_Gather(&own, 1, MPI_UNSIGNED_LONG_LONG, sizes.data(), 1, MPI_UNSIGNED_LONG_LONG, 0,
+               MPI_COMM_WORLD);
+    if (rank_ != 0) {
+        sendPieces(bytes, 0);
+        return {};
     }
-    MPI_Gatherv(bytes.data(), own, MPI_BYTE, all.data(), sizes.data(), offsets.data(), MPI_BYTE, 0,
-                MPI_COMM_WORLD);
-    std::vector<std::string> parts;
-    for (std::size_t p = 0; p < sizes.size(); ++p)
-        parts.push_back(
-            all.substr(static_cast<std::size_t>(offsets[p]), static_cast<std::size_t>(sizes[p])));
+    std::vector<std::string> parts(sizes.size());
+    parts[0] = bytes;
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        parts[p].resize(static_cast<std::size_t>(sizes[p]));
+        receivePieces(parts[p], static_cast<int>(p));
+    }
     return parts;
 }
 
@@ -60,7 +73,9 @@ void MpiCollective::broadcast(std::string& bytes) {
     unsigned long long size = bytes.size();
     MPI_Bcast(&size, 1, MPI_UNSIGNED_LONG_LONG, 0, MPI_COMM_WORLD);
     bytes.resize(static_cast<std::size_t>(size));
-    MPI_Bcast(bytes.data(), countOf(bytes.size()), MPI_BYTE, 0, MPI_COMM_WORLD);
+    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes)
+        MPI_Bcast(bytes.data() + at, static_cast<int>(std::min(kPieceBytes, bytes.size() - at)),
+                  MPI_BYTE, 0, MPI_COMM_WORLD);
 }
 
 }  // namespace mining
