@@ -20,44 +20,6 @@ constexpr std::size_t kNumericTargetValues = 20;
 
 bool isNumber(std::string_view text) { return numberValue(text).has_value(); }
 
-// Returns true when nominal attribute `a` holds a different value in every record.
-bool isIdentifier(const Dataset& data, std::size_t a) {
-    return data.attribute(a).values.size() == data.recordCount();
-}
-
-// How a numeric column numbers the records, if it does.
-enum class Numbering { None, Counts, Numbers };
-
-// Returns how numeric attribute `a` numbers the records: Counts for whole numbers from 0 or 1,
-// one up each record in file order (records left out for a missing class leave their gaps);
-// Numbers for a different whole number in every record, none below 0 nor above twice the
-// records of the file (estimated where a sample was read). One pass, stopped at the first value
-// that rules it out.
-Numbering numbering(const Dataset& data, std::size_t a) {
-    const NumericColumn& column = data.numeric(a);
-    const std::size_t n = column.size();
-    if (n == 0) return Numbering::None;
-    const std::uint64_t read = data.recordCount() + data.missingClassCount();
-    const std::uint64_t records = std::max(read, data.sample().estimatedRecords);
-    const double limit = 2.0 * static_cast<double>(records);
-    const auto fits = [limit](double x) {
-        return !isMissing(x) && x >= 0 && x <= limit && x == std::floor(x);
-    };
-    if (!fits(column[0])) return Numbering::None;  // most columns end here, before the bitmap
-    std::vector<bool> seen(static_cast<std::size_t>(limit) + 1, false);
-    bool inOrder = column[0] == 0 || column[0] == 1;
-    for (std::size_t r = 0; r < n; ++r) {
-        const double x = column[r];
-        if (!fits(x)) return Numbering::None;
-        const auto at = static_cast<std::size_t>(x);
-        if (seen[at]) return Numbering::None;
-        seen[at] = true;
-        inOrder = inOrder && (r == 0 || x > column[r - 1]);
-    }
-    const double span = column[n - 1] - column[0] + 1;
-    return inOrder && span == static_cast<double>(read) ? Numbering::Counts : Numbering::Numbers;
-}
-
 // Returns true when `value` alone reads as a number: plain, or as people write them.
 bool readsAsNumber(const std::string& value, const ColumnCheckOptions& options) {
     return isNumber(value) ||
@@ -92,20 +54,6 @@ bool sortValues(const Dataset& data, std::size_t a, const ColumnCheckOptions& op
     return !numbers.readValues.empty();
 }
 
-// Returns how many rows of nominal attribute `a` hold each value, and the rows with a value.
-std::vector<std::uint64_t> valueCounts(const Dataset& data, std::size_t a, std::uint64_t& present) {
-    std::vector<std::uint64_t> counts(data.attribute(a).values.size(), 0);
-    present = 0;
-    const CodeSpan codes = data.nominal(a);
-    for (std::size_t r = 0; r < codes.size(); ++r) {
-        const std::int32_t code = codes[r];
-        if (code < 0) continue;
-        ++counts[static_cast<std::size_t>(code)];
-        ++present;
-    }
-    return counts;
-}
-
 // Reads the values of `numbers.readValues` as numbers, styled or plain, into `numbers`.
 bool readValues(const std::vector<std::string>& values, const ColumnCheckOptions& options,
                 ColumnNumbers& numbers) {
@@ -125,7 +73,8 @@ bool readValues(const std::vector<std::string>& values, const ColumnCheckOptions
 
 // Returns how nominal attribute `a` reads as numbers (see checkColumns), or nullopt.
 std::optional<ColumnNumbers> columnNumbers(const Dataset& data, std::size_t a,
-                                           const ColumnCheckOptions& options) {
+                                           const ColumnCheckOptions& options,
+                                           RecordFigures& figures) {
     const std::vector<std::string>& values = data.attribute(a).values;
     ColumnNumbers numbers;
     if (values.empty()) return std::nullopt;
@@ -141,7 +90,7 @@ std::optional<ColumnNumbers> columnNumbers(const Dataset& data, std::size_t a,
     if (numbers.gaps.empty() && numbers.odd.empty()) return std::nullopt;
     if (!numbers.odd.empty()) {
         std::uint64_t present = 0;
-        const std::vector<std::uint64_t> counts = valueCounts(data, a, present);
+        const std::vector<std::uint64_t> counts = figures.valueCounts(data, a, present);
         std::uint64_t odd = 0;
         for (const std::size_t v : numbers.odd) odd += counts[v];
         if (odd > kMaxOddRecords || odd * kOddValueShare > present) return std::nullopt;
@@ -156,18 +105,18 @@ std::size_t fieldOf(const Dataset& data, std::size_t a) { return a + (a >= data.
 // Adds what `numbers` reads as missing in attribute `a` to the data set's missing counts: the
 // gaps by count, the odd values by count and with their lines.
 void countMissing(Dataset& data, std::size_t a, const ColumnNumbers& numbers,
-                  const ColumnCheckOptions& options) {
+                  const ColumnCheckOptions& options, RecordFigures& figures) {
     const std::vector<std::string>& values = data.attribute(a).values;
     std::uint64_t present = 0;
-    const std::vector<std::uint64_t> counts = valueCounts(data, a, present);
+    const std::vector<std::uint64_t> counts = figures.valueCounts(data, a, present);
     for (const std::size_t v : numbers.gaps)
         if (counts[v] > 0) data.addMissingCount({a, values[v], counts[v], {}});
     for (const std::size_t v : numbers.odd) {
         if (counts[v] == 0) continue;
         std::vector<std::uint64_t> lines;
         if (!options.records.empty())
-            lines = linesHolding(options.records, options.delimiter, fieldOf(data, a), {values[v]},
-                                 counts[v]);
+            lines = figures.linesHolding(options.records, options.delimiter, fieldOf(data, a),
+                                         {values[v]}, counts[v]);
         for (std::uint64_t& line : lines) line += options.linesBefore;
         data.addMissingCount({a, values[v], counts[v], std::move(lines)});
     }
@@ -186,10 +135,11 @@ void noteConversion(Dataset& data, std::size_t a, const ColumnNumbers& numbers) 
 }
 
 // Reads nominal attribute `a` as numbers when its values are numbers as people write them.
-void readNumbers(Dataset& data, std::size_t a, const ColumnCheckOptions& options) {
-    const std::optional<ColumnNumbers> numbers = columnNumbers(data, a, options);
+void readNumbers(Dataset& data, std::size_t a, const ColumnCheckOptions& options,
+                 RecordFigures& figures) {
+    const std::optional<ColumnNumbers> numbers = columnNumbers(data, a, options, figures);
     if (!numbers) return;
-    countMissing(data, a, *numbers, options);
+    countMissing(data, a, *numbers, options, figures);
     noteConversion(data, a, *numbers);
     const CodeSpan codes = data.nominal(a);
     ColumnVector<double> column(codes.size());
@@ -202,15 +152,16 @@ void readNumbers(Dataset& data, std::size_t a, const ColumnCheckOptions& options
 }
 
 // Leaves out the identifier columns of `data` (see checkColumns). Returns the note, or "".
-std::string leaveOutIdentifiers(Dataset& data) {
+std::string leaveOutIdentifiers(Dataset& data, RecordFigures& figures) {
     std::vector<std::string> leftOut;
     for (std::size_t a = 0; a < data.attributeCount(); ++a) {
         const AttributeType type = data.attribute(a).type;
         std::string why;
-        if (type == AttributeType::Nominal && isIdentifier(data, a)) {
+        if (type == AttributeType::Nominal &&
+            data.attribute(a).values.size() == figures.records(data)) {
             why = "a different value in every record";
         } else if (type == AttributeType::Numeric) {
-            const Numbering n = numbering(data, a);
+            const Numbering n = figures.numbering(data, a);
             if (n == Numbering::Counts) why = "it counts the records";
             if (n == Numbering::Numbers) why = "it numbers the records";
         }
@@ -244,21 +195,29 @@ bool headerNameIsAValue(const Dataset& data, const std::vector<std::string>& hea
 }
 
 void checkColumns(Dataset& data, const ColumnCheckOptions& options) {
+    RecordFigures figures;
+    checkColumns(data, options, figures);
+}
+
+void checkColumns(Dataset& data, const ColumnCheckOptions& options, RecordFigures& figures) {
     for (std::size_t a = 0; a < data.attributeCount(); ++a)
         if (data.attribute(a).type == AttributeType::Nominal &&
             !isForcedNominal(data.attribute(a).name, options))
-            readNumbers(data, a, options);
-    const bool idsOut = !options.keepIds && data.recordCount() >= kIdentifierRecords;
-    const std::string ids = idsOut ? leaveOutIdentifiers(data) : "";
-    for (std::string note :
-         {numericTargetNote(data), ids, missingValuesNote(data), conversionsNote(data)})
+            readNumbers(data, a, options, figures);
+    const bool idsOut = !options.keepIds && figures.records(data) >= kIdentifierRecords;
+    const std::string ids = idsOut ? leaveOutIdentifiers(data, figures) : "";
+    for (std::string note : {numericTargetNote(data, figures.records(data)), ids,
+                             missingValuesNote(data), conversionsNote(data)})
         if (!note.empty()) data.addReadNote(std::move(note));
 }
 
 std::string numericTargetNote(const Dataset& data) {
+    return numericTargetNote(data, data.recordCount());
+}
+
+std::string numericTargetNote(const Dataset& data, std::uint64_t records) {
     const std::vector<std::string>& classes = data.classValues();
-    if (classes.size() <= kNumericTargetValues || classes.size() * 10 <= data.recordCount())
-        return "";
+    if (classes.size() <= kNumericTargetValues || classes.size() * 10 <= records) return "";
     for (const std::string& v : classes)
         if (!isNumber(v)) return "";
     return "the class holds " + std::to_string(classes.size()) +

@@ -7,6 +7,7 @@
 
 #include "data/dataset.h"
 #include "data/number_styles.h"
+#include "data/record_figures.h"
 
 namespace mining {
 
@@ -50,9 +51,15 @@ struct ColumnCheckOptions {
 // The notes come in the order: the numeric target, identifiers, missing values, conversions.
 void checkColumns(Dataset& data, const ColumnCheckOptions& options);
 
+// As above, counting over the records as `figures` does (a data set that holds one process's
+// share of the records: see RecordFigures).
+void checkColumns(Dataset& data, const ColumnCheckOptions& options, RecordFigures& figures);
+
 // Returns the note on a class whose values are all numbers, more than 20 of them and in more
 // than a tenth of the records: a numeric target, read as that many classes. "" for any other.
 std::string numericTargetNote(const Dataset& data);
+// As above, for a class of `records` records in all.
+std::string numericTargetNote(const Dataset& data, std::uint64_t records);
 
 // Returns the lines of `records` (1-based) where a record's field `field`, split at `delimiter`,
 // is one of `values`, in order, at most `limit` of them. A record over several lines is named by

@@ -574,108 +574,14 @@ ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
                 read.marks.addAll(part->marks());
             }
             read.data = assemble(layout, parts, columns, total);
+            read.kept = read.data->recordCount();
+            read.missingClass = read.data->missingClassCount();
             return read;
         }
         for (const auto& part : parts)
             if (part->outcome() == PartOutcome::Restart)
                 layout.types[part->restartColumn()] = AttributeType::Nominal;
     }
-}
-
-namespace {
-
-// Joins one nominal column (or the class, `column` = attributes) of the shares: the first
-// share's value list followed by the values later shares add, in order, each share's rows
-// recoded to it.
-CodeColumn joinShareCodes(std::vector<ShareRead>& shares, std::size_t column, std::size_t total,
-                          std::vector<std::string>& values) {
-    const auto valuesOf = [column](Dataset& d) -> const std::vector<std::string>& {
-        return column == d.attributeCount() ? d.classValues() : d.attribute(column).values;
-    };
-    const auto codesOf = [column](const Dataset& d) {
-        return column == d.attributeCount() ? d.classes() : d.nominal(column);
-    };
-    values.clear();
-    ValueCoder coder(&values, false);
-    std::vector<std::vector<std::int32_t>> recodes(shares.size());
-    for (std::size_t k = 0; k < shares.size(); ++k)
-        for (const std::string& value : valuesOf(*shares[k].data))
-            recodes[k].push_back(coder.code(value));
-    const bool narrow = values.size() <= CodeColumn::kMaxByteValues;
-    ColumnVector<std::uint8_t> bytes(narrow ? total : 0);
-    ColumnVector<std::int32_t> wide(narrow ? 0 : total);
-    std::size_t target = 0;
-    for (std::size_t k = 0; k < shares.size(); ++k) {
-        const CodeSpan from = codesOf(*shares[k].data);
-        for (std::size_t r = 0; r < from.size(); ++r, ++target) {
-            const std::int32_t code = from[r];
-            const std::int32_t joined =
-                code < 0 ? code : recodes[k][static_cast<std::size_t>(code)];
-            if (narrow)
-                bytes[target] = joined < 0 ? CodeSpan::kMissingByte : codeByte(joined);
-            else
-                wide[target] = joined;
-        }
-    }
-    return narrow ? CodeColumn(std::move(bytes)) : CodeColumn(std::move(wide));
-}
-
-}  // namespace
-
-Result<Dataset> DatasetBuilder::joinShares(const RecordLayout& layout,
-                                           std::vector<ShareRead>& shares,
-                                           const std::vector<std::uint64_t>& linesBefore) {
-    std::size_t total = 0;
-    std::size_t missing = 0;
-    std::size_t comments = layout.commentsBefore;
-    MarkTally marks;
-    for (const ShareRead& share : shares) {
-        if (!share.data || share.types != layout.types)
-            return Result<Dataset>::failure(layout.dataName +
-                                            ": the processes read their shares differently");
-        total += share.data->recordCount();
-        missing += share.data->missingClassCount();
-        comments += share.comments;
-        marks.addAll(share.marks);
-    }
-    if (const std::string empty = emptyTextError(layout, total, missing); !empty.empty())
-        return Result<Dataset>::failure(empty);
-    const std::size_t attributes = layout.fieldCount - 1;
-    std::vector<std::string> classValues;
-    CodeColumn classes = joinShareCodes(shares, attributes, total, classValues);
-    std::vector<std::vector<std::string>> values(attributes);
-    std::vector<CodeColumn> nominal(attributes);
-    for (std::size_t c = 0; c < attributes; ++c)
-        if (layout.types[c] == AttributeType::Nominal)
-            nominal[c] = joinShareCodes(shares, c, total, values[c]);
-    std::vector<std::uint64_t> lines;
-    if (layout.recordLines) {
-        lines.reserve(total);
-        for (std::size_t k = 0; k < shares.size(); ++k)
-            for (const std::uint64_t line : shares[k].data->recordLines_)
-                lines.push_back(linesBefore[k] + line);
-    }
-    Dataset data = std::move(*shares.front().data);
-    data.classValues_ = std::move(classValues);
-    data.classes_ = std::move(classes);
-    for (std::size_t c = 0; c < attributes; ++c) {
-        if (layout.types[c] == AttributeType::Numeric) {
-            for (std::size_t k = 1; k < shares.size(); ++k)
-                data.numeric_[c].appendAndClear(shares[k].data->numeric_[c]);
-        } else if (layout.types[c] == AttributeType::Nominal) {
-            data.nominal_[c] = std::move(nominal[c]);
-            data.attributes_[c].values = std::move(values[c]);
-        }
-    }
-    data.missingClassCount_ = missing;
-    data.recordLines_ = std::move(lines);
-    data.className_ = layout.className;
-    data.classField_ = layout.classField;
-    data.dataPath_ = layout.dataName;
-    data.namesPath_ = layout.names ? layout.namesName : std::string();
-    shares.clear();
-    noteMarksAndComments(layout, marks, comments, data);
-    return data;
 }
 
 // Joins column `column` of the parts (the class when it is fieldCount - 1) into `data`.
@@ -700,6 +606,162 @@ void DatasetBuilder::joinColumn(const RecordLayout& layout, std::size_t column, 
             columns.codes[column], column, data.attributes_[column].values,
             parts, [column](PartParser & p) -> auto& { return p.values(column); }, total);
     }
+}
+
+ShareRead DatasetBuilder::schemaOf(const ShareRead& share) {
+    ShareRead schema;
+    schema.types = share.types;
+    schema.error = share.error;
+    schema.firstRecordError = share.firstRecordError;
+    schema.quoteLeftOpen = share.quoteLeftOpen;
+    schema.marks = share.marks;
+    schema.comments = share.comments;
+    schema.kept = share.kept;
+    schema.missingClass = share.missingClass;
+    if (share.data) {
+        Dataset& d = schema.data.emplace();
+        d.attributes_ = share.data->attributes_;
+        d.classValues_ = share.data->classValues_;
+        d.numeric_.resize(d.attributes_.size());
+        d.nominal_.resize(d.attributes_.size());
+        for (std::size_t a = 0; a < d.attributes_.size(); ++a)
+            if (d.attributes_[a].type == AttributeType::Nominal)
+                d.nominal_[a] = CodeColumn(ColumnVector<std::uint8_t>());
+    }
+    return schema;
+}
+
+Result<ShareRead> DatasetBuilder::joinSchemas(const RecordLayout& layout,
+                                              const std::vector<ShareRead>& schemas) {
+    ShareRead whole;
+    whole.types = layout.types;
+    whole.comments = layout.commentsBefore;
+    Dataset& d = whole.data.emplace();
+    const std::size_t attributes = layout.fieldCount - 1;
+    d.attributes_.resize(attributes);
+    d.numeric_.resize(attributes);
+    d.nominal_.resize(attributes);
+    std::vector<ValueCoder> coders;
+    coders.reserve(attributes + 1);
+    for (std::size_t a = 0; a < attributes; ++a)
+        coders.emplace_back(&d.attributes_[a].values, false);
+    coders.emplace_back(&d.classValues_, false);
+    for (const ShareRead& schema : schemas) {
+        if (!schema.data || schema.types != layout.types)
+            return Result<ShareRead>::failure(layout.dataName +
+                                              ": the processes read their shares differently");
+        whole.kept += schema.kept;
+        whole.missingClass += schema.missingClass;
+        whole.comments += schema.comments;
+        whole.marks.addAll(schema.marks);
+        const Dataset& part = *schema.data;
+        for (std::size_t a = 0; a < attributes; ++a) {
+            d.attributes_[a].name = part.attributes_[a].name;
+            d.attributes_[a].type = part.attributes_[a].type;
+            if (part.attributes_[a].type == AttributeType::Nominal)
+                for (const std::string& value : part.attributes_[a].values) coders[a].code(value);
+        }
+        for (const std::string& value : part.classValues_) coders.back().code(value);
+    }
+    if (const std::string empty = emptyTextError(layout, static_cast<std::size_t>(whole.kept),
+                                                 static_cast<std::size_t>(whole.missingClass));
+        !empty.empty())
+        return Result<ShareRead>::failure(empty);
+    for (std::size_t a = 0; a < attributes; ++a)
+        if (d.attributes_[a].type == AttributeType::Nominal)
+            d.nominal_[a] = CodeColumn(ColumnVector<std::uint8_t>());
+    return whole;
+}
+
+namespace {
+
+// Returns `codes` (by `from`'s values) coded by `to`'s values, which hold every one of them.
+CodeColumn recoded(CodeSpan codes, const std::vector<std::string>& from,
+                   std::vector<std::string>& to) {
+    ValueCoder coder(&to, true);
+    std::vector<std::int32_t> recode(from.size());
+    for (std::size_t v = 0; v < from.size(); ++v) recode[v] = coder.code(from[v]);
+    const bool narrow = to.size() <= CodeColumn::kMaxByteValues;
+    ColumnVector<std::uint8_t> bytes(narrow ? codes.size() : 0);
+    ColumnVector<std::int32_t> wide(narrow ? 0 : codes.size());
+    for (std::size_t r = 0; r < codes.size(); ++r) {
+        const std::int32_t code = codes[r];
+        const std::int32_t joined = code < 0 ? code : recode[static_cast<std::size_t>(code)];
+        if (narrow)
+            bytes[r] = joined < 0 ? CodeSpan::kMissingByte : codeByte(joined);
+        else
+            wide[r] = joined;
+    }
+    return narrow ? CodeColumn(std::move(bytes)) : CodeColumn(std::move(wide));
+}
+
+}  // namespace
+
+Dataset DatasetBuilder::localise(ShareRead* share, const ShareRead& whole,
+                                 const RecordLayout& layout, std::uint64_t linesBefore,
+                                 std::uint64_t textBytes) {
+    Dataset data;
+    const Dataset& schema = *whole.data;
+    data.attributes_ = schema.attributes_;
+    data.classValues_ = schema.classValues_;
+    const std::size_t attributes = data.attributes_.size();
+    data.numeric_.resize(attributes);
+    data.nominal_.resize(attributes);
+    Dataset* own = share != nullptr && share->data ? &*share->data : nullptr;
+    for (std::size_t a = 0; a < attributes; ++a) {
+        if (data.attributes_[a].type == AttributeType::Numeric && own != nullptr)
+            data.numeric_[a] = std::move(own->numeric_[a]);
+        else if (data.attributes_[a].type == AttributeType::Nominal)
+            data.nominal_[a] = own != nullptr ? recoded(own->nominal(a), own->attributes_[a].values,
+                                                        data.attributes_[a].values)
+                                              : CodeColumn(ColumnVector<std::uint8_t>());
+    }
+    data.classes_ = own != nullptr ? recoded(own->classes(), own->classValues_, data.classValues_)
+                                   : CodeColumn(ColumnVector<std::uint8_t>());
+    if (own != nullptr) {
+        data.recordLines_ = std::move(own->recordLines_);
+        for (std::uint64_t& line : data.recordLines_) line += linesBefore;
+        share->data.reset();
+    }
+    data.missingClassCount_ = static_cast<std::size_t>(whole.missingClass);
+    data.className_ = layout.className;
+    data.classField_ = layout.classField;
+    data.dataPath_ = layout.dataName;
+    data.namesPath_ = layout.names ? layout.namesName : std::string();
+    noteMarksAndComments(layout, whole.marks, whole.comments, data);
+    data.sample_ = SampleInfo{false, textBytes, textBytes, whole.records()};
+    return data;
+}
+
+void DatasetBuilder::appendRows(Dataset& into, Dataset& from) {
+    const auto appendCodes = [](CodeColumn& to, CodeColumn& more) {
+        if (more.size() == 0) return;
+        if (to.narrow() && more.narrow()) {
+            ColumnVector<std::uint8_t> bytes(to.size() + more.size());
+            std::copy(to.bytes().begin(), to.bytes().end(), bytes.begin());
+            std::copy(more.bytes().begin(), more.bytes().end(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(to.size()));
+            to = CodeColumn(std::move(bytes));
+        } else {
+            ColumnVector<std::int32_t> wide(to.size() + more.size());
+            const CodeSpan a = to.view();
+            const CodeSpan b = more.view();
+            for (std::size_t r = 0; r < a.size(); ++r) wide[r] = a[r];
+            for (std::size_t r = 0; r < b.size(); ++r) wide[a.size() + r] = b[r];
+            to = CodeColumn(std::move(wide));
+        }
+        more = CodeColumn();
+    };
+    for (std::size_t a = 0; a < into.attributes_.size(); ++a) {
+        if (into.attributes_[a].type == AttributeType::Numeric)
+            into.numeric_[a].appendAndClear(from.numeric_[a]);
+        else if (into.attributes_[a].type == AttributeType::Nominal)
+            appendCodes(into.nominal_[a], from.nominal_[a]);
+    }
+    appendCodes(into.classes_, from.classes_);
+    into.recordLines_.insert(into.recordLines_.end(), from.recordLines_.begin(),
+                             from.recordLines_.end());
+    from = Dataset();
 }
 
 }  // namespace mining

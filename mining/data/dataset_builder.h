@@ -45,8 +45,8 @@ struct SampledText {
 
 // What one process of a run read of its share of a text: the records whose lines start in the
 // share, read as buildWith() reads them, less what needs the whole text (the value lists
-// joined, the checks that the text holds records, the notes): DatasetBuilder::joinShares makes
-// the text's data set of every share's.
+// joined, the checks that the text holds records, the notes): DatasetBuilder::joinSchemas joins
+// the shares' value lists, and localise() codes each share's records by them.
 struct ShareRead {
     std::optional<Dataset> data;       // the share's records, with the share's own value lists
     std::vector<AttributeType> types;  // the attributes' types the share was read with
@@ -55,14 +55,14 @@ struct ShareRead {
     // first record (see buildWith), which it is when no share before holds a record.
     std::string error;
     std::string firstRecordError;
-    bool quoteLeftOpen = false;  // the failing line left a double-quoted field open
-    MarkTally marks;             // the missing marks other than the quiet ones, by column
-    std::size_t comments = 0;    // the comment lines skipped
+    bool quoteLeftOpen = false;      // the failing line left a double-quoted field open
+    MarkTally marks;                 // the missing marks other than the quiet ones, by column
+    std::size_t comments = 0;        // the comment lines skipped
+    std::uint64_t kept = 0;          // the records kept (with a class)
+    std::uint64_t missingClass = 0;  // the records left out for a missing class
 
     // Returns the records the share read (with a class or not).
-    std::size_t records() const {
-        return data ? data->recordCount() + data->missingClassCount() : 0;
-    }
+    std::uint64_t records() const { return kept + missingClass; }
     // Appends the share to `bytes`, for sending to another process; load() reads it back, for
     // the layout it was read with, and throws std::invalid_argument on bytes cut or malformed.
     void save(std::string& bytes) const;
@@ -112,12 +112,24 @@ public:
     static ShareRead readShare(std::string_view share, RecordLayout layout, bool carriageReturns,
                                std::size_t threads, const LineNamer& namer);
 
-    // Returns the data set of the whole text from the shares of it that readShare() read, in
-    // text order, all with the types of `layout`: what buildWith() reads from the whole text,
-    // or its error when the text holds no record. `linesBefore[k]`: the text's lines before
-    // share k. Empties the shares.
-    static Result<Dataset> joinShares(const RecordLayout& layout, std::vector<ShareRead>& shares,
-                                      const std::vector<std::uint64_t>& linesBefore);
+    // Returns `share` without its records: its value lists and figures, for the process that
+    // joins the lists (joinSchemas).
+    static ShareRead schemaOf(const ShareRead& share);
+    // Returns the whole text's schema from every share's (schemaOf), in text order: the value
+    // lists joined in share order, as one reader of the whole text lists its values (in order of
+    // first appearance), the records, marks and comments summed; or the
+    // error of a text that holds no record.
+    static Result<ShareRead> joinSchemas(const RecordLayout& layout,
+                                         const std::vector<ShareRead>& schemas);
+    // Returns the data set of one share's records (`share`, or none when null) within the whole
+    // text of `whole` (joinSchemas): the whole text's value lists, its records coded by them,
+    // each row's line `linesBefore` on from the share's, and what is said of the whole text (the
+    // missing marks, the comment note, the records left out for a missing class, the size).
+    static Dataset localise(ShareRead* share, const ShareRead& whole, const RecordLayout& layout,
+                            std::uint64_t linesBefore, std::uint64_t textBytes);
+    // Appends the rows of `from`, a data set of the same columns and value lists, to `into`'s,
+    // and empties `from`.
+    static void appendRows(Dataset& into, Dataset& from);
 
 private:
     using Parts = std::vector<std::unique_ptr<PartParser>>;

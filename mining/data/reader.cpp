@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "data/arff.h"
@@ -357,8 +359,9 @@ std::string describeReading(const Prepared& p, DataFormat format) {
 
 // Adds the notes on a data set whose schema a file declares: a class declared numeric that
 // holds many numbers, and the missing values read beyond the usual marks.
-void addDeclaredNotes(Dataset& read, bool numericClass) {
-    for (std::string note : {numericClass ? numericTargetNote(read) : "", missingValuesNote(read)})
+void addDeclaredNotes(Dataset& read, bool numericClass, std::uint64_t records) {
+    for (std::string note :
+         {numericClass ? numericTargetNote(read, records) : "", missingValuesNote(read)})
         if (!note.empty()) read.addReadNote(std::move(note));
 }
 
@@ -380,11 +383,12 @@ ColumnCheckOptions checkOptions(const Prepared& prepared, std::string_view text,
 // for guessed types the checks of the columns. Returns false when a guessed header turned out to
 // be a record: the text is to be read again without one.
 bool settleRead(Result<Dataset>& read, const Prepared& prepared, DataFormat format,
-                std::string_view text, const ReadOptions& options) {
+                std::string_view text, const ReadOptions& options, RecordFigures& figures,
+                std::optional<std::string_view> records = std::nullopt) {
     if (!read || !prepared.guess) {
         if (read) {
             read->setReadAs(describeReading(prepared, format));
-            addDeclaredNotes(*read, prepared.numericClass);
+            addDeclaredNotes(*read, prepared.numericClass, figures.records(*read));
             if (options.classesByName) read->sortClassValues();
         }
         return true;
@@ -393,8 +397,10 @@ bool settleRead(Result<Dataset>& read, const Prepared& prepared, DataFormat form
     if (prepared.guess->headerGuessed && headerNameIsAValue(*read, prepared.guess->headerNames))
         return false;
     read->setReadAs(describeReading(prepared, format));
-    dropEmptyColumns(*read, *prepared.guess, options.keepIds);
-    checkColumns(*read, checkOptions(prepared, text, options));
+    dropEmptyColumns(*read, *prepared.guess, options.keepIds, figures);
+    ColumnCheckOptions check = checkOptions(prepared, text, options);
+    if (records) check.records = *records;
+    checkColumns(*read, check, figures);
     leaveOutRowNames(*read, *prepared.guess, options.keepIds);
     if (options.classesByName) read->sortClassValues();
     return true;
@@ -421,7 +427,8 @@ Result<Dataset> readText(std::string_view whole, DataFormat format,
         if (!prepared) return prepared.failureAs<Dataset>();
         setRecordOptions(*prepared, options);
         Result<Dataset> read = readRecords(*prepared, text, bom, file, asked, threads);
-        if (settleRead(read, *prepared, format, text, options)) return read;
+        RecordFigures figures;
+        if (settleRead(read, *prepared, format, text, options, figures)) return read;
         asked.columns.header = HeaderRule::Absent;
     }
 }
@@ -458,87 +465,297 @@ std::pair<std::size_t, std::size_t> shareOf(std::string_view records, int rank, 
             lineStartFrom(n / p * (r + 1) + n % p * (r + 1) / p)};
 }
 
-// Reads this process's share of the records of `prepared` in `text` (after a byte-order mark)
-// and joins every process's at rank 0: each process reads the records whose lines start in its
-// share; the columns a process finds not numeric are read as nominal by all; rank 0 joins the
-// shares in process order, so that values are coded in the order the whole file shows them
-// first. A text whose quoted fields go over line ends, and ARFF records that need rewriting,
-// are read by rank 0 alone, as one process reads them. Other processes return an empty data
-// set.
-Result<Dataset> readShares(Prepared& prepared, std::string_view text, std::size_t bom,
-                           const ReadOptions& options, Collective& collective) {
-    using R = Result<Dataset>;
+// What the checks of the columns count over the records of a text read by several processes,
+// each holding its share of the records: counts summed, what counts cannot settle gathered.
+class SharedFigures final : public RecordFigures {
+public:
+    // `records`, `read`: the whole text's records with a class, and with or without one;
+    // `share`: the text of this process's records, `linesBefore` lines into the records' text.
+    SharedFigures(Collective& collective, std::uint64_t records, std::uint64_t read,
+                  std::string_view share, std::uint64_t linesBefore)
+        : collective_(collective),
+          records_(records),
+          read_(read),
+          share_(share),
+          linesBefore_(linesBefore) {}
+
+    std::uint64_t records(const Dataset&) override { return records_; }
+    std::uint64_t recordsRead(const Dataset&) override { return read_; }
+
+    std::vector<std::uint64_t> valueCounts(const Dataset& data, std::size_t a,
+                                           std::uint64_t& present) override {
+        std::vector<std::uint64_t> counts = RecordFigures::valueCounts(data, a, present);
+        counts.push_back(present);
+        collective_.sum(counts);
+        present = counts.back();
+        counts.pop_back();
+        return counts;
+    }
+
+    bool noNumber(const Dataset& data, std::size_t a) override {
+        std::vector<std::uint64_t> numbers{RecordFigures::noNumber(data, a) ? 0u : 1u};
+        collective_.sum(numbers);
+        return numbers[0] == 0;
+    }
+
+    Numbering numbering(const Dataset& data, std::size_t a) override {
+        const double limit =
+            2.0 * static_cast<double>(std::max(read_, data.sample().estimatedRecords));
+        const NumberingPart own = numberingPart(data.numeric(a), limit);
+        std::string bytes = partBytes(own);
+        std::string all;
+        for (const std::string& part : collective_.gather(bytes)) all += part;
+        collective_.broadcast(all);
+        std::vector<NumberingPart> parts;
+        for (std::size_t at = 0; at + kPartBytes <= all.size(); at += kPartBytes)
+            parts.push_back(partOf(std::string_view(all).substr(at, kPartBytes)));
+        return numberingOf(parts, read_, [&] { return distinctOverall(data.numeric(a)); });
+    }
+
+    std::vector<std::uint64_t> linesHolding(std::string_view, char delimiter, std::size_t field,
+                                            const std::vector<std::string>& values,
+                                            std::size_t limit) override {
+        std::vector<std::uint64_t> lines =
+            mining::linesHolding(share_, delimiter, field, values, limit);
+        for (std::uint64_t& line : lines) line += linesBefore_;
+        const std::string bytes(reinterpret_cast<const char*>(lines.data()),
+                                lines.size() * sizeof(std::uint64_t));
+        const std::vector<std::string> parts = collective_.gather(bytes);
+        if (collective_.rank() != 0) return lines;
+        lines.clear();
+        for (const std::string& part : parts)
+            for (std::size_t at = 0; at + sizeof(std::uint64_t) <= part.size();
+                 at += sizeof(std::uint64_t)) {
+                std::uint64_t line = 0;
+                std::memcpy(&line, part.data() + at, sizeof line);
+                lines.push_back(line);
+            }
+        std::sort(lines.begin(), lines.end());
+        if (lines.size() > limit) lines.resize(limit);
+        return lines;
+    }
+
+private:
+    static constexpr std::size_t kPartBytes = 6 * sizeof(std::uint64_t);
+
+    static std::string partBytes(const NumberingPart& part) {
+        const std::uint64_t words[6] = {part.fits,
+                                        part.distinct,
+                                        part.rising,
+                                        std::bit_cast<std::uint64_t>(part.first),
+                                        std::bit_cast<std::uint64_t>(part.last),
+                                        part.rows};
+        return std::string(reinterpret_cast<const char*>(words), sizeof words);
+    }
+
+    static NumberingPart partOf(std::string_view bytes) {
+        std::uint64_t words[6] = {};
+        std::memcpy(words, bytes.data(), sizeof words);
+        NumberingPart part;
+        part.fits = words[0] != 0;
+        part.distinct = words[1] != 0;
+        part.rising = words[2] != 0;
+        part.first = std::bit_cast<double>(words[3]);
+        part.last = std::bit_cast<double>(words[4]);
+        part.rows = words[5];
+        return part;
+    }
+
+    // Whether no two values of the column are alike over every process's rows: each process's
+    // distinct already, they are gathered at rank 0 (a column that numbers the records, rare).
+    bool distinctOverall(const NumericColumn& column) {
+        std::vector<double> values = column.toVector();
+        const std::string bytes(reinterpret_cast<const char*>(values.data()),
+                                values.size() * sizeof(double));
+        std::string verdict;
+        const std::vector<std::string> parts = collective_.gather(bytes);
+        if (collective_.rank() == 0) {
+            values.clear();
+            for (const std::string& part : parts) {
+                const std::size_t n = part.size() / sizeof(double);
+                const std::size_t at = values.size();
+                values.resize(at + n);
+                std::memcpy(values.data() + at, part.data(), n * sizeof(double));
+            }
+            std::sort(values.begin(), values.end());
+            verdict = std::adjacent_find(values.begin(), values.end()) == values.end() ? "1" : "";
+        }
+        collective_.broadcast(verdict);
+        return !verdict.empty();
+    }
+
+    Collective& collective_;
+    std::uint64_t records_;
+    std::uint64_t read_;
+    std::string_view share_;
+    std::uint64_t linesBefore_;
+};
+
+// What one process holds of a text read by several: the records of its share, coded by the
+// whole text's value lists, with what is said of the whole text; the text they were read from,
+// and its lines before them in the records' text; the whole text's records.
+struct ProcessShare {
+    Result<Dataset> data = Result<Dataset>::failure("not read");
+    std::string_view text;
+    std::uint64_t linesBefore = 0;
+    std::uint64_t records = 0;
+    std::uint64_t read = 0;
+};
+
+// What rank 0 tells every process once the shares are read: the run's error, or the whole
+// text's schema and whether rank 0 read the whole text alone.
+std::string verdictOf(const Result<ShareRead>& whole, bool alone) {
+    std::string bytes;
+    if (!whole) {
+        bytes = std::string("E") + static_cast<char>(whole.kind()) + whole.error();
+        return bytes;
+    }
+    bytes = alone ? "A" : "S";
+    whole->save(bytes);
+    return bytes;
+}
+
+// Reads this process's share of the records of `prepared` in `text` (after a byte-order mark):
+// the records whose lines start in its share of the records' bytes; a column that any process
+// finds not numeric is read as nominal by all; rank 0 joins the value lists in process order, so
+// that every value has the code one process reading the whole text gives it. A text whose quoted
+// fields go over line ends, and ARFF records that need rewriting, are read by rank 0 alone, as
+// one process reads them; the others then hold no records.
+ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t bom,
+                        const ReadOptions& options, Collective& collective) {
     const int rank = collective.rank();
     const int size = collective.size();
     prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
-    if (prepared.rewritten)
-        return rank == 0 ? readRecords(prepared, text, bom, nullptr, options, 0) : R(Dataset());
     const std::string_view records = text.substr(prepared.start);
-    const bool carriageReturns = endsLinesWithCarriageReturns(records);
-    const char lineEnd = carriageReturns ? '\r' : '\n';
-    const auto [begin, end] = shareOf(records, rank, size, lineEnd);
-    const std::string_view share = records.substr(begin, end - begin);
-    std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
-    lines[static_cast<std::size_t>(rank)] =
-        static_cast<std::uint64_t>(std::count(share.begin(), share.end(), lineEnd));
-    collective.sum(lines);
-    std::vector<std::uint64_t> linesBefore(lines.size(), 0);
-    for (std::size_t k = 1; k < lines.size(); ++k)
-        linesBefore[k] = linesBefore[k - 1] + lines[k - 1];
-    const std::uint64_t before = prepared.linesBefore + linesBefore[static_cast<std::size_t>(rank)];
-    const LineNamer namer = [before](std::size_t line) {
-        return "line " + std::to_string(before + line);
-    };
+    bool alone = prepared.rewritten.has_value();
+    ProcessShare out;
+    std::vector<std::uint64_t> linesBefore(static_cast<std::size_t>(size), 0);
     RecordLayout layout = prepared.layout;
     ShareRead read;
-    bool reread = true;
-    while (true) {
-        if (reread) read = DatasetBuilder::readShare(share, layout, carriageReturns, 0, namer);
-        std::vector<std::uint64_t> nominal(layout.types.size(), 0);
-        for (std::size_t a = 0; a < nominal.size(); ++a)
-            nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
-        collective.sum(nominal);
-        bool changed = false;
-        for (std::size_t a = 0; a < nominal.size(); ++a)
-            if (nominal[a] > 0 && layout.types[a] != AttributeType::Nominal) {
-                layout.types[a] = AttributeType::Nominal;
-                changed = true;
-            }
-        if (!changed) break;
-        reread = read.types != layout.types;
+    if (!alone) {
+        const bool carriageReturns = endsLinesWithCarriageReturns(records);
+        const char lineEnd = carriageReturns ? '\r' : '\n';
+        const auto [begin, end] = shareOf(records, rank, size, lineEnd);
+        out.text = records.substr(begin, end - begin);
+        std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
+        lines[static_cast<std::size_t>(rank)] =
+            static_cast<std::uint64_t>(std::count(out.text.begin(), out.text.end(), lineEnd));
+        collective.sum(lines);
+        for (std::size_t k = 1; k < lines.size(); ++k)
+            linesBefore[k] = linesBefore[k - 1] + lines[k - 1];
+        out.linesBefore = linesBefore[static_cast<std::size_t>(rank)];
+        const std::uint64_t before = prepared.linesBefore + out.linesBefore;
+        const LineNamer namer = [before](std::size_t line) {
+            return "line " + std::to_string(before + line);
+        };
+        for (bool reread = true;;) {
+            if (reread)
+                read = DatasetBuilder::readShare(out.text, layout, carriageReturns, 0, namer);
+            std::vector<std::uint64_t> nominal(layout.types.size(), 0);
+            for (std::size_t a = 0; a < nominal.size(); ++a)
+                nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
+            collective.sum(nominal);
+            bool changed = false;
+            for (std::size_t a = 0; a < nominal.size(); ++a)
+                if (nominal[a] > 0 && layout.types[a] != AttributeType::Nominal) {
+                    layout.types[a] = AttributeType::Nominal;
+                    changed = true;
+                }
+            if (!changed) break;
+            reread = read.types != layout.types;
+        }
     }
     std::string bytes;
-    read.save(bytes);
-    read = ShareRead();
-    std::vector<std::string> gathered = collective.gather(bytes);
-    bytes.clear();
-    if (rank != 0) return Dataset();
-    std::vector<ShareRead> shares;
-    std::uint64_t recordsBefore = 0;
-    for (std::string& part : gathered) {
+    if (!alone) DatasetBuilder::schemaOf(read).save(bytes);
+    const std::vector<std::string> schemas = collective.gather(bytes);
+    std::optional<Result<Dataset>> whole;  // rank 0, reading alone
+    if (rank == 0) {
+        Result<ShareRead> joined = Result<ShareRead>::failure("");
         try {
-            shares.push_back(ShareRead::load(part));
+            std::vector<ShareRead> loaded;
+            std::uint64_t recordsBefore = 0;
+            bool failed = false;
+            for (std::size_t k = 0; !alone && !failed && k < schemas.size(); ++k) {
+                loaded.push_back(ShareRead::load(schemas[k]));
+                const ShareRead& s = loaded.back();
+                if (s.error.empty()) {
+                    recordsBefore += s.records();
+                } else if (s.quoteLeftOpen && s.firstRecordError.empty()) {
+                    alone = true;
+                } else {
+                    joined = Result<ShareRead>::failure(
+                        recordsBefore == 0 && !s.firstRecordError.empty() ? s.firstRecordError
+                                                                          : s.error);
+                    failed = true;
+                }
+            }
+            if (!alone && !failed) joined = DatasetBuilder::joinSchemas(layout, loaded);
         } catch (const std::invalid_argument& e) {
-            return R::failure(prepared.layout.dataName + ": " + e.what());
+            joined = Result<ShareRead>::failure(prepared.layout.dataName + ": " + e.what());
         }
-        std::string().swap(part);
-        const ShareRead& s = shares.back();
-        if (!s.error.empty()) {
-            if (s.quoteLeftOpen && s.firstRecordError.empty())
-                return readRecords(prepared, text, bom, nullptr, options, 0);
-            return R::failure(recordsBefore == 0 && !s.firstRecordError.empty() ? s.firstRecordError
-                                                                                : s.error);
+        if (alone) {
+            whole = readRecords(prepared, text, bom, nullptr, options, 0);
+            if (!*whole) {
+                joined = Result<ShareRead>::failure(whole->error(), whole->kind());
+            } else {
+                ShareRead all;
+                all.kept = (*whole)->recordCount();
+                all.missingClass = (*whole)->missingClassCount();
+                all.types = layout.types;
+                all.data = std::move(whole->value());
+                joined = DatasetBuilder::schemaOf(all);
+                joined->kept = all.kept;
+                joined->missingClass = all.missingClass;
+                whole = std::move(*all.data);
+            }
         }
-        recordsBefore += s.records();
+        bytes = verdictOf(joined, alone);
     }
-    Result<Dataset> joined = DatasetBuilder::joinShares(layout, shares, linesBefore);
-    noteSample(joined, false, text.size(), text.size());
-    const std::size_t headerLines = prepared.linesBefore;
-    toFileLines(joined, [headerLines](std::uint64_t line) { return line + headerLines; });
-    return joined;
+    collective.broadcast(bytes);
+    if (bytes.empty() || bytes[0] == 'E') {
+        const auto kind = bytes.size() > 1 ? static_cast<ErrorKind>(bytes[1]) : ErrorKind::Data;
+        out.data = Result<Dataset>::failure(bytes.size() > 1 ? bytes.substr(2) : "", kind);
+        return out;
+    }
+    const ShareRead schema = ShareRead::load(std::string_view(bytes).substr(1));
+    out.records = schema.kept;
+    out.read = schema.records();
+    if (bytes[0] == 'A') {
+        out.text = rank == 0 ? records : std::string_view();
+        out.linesBefore = 0;
+        out.data = rank == 0 ? std::move(*whole)
+                             : Result<Dataset>(DatasetBuilder::localise(
+                                   nullptr, schema, layout, prepared.linesBefore, text.size()));
+        return out;
+    }
+    out.data = DatasetBuilder::localise(&read, schema, layout,
+                                        prepared.linesBefore + out.linesBefore, text.size());
+    return out;
 }
 
-// As readText, from every process's share of the text (see readShares); the result at rank 0.
+// Appends every process's `data` to rank 0's, in process order; the others' are emptied.
+void gatherRows(Dataset& data, Collective& collective) {
+    ShareRead own;
+    own.data = std::move(data);
+    std::string bytes;
+    own.save(bytes);
+    data = std::move(*own.data);
+    std::vector<std::string> parts = collective.gather(bytes);
+    bytes.clear();
+    if (collective.rank() != 0) {
+        data = Dataset();
+        return;
+    }
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+        ShareRead share = ShareRead::load(parts[k]);
+        std::string().swap(parts[k]);
+        DatasetBuilder::appendRows(data, *share.data);
+    }
+}
+
+// As readText, from every process's share of the text (see readShares), the columns checked
+// over every process's records: rank 0 ends with the whole text's data set, the others with an
+// empty one.
 Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
                                const std::optional<std::string_view>& namesText,
                                const ReadOptions& options, const std::string& dataName,
@@ -553,13 +770,19 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
             !error.empty())
             return agreedFailure<Dataset>(prepared, error);
         setRecordOptions(*prepared, options);
-        Result<Dataset> read = readShares(*prepared, text, bom, asked, collective);
-        std::string again;
-        if (collective.rank() == 0 && !settleRead(read, *prepared, format, text, options))
-            again = "1";
-        collective.broadcast(again);
-        if (again.empty()) return read;
-        asked.columns.header = HeaderRule::Absent;
+        ProcessShare share = readShares(*prepared, text, bom, asked, collective);
+        if (!share.data) return std::move(share.data);
+        SharedFigures figures(collective, share.records, share.read, share.text, share.linesBefore);
+        if (!settleRead(share.data, *prepared, format, text, options, figures, share.text)) {
+            asked.columns.header = HeaderRule::Absent;
+            continue;
+        }
+        try {
+            gatherRows(*share.data, collective);
+        } catch (const std::invalid_argument& e) {
+            return Result<Dataset>::failure(dataName + ": " + e.what());
+        }
+        return std::move(share.data);
     }
 }
 

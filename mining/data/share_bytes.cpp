@@ -108,6 +108,8 @@ void ShareRead::save(std::string& bytes) const {
     out.text(firstRecordError);
     out.number(quoteLeftOpen ? 1 : 0);
     out.number(comments);
+    out.number(kept);
+    out.number(missingClass);
     std::vector<std::uint64_t> typeCodes;
     for (const AttributeType type : types) typeCodes.push_back(static_cast<std::uint64_t>(type));
     out.items(std::span<const std::uint64_t>(typeCodes));
@@ -155,6 +157,8 @@ ShareRead ShareRead::load(std::string_view bytes) {
     share.firstRecordError = in.text();
     share.quoteLeftOpen = in.number() != 0;
     share.comments = static_cast<std::size_t>(in.number());
+    share.kept = in.number();
+    share.missingClass = in.number();
     for (const std::uint64_t type : in.items<std::uint64_t>()) {
         if (type > static_cast<std::uint64_t>(AttributeType::Ignored))
             throw std::invalid_argument("a share's types are malformed");

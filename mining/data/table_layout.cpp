@@ -533,14 +533,11 @@ char suffixDelimiter(const std::string& path) {
     return ',';
 }
 
-bool isEmptyColumn(const Dataset& data, std::size_t a) {
+bool isEmptyColumn(const Dataset& data, std::size_t a, RecordFigures& figures) {
     const Attribute& attribute = data.attribute(a);
     if (attribute.type == AttributeType::Nominal) return attribute.values.empty();
     if (attribute.type != AttributeType::Numeric) return false;
-    const NumericColumn& column = data.numeric(a);
-    for (std::size_t r = 0; r < column.size(); ++r)
-        if (!isMissing(column[r])) return false;
-    return true;
+    return figures.noNumber(data, a);
 }
 
 }  // namespace
@@ -563,12 +560,18 @@ std::string describeGuess(const GuessedLayout& guess, bool delimited, const std:
 }
 
 void dropEmptyColumns(Dataset& data, const GuessedLayout& guess, bool keepIds) {
+    RecordFigures figures;
+    dropEmptyColumns(data, guess, keepIds, figures);
+}
+
+void dropEmptyColumns(Dataset& data, const GuessedLayout& guess, bool keepIds,
+                      RecordFigures& figures) {
     if (keepIds) return;
     const std::size_t count = data.attributeCount();
     std::size_t dropped = 0;
     std::vector<std::string> filled;
     for (std::size_t a = count - guess.emptyColumns; a < count; ++a) {
-        if (isEmptyColumn(data, a)) {
+        if (isEmptyColumn(data, a, figures)) {
             data.ignoreAttribute(a);
             ++dropped;
         } else {

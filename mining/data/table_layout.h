@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/record_figures.h"
 #include "data/record_layout.h"
 #include "data/text_fields.h"
 #include "util/result.h"
@@ -94,6 +95,9 @@ std::string describeGuess(const GuessedLayout& guess, bool delimited, const std:
 // (emptyColumns) that is empty in every record is left out, and one that holds values further
 // on is kept; both with a note.
 void dropEmptyColumns(Dataset& data, const GuessedLayout& guess, bool keepIds);
+// As above, counting over the records as `figures` does (see RecordFigures).
+void dropEmptyColumns(Dataset& data, const GuessedLayout& guess, bool keepIds,
+                      RecordFigures& figures);
 
 // Leaves out the row names of `data`, read with `guess`, when the identifier checks did not and
 // `keepIds` is false, with a note.

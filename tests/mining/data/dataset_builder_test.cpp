@@ -248,13 +248,26 @@ Result<Dataset> readInShares(std::string_view text, const RecordLayout& whole,
                     changed = true;
                 }
     }
+    std::vector<ShareRead> schemas;
     for (ShareRead& share : shares) {
         if (!share.error.empty()) return Result<Dataset>::failure(share.error);
         std::string bytes;
         share.save(bytes);
         share = ShareRead::load(bytes);
+        schemas.push_back(DatasetBuilder::schemaOf(share));
     }
-    return DatasetBuilder::joinShares(layout, shares, linesBefore);
+    const Result<ShareRead> schema = DatasetBuilder::joinSchemas(layout, schemas);
+    if (!schema) return Result<Dataset>::failure(schema.error());
+    Dataset joined;
+    for (std::size_t k = 0; k < shares.size(); ++k) {
+        Dataset own =
+            DatasetBuilder::localise(&shares[k], *schema, layout, linesBefore[k], text.size());
+        if (k == 0)
+            joined = std::move(own);
+        else
+            DatasetBuilder::appendRows(joined, own);
+    }
+    return joined;
 }
 
 TEST(DatasetBuilderShares, SharesJoinedAreTheWholeTextWhereverItIsCut) {
