@@ -735,17 +735,15 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
 
 // Appends every process's `data` to rank 0's, in process order; the others' are emptied.
 void gatherRows(Dataset& data, Collective& collective) {
-    ShareRead own;
-    own.data = std::move(data);
     std::string bytes;
-    own.save(bytes);
-    data = std::move(*own.data);
-    std::vector<std::string> parts = collective.gather(bytes);
-    bytes.clear();
     if (collective.rank() != 0) {
+        ShareRead own;
+        own.data = std::move(data);
+        own.save(bytes);
         data = Dataset();
-        return;
     }
+    std::vector<std::string> parts = collective.gather(bytes);
+    if (collective.rank() != 0) return;
     for (std::size_t k = 1; k < parts.size(); ++k) {
         ShareRead share = ShareRead::load(parts[k]);
         std::string().swap(parts[k]);
