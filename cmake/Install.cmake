@@ -21,6 +21,13 @@ if(CLASSIFIERS_APP)
 endif()
 install(TARGETS ${_installed_programs} RUNTIME DESTINATION ${CLASSIFIERS_PROGRAM_DIR})
 
+# The cluster programs, where MPI was found: in bin/ and in a component of their own, the package
+# classifiers-mpi (see Package.cmake), so that the desktop package never depends on MPI.
+if(TARGET classify-mpi)
+    install(TARGETS classify-mpi tarnel-mpi RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+            COMPONENT mpi)
+endif()
+
 # The commands: links from bin/ into the program folder. The front end resolves the link to its
 # real folder, so it finds the classifiers beside itself.
 file(RELATIVE_PATH _bin_to_programs /prefix/${CMAKE_INSTALL_BINDIR}

@@ -35,4 +35,23 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
 
+# Where the cluster programs are built, they go in a package of their own, classifiers-mpi,
+# which depends on Open MPI; the desktop package (everything else) keeps its name and needs none.
+if(TARGET classify-mpi)
+    set(CPACK_DEB_COMPONENT_INSTALL ON)
+    set(CPACK_COMPONENTS_ALL Unspecified mpi)
+    set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME classifiers)
+    set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+    set(CPACK_DEBIAN_MPI_PACKAGE_NAME classifiers-mpi)
+    set(CPACK_DEBIAN_MPI_PACKAGE_DEPENDS "openmpi-bin")
+    set(CPACK_DEBIAN_MPI_PACKAGE_RECOMMENDS "")
+    # Under the summary line all packages share (CPack gives components no summary of their own).
+    set(CPACK_DEBIAN_MPI_DESCRIPTION
+        "This package holds the two classifier programs for a cluster, with MPI:
+tarnel-mpi and classify-mpi take the arguments of tarnel and classify and are
+started by mpirun or srun; each process reads its share of the records, and
+the first process writes the report, the model and the SQL, the same files as
+the programs write on one machine.")
+endif()
+
 include(CPack)
