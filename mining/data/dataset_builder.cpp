@@ -534,13 +534,16 @@ Dataset DatasetBuilder::assemble(const RecordLayout& layout, Parts& parts, Share
 
 ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
                                     bool carriageReturns, std::size_t threads,
-                                    const LineNamer& namer) {
+                                    const LineNamer& namer, bool quoteAware) {
     std::string newlineCopy;
     if (carriageReturns) {
         newlineCopy = carriageReturnsToNewlines(share);
         share = newlineCopy;
     }
-    const auto runs = splitAtLines(share, chooseThreads(threads, share.size()));
+    // Quoted fields over line ends are followed by one part from the share's start.
+    const auto runs = quoteAware
+                          ? std::vector<std::pair<std::size_t, std::size_t>>{{0, share.size()}}
+                          : splitAtLines(share, chooseThreads(threads, share.size()));
     const std::vector<std::size_t> rows =
         rowsOfRuns(share, runs, layout.fieldsInLine(), runs.size());
     std::size_t totalRows = 0;
@@ -554,7 +557,8 @@ ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
         for (std::size_t k = 0; k < runs.size(); ++k) {
             const auto [begin, end] = runs[k];
             parts.push_back(std::make_unique<PartParser>(layout, share.substr(begin, end - begin),
-                                                         begin, keep, columns, firstRow, rows[k]));
+                                                         begin, keep, columns, firstRow, rows[k],
+                                                         quoteAware));
             firstRow += rows[k];
         }
         runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });

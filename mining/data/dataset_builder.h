@@ -107,10 +107,12 @@ public:
     // Reads `share`, a run of whole lines of a text (without byte-order mark; `carriageReturns`:
     // the text's lines end with a carriage return alone), against `layout`, as buildWith()
     // would read those lines within the whole text: a column taken as numeric that turns out
-    // not to be is read as nominal (ShareRead::types says which); a quoted field is not
-    // followed over a line end. `namer` names the share's lines as the text's.
+    // not to be is read as nominal (ShareRead::types says which). With `quoteAware`, a quoted
+    // field is followed over line ends (the share must start at a record's start), else not.
+    // `namer` names the share's lines as the text's.
     static ShareRead readShare(std::string_view share, RecordLayout layout, bool carriageReturns,
-                               std::size_t threads, const LineNamer& namer);
+                               std::size_t threads, const LineNamer& namer,
+                               bool quoteAware = false);
 
     // Returns `share` without its records: its value lists and figures, for the process that
     // joins the lists (joinSchemas).

@@ -615,12 +615,81 @@ std::string verdictOf(const Result<ShareRead>& whole, bool alone) {
     return bytes;
 }
 
+// Returns, at rank 0, what the shares read (`schemas`, in text order) come to: the verdict the
+// processes go on with (verdictOf: the first error, or the joined schema), "Q" when a quoted
+// field went over a line end and the shares are to be read again following quotes, or "A" when
+// rank 0 is to read the whole text alone (its records need rewriting, or the quotes still cut a
+// share).
+std::string judgeShares(const std::vector<std::string>& schemas, const RecordLayout& layout,
+                        const Prepared& prepared, bool quoteAware, bool alone) {
+    if (alone) return "A";
+    try {
+        std::vector<ShareRead> loaded;
+        std::uint64_t recordsBefore = 0;
+        for (const std::string& bytes : schemas) {
+            loaded.push_back(ShareRead::load(bytes));
+            const ShareRead& s = loaded.back();
+            if (s.error.empty()) {
+                recordsBefore += s.records();
+                continue;
+            }
+            if (s.quoteLeftOpen && s.firstRecordError.empty()) return quoteAware ? "A" : "Q";
+            return verdictOf(
+                Result<ShareRead>::failure(recordsBefore == 0 && !s.firstRecordError.empty()
+                                               ? s.firstRecordError
+                                               : s.error),
+                false);
+        }
+        return verdictOf(DatasetBuilder::joinSchemas(layout, loaded), false);
+    } catch (const std::invalid_argument& e) {
+        return verdictOf(Result<ShareRead>::failure(prepared.layout.dataName + ": " + e.what()),
+                         false);
+    }
+}
+
+// As shareOf, each share starting after the first line end that is outside double quotes by
+// their count from the text's start (each process counts those of its bytes; the counts are
+// summed): where quoted fields hold line ends, a share then starts at a record's start unless
+// quotes stand inside unquoted fields, which the reading of the shares shows (a share that ends
+// inside quotes).
+std::pair<std::size_t, std::size_t> quotedShareOf(std::string_view records, Collective& collective,
+                                                  char lineEnd) {
+    const auto size = static_cast<std::size_t>(collective.size());
+    const auto rank = static_cast<std::size_t>(collective.rank());
+    const std::uint64_t n = records.size();
+    const auto rawStart = [n, size](std::size_t r) -> std::size_t {
+        return static_cast<std::size_t>(n / size * r + n % size * r / size);
+    };
+    const std::string_view own =
+        records.substr(rawStart(rank), rawStart(rank + 1) - rawStart(rank));
+    std::vector<std::uint64_t> quotes(size, 0);
+    quotes[rank] = static_cast<std::uint64_t>(std::count(own.begin(), own.end(), '"'));
+    collective.sum(quotes);
+    bool inside = false;
+    for (std::size_t r = 0; r < rank; ++r) inside = inside != (quotes[r] % 2 == 1);
+    std::size_t start = rank == 0 ? 0 : records.size();
+    for (std::size_t at = rawStart(rank); rank > 0 && at < records.size(); ++at) {
+        if (records[at] == '"') {
+            inside = !inside;
+        } else if (records[at] == lineEnd && !inside) {
+            start = at + 1;
+            break;
+        }
+    }
+    std::vector<std::uint64_t> starts(size + 1, 0);
+    starts[rank] = start;
+    collective.sum(starts);
+    starts[size] = records.size();
+    return {static_cast<std::size_t>(starts[rank]), static_cast<std::size_t>(starts[rank + 1])};
+}
+
 // Reads this process's share of the records of `prepared` in `text` (after a byte-order mark):
 // the records whose lines start in its share of the records' bytes; a column that any process
 // finds not numeric is read as nominal by all; rank 0 joins the value lists in process order, so
-// that every value has the code one process reading the whole text gives it. A text whose quoted
-// fields go over line ends, and ARFF records that need rewriting, are read by rank 0 alone, as
-// one process reads them; the others then hold no records.
+// that every value has the code one process reading the whole text gives it. Where quoted fields
+// go over line ends, the shares are read again from line ends outside quotes, following quotes
+// over line ends. ARFF records that need rewriting, and a text whose shares the quotes still
+// cut, are read by rank 0 alone, as one process reads them; the others then hold no records.
 ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t bom,
                         const ReadOptions& options, Collective& collective) {
     const int rank = collective.rank();
@@ -632,68 +701,62 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
     std::vector<std::uint64_t> linesBefore(static_cast<std::size_t>(size), 0);
     RecordLayout layout = prepared.layout;
     ShareRead read;
-    if (!alone) {
-        const bool carriageReturns = endsLinesWithCarriageReturns(records);
-        const char lineEnd = carriageReturns ? '\r' : '\n';
-        const auto [begin, end] = shareOf(records, rank, size, lineEnd);
-        out.text = records.substr(begin, end - begin);
-        std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
-        lines[static_cast<std::size_t>(rank)] =
-            static_cast<std::uint64_t>(std::count(out.text.begin(), out.text.end(), lineEnd));
-        collective.sum(lines);
-        for (std::size_t k = 1; k < lines.size(); ++k)
-            linesBefore[k] = linesBefore[k - 1] + lines[k - 1];
-        out.linesBefore = linesBefore[static_cast<std::size_t>(rank)];
-        const std::uint64_t before = prepared.linesBefore + out.linesBefore;
-        const LineNamer namer = [before](std::size_t line) {
-            return "line " + std::to_string(before + line);
-        };
-        for (bool reread = true;;) {
-            if (reread)
-                read = DatasetBuilder::readShare(out.text, layout, carriageReturns, 0, namer);
-            std::vector<std::uint64_t> nominal(layout.types.size(), 0);
-            for (std::size_t a = 0; a < nominal.size(); ++a)
-                nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
-            collective.sum(nominal);
-            bool changed = false;
-            for (std::size_t a = 0; a < nominal.size(); ++a)
-                if (nominal[a] > 0 && layout.types[a] != AttributeType::Nominal) {
-                    layout.types[a] = AttributeType::Nominal;
-                    changed = true;
-                }
-            if (!changed) break;
-            reread = read.types != layout.types;
-        }
-    }
+    const bool carriageReturns = endsLinesWithCarriageReturns(records);
+    const char lineEnd = carriageReturns ? '\r' : '\n';
+    // First each share from its first line start; when a quoted field goes over a line end,
+    // again, each from a line end outside quotes, following quotes over line ends.
+    bool quoteAware = false;
     std::string bytes;
-    if (!alone) DatasetBuilder::schemaOf(read).save(bytes);
-    const std::vector<std::string> schemas = collective.gather(bytes);
     std::optional<Result<Dataset>> whole;  // rank 0, reading alone
-    if (rank == 0) {
-        Result<ShareRead> joined = Result<ShareRead>::failure("");
-        try {
-            std::vector<ShareRead> loaded;
-            std::uint64_t recordsBefore = 0;
-            bool failed = false;
-            for (std::size_t k = 0; !alone && !failed && k < schemas.size(); ++k) {
-                loaded.push_back(ShareRead::load(schemas[k]));
-                const ShareRead& s = loaded.back();
-                if (s.error.empty()) {
-                    recordsBefore += s.records();
-                } else if (s.quoteLeftOpen && s.firstRecordError.empty()) {
-                    alone = true;
-                } else {
-                    joined = Result<ShareRead>::failure(
-                        recordsBefore == 0 && !s.firstRecordError.empty() ? s.firstRecordError
-                                                                          : s.error);
-                    failed = true;
-                }
+    while (true) {
+        if (!alone) {
+            const auto [begin, end] = quoteAware ? quotedShareOf(records, collective, lineEnd)
+                                                 : shareOf(records, rank, size, lineEnd);
+            out.text = records.substr(begin, end - begin);
+            std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
+            lines[static_cast<std::size_t>(rank)] =
+                static_cast<std::uint64_t>(std::count(out.text.begin(), out.text.end(), lineEnd));
+            collective.sum(lines);
+            for (std::size_t k = 1; k < lines.size(); ++k)
+                linesBefore[k] = linesBefore[k - 1] + lines[k - 1];
+            out.linesBefore = linesBefore[static_cast<std::size_t>(rank)];
+            const std::uint64_t before = prepared.linesBefore + out.linesBefore;
+            const LineNamer namer = [before](std::size_t line) {
+                return "line " + std::to_string(before + line);
+            };
+            for (bool reread = true;;) {
+                if (reread)
+                    read = DatasetBuilder::readShare(out.text, layout, carriageReturns, 0, namer,
+                                                     quoteAware);
+                std::vector<std::uint64_t> nominal(layout.types.size(), 0);
+                for (std::size_t a = 0; a < nominal.size(); ++a)
+                    nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
+                collective.sum(nominal);
+                bool changed = false;
+                for (std::size_t a = 0; a < nominal.size(); ++a)
+                    if (nominal[a] > 0 && layout.types[a] != AttributeType::Nominal) {
+                        layout.types[a] = AttributeType::Nominal;
+                        changed = true;
+                    }
+                if (!changed) break;
+                reread = read.types != layout.types;
             }
-            if (!alone && !failed) joined = DatasetBuilder::joinSchemas(layout, loaded);
-        } catch (const std::invalid_argument& e) {
-            joined = Result<ShareRead>::failure(prepared.layout.dataName + ": " + e.what());
         }
-        if (alone) {
+        bytes.clear();
+        if (!alone) DatasetBuilder::schemaOf(read).save(bytes);
+        const std::vector<std::string> schemas = collective.gather(bytes);
+        bytes.clear();
+        if (rank == 0) bytes = judgeShares(schemas, layout, prepared, quoteAware, alone);
+        collective.broadcast(bytes);
+        if (bytes != "Q") break;
+        // The quotes' columns are read again from the start.
+        quoteAware = true;
+        layout = prepared.layout;
+    }
+    if (bytes == "A") {
+        alone = true;
+        if (rank == 0) {
+            Result<ShareRead> joined = Result<ShareRead>::failure("");
             whole = readRecords(prepared, text, bom, nullptr, options, 0);
             if (!*whole) {
                 joined = Result<ShareRead>::failure(whole->error(), whole->kind());
@@ -708,10 +771,10 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
                 joined->missingClass = all.missingClass;
                 whole = std::move(*all.data);
             }
+            bytes = verdictOf(joined, true);
         }
-        bytes = verdictOf(joined, alone);
+        collective.broadcast(bytes);
     }
-    collective.broadcast(bytes);
     if (bytes.empty() || bytes[0] == 'E') {
         const auto kind = bytes.size() > 1 ? static_cast<ErrorKind>(bytes[1]) : ErrorKind::Data;
         out.data = Result<Dataset>::failure(bytes.size() > 1 ? bytes.substr(2) : "", kind);

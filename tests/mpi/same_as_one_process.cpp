@@ -190,6 +190,13 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
                   "," + (r % 3 == 0 ? "a" : "b") + "\n";
     writeFile(folder / "quoted.csv", quoted);
     both(folder, {(folder / "quoted.csv").string(), "66.67"});
+    // ... and a quote inside an unquoted field early on, which throws the count of quotes off.
+    std::string stray = "height,note,class\n5'6\",plain,a\n";
+    for (int r = 0; r < 300; ++r)
+        stray += std::to_string(r % 9) + ",\"one\ntwo " + std::to_string(r % 4) + "\"," +
+                 (r % 2 ? "a" : "b") + "\n";
+    writeFile(folder / "stray.csv", stray);
+    both(folder, {(folder / "stray.csv").string(), "66.67"});
     writeFile(folder / "few.data", "1,x,a\n2,y,b\n3,x,a\n");
     both(folder, {(folder / "few.data").string(), "66.67"});
     // A value and a class first seen in the last record, and a column that turns out not
