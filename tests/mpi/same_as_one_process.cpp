@@ -302,6 +302,32 @@ int main(int argc, char** argv) {
         }
     }
     int differ = 0;
+    // A cluster run reads every record: a time limit is a usage error, which --help documents,
+    // and no process writes a report but rank 0.
+    {
+        const fs::path base = fs::path(work) / "examples/diabetes";
+        const int status = run("classify", {base.string(), "66.67", "--time-limit", "3"}, &all);
+        if (all.rank() == 0) {
+            const std::string report = readFile(base.string() + "_bayes.output");
+            fs::remove(base.string() + "_bayes.output");
+            if (status != 2 || report.rfind("Error: --time-limit does not apply", 0) != 0) {
+                ++differ;
+                std::cerr << all.size() << " processes: --time-limit 3 gave exit " << status
+                          << " and the report: " << report << '\n';
+            }
+        }
+        std::ostringstream help;
+        std::streambuf* out = std::cout.rdbuf(help.rdbuf());
+        run("tarnel", {"--help"}, &all);
+        std::cout.rdbuf(out);
+        const bool says =
+            help.str().find("--time-limit other than 0 is a usage error") != std::string::npos;
+        if (says != (all.rank() == 0)) {
+            ++differ;
+            std::cerr << "process " << all.rank() << ": --help "
+                      << (says ? "printed" : "did not print") << " the cluster run's paragraph\n";
+        }
+    }
     for (const Case& c : cases) {
         const std::string why = compare(c, all);
         if (!why.empty()) {
