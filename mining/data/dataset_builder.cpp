@@ -402,6 +402,30 @@ Result<Dataset> DatasetBuilder::buildWith(std::string_view text, RecordLayout la
     return readParts(text, layout, threads, release, namer);
 }
 
+namespace {
+
+// Reads each run of lines `runs` of `text` into its rows of `columns` (`rows[k]` for run k), all
+// at once, and returns their readers in text order.
+std::vector<std::unique_ptr<PartParser>> readRuns(
+    const RecordLayout& layout, std::string_view text,
+    const std::vector<std::pair<std::size_t, std::size_t>>& runs,
+    const std::vector<std::size_t>& rows, const ReleaseCallback& release, SharedColumns& columns,
+    bool quoteAware) {
+    std::vector<std::unique_ptr<PartParser>> parts;
+    std::size_t firstRow = 0;
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const auto [begin, end] = runs[k];
+        parts.push_back(std::make_unique<PartParser>(layout, text.substr(begin, end - begin), begin,
+                                                     release, columns, firstRow, rows[k],
+                                                     quoteAware));
+        firstRow += rows[k];
+    }
+    runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
+    return parts;
+}
+
+}  // namespace
+
 // Without .names, reading starts again whenever a column taken as numeric turns out not to be;
 // each restart settles at least one more column.
 Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& layout,
@@ -414,16 +438,7 @@ Result<Dataset> DatasetBuilder::readParts(std::string_view text, RecordLayout& l
     bool quoteAware = false;
     while (true) {
         SharedColumns columns = allocateColumns(layout, totalRows);
-        Parts parts;
-        std::size_t firstRow = 0;
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            const auto [begin, end] = runs[k];
-            parts.push_back(std::make_unique<PartParser>(layout, text.substr(begin, end - begin),
-                                                         begin, release, columns, firstRow, rows[k],
-                                                         quoteAware));
-            firstRow += rows[k];
-        }
-        runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
+        Parts parts = readRuns(layout, text, runs, rows, release, columns, quoteAware);
         const PartsVerdict verdict = judgeParts(parts, layout, namer);
         if (verdict.error && verdict.quoteLeftOpen && !quoteAware) {
             // Quoted fields over several lines: parts may start inside one, so the whole text
@@ -552,16 +567,7 @@ ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
     ShareRead read;
     while (true) {
         SharedColumns columns = allocateColumns(layout, totalRows);
-        Parts parts;
-        std::size_t firstRow = 0;
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            const auto [begin, end] = runs[k];
-            parts.push_back(std::make_unique<PartParser>(layout, share.substr(begin, end - begin),
-                                                         begin, keep, columns, firstRow, rows[k],
-                                                         quoteAware));
-            firstRow += rows[k];
-        }
-        runTasks(parts.size(), [&parts](std::size_t k) { parts[k]->run(); });
+        Parts parts = readRuns(layout, share, runs, rows, keep, columns, quoteAware);
         const PartsVerdict verdict = judgeParts(parts, layout, namer, false);
         read.types = layout.types;
         if (verdict.error) {
