@@ -764,11 +764,8 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
                 ShareRead all;
                 all.kept = (*whole)->recordCount();
                 all.missingClass = (*whole)->missingClassCount();
-                all.types = layout.types;
                 all.data = std::move(whole->value());
                 joined = DatasetBuilder::schemaOf(all);
-                joined->kept = all.kept;
-                joined->missingClass = all.missingClass;
                 whole = std::move(*all.data);
             }
             bytes = verdictOf(joined, true);
