@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "data/arff.h"
@@ -875,6 +877,51 @@ std::string changedWhileRead(const std::string& path) {
     return path + ": the data file changed while it was read";
 }
 
+// The bytes at each end of a file that two processes' copies of it are compared by: more than a
+// layout is guessed from, and the end where the last share lies.
+constexpr std::size_t kCompareHeadBytes = std::size_t{1} << 20;
+constexpr std::size_t kCompareTailBytes = std::size_t{1} << 16;
+
+// Returns what one process's copy of a text is compared by: its size and a hash of its first and
+// last bytes. Reading the whole of every copy would undo the sharing of the reading.
+std::string copyPrint(std::string_view text) {
+    const std::size_t head = std::min(text.size(), kCompareHeadBytes);
+    const std::size_t tail = std::min(text.size() - head, kCompareTailBytes);
+    const std::size_t hash = std::hash<std::string_view>{}(text.substr(0, head)) ^
+                             (std::hash<std::string_view>{}(text.substr(text.size() - tail)) << 1);
+    return std::to_string(text.size()) + ' ' + std::to_string(hash);
+}
+
+// Returns "" when this process's copies of the data (`text`, whose name is `name`) and of the
+// names file (`names`, if any) are the first process's, as far as copyPrint tells, else why not.
+// Every process must read the same files: copies that differ would be read into one table of
+// records that no file holds, and could split the text where no line starts.
+std::string copiesDiffer(Collective& collective, const std::string& name, std::string_view text,
+                         const std::optional<std::string>& names, const std::string& namesName) {
+    const std::string own = copyPrint(text) + '\n' + (names ? copyPrint(*names) : "none");
+    std::string first = own;
+    collective.broadcast(first);
+    if (first == own) return "";
+    const std::size_t cut = first.find('\n');
+    const bool dataDiffers = first.substr(0, cut) != own.substr(0, own.find('\n'));
+    const std::string& path = dataDiffers ? name : namesName;
+    const std::string firstPrint = dataDiffers ? first.substr(0, cut) : first.substr(cut + 1);
+    const std::string ownPrint = dataDiffers ? copyPrint(text) : names ? copyPrint(*names) : "";
+    const std::string firstSize = firstPrint.substr(0, firstPrint.find(' '));
+    const std::string ownSize = ownPrint.substr(0, ownPrint.find(' '));
+    std::string how;
+    if (firstPrint == "none")
+        how = "the first process has none";
+    else if (ownPrint.empty())
+        how = "this process has none";
+    else if (firstSize != ownSize)
+        how = ownSize + " bytes against " + firstSize;
+    else
+        how = "as long, other bytes";
+    return path + ": this copy differs from the first process's (" + how +
+           "); every process must read the same files, on a file system they share";
+}
+
 // Reads the records of `file`, the data file `source` names, with `namesText`.
 Result<Dataset> readOpened(const DataSource& source, const MappedFile& file,
                            const std::optional<std::string>& namesText,
@@ -965,6 +1012,11 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
         if (const std::string agreed = agreedError(collective, error); !agreed.empty())
             return !status ? R::failure(agreed, status.kind())
                            : agreedFailure<Dataset>(joined, agreed);
+        if (const std::string agreed =
+                agreedError(collective, copiesDiffer(collective, listed.path + "/", joined->text(),
+                                                     namesText, source.namesPath));
+            !agreed.empty())
+            return R::failure(agreed);
         Result<Dataset> read = readTextShares(joined->text(), source.format, namesView, options,
                                               joined->readName(), source.namesPath, collective);
         const std::string changed = joined->changedFile();
@@ -981,6 +1033,11 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
     error.clear();
     file.open(source.path, error);
     if (const std::string agreed = agreedError(collective, error); !agreed.empty())
+        return R::failure(agreed);
+    if (const std::string agreed = agreedError(
+            collective,
+            copiesDiffer(collective, source.path, file.text(), namesText, source.namesPath));
+        !agreed.empty())
         return R::failure(agreed);
     Result<Dataset> read = readTextShares(file.text(), source.format, namesView, options,
                                           source.path, source.namesPath, collective);

@@ -4,6 +4,7 @@
 // predictions) must be the same bytes but for the report's Time line and the run's identifier.
 // Argument: the folder of the example sets, then the folder of the awkward files. Exits 1 when
 // any case differs, naming it.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -262,6 +263,58 @@ std::vector<Case> fileCases(const fs::path& examples, const fs::path& badfiles,
 
 }  // namespace
 
+// Each process reads its own copy of diabetes (as processes on machines that do not share the
+// files would), the last process's differing from the others' as `variant` says: the run must end
+// at rank 0 with one line naming that process and what differs, exit 1, and no file but the
+// error report. Returns what went wrong, or "".
+std::string copiesThatDiffer(const std::string& variant, const fs::path& examples,
+                             const fs::path& work, mining::Collective& all) {
+    const fs::path folder = work / "copies" / variant;
+    const int last = all.size() - 1;
+    if (all.rank() == 0)
+        for (int k = 0; k <= last; ++k) {
+            const fs::path own = folder / std::to_string(k);
+            fs::create_directories(own);
+            std::string data = readFile(examples / "diabetes.data");
+            std::string names = readFile(examples / "diabetes.names");
+            if (k == last && variant == "longer") data += data.substr(0, data.find('\n') + 1);
+            if (k == last && variant == "same size") data[data.find_first_of("123456789")] ^= 3;
+            if (k == last && variant == "names") names += "\n";
+            writeFile(own / "diabetes.data", data);
+            writeFile(own / "diabetes.names", names);
+        }
+    std::string ready;
+    all.broadcast(ready);
+    const fs::path own = folder / std::to_string(all.rank());
+    const int status = run("tarnel",
+                           {(own / "diabetes").string(), "66.67", "--save-model",
+                            (own / "m.model").string(), "--sql", (own / "m.sql").string()},
+                           &all);
+    std::string why;
+    const std::set<std::string> written = filesIn(own);
+    const std::set<std::string> inputs{"diabetes.data", "diabetes.names"};
+    if (all.rank() != 0) {
+        if (written != inputs) why = "process " + std::to_string(all.rank()) + " wrote files";
+    } else {
+        const std::string report = readFile(own / "diabetes_interval.output");
+        const std::string file = variant == "names" ? "diabetes.names" : "diabetes.data";
+        const std::string how =
+            variant == "same size"
+                ? "(as long, other bytes)"
+                : "(" + std::to_string(fs::file_size(folder / std::to_string(last) / file)) +
+                      " bytes against " + std::to_string(fs::file_size(own / file)) + ")";
+        const std::string lead = "Error: process " + std::to_string(last) + ": ";
+        if (status != 1 || report.rfind(lead, 0) != 0 ||
+            report.find("this copy differs from the first process's " + how) == std::string::npos ||
+            std::count(report.begin(), report.end(), '\n') != 1)
+            why = "exit " + std::to_string(status) + ", report: " + report;
+        std::set<std::string> expected = inputs;
+        expected.insert("diabetes_interval.output");
+        if (written != expected) why += " other files written";
+    }
+    return why;
+}
+
 int main(int argc, char** argv) {
     mining::MpiCollective all(argc, argv);
     if (argc != 3) {
@@ -328,6 +381,14 @@ int main(int argc, char** argv) {
                       << (says ? "printed" : "did not print") << " the cluster run's paragraph\n";
         }
     }
+    if (all.size() > 1)
+        for (const std::string variant : {"longer", "same size", "names"})
+            if (const std::string why = copiesThatDiffer(variant, argv[1], work, all);
+                !why.empty()) {
+                ++differ;
+                std::cerr << all.size() << " processes, copies that differ (" << variant
+                          << "): " << why << '\n';
+            }
     for (const Case& c : cases) {
         const std::string why = compare(c, all);
         if (!why.empty()) {
