@@ -83,6 +83,8 @@ struct Candidate {
 // What training one candidate of weight 1 on n records of A attributes (those not ignored) and
 // K classes and testing it on a fold costs, in seconds, as measured on the machine of RunCosts:
 //   A * (n * (perCell + K * perCellClass) + perAttribute) + V * K * perValueClass
+// perCell: for a nominal attribute's cells perNominalCell instead, when that is above 0 (a
+// model whose numeric attributes cost more per record than its nominal ones).
 // V: the values of the nominal attributes counted, each of whose K classes a model's table holds.
 // trainingShare: the share of a run's cost (RunCosts) that training the default model takes,
 // when another candidate's training may cost more (0: it costs about the same).
@@ -94,6 +96,7 @@ struct TuningCosts {
     double trainingShare = 0;
     double perValueClass = 0;
     std::size_t repeats = 3;
+    double perNominalCell = 0;
 };
 
 // Everything a program's runs cost, measured on the machine of RunCosts, from which the run's

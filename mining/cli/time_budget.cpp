@@ -52,6 +52,14 @@ double countedAttributes(const Dataset& data, std::size_t attributes) {
     return n;
 }
 
+// Returns the nominal attributes.
+double nominalAttributes(const Dataset& data) {
+    double n = 0;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        n += data.attribute(a).type == AttributeType::Nominal ? 1 : 0;
+    return n;
+}
+
 // Returns the values of the nominal attributes not ignored, all of them.
 double nominalValues(const Dataset& data) {
     double values = 0;
@@ -66,10 +74,14 @@ double trainingSeconds(const Dataset& data, const TuningCosts& costs, double rec
                        std::size_t attributes) {
     const double a = countedAttributes(data, attributes);
     const double classes = static_cast<double>(data.classCount());
-    const double tables = nominalValues(data) * a / std::max(1.0, countedAttributes(data, 0)) *
-                          classes * costs.perValueClass;
-    return a * (records * (costs.perCell + classes * costs.perCellClass) + costs.perAttribute) +
-           tables;
+    const double all = std::max(1.0, countedAttributes(data, 0));
+    const double tables = nominalValues(data) * a / all * classes * costs.perValueClass;
+    // A sample of the attributes holds nominal ones in their share of all.
+    const double nominalShare = nominalAttributes(data) / all;
+    const double perCell = costs.perNominalCell > 0 ? nominalShare * costs.perNominalCell +
+                                                          (1 - nominalShare) * costs.perCell
+                                                    : costs.perCell;
+    return a * (records * (perCell + classes * costs.perCellClass) + costs.perAttribute) + tables;
 }
 
 // Returns what `c` costs when it trains on `records` (0: all) of `available` records: the run

@@ -172,6 +172,29 @@ TEST(Tuning, ACandidateTooCostlyOnAllTheRecordsIsLeftOutNotTheSearch) {
     EXPECT_TRUE(none.skipped && none.tooLarge);
 }
 
+// A nominal attribute's cell may cost less than a numeric one's: with two nominal attributes at a
+// quarter of the numeric cost beside one numeric, a record costs half as much, and twice as many
+// fit the same seconds.
+TEST(Tuning, NominalCellsCostTheirOwnShare) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += std::string(1, static_cast<char>('a' + i % 5)) + "," +
+                static_cast<char>('k' + i % 3) + "," + std::to_string(i % 11) + "," +
+                (i % 4 ? "x\n" : "y\n");
+    const Dataset data = std::move(parseDataset(text, std::nullopt).value());
+    std::vector<Call> log;
+    auto spy = [&log] { return std::make_unique<SpyModel>(&log); };
+    const std::vector<Candidate> two = {{"a", spy}, {"b", spy}};
+    const TuningCosts numeric{1e-6, 0, 0};
+    TuningCosts cheaper = numeric;
+    cheaper.perNominalCell = 0.25e-6;
+    const double seconds = 0.02;
+    const auto plain = static_cast<double>(tuningRecords(data, 3000, two, numeric, seconds));
+    const auto mixed = static_cast<double>(tuningRecords(data, 3000, two, cheaper, seconds));
+    ASSERT_GT(plain, 0);
+    EXPECT_NEAR(mixed, 2 * plain, 2.0);
+}
+
 // Many attributes: the search runs on a seeded sample of them rather than not at all, and says so.
 TEST(Tuning, WideDataIsTunedOnASampleOfTheAttributes) {
     std::string text;
