@@ -23,26 +23,32 @@ std::uint64_t trainingCount(std::uint64_t n, double percent) {
 }  // namespace
 
 Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t seed) {
-    const std::size_t trainCount = trainingCount(n, percent);
+    return splitShare(0, n, n, percent, keepOrder, seed);
+}
+
+Split splitShare(std::uint64_t first, std::size_t count, std::uint64_t n, double percent,
+                 bool keepOrder, std::uint64_t seed) {
+    const std::uint64_t trainCount = trainingCount(n, percent);
     Split split;
-    split.train.reserve(trainCount);
-    split.test.reserve(n - trainCount);
     if (keepOrder || n <= 1 || trainCount == n) {
-        for (std::size_t r = 0; r < n; ++r)
-            (r < trainCount ? split.train : split.test).push_back(static_cast<RowIndex>(r));
+        for (std::size_t r = 0; r < count; ++r)
+            (first + r < trainCount ? split.train : split.test).push_back(static_cast<RowIndex>(r));
         return split;
     }
     // Where each record goes, worked out in blocks on every core (it is most of the split's
     // time on large data), then the rows are dealt in record order.
     const RecordPermutation permutation(n, seed);
-    std::vector<std::uint8_t> trains(n);
+    std::vector<std::uint8_t> trains(count);
     constexpr std::size_t kBlock = std::size_t{1} << 20;
-    runTasks((n + kBlock - 1) / kBlock, [&](std::size_t b) {
+    runTasks((count + kBlock - 1) / kBlock, [&](std::size_t b) {
         const std::size_t from = b * kBlock;
-        permutation.below(from, std::min(n, from + kBlock) - from, trainCount,
+        permutation.below(first + from, std::min(count, from + kBlock) - from, trainCount,
                           trains.data() + from);
     });
-    for (std::size_t r = 0; r < n; ++r)
+    const auto trained = static_cast<std::size_t>(std::count(trains.begin(), trains.end(), 1));
+    split.train.reserve(trained);
+    split.test.reserve(count - trained);
+    for (std::size_t r = 0; r < count; ++r)
         (trains[r] ? split.train : split.test).push_back(static_cast<RowIndex>(r));
     return split;
 }

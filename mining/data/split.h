@@ -25,6 +25,13 @@ struct Split {
 // first rows of the file train. Requires 0 <= percent <= 100 and n < 2^32.
 Split splitRecords(std::size_t n, double percent, bool keepOrder, std::uint64_t seed);
 
+// Returns the split of one process's share of the records: its `count` records, rows 0..count-1,
+// are records first..first+count-1 of all n (first + count <= n < 2^64), each row in the part
+// splitRecords(n, percent, keepOrder, seed) puts its record in, so that the shares' splits joined
+// in record order are the whole split. Requires count < 2^32.
+Split splitShare(std::uint64_t first, std::size_t count, std::uint64_t n, double percent,
+                 bool keepOrder, std::uint64_t seed);
+
 // Returns whether record `record` of `n` trains in splitRecords(n, percent, keepOrder, seed).
 bool trainsInSplit(std::uint64_t record, std::uint64_t n, double percent, bool keepOrder,
                    std::uint64_t seed);

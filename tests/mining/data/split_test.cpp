@@ -53,6 +53,29 @@ TEST(Split, EachRowsPartFollowsFromItsOwnNumber) {
     }
 }
 
+// A process that holds records first..first+count-1 of n splits its rows as the whole split
+// splits those records: the shares' parts, joined in record order, are the whole split's.
+TEST(Split, SharesSplitTheirRowsAsTheWholeSplitsTheirRecords) {
+    std::mt19937 random(3);
+    for (const std::size_t n : {1u, 7u, 1000u, 3000000u}) {
+        for (const bool keepOrder : {false, true}) {
+            const Split whole = splitRecords(n, 66.67, keepOrder, 5);
+            std::vector<std::size_t> cuts{0, n, n / 3, n / 3};  // an empty share among them
+            for (int k = 0; k < 4; ++k) cuts.push_back(random() % (n + 1));
+            std::sort(cuts.begin(), cuts.end());
+            Split joined;
+            for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
+                const Split share =
+                    splitShare(cuts[k], cuts[k + 1] - cuts[k], n, 66.67, keepOrder, 5);
+                for (const RowIndex r : share.train) joined.train.push_back(cuts[k] + r);
+                for (const RowIndex r : share.test) joined.test.push_back(cuts[k] + r);
+            }
+            EXPECT_EQ(joined.train, whole.train) << n << " " << keepOrder;
+            EXPECT_EQ(joined.test, whole.test) << n << " " << keepOrder;
+        }
+    }
+}
+
 TEST(RecordPermutation, IsAPermutationOfEverySizeAndSpreadsItsPrefix) {
     for (std::uint64_t n : {1u, 2u, 3u, 7u, 16u, 17u, 255u, 256u, 257u, 1000u, 65537u}) {
         for (std::uint64_t seed : {1u, 9u}) {
