@@ -159,6 +159,14 @@ public:
     void sortClassValues();
     // Makes nominal attribute `index` numeric with `column` (recordCount() values).
     void makeNumeric(std::size_t index, NumericColumn column);
+    // Stores numeric attribute `index`'s values as decimals of `fractionDigits` fraction digits,
+    // or as doubles when fractionDigits < 0 (see NumericColumn): the same values either way.
+    // Returns false and changes nothing when a value does not fit that scale.
+    bool storeNumbers(std::size_t index, int fractionDigits) {
+        if (fractionDigits >= 0) return numeric_[index].rescale(fractionDigits);
+        numeric_[index].storeAsDoubles();
+        return true;
+    }
     // Leaves attribute `index` out: its type becomes Ignored and its column is freed.
     void ignoreAttribute(std::size_t index);
 

@@ -101,6 +101,15 @@ std::size_t NumericColumn::distinctCount(std::span<const std::uint32_t> rows) co
     return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
 }
 
+bool NumericColumn::rescale(int fractionDigits) {
+    if (!scaled_ || fractionDigits < fractionDigits_ || fractionDigits > kMaxScaledFractionDigits ||
+        !rescaleMantissas(mantissas_, fractionDigits_, fractionDigits))
+        return false;
+    fractionDigits_ = fractionDigits;
+    scale_ = kPowersOfTen[fractionDigits];
+    return true;
+}
+
 void NumericColumn::reserve(std::size_t rows) {
     if (scaled_)
         mantissas_.reserve(rows);

@@ -65,6 +65,14 @@ public:
     std::optional<DecimalView> decimals() const;
     // The fraction digits of the mantissas while the column is stored as decimals.
     int fractionDigits() const { return fractionDigits_; }
+    // Stores the decimals with `fractionDigits` fraction digits (from fractionDigits() to
+    // kMaxScaledFractionDigits). Returns false and changes nothing when a value does not fit
+    // that scale or the column is stored as doubles.
+    bool rescale(int fractionDigits);
+    // Stores the column as doubles, the same values.
+    void storeAsDoubles() {
+        if (scaled_) convertToDoubles();
+    }
 
     // Returns the number of distinct present values in the rows `rows` (each < size()).
     std::size_t distinctCount(std::span<const std::uint32_t> rows) const;

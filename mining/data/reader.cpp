@@ -813,9 +813,37 @@ void gatherRows(Dataset& data, Collective& collective) {
     }
 }
 
+// Stores each numeric column of this process's rows as one process reading every record stores
+// it: as decimals at the finest scale of any process's, or as doubles where any process's are
+// doubles or a value does not fit that scale.
+void storeNumbersAlike(Dataset& data, Collective& collective) {
+    constexpr std::size_t kSlots = kMaxScaledFractionDigits + 2;  // each scale, then doubles
+    std::vector<std::size_t> numeric;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        if (data.attribute(a).type == AttributeType::Numeric) numeric.push_back(a);
+    std::vector<std::uint64_t> stored(numeric.size() * kSlots, 0);
+    for (std::size_t i = 0; i < numeric.size(); ++i) {
+        const NumericColumn& column = data.numeric(numeric[i]);
+        const std::size_t slot =
+            column.decimals() ? static_cast<std::size_t>(column.fractionDigits()) : kSlots - 1;
+        stored[i * kSlots + slot] = 1;
+    }
+    collective.sum(stored);
+    std::vector<std::uint64_t> doubles(numeric.size(), 0);
+    for (std::size_t i = 0; i < numeric.size(); ++i) {
+        std::size_t finest = kSlots - 1;
+        while (stored[i * kSlots + finest] == 0) --finest;
+        doubles[i] =
+            finest == kSlots - 1 || !data.storeNumbers(numeric[i], static_cast<int>(finest));
+    }
+    collective.sum(doubles);
+    for (std::size_t i = 0; i < numeric.size(); ++i)
+        if (doubles[i] > 0) data.storeNumbers(numeric[i], -1);
+}
+
 // As readText, from every process's share of the text (see readShares), the columns checked
-// over every process's records: rank 0 ends with the whole text's data set, the others with an
-// empty one.
+// over every process's records: each process ends with its own rows, their numbers stored alike
+// (storeNumbersAlike), and the whole text's schema and notes.
 Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
                                const std::optional<std::string_view>& namesText,
                                const ReadOptions& options, const std::string& dataName,
@@ -837,11 +865,7 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
             asked.columns.header = HeaderRule::Absent;
             continue;
         }
-        try {
-            gatherRows(*share.data, collective);
-        } catch (const std::invalid_argument& e) {
-            return Result<Dataset>::failure(dataName + ": " + e.what());
-        }
+        storeNumbersAlike(*share.data, collective);
         return std::move(share.data);
     }
 }
@@ -936,14 +960,14 @@ Result<Dataset> readOpened(const DataSource& source, const MappedFile& file,
 
 // Sets how `read`, the joined text of a folder's files, was read: the folder's name, how many
 // files, the sample, and its messages naming the files rather than the joined text.
-void describeFolder(Dataset& read, const DataSource& source, const JoinedText& joined) {
+void describeFolder(Dataset& read, const DataSource& source, const JoinedText& joined,
+                    std::uint64_t records) {
     read.setSource(source.path + "/", source.namesPath);
     const std::string files = std::to_string(joined.fileCount()) +
                               (joined.fileCount() == 1 ? " file" : " files") +
                               " joined in name order";
     read.setReadAs(files + (read.readAs().empty() ? "" : ", " + joined.named(read.readAs())));
     for (std::string& note : read.readNotes()) note = joined.named(note);
-    const std::uint64_t records = read.recordCount() + read.missingClassCount();
     SampleInfo info{joined.sampled(), joined.fileBytes(), joined.readBytes(), records};
     info.files = joined.fileCount();
     if (joined.readBytes() > 0 && joined.sampled())
@@ -973,7 +997,7 @@ Result<Dataset> readFolder(DataSource source, const ReadOptions& options) {
     if (const std::string changed = joined->changedFile(); !changed.empty())
         return R::failure(changedWhileRead(changed));
     if (!read) return R::failure(joined->named(read.error()), read.kind());
-    describeFolder(*read, source, *joined);
+    describeFolder(*read, source, *joined, read->recordCount() + read->missingClassCount());
     return read;
 }
 
@@ -990,13 +1014,29 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options) {
     return readOpened(source, file, namesText, options);
 }
 
-Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
-                         Collective& collective) {
-    using R = Result<Dataset>;
+Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& asked,
+                                Collective& collective) {
+    using R = Result<DataShare>;
     ReadOptions options = asked;
     options.limits.maxBytes = 0;
     options.deadline = nullptr;
-    if (collective.size() == 1) return readData(source, options);
+    // Every process counts, failed or not, so that none waits on another.
+    const auto shared = [&collective](Result<Dataset>& read) -> R {
+        std::vector<std::uint64_t> counts(static_cast<std::size_t>(collective.size()), 0);
+        counts[static_cast<std::size_t>(collective.rank())] = read ? read->recordCount() : 0;
+        collective.sum(counts);
+        if (!read) return read.failureAs<DataShare>();
+        DataShare share;
+        for (int k = 0; k < collective.rank(); ++k)
+            share.first += counts[static_cast<std::size_t>(k)];
+        for (const std::uint64_t c : counts) share.total += c;
+        share.data = std::move(read.value());
+        return share;
+    };
+    if (collective.size() == 1) {
+        Result<Dataset> read = readData(source, options);
+        return shared(read);
+    }
     std::optional<std::string> namesText;
     std::string error = readNamesText(source, namesText);
     std::optional<std::string_view> namesView;
@@ -1011,7 +1051,7 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
         error = joined ? "" : joined.error();
         if (const std::string agreed = agreedError(collective, error); !agreed.empty())
             return !status ? R::failure(agreed, status.kind())
-                           : agreedFailure<Dataset>(joined, agreed);
+                           : agreedFailure<DataShare>(joined, agreed);
         if (const std::string agreed =
                 agreedError(collective, copiesDiffer(collective, listed.path + "/", joined->text(),
                                                      namesText, source.namesPath));
@@ -1024,10 +1064,11 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
                 agreedError(collective, changed.empty() ? "" : changedWhileRead(changed));
             !agreed.empty())
             return R::failure(agreed);
-        if (collective.rank() != 0) return read;
-        if (!read) return R::failure(joined->named(read.error()), read.kind());
-        describeFolder(*read, listed, *joined);
-        return read;
+        Result<DataShare> share = shared(read);
+        if (!share) return R::failure(joined->named(share.error()), share.kind());
+        describeFolder(share->data, listed, *joined,
+                       share->total + share->data.missingClassCount());
+        return share;
     }
     MappedFile file;
     error.clear();
@@ -1045,7 +1086,22 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& asked,
             agreedError(collective, file.changed() ? changedWhileRead(source.path) : "");
         !agreed.empty())
         return R::failure(agreed);
-    return read;
+    return shared(read);
+}
+
+Result<Dataset> readData(const DataSource& source, const ReadOptions& options,
+                         Collective& collective) {
+    Result<DataShare> share = readDataShare(source, options, collective);
+    if (!share) return share.failureAs<Dataset>();
+    Dataset data = std::move(share->data);
+    if (collective.size() > 1) {
+        try {
+            gatherRows(data, collective);
+        } catch (const std::invalid_argument& e) {
+            return Result<Dataset>::failure(data.dataPath() + ": " + e.what());
+        }
+    }
+    return data;
 }
 
 Result<Dataset> readData(const DataSource& source, const MappedFile& file,

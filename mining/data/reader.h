@@ -83,6 +83,21 @@ Result<Dataset> readData(const DataSource& source, const ReadOptions& options);
 Result<Dataset> readData(const DataSource& source, const ReadOptions& options,
                          Collective& collective);
 
+// One process's share of a data set that the processes of a run read together: its own records,
+// in file order, with the schema, notes and figures of the whole data set. Each numeric column
+// is stored as one process reading every record stores it (the same scale of decimals in every
+// share, or doubles in all), so that the shares' values compare and sum alike.
+struct DataShare {
+    Dataset data;             // this process's records, rows 0..data.recordCount()-1
+    std::uint64_t first = 0;  // its first record's number among every process's, from 0
+    std::uint64_t total = 0;  // every process's records
+};
+
+// As readData with `collective`, each process keeping its own share (see DataShare): rows are
+// not sent anywhere. With one process, the whole data set that readData reads.
+Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& options,
+                                Collective& collective);
+
 // As readData, from `file`, the data file `source` names, opened already.
 Result<Dataset> readData(const DataSource& source, const MappedFile& file,
                          const ReadOptions& options);
