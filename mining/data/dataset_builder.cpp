@@ -549,7 +549,8 @@ Dataset DatasetBuilder::assemble(const RecordLayout& layout, Parts& parts, Share
 
 ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
                                     bool carriageReturns, std::size_t threads,
-                                    const LineNamer& namer, bool quoteAware) {
+                                    const LineNamer& namer, bool quoteAware,
+                                    const ReleaseCallback& release) {
     std::string newlineCopy;
     if (carriageReturns) {
         newlineCopy = carriageReturnsToNewlines(share);
@@ -563,11 +564,12 @@ ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
         rowsOfRuns(share, runs, layout.fieldsInLine(), runs.size());
     std::size_t totalRows = 0;
     for (const std::size_t r : rows) totalRows += r;
-    const ReleaseCallback keep;  // the share's text stays in memory
+    // A copy's bytes are not the file's; the file's pages read again if a part is read again.
+    const ReleaseCallback done = carriageReturns ? ReleaseCallback() : release;
     ShareRead read;
     while (true) {
         SharedColumns columns = allocateColumns(layout, totalRows);
-        Parts parts = readRuns(layout, share, runs, rows, keep, columns, quoteAware);
+        Parts parts = readRuns(layout, share, runs, rows, done, columns, quoteAware);
         const PartsVerdict verdict = judgeParts(parts, layout, namer, false);
         read.types = layout.types;
         if (verdict.error) {

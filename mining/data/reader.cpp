@@ -685,6 +685,20 @@ std::pair<std::size_t, std::size_t> quotedShareOf(std::string_view records, Coll
     return {static_cast<std::size_t>(starts[rank]), static_cast<std::size_t>(starts[rank + 1])};
 }
 
+// Returns the line ends in `share`, which lies `offset` bytes into `file` (may be null), letting
+// go of the file's pages as it counts, so that they never stand all at once beside the rows read
+// from them.
+std::uint64_t countShareLines(std::string_view share, char lineEnd, const MappedFile* file,
+                              std::size_t offset) {
+    std::uint64_t count = 0;
+    for (std::size_t at = 0; at < share.size(); at += kReleaseStep) {
+        const std::string_view piece = share.substr(at, kReleaseStep);
+        count += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), lineEnd));
+        if (file != nullptr) file->release(offset + at, offset + at + piece.size(), 0);
+    }
+    return count;
+}
+
 // Reads this process's share of the records of `prepared` in `text` (after a byte-order mark):
 // the records whose lines start in its share of the records' bytes; a column that any process
 // finds not numeric is read as nominal by all; rank 0 joins the value lists in process order, so
@@ -692,8 +706,11 @@ std::pair<std::size_t, std::size_t> quotedShareOf(std::string_view records, Coll
 // go over line ends, the shares are read again from line ends outside quotes, following quotes
 // over line ends. ARFF records that need rewriting, and a text whose shares the quotes still
 // cut, are read by rank 0 alone, as one process reads them; the others then hold no records.
+// `file` (may be null) is the mapped file that `text` lies in: its pages are let go as parts of
+// the share are read.
 ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t bom,
-                        const ReadOptions& options, Collective& collective) {
+                        const ReadOptions& options, Collective& collective,
+                        const MappedFile* file) {
     const int rank = collective.rank();
     const int size = collective.size();
     prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
@@ -717,11 +734,18 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
             out.text = records.substr(begin, end - begin);
             std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
             lines[static_cast<std::size_t>(rank)] =
-                static_cast<std::uint64_t>(std::count(out.text.begin(), out.text.end(), lineEnd));
+                countShareLines(out.text, lineEnd, file, bom + prepared.start + begin);
             collective.sum(lines);
             for (std::size_t k = 1; k < lines.size(); ++k)
                 linesBefore[k] = linesBefore[k - 1] + lines[k - 1];
             out.linesBefore = linesBefore[static_cast<std::size_t>(rank)];
+            // The file's pages of each part read are let go, as on one machine.
+            ReleaseCallback release;
+            if (file != nullptr)
+                release = [file, at = bom + prepared.start + begin](std::size_t from,
+                                                                    std::size_t to) {
+                    file->release(at + from, at + to, kReleaseStep);
+                };
             const std::uint64_t before = prepared.linesBefore + out.linesBefore;
             const LineNamer namer = [before](std::size_t line) {
                 return "line " + std::to_string(before + line);
@@ -729,7 +753,7 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
             for (bool reread = true;;) {
                 if (reread)
                     read = DatasetBuilder::readShare(out.text, layout, carriageReturns, 0, namer,
-                                                     quoteAware);
+                                                     quoteAware, release);
                 std::vector<std::uint64_t> nominal(layout.types.size(), 0);
                 for (std::size_t a = 0; a < nominal.size(); ++a)
                     nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
@@ -843,11 +867,12 @@ void storeNumbersAlike(Dataset& data, Collective& collective) {
 
 // As readText, from every process's share of the text (see readShares), the columns checked
 // over every process's records: each process ends with its own rows, their numbers stored alike
-// (storeNumbersAlike), and the whole text's schema and notes.
+// (storeNumbersAlike), and the whole text's schema and notes. `file`: see readShares.
 Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
                                const std::optional<std::string_view>& namesText,
                                const ReadOptions& options, const std::string& dataName,
-                               const std::string& namesName, Collective& collective) {
+                               const std::string& namesName, Collective& collective,
+                               const MappedFile* file) {
     const std::string_view text = skipByteOrderMark(whole);
     const std::size_t bom = whole.size() - text.size();
     ReadOptions asked = options;
@@ -858,7 +883,7 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
             !error.empty())
             return agreedFailure<Dataset>(prepared, error);
         setRecordOptions(*prepared, options);
-        ProcessShare share = readShares(*prepared, text, bom, asked, collective);
+        ProcessShare share = readShares(*prepared, text, bom, asked, collective, file);
         if (!share.data) return std::move(share.data);
         SharedFigures figures(collective, share.records, share.read, share.text, share.linesBefore);
         if (!settleRead(share.data, *prepared, format, text, options, figures, share.text)) {
@@ -1057,8 +1082,9 @@ Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& ask
                                                      namesText, source.namesPath));
             !agreed.empty())
             return R::failure(agreed);
-        Result<Dataset> read = readTextShares(joined->text(), source.format, namesView, options,
-                                              joined->readName(), source.namesPath, collective);
+        Result<Dataset> read =
+            readTextShares(joined->text(), source.format, namesView, options, joined->readName(),
+                           source.namesPath, collective, nullptr);
         const std::string changed = joined->changedFile();
         if (const std::string agreed =
                 agreedError(collective, changed.empty() ? "" : changedWhileRead(changed));
@@ -1081,7 +1107,7 @@ Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& ask
         !agreed.empty())
         return R::failure(agreed);
     Result<Dataset> read = readTextShares(file.text(), source.format, namesView, options,
-                                          source.path, source.namesPath, collective);
+                                          source.path, source.namesPath, collective, &file);
     if (const std::string agreed =
             agreedError(collective, file.changed() ? changedWhileRead(source.path) : "");
         !agreed.empty())
