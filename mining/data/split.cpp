@@ -31,6 +31,10 @@ Split splitShare(std::uint64_t first, std::size_t count, std::uint64_t n, double
     const std::uint64_t trainCount = trainingCount(n, percent);
     Split split;
     if (keepOrder || n <= 1 || trainCount == n) {
+        const auto trained = static_cast<std::size_t>(
+            std::min<std::uint64_t>(count, trainCount > first ? trainCount - first : 0));
+        split.train.reserve(trained);
+        split.test.reserve(count - trained);
         for (std::size_t r = 0; r < count; ++r)
             (first + r < trainCount ? split.train : split.test).push_back(static_cast<RowIndex>(r));
         return split;
