@@ -121,15 +121,9 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
     const CodeColumn trainCodes = classes.gather(rows);
     const CodeSpan trainClasses = trainCodes.view();
 
-    classCounts_.assign(classCount_, 0);
-    for (std::int32_t c : trainClasses) ++classCounts_[static_cast<std::size_t>(c)];
-    priors_.resize(classCount_);
-    logPriors_.resize(classCount_);
-    const double denominator = static_cast<double>(rows.size() + classCount_);
-    for (std::size_t c = 0; c < classCount_; ++c) {
-        priors_[c] = static_cast<double>(classCounts_[c] + 1) / denominator;
-        logPriors_[c] = std::log(priors_[c]);
-    }
+    std::vector<std::size_t> counts(classCount_, 0);
+    for (std::int32_t c : trainClasses) ++counts[static_cast<std::size_t>(c)];
+    setPriors(std::move(counts));
 
     attributes_.assign(data.attributeCount(), AttributeModel{});
     if (!uses_.empty() && uses_.size() != data.attributeCount())
@@ -141,6 +135,19 @@ Status NaiveBayes::train(const Dataset& data, std::span<const RowIndex> rows) {
     anyKernel_ = std::any_of(attributes_.begin(), attributes_.end(),
                              [](const AttributeModel& m) { return m.kind == Kind::Kernel; });
     return Status();
+}
+
+void NaiveBayes::setPriors(std::vector<std::size_t> counts) {
+    classCounts_ = std::move(counts);
+    std::size_t rows = 0;
+    for (const std::size_t n : classCounts_) rows += n;
+    priors_.resize(classCount_);
+    logPriors_.resize(classCount_);
+    const double denominator = static_cast<double>(rows + classCount_);
+    for (std::size_t c = 0; c < classCount_; ++c) {
+        priors_[c] = static_cast<double>(classCounts_[c] + 1) / denominator;
+        logPriors_[c] = std::log(priors_[c]);
+    }
 }
 
 void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
@@ -424,6 +431,11 @@ void NaiveBayes::trainTable(CodeSpan classes, std::size_t valueCount,
         ++model.counts[c * valueCount + static_cast<std::size_t>(code)];
         ++present[c];
     }
+    finishTable(present, model);
+}
+
+void NaiveBayes::finishTable(const std::vector<std::size_t>& present, AttributeModel& model) const {
+    const std::size_t valueCount = model.valueCount;
     model.logProbability.assign(classCount_ * valueCount, 0.0);
     for (std::size_t c = 0; c < classCount_; ++c) {
         const double denominator = static_cast<double>(present[c] + valueCount);

@@ -100,6 +100,12 @@ public:
 
     std::string name() const override;
     Status train(const Dataset& data, std::span<const RowIndex> rows) override;
+    // From the shares: class and nominal counts summed; each numeric attribute's training values
+    // gathered at the first process in record order, one attribute at a time, and fitted there
+    // as train() fits them.
+    bool trainsOnShares() const override { return true; }
+    Status trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                         Collective& collective) override;
     std::int32_t predict(const Dataset& data, RowIndex row) const override;
     void predictRows(const Dataset& data, std::span<const RowIndex> rows,
                      std::vector<std::int32_t>& predicted) const override;
@@ -227,6 +233,13 @@ private:
     void trainTable(CodeSpan classes, std::size_t valueCount,
                     const std::function<std::int32_t(std::size_t)>& codeOf,
                     AttributeModel& model) const;
+    // Sets log P(v|c) from model.counts, present[c] the class-c rows where a value is present.
+    void finishTable(const std::vector<std::size_t>& present, AttributeModel& model) const;
+    // Sets the class counts and the priors from `counts`, the training rows of each class.
+    void setPriors(std::vector<std::size_t> counts);
+    // trainOnShares() of nominal attribute `a`: its counts summed over the shares.
+    void tableOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                       Collective& collective);
 
     // Add each row's log P(x | c) for one attribute to its scores (classCount_ per row).
     void addNormalScores(const AttributeModel& m, const NumericColumn& column,

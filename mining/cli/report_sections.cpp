@@ -94,8 +94,8 @@ void writeDataLines(std::ostream& out, const Dataset& data) {
     writeAttributes(out, data);
     writeWrappedList(
         out, "Class values (" + std::to_string(data.classCount()) + "): ", data.classValues());
-    out << "Records:     " << data.recordCount() + data.missingClassCount() << " read, "
-        << data.missingClassCount() << " left out (class missing), " << data.recordCount()
+    out << "Records:     " << data.recordsInAll() + data.missingClassCount() << " read, "
+        << data.missingClassCount() << " left out (class missing), " << data.recordsInAll()
         << " used\n";
 }
 

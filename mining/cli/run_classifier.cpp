@@ -11,7 +11,9 @@
 #include "cli/run_files.h"
 #include "cli/run_page.h"
 #include "cli/run_report.h"
+#include "cli/share_run.h"
 #include "cli/time_budget.h"
+#include "data/attribute_spread.h"
 #include "data/class_limit.h"
 #include "data/data_folder.h"
 #include "data/reader.h"
@@ -158,6 +160,43 @@ ReadOptions readOptions(const CommandLine& line, const DataSource& source,
     return options;
 }
 
+// Writes the report on `result` and its companions, all or none. Returns the exit status.
+int writeRun(const Dataset& data, const CommandLine& line, ClassifierProgram& program,
+             const DataSource& source, const RunResult& result, const std::string& runId,
+             const std::string& report) {
+    const ProgramInfo& info = program.info();
+    const std::string text = runReport(data, line.options, info, result);
+    Result<std::vector<FileToWrite>> files =
+        companionFiles(data, line, source, program, result, runId);
+    if (!files) return fail(report, files.error(), files.kind(), info);
+    files->push_back({report, text + runLines(runId, *files)});
+    if (const Status written = writeFilesAtomically(*files); !written)
+        return fail(report, written.error(), written.kind(), info);
+    return 0;
+}
+
+// The split run of several processes on their own shares of the records (see shareSplitRun):
+// each process reads its share and works on it; the first one writes every file.
+int runOnShares(const CommandLine& line, ClassifierProgram& program, const DataSource& source,
+                const ReadOptions& options, const TimeBudget& budget, RunTimes times,
+                const std::string& runId, const std::string& report, Collective& cluster) {
+    const ProgramInfo& info = program.info();
+    const bool speaks = cluster.rank() == 0;
+    Result<DataShare> share = readDataShare(source, options, cluster);
+    if (!share)
+        return speaks ? fail(report, share.error(), share.kind(), info) : exitStatus(share.kind());
+    share->data.setRecordsInAll(static_cast<std::size_t>(share->total));
+    share->data.setSpreadsInAll(spreadsInAll(share->data, cluster));
+    if (const Status classes = checkClassColumn(share->data); !classes)
+        return fail(report, classes.error(), classes.kind(), info, speaks);
+    times.readDone = RunTimes::Clock::now();
+    const Result<RunResult> result =
+        shareSplitRun(*share, line.options, program, line.given, budget, times, cluster);
+    if (!speaks) return result ? 0 : exitStatus(result.kind());
+    if (!result) return fail(report, result.error(), result.kind(), info);
+    return writeRun(share->data, line, program, source, *result, runId, report);
+}
+
 // Reads, evaluates, and writes the report and its companions as `line` asks. Returns the exit
 // status. `errorReport` becomes the report's path once the run knows that a report may go there.
 int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
@@ -180,6 +219,8 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     const Deadline reading = budget.readingDeadline(started, Deadline::steadySeconds);
     ReadOptions options = readOptions(line, source, budget);
     options.deadline = &reading;
+    if (cluster != nullptr && runsOnShares(line.options))
+        return runOnShares(line, program, source, options, budget, times, runId, report, *cluster);
     const Result<Dataset> read =
         cluster == nullptr ? readData(source, options) : readData(source, options, *cluster);
     // The other processes of a cluster run have read their shares: the first one does the rest.
@@ -194,14 +235,7 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
         runEvaluation(*read, line.options, program, line.given, budget, times, deadline);
     program.limitTime(nullptr);
     if (!result) return fail(report, result.error(), result.kind(), info);
-    const std::string text = runReport(*read, line.options, info, *result);
-    Result<std::vector<FileToWrite>> files =
-        companionFiles(*read, line, source, program, *result, runId);
-    if (!files) return fail(report, files.error(), files.kind(), info);
-    files->push_back({report, text + runLines(runId, *files)});
-    if (const Status written = writeFilesAtomically(*files); !written)
-        return fail(report, written.error(), written.kind(), info);
-    return 0;
+    return writeRun(*read, line, program, source, *result, runId, report);
 }
 
 // The whole run of `args` (see runClassifier).

@@ -15,10 +15,6 @@ namespace {
 
 using Clock = RunTimes::Clock;
 
-// The most records the check for test records among the training records looks at: on larger
-// data it would cost a noticeable share of the run, and a repeated record there matters little.
-constexpr std::size_t kDuplicateCheckRecords = 500000;
-
 // How a run makes its models: the program's own, or the candidates self-tuning chooses among,
 // within what the budget allows.
 struct Models {
@@ -28,10 +24,6 @@ struct Models {
     const TimeBudget& budget;
     const Deadline& deadline;
 };
-
-// What a seeded sample of training rows for the chosen setting mixes into the run's seed, so
-// that it differs from the search's own sample.
-constexpr std::uint64_t kTrainingSampleSeed = 0x7f4a7c159e3779b9ull;
 
 // A fresh model for some training rows, with the settings self-tuning chose for them (if it ran),
 // and the rows to train it on: all of them, or the seeded sample that the setting's cost leaves

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -11,6 +12,14 @@
 #include "util/result.h"
 
 namespace mining {
+
+// The most records the check for test records among the training records looks at: on larger
+// data it would cost a noticeable share of the run, and a repeated record there matters little.
+inline constexpr std::size_t kDuplicateCheckRecords = 500000;
+
+// What a seeded sample of training rows for the chosen setting mixes into the run's seed, so
+// that it differs from the search's own sample.
+inline constexpr std::uint64_t kTrainingSampleSeed = 0x7f4a7c159e3779b9ull;
 
 // The first phase of a run, after reading: computes everything the run knows and writes no text.
 //

@@ -39,7 +39,7 @@ std::vector<std::string> limitNotes(const Dataset& data, const RunResult& result
     std::vector<std::string> notes;
     const SampleInfo& sample = data.sample();
     if (sample.sampled) {
-        const std::size_t read = data.recordCount() + data.missingClassCount();
+        const std::size_t read = data.recordsInAll() + data.missingClassCount();
         notes.push_back("Note: to keep within the time limit, a seeded sample of " +
                         std::to_string(read) + " of about " +
                         std::to_string(sample.estimatedRecords) + " records (" +
@@ -102,7 +102,7 @@ std::vector<std::string> splitNotes(const Dataset& data, const RunResult& result
     // A percentage below 1 that trains on a handful of records is most likely a slip.
     if (result.percent > 0 && result.percent < 1 && result.trainCount < 100)
         notes.push_back("Note: " + formatGeneral(result.percent, 6) + " % of " +
-                        std::to_string(data.recordCount()) +
+                        std::to_string(data.recordsInAll()) +
                         " records: " + std::to_string(result.trainCount) +
                         (result.trainCount == 1 ? " record trains" : " records train") + "; " +
                         formatGeneral(100 * result.percent, 6) + " was perhaps meant.");
@@ -229,7 +229,7 @@ void writeDataSection(std::ostream& out, const Dataset& data, const RunOptions& 
 std::string modelHeading(const Dataset& data, const RunResult& result) {
     switch (result.kind) {
         case EvaluationKind::CrossValidation:
-            return "Model (trained on all " + std::to_string(data.recordCount()) + " records)";
+            return "Model (trained on all " + std::to_string(data.recordsInAll()) + " records)";
         case EvaluationKind::Applied:
             return "Model (as saved)";
         case EvaluationKind::Split:

@@ -14,7 +14,8 @@ Status checkClassColumn(const Dataset& data) {
         return Status::failure(column + " holds " + std::to_string(classes) +
                                " different values, more than the " + std::to_string(kMaxClasses) +
                                " classes a run learns" + choose);
-    if (data.recordCount() >= kIdentifierClassRecords && classes == data.recordCount())
+    const std::size_t records = data.recordsInAll();
+    if (records >= kIdentifierClassRecords && classes == records)
         return Status::failure(column + " holds a different value in every one of its " +
                                std::to_string(classes) + " records, as an identifier does" +
                                choose);

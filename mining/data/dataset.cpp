@@ -25,6 +25,36 @@ Dataset Dataset::fromColumns(std::vector<Attribute> attributes,
     return data;
 }
 
+Dataset Dataset::rowsOf(std::span<const RowIndex> rows) const {
+    Dataset out;
+    out.attributes_ = attributes_;
+    out.classValues_ = classValues_;
+    out.className_ = className_;
+    out.classField_ = classField_;
+    out.numeric_.resize(numeric_.size());
+    out.nominal_.resize(nominal_.size());
+    for (std::size_t a = 0; a < attributes_.size(); ++a) {
+        if (attributes_[a].type == AttributeType::Numeric)
+            out.numeric_[a] = numeric_[a].gather(rows);
+        if (attributes_[a].type == AttributeType::Nominal)
+            out.nominal_[a] = nominal_[a].view().gather(rows);
+    }
+    out.classes_ = classes_.view().gather(rows);
+    out.missingClassCount_ = missingClassCount_;
+    out.dataPath_ = dataPath_;
+    out.namesPath_ = namesPath_;
+    out.sample_ = sample_;
+    out.readAs_ = readAs_;
+    out.readNotes_ = readNotes_;
+    out.missingCounts_ = missingCounts_;
+    out.conversions_ = conversions_;
+    if (!recordLines_.empty())
+        for (const RowIndex r : rows) out.recordLines_.push_back(recordLines_[r]);
+    out.recordsInAll_ = recordsInAll_;
+    out.spreadsInAll_ = spreadsInAll_;
+    return out;
+}
+
 void Dataset::ignoreAttribute(std::size_t index) {
     attributes_[index].type = AttributeType::Ignored;
     attributes_[index].values.clear();

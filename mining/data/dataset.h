@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ struct ColumnConversion {
     bool orderGuessed = false;           // ... when every value reads in both orders
 };
 
+// How many distinct values an attribute holds over all records, counted up to two.
+enum class Spread { NoValues, OneValue, Varied };
+
 // A data set read from BASE.data (+ BASE.names), stored by column.
 //
 // Only records whose class is present are kept; the count of those left out is
@@ -91,6 +95,13 @@ public:
     // Records kept (class present) and records left out because their class was missing.
     std::size_t recordCount() const { return classes_.size(); }
     std::size_t missingClassCount() const { return missingClassCount_; }
+    // The records kept by every process of a run over several processes, of which this data set
+    // holds one process's share (setRecordsInAll); else recordCount(). The report counts these.
+    std::size_t recordsInAll() const { return recordsInAll_ ? *recordsInAll_ : recordCount(); }
+    void setRecordsInAll(std::size_t records) { recordsInAll_ = records; }
+    // Likewise each attribute's spread over every process's records (see spreadOf), when set.
+    const std::vector<Spread>& spreadsInAll() const { return spreadsInAll_; }
+    void setSpreadsInAll(std::vector<Spread> spreads) { spreadsInAll_ = std::move(spreads); }
 
     // The values of numeric attribute `index`, one per row; missing values are NaN.
     // Requires attribute(index).type == AttributeType::Numeric.
@@ -170,6 +181,11 @@ public:
     // Leaves attribute `index` out: its type becomes Ignored and its column is freed.
     void ignoreAttribute(std::size_t index);
 
+    // Returns a data set of the rows `rows` (each < recordCount()), in that order: the same
+    // schema, notes and figures, every column stored as it is here (decimals of the same scale
+    // stay so), and their record lines when kept.
+    Dataset rowsOf(std::span<const RowIndex> rows) const;
+
 private:
     friend class DatasetBuilder;
     friend struct ShareRead;
@@ -191,6 +207,8 @@ private:
     std::vector<MissingCount> missingCounts_;
     std::vector<ColumnConversion> conversions_;
     std::vector<std::uint64_t> recordLines_;
+    std::optional<std::size_t> recordsInAll_;
+    std::vector<Spread> spreadsInAll_;
 };
 
 }  // namespace mining

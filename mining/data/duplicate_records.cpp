@@ -7,10 +7,9 @@
 
 namespace mining {
 
-namespace {
+namespace {}  // namespace
 
-// Returns a hash of every row's values (attributes and class), column by column.
-std::vector<std::uint64_t> rowHashes(const Dataset& data) {
+std::vector<std::uint64_t> recordHashes(const Dataset& data) {
     const std::size_t n = data.recordCount();
     std::vector<std::uint64_t> h(n);
     const CodeSpan classes = data.classes();
@@ -45,6 +44,8 @@ std::vector<std::uint64_t> rowHashes(const Dataset& data) {
     return h;
 }
 
+namespace {
+
 // Returns true when rows `a` and `b` hold the same values (attributes and class).
 bool sameRecord(const Dataset& data, RowIndex a, RowIndex b) {
     if (data.classes()[a] != data.classes()[b]) return false;
@@ -65,7 +66,7 @@ bool sameRecord(const Dataset& data, RowIndex a, RowIndex b) {
 
 std::vector<bool> recordsSeenAmong(const Dataset& data, std::span<const RowIndex> train,
                                    std::span<const RowIndex> test) {
-    const std::vector<std::uint64_t> h = rowHashes(data);
+    const std::vector<std::uint64_t> h = recordHashes(data);
     std::vector<std::pair<std::uint64_t, RowIndex>> hashes;
     hashes.reserve(train.size());
     for (const RowIndex r : train) hashes.push_back({h[r], r});

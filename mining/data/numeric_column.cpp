@@ -193,4 +193,19 @@ void NumericColumn::convertToDoubles() {
     mantissas_ = {};
 }
 
+NumericColumn NumericColumn::gather(std::span<const std::uint32_t> rows) const {
+    NumericColumn out;
+    out.scaled_ = scaled_;
+    out.fractionDigits_ = fractionDigits_;
+    out.scale_ = scale_;
+    if (scaled_) {
+        out.mantissas_ = ColumnVector<std::int32_t>(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) out.mantissas_[i] = mantissas_[rows[i]];
+    } else {
+        out.doubles_ = ColumnVector<double>(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) out.doubles_[i] = doubles_[rows[i]];
+    }
+    return out;
+}
+
 }  // namespace mining

@@ -74,6 +74,8 @@ public:
         if (scaled_) convertToDoubles();
     }
 
+    // Returns the values of the rows `rows` (each < size()), in that order, stored as here.
+    NumericColumn gather(std::span<const std::uint32_t> rows) const;
     // Returns the number of distinct present values in the rows `rows` (each < size()).
     std::size_t distinctCount(std::span<const std::uint32_t> rows) const;
 

@@ -819,24 +819,6 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
     return out;
 }
 
-// Appends every process's `data` to rank 0's, in process order; the others' are emptied.
-void gatherRows(Dataset& data, Collective& collective) {
-    std::string bytes;
-    if (collective.rank() != 0) {
-        ShareRead own;
-        own.data = std::move(data);
-        own.save(bytes);
-        data = Dataset();
-    }
-    std::vector<std::string> parts = collective.gather(bytes);
-    if (collective.rank() != 0) return;
-    for (std::size_t k = 1; k < parts.size(); ++k) {
-        ShareRead share = ShareRead::load(parts[k]);
-        std::string().swap(parts[k]);
-        DatasetBuilder::appendRows(data, *share.data);
-    }
-}
-
 // Stores each numeric column of this process's rows as one process reading every record stores
 // it: as decimals at the finest scale of any process's, or as doubles where any process's are
 // doubles or a value does not fit that scale.
@@ -896,6 +878,23 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
 }
 
 }  // namespace
+
+void gatherRows(Dataset& data, Collective& collective) {
+    std::string bytes;
+    if (collective.rank() != 0) {
+        ShareRead own;
+        own.data = std::move(data);
+        own.save(bytes);
+        data = Dataset();
+    }
+    std::vector<std::string> parts = collective.gather(bytes);
+    if (collective.rank() != 0) return;
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+        ShareRead share = ShareRead::load(parts[k]);
+        std::string().swap(parts[k]);
+        DatasetBuilder::appendRows(data, *share.data);
+    }
+}
 
 Result<Dataset> parseData(std::string_view text, DataFormat format,
                           std::optional<std::string_view> names, const ReadOptions& options,

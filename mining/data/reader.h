@@ -93,6 +93,11 @@ struct DataShare {
     std::uint64_t total = 0;  // every process's records
 };
 
+// Appends every process's `data` (of one schema, numbers stored alike) to rank 0's, in process
+// order; the others' are emptied. Throws std::invalid_argument when what a process sent is cut or
+// malformed.
+void gatherRows(Dataset& data, Collective& collective);
+
 // As readData with `collective`, each process keeping its own share (see DataShare): rows are
 // not sent anywhere. With one process, the whole data set that readData reads.
 Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& options,

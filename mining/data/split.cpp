@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <unordered_map>
 
 #include "data/number_parser.h"
 #include "data/record_permutation.h"
@@ -72,6 +73,32 @@ std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t cou
         for (std::size_t i = 0; i < count; ++i)
             std::swap(chosen[i], chosen[i + engine() % (chosen.size() - i)]);
         chosen.resize(count);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
+}
+
+std::vector<std::uint64_t> samplePositions(std::uint64_t n, std::size_t count, std::uint64_t seed) {
+    std::vector<std::uint64_t> chosen;
+    if (n <= count) {
+        chosen.resize(static_cast<std::size_t>(n));
+        std::iota(chosen.begin(), chosen.end(), std::uint64_t{0});
+        return chosen;
+    }
+    // The shuffle of sampleRows, on positions: an entry not in `moved` holds its own position.
+    std::unordered_map<std::uint64_t, std::uint64_t> moved;
+    moved.reserve(2 * count);
+    const auto at = [&moved](std::uint64_t p) {
+        const auto found = moved.find(p);
+        return found == moved.end() ? p : found->second;
+    };
+    std::mt19937_64 engine(seed);
+    chosen.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t j = i + engine() % (n - i);
+        const std::uint64_t held = at(j);
+        moved[j] = at(i);
+        chosen[i] = held;
     }
     std::sort(chosen.begin(), chosen.end());
     return chosen;

@@ -45,6 +45,12 @@ std::vector<RowIndex> rowsLeftOut(std::span<const RowIndex> rows, std::size_t n)
 std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t count,
                                  std::uint64_t seed);
 
+// Returns the positions in 0..n-1 that sampleRows(rows, count, seed) takes for any `rows` of n
+// entries, ascending: that sample of rows is rows[p] for each position p. Keeps only what the
+// shuffle moves, so that no table of n entries is made: processes that each hold some of the
+// rows can take the same sample.
+std::vector<std::uint64_t> samplePositions(std::uint64_t n, std::size_t count, std::uint64_t seed);
+
 // Returns the rows of `sample` at the positions `fold` (ascending, each < sample.size()) as
 // `test`, and the others as `train`, each in the order of `sample`.
 void foldRows(std::span<const RowIndex> sample, std::span<const RowIndex> fold,

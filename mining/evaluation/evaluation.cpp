@@ -38,13 +38,24 @@ void Evaluation::addAll(std::span<const std::int32_t> actual,
         add(actual[i], predicted[i]);
 }
 
+void Evaluation::add(std::size_t actual, std::size_t predicted, std::size_t count) {
+    if (count == 0) return;
+    support_[actual] += count;
+    predicted_[predicted] += count;
+    total_ += count;
+    if (actual == predicted) {
+        diagonal_[actual] += count;
+        correct_ += count;
+    }
+    if (!dense_.empty())
+        dense_[actual * classCount_ + predicted] += count;
+    else if (actual != predicted)
+        sparse_[static_cast<std::uint64_t>(actual) * classCount_ + predicted] += count;
+}
+
 void Evaluation::addEvaluation(const Evaluation& other) {
-    for (std::size_t c = 0; c < classCount_; ++c)
-        for (std::size_t n = other.diagonal_[c]; n > 0; --n)
-            add(static_cast<std::int32_t>(c), static_cast<std::int32_t>(c));
-    for (const Confusion& cell : other.confusions())
-        for (std::size_t n = cell.count; n > 0; --n)
-            add(static_cast<std::int32_t>(cell.actual), static_cast<std::int32_t>(cell.predicted));
+    for (std::size_t c = 0; c < classCount_; ++c) add(c, c, other.diagonal_[c]);
+    for (const Confusion& cell : other.confusions()) add(cell.actual, cell.predicted, cell.count);
 }
 
 std::size_t Evaluation::count(std::size_t actual, std::size_t predicted) const {

@@ -24,6 +24,8 @@ public:
 
     // Counts one test record. Requires both codes < classCount.
     void add(std::int32_t actual, std::int32_t predicted);
+    // Counts `count` test records of class `actual` predicted as `predicted`.
+    void add(std::size_t actual, std::size_t predicted, std::size_t count);
     // Counts many; requires equal lengths.
     void addAll(std::span<const std::int32_t> actual, std::span<const std::int32_t> predicted);
     // Counts every record `other` counted. Requires the same classCount.

@@ -2,6 +2,10 @@
 
 namespace mining {
 
+Status Model::trainOnShares(const Dataset&, std::span<const RowIndex>, Collective&) {
+    return Status::failure(name() + " does not train from the processes' shares");
+}
+
 void Model::predictRows(const Dataset& data, std::span<const RowIndex> rows,
                         std::vector<std::int32_t>& predicted) const {
     predicted.resize(rows.size());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/dataset.h"
+#include "util/collective.h"
 #include "util/result.h"
 
 namespace mining {
@@ -25,6 +26,18 @@ public:
     // The shared run passes them in increasing order (the split decides which rows train, not
     // their order). Returns an error message if the model cannot be trained on these records.
     virtual Status train(const Dataset& data, std::span<const RowIndex> rows) = 0;
+
+    // Whether trainOnShares() trains from every process's own share of the records; a run over
+    // several processes otherwise gathers the training records at the first process to train().
+    virtual bool trainsOnShares() const { return false; }
+
+    // Trains on the rows `rows` (ascending) of `share`, this process's share of the data, every
+    // process of `collective` calling it with its own: as train() on every process's rows joined
+    // in process order, to the same bits. Some processes may hold no rows. Afterwards the first
+    // process's model is trained; the others' are not, and the run sends them the first's.
+    // Fails at every process alike. The default fails: see trainsOnShares().
+    virtual Status trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                                 Collective& collective);
 
     // Returns the predicted class code (an index into data.classValues()) of row `row`.
     // Requires a successful train() on a data set with the same attributes and classes.

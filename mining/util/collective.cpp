@@ -33,4 +33,11 @@ std::string firstError(Collective& collective, const std::string& error) {
     return first;
 }
 
+std::vector<std::uint64_t> everyProcess(Collective& collective, std::uint64_t value) {
+    std::vector<std::uint64_t> values(static_cast<std::size_t>(collective.size()), 0);
+    values[static_cast<std::size_t>(collective.rank())] = value;
+    collective.sum(values);
+    return values;
+}
+
 }  // namespace mining

@@ -44,6 +44,9 @@ public:
 // Requires the same length, kinds and scales everywhere.
 void combineMoments(Collective& collective, std::span<ExactMoments> moments);
 
+// Returns at every process every process's `value`, in rank order.
+std::vector<std::uint64_t> everyProcess(Collective& collective, std::uint64_t value);
+
 // Returns at every process the first error of any process, by rank ("" when every `error` is
 // empty): "process K: " and that process's message when there is more than one process, so that
 // rank 0 can end the whole run with one line naming the process that failed.

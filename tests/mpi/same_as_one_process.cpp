@@ -181,6 +181,12 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
     fs::create_directories(folder);
     writeFile(folder / "large.csv", generated(200000, false));
     both(folder, {(folder / "large.csv").string(), "66.67", "--predictions"});
+    // Each treatment of the numbers trained from the shares, on more records than the first
+    // rows the resolution is bounded from, and tested on the training records.
+    both(folder, {(folder / "large.csv").string(), "66.67"});
+    for (const char* setting : {"--kernel", "--discretize", "--per-attribute", "--no-auto"})
+        cases.push_back({"classify", {(folder / "large.csv").string(), "50", setting}, folder});
+    both(folder, {(folder / "large.csv").string(), "100", "--keep-order"});
     writeFile(folder / "crlf.csv", generated(3000, true));
     both(folder, {(folder / "crlf.csv").string(), "50"});
     // Quoted fields that hold line ends, all through the file: every boundary between shares

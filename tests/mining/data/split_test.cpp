@@ -76,6 +76,20 @@ TEST(Split, SharesSplitTheirRowsAsTheWholeSplitsTheirRecords) {
     }
 }
 
+TEST(Split, SamplePositionsAreTheSampleOfAnyRowsOfThatMany) {
+    for (const std::size_t n : {0u, 1u, 5u, 1000u, 250000u}) {
+        std::vector<RowIndex> rows(n);
+        for (std::size_t i = 0; i < n; ++i) rows[i] = static_cast<RowIndex>(3 * i + 1);
+        for (const std::size_t count : {std::size_t{0}, std::size_t{1}, n / 2, n, n + 3}) {
+            const std::vector<RowIndex> sample = sampleRows(rows, count, 11);
+            const std::vector<std::uint64_t> positions = samplePositions(n, count, 11);
+            ASSERT_EQ(positions.size(), sample.size()) << n << " " << count;
+            for (std::size_t i = 0; i < sample.size(); ++i)
+                ASSERT_EQ(rows[positions[i]], sample[i]) << n << " " << count << " " << i;
+        }
+    }
+}
+
 TEST(RecordPermutation, IsAPermutationOfEverySizeAndSpreadsItsPrefix) {
     for (std::uint64_t n : {1u, 2u, 3u, 7u, 16u, 17u, 255u, 256u, 257u, 1000u, 65537u}) {
         for (std::uint64_t seed : {1u, 9u}) {

@@ -1,0 +1,391 @@
+#include "cli/share_run.h"
+
+#include <algorithm>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <numeric>
+#include <stdexcept>
+
+#include "cli/run_evaluation.h"
+#include "cli/tuning.h"
+#include "data/duplicate_records.h"
+#include "data/split.h"
+#include "model/json_document.h"
+#include "model/model_file.h"
+#include "util/number_format.h"
+
+namespace mining {
+
+namespace {
+
+using Clock = RunTimes::Clock;
+
+// Returns rank 0's `status` at every process: what the first process alone did (tuning, or
+// training on gathered records) fails or not for all.
+Status firstProcessStatus(Collective& collective, const Status& status) {
+    std::string error = status ? "" : status.error();
+    collective.broadcast(error);
+    if (error.empty()) return Status();
+    return Status::failure(error, status ? ErrorKind::Data : status.kind());
+}
+
+// Returns the rows of this process's `rows` at the global `positions` (ascending) among every
+// process's rows joined, of which this process's are numbered from `before`.
+std::vector<RowIndex> rowsAtPositions(std::span<const RowIndex> rows, std::uint64_t before,
+                                      const std::vector<std::uint64_t>& positions) {
+    std::vector<RowIndex> picked;
+    auto p = std::lower_bound(positions.begin(), positions.end(), before);
+    for (; p != positions.end() && *p < before + rows.size(); ++p)
+        picked.push_back(rows[static_cast<std::size_t>(*p - before)]);
+    return picked;
+}
+
+// Returns at the first process a data set of every process's rows `rows` of its share, joined in
+// process order; elsewhere an empty one.
+Result<Dataset> gatheredRows(const Dataset& share, std::span<const RowIndex> rows,
+                             Collective& collective) {
+    Dataset part = share.rowsOf(rows);
+    std::string error;
+    try {
+        gatherRows(part, collective);
+    } catch (const std::invalid_argument& e) {
+        error = share.dataPath() + ": " + e.what();
+    }
+    const Status sent =
+        firstProcessStatus(collective, error.empty() ? Status() : Status::failure(error));
+    if (!sent) return Result<Dataset>::failure(sent.error(), sent.kind());
+    return part;
+}
+
+// Returns 0, 1, ..., n - 1.
+std::vector<RowIndex> firstRows(std::size_t n) {
+    std::vector<RowIndex> rows(n);
+    std::iota(rows.begin(), rows.end(), RowIndex{0});
+    return rows;
+}
+
+// Sends the first process's trained `model` to every other process, which gets one loaded from
+// its saved figures: each then predicts its own records as the first process would.
+Status sendModel(std::unique_ptr<Model>& model, const Dataset& share,
+                 const ClassifierProgram& program, Collective& collective) {
+    if (collective.size() == 1) return Status();
+    std::string text;
+    if (collective.rank() == 0)
+        if (nlohmann::json saved; model->save(saved)) text = saved.dump();
+    collective.broadcast(text);
+    if (text.empty()) return Status::failure("this model cannot be sent to the other processes");
+    std::string error;
+    if (collective.rank() != 0) {
+        const ModelSchema schema{share.attributes(), share.className(), share.classValues()};
+        try {
+            const std::optional<JsonDocument> saved = JsonDocument::parse(text, kMaxModelDepth);
+            if (!saved) throw ModelFileError("not JSON");
+            model = program.loadModel(saved->root(), schema);
+        } catch (const ModelFileError& e) {
+            error = std::string("the first process's model did not load: ") + e.what();
+        }
+    }
+    error = firstError(collective, error);
+    return error.empty() ? Status() : Status::failure(error);
+}
+
+// The training records of a split over the shares: this process's rows, those before them among
+// every process's, and all of them.
+struct ShareTraining {
+    std::span<const RowIndex> rows;
+    std::uint64_t before = 0;
+    std::uint64_t total = 0;
+};
+
+// Trains `model` on the training records at positions `sample` among all (every one when
+// `sample` is null): from the shares where the model can, else at the first process on the
+// records gathered there. Then every process holds the first process's model.
+Status trainOnShares(std::unique_ptr<Model>& model, const Dataset& share,
+                     const ShareTraining& training, const std::vector<std::uint64_t>* sample,
+                     const ClassifierProgram& program, Collective& collective) {
+    if (sample == nullptr && model->trainsOnShares()) {
+        if (const Status trained = model->trainOnShares(share, training.rows, collective); !trained)
+            return trained;
+        return sendModel(model, share, program, collective);
+    }
+    const std::vector<RowIndex> rows =
+        sample ? rowsAtPositions(training.rows, training.before, *sample)
+               : std::vector<RowIndex>(training.rows.begin(), training.rows.end());
+    Result<Dataset> gathered = gatheredRows(share, rows, collective);
+    if (!gathered) return Status::failure(gathered.error(), gathered.kind());
+    Status trained;
+    if (collective.rank() == 0)
+        trained = model->train(*gathered, firstRows(gathered->recordCount()));
+    if (const Status agreed = firstProcessStatus(collective, trained); !agreed) return agreed;
+    return sendModel(model, share, program, collective);
+}
+
+// A model chosen for the training records, and what self-tuning found (at the first process).
+struct SharedChoice {
+    std::unique_ptr<Model> model;
+    std::optional<Tuning> tuning;
+    std::size_t sample = 0;  // the chosen trains on a seeded sample of this many (0: all)
+};
+
+// Self-tuning at the first process on the seeded sample of the training records one process
+// would cross-validate on, gathered there; the choice sent to every process.
+Result<SharedChoice> chooseOnShares(const Dataset& share, const ShareTraining& training,
+                                    const std::vector<Candidate>& candidates,
+                                    const RunOptions& options, const TimeBudget& budget,
+                                    Collective& collective) {
+    using R = Result<SharedChoice>;
+    SharedChoice choice;
+    const TuningPlan plan = planTuning(share, static_cast<std::size_t>(training.total), candidates,
+                                       budget.tuning(share));
+    const std::vector<std::uint64_t> positions =
+        plan.skipped ? std::vector<std::uint64_t>()
+                     : samplePositions(training.total, plan.records, options.seed);
+    Result<Dataset> sample =
+        gatheredRows(share, rowsAtPositions(training.rows, training.before, positions), collective);
+    if (!sample) return sample.failureAs<SharedChoice>();
+    Status tuned;
+    std::string chosen;
+    if (collective.rank() == 0) {
+        Result<Tuning> tuning =
+            tune(*sample, firstRows(sample->recordCount()), candidates, options.seed, plan);
+        if (tuning) {
+            tuning->trainingOf = static_cast<std::size_t>(training.total);
+            chosen = std::to_string(tuning->chosen) + ' ' + std::to_string(tuning->training);
+            choice.tuning = std::move(tuning.value());
+        } else {
+            tuned = Status::failure(tuning.error(), tuning.kind());
+        }
+    }
+    if (const Status agreed = firstProcessStatus(collective, tuned); !agreed)
+        return R::failure(agreed.error(), agreed.kind());
+    collective.broadcast(chosen);
+    const std::size_t gap = chosen.find(' ');
+    const std::size_t index = std::stoul(chosen.substr(0, gap));
+    choice.sample = std::stoul(chosen.substr(gap + 1));
+    choice.model = candidates[index].make();
+    return choice;
+}
+
+// Returns at the first process the evaluation of every process's predictions `predicted` of its
+// rows `tested`.
+Evaluation gatheredEvaluation(const Dataset& share, std::span<const RowIndex> tested,
+                              const std::vector<std::int32_t>& predicted, Collective& collective) {
+    Evaluation own(share.classCount());
+    for (std::size_t i = 0; i < tested.size(); ++i)
+        own.add(share.classes()[tested[i]], predicted[i]);
+    // Each process's cells that count: actual, predicted, count.
+    std::vector<std::uint64_t> cells;
+    for (std::size_t c = 0; c < share.classCount(); ++c)
+        if (own.count(c, c) > 0) cells.insert(cells.end(), {c, c, own.count(c, c)});
+    for (const Evaluation::Confusion& cell : own.confusions())
+        cells.insert(cells.end(), {cell.actual, cell.predicted, cell.count});
+    std::string bytes(cells.size() * sizeof(std::uint64_t), '\0');
+    if (!cells.empty()) std::memcpy(bytes.data(), cells.data(), bytes.size());
+    Evaluation all(share.classCount());
+    for (const std::string& part : collective.gather(bytes)) {
+        std::vector<std::uint64_t> in(part.size() / sizeof(std::uint64_t));
+        if (!in.empty()) std::memcpy(in.data(), part.data(), part.size());
+        for (std::size_t i = 0; i + 2 < in.size(); i += 3)
+            all.add(static_cast<std::size_t>(in[i]), static_cast<std::size_t>(in[i + 1]),
+                    static_cast<std::size_t>(in[i + 2]));
+    }
+    return all;
+}
+
+// Returns every process's count of each class among its rows `rows`, summed.
+std::vector<std::uint64_t> classCounts(const Dataset& share, std::span<const RowIndex> rows,
+                                       Collective& collective) {
+    std::vector<std::uint64_t> counts(share.classCount(), 0);
+    for (const RowIndex r : rows) ++counts[static_cast<std::size_t>(share.classes()[r])];
+    collective.sum(counts);
+    return counts;
+}
+
+// Sends each process's `values` to the first process, which gets them joined in process order.
+std::vector<std::uint64_t> gatheredValues(const std::vector<std::uint64_t>& values,
+                                          Collective& collective) {
+    std::string bytes(values.size() * sizeof(std::uint64_t), '\0');
+    if (!values.empty()) std::memcpy(bytes.data(), values.data(), bytes.size());
+    std::vector<std::uint64_t> all;
+    for (const std::string& part : collective.gather(bytes)) {
+        const std::size_t at = all.size();
+        all.resize(at + part.size() / sizeof(std::uint64_t));
+        if (!part.empty()) std::memcpy(all.data() + at, part.data(), part.size());
+    }
+    return all;
+}
+
+// The test records a duplicate check looks at, in one process's part or in all: each one's hash
+// and record number, and whether its prediction was right.
+struct CheckedRecords {
+    std::vector<std::uint64_t> trainHashes, trainRecords;
+    std::vector<std::uint64_t> testHashes, testRecords, testRight;
+};
+
+// Counts, into `warnings`, the test records that stand among the training records as well and the
+// other test records predicted right (see recordsSeenAmong): hashes sent to the first process,
+// which gathers the records whose hashes match and compares them.
+Status countSeenRecords(const DataShare& share, const Split& split,
+                        const std::vector<std::int32_t>& predicted, RunWarnings& warnings,
+                        Collective& collective) {
+    const Dataset& data = share.data;
+    const std::vector<std::uint64_t> hashes = recordHashes(data);
+    CheckedRecords own;
+    for (const RowIndex r : split.train) {
+        own.trainHashes.push_back(hashes[r]);
+        own.trainRecords.push_back(share.first + r);
+    }
+    for (std::size_t i = 0; i < split.test.size(); ++i) {
+        const RowIndex r = split.test[i];
+        own.testHashes.push_back(hashes[r]);
+        own.testRecords.push_back(share.first + r);
+        own.testRight.push_back(predicted[i] == data.classes()[r]);
+    }
+    CheckedRecords all;
+    all.trainHashes = gatheredValues(own.trainHashes, collective);
+    all.trainRecords = gatheredValues(own.trainRecords, collective);
+    all.testHashes = gatheredValues(own.testHashes, collective);
+    all.testRecords = gatheredValues(own.testRecords, collective);
+    all.testRight = gatheredValues(own.testRight, collective);
+    // The records whose hashes a record of the other kind shares, in record order.
+    std::vector<std::uint64_t> wanted;
+    std::vector<std::uint64_t> trainSorted = all.trainHashes, testSorted = all.testHashes;
+    std::sort(trainSorted.begin(), trainSorted.end());
+    std::sort(testSorted.begin(), testSorted.end());
+    const auto in = [](const std::vector<std::uint64_t>& sorted, std::uint64_t h) {
+        return std::binary_search(sorted.begin(), sorted.end(), h);
+    };
+    for (std::size_t i = 0; i < all.trainHashes.size(); ++i)
+        if (in(testSorted, all.trainHashes[i])) wanted.push_back(all.trainRecords[i]);
+    for (std::size_t i = 0; i < all.testHashes.size(); ++i)
+        if (in(trainSorted, all.testHashes[i])) wanted.push_back(all.testRecords[i]);
+    std::sort(wanted.begin(), wanted.end());
+    std::string bytes(wanted.size() * sizeof(std::uint64_t), '\0');
+    if (!wanted.empty()) std::memcpy(bytes.data(), wanted.data(), bytes.size());
+    collective.broadcast(bytes);
+    wanted.resize(bytes.size() / sizeof(std::uint64_t));
+    if (!wanted.empty()) std::memcpy(wanted.data(), bytes.data(), bytes.size());
+    const std::vector<RowIndex> rows =
+        rowsAtPositions(firstRows(data.recordCount()), share.first, wanted);
+    Result<Dataset> gathered = gatheredRows(data, rows, collective);
+    if (!gathered) return Status::failure(gathered.error(), gathered.kind());
+    if (collective.rank() != 0) return Status();
+    // The wanted records of each kind, by their place among the gathered ones.
+    const auto placeOf = [&wanted](std::uint64_t record) {
+        return static_cast<RowIndex>(std::lower_bound(wanted.begin(), wanted.end(), record) -
+                                     wanted.begin());
+    };
+    std::vector<RowIndex> train, test;
+    std::vector<std::size_t> tested;
+    for (std::size_t i = 0; i < all.trainHashes.size(); ++i)
+        if (in(testSorted, all.trainHashes[i])) train.push_back(placeOf(all.trainRecords[i]));
+    for (std::size_t i = 0; i < all.testHashes.size(); ++i)
+        if (in(trainSorted, all.testHashes[i])) {
+            test.push_back(placeOf(all.testRecords[i]));
+            tested.push_back(i);
+        }
+    const std::vector<bool> seen = recordsSeenAmong(*gathered, train, test);
+    std::size_t right = 0;
+    for (const std::uint64_t r : all.testRight) right += r;
+    for (std::size_t i = 0; i < test.size(); ++i)
+        if (seen[i]) {
+            ++warnings.seenInTraining;
+            right -= all.testRight[tested[i]];
+        }
+    warnings.unseenCorrect = right;
+    return Status();
+}
+
+// Returns the class with the most of `counts` (the earliest on a tie).
+std::int32_t majorityOf(const std::vector<std::uint64_t>& counts) {
+    return static_cast<std::int32_t>(std::max_element(counts.begin(), counts.end()) -
+                                     counts.begin());
+}
+
+// Sets the result's baseline and warnings at the first process from every process's counts.
+Status warnOnShares(const DataShare& share, const Split& split, std::span<const RowIndex> test,
+                    const std::vector<std::int32_t>& predicted, RunResult& result,
+                    Collective& collective) {
+    const std::vector<std::uint64_t> trained = classCounts(share.data, split.train, collective);
+    const std::vector<std::uint64_t> tested = classCounts(share.data, test, collective);
+    result.majority = majorityOf(trained);
+    const std::uint64_t testCount = std::accumulate(tested.begin(), tested.end(), std::uint64_t{0});
+    result.baseline = testCount == 0
+                          ? 0.0
+                          : static_cast<double>(tested[static_cast<std::size_t>(result.majority)]) /
+                                static_cast<double>(testCount);
+    RunWarnings& warnings = result.warnings;
+    warnings.belowBaseline =
+        result.evaluation.total() > 0 && result.evaluation.accuracy() <= result.baseline;
+    for (std::size_t c = 0; c < trained.size(); ++c)
+        if (trained[c] == 0) warnings.untrainedClasses.push_back(c);
+    warnings.duplicatesChecked = !result.onTraining && share.total <= kDuplicateCheckRecords;
+    if (!warnings.duplicatesChecked) return Status();
+    return countSeenRecords(share, split, predicted, warnings, collective);
+}
+
+}  // namespace
+
+bool runsOnShares(const RunOptions& options) {
+    return options.folds == 0 && !options.predictions && options.html.empty();
+}
+
+Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& options,
+                                const ClassifierProgram& program,
+                                const std::set<std::string>& given, const TimeBudget& budget,
+                                RunTimes times, Collective& collective) {
+    using R = Result<RunResult>;
+    const Dataset& data = share.data;
+    const Split split = splitShare(share.first, data.recordCount(), share.total, options.percent,
+                                   options.keepOrder, options.seed);
+    const std::vector<std::uint64_t> trains = everyProcess(collective, split.train.size());
+    ShareTraining training{split.train, 0, 0};
+    for (std::size_t k = 0; k < trains.size(); ++k) {
+        if (k < static_cast<std::size_t>(collective.rank())) training.before += trains[k];
+        training.total += trains[k];
+    }
+    if (training.total == 0)
+        return R::failure("the split leaves no training records (" +
+                          formatGeneral(options.percent, 6) + " % of " +
+                          std::to_string(share.total) + " records)");
+    RunResult result;
+    result.percent = options.percent;
+    result.onTraining = training.total == share.total;
+    result.trainCount = static_cast<std::size_t>(training.total);
+    result.testCount =
+        static_cast<std::size_t>(result.onTraining ? training.total : share.total - training.total);
+    const std::vector<Candidate> candidates = program.candidates(given);
+    SharedChoice choice;
+    if (options.autoTune && candidates.size() >= 2) {
+        Result<SharedChoice> chosen =
+            chooseOnShares(data, training, candidates, options, budget, collective);
+        if (!chosen) return chosen.failureAs<RunResult>();
+        choice = std::move(chosen.value());
+    } else {
+        choice.model = program.makeModel();
+    }
+    const std::vector<std::uint64_t> sample =
+        choice.sample > 0
+            ? samplePositions(training.total, choice.sample, options.seed ^ kTrainingSampleSeed)
+            : std::vector<std::uint64_t>();
+    if (const Status trained =
+            trainOnShares(choice.model, data, training, choice.sample > 0 ? &sample : nullptr,
+                          program, collective);
+        !trained)
+        return R::failure(trained.error(), trained.kind());
+    times.trainDone = Clock::now();
+    const std::span<const RowIndex> test = result.onTraining ? split.train : split.test;
+    std::vector<std::int32_t> predicted;
+    choice.model->predictRows(data, test, predicted);
+    result.evaluation = gatheredEvaluation(data, test, predicted, collective);
+    times.testDone = Clock::now();
+    if (const Status warned = warnOnShares(share, split, test, predicted, result, collective);
+        !warned)
+        return R::failure(warned.error(), warned.kind());
+    result.model = std::move(choice.model);
+    result.tuning = std::move(choice.tuning);
+    result.times = times;
+    return result;
+}
+
+}  // namespace mining
