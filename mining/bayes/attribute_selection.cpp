@@ -143,6 +143,18 @@ void climb(const Dataset& data, const Terms& terms, std::size_t modes,
 
 }  // namespace
 
+std::size_t selectionRecords(const Dataset& data, std::size_t rows) {
+    std::size_t numericCount = 0;
+    for (std::size_t a = 0; a < data.attributeCount(); ++a)
+        numericCount += data.attribute(a).type == AttributeType::Numeric ? 1 : 0;
+    const std::size_t modes = numericCount > 0 ? kModes : 1;
+    const std::size_t perRecord =
+        (numericCount * modes + (data.attributeCount() - numericCount) + 1) * data.classCount();
+    const std::size_t affordable = kSelectionTerms / std::max<std::size_t>(perRecord, 1);
+    if (rows > affordable && affordable < kSelectionLeastRecords) return 0;
+    return std::min({rows, kSelectionRecords, affordable});
+}
+
 AttributeSelection selectAttributes(const Dataset& data, std::span<const RowIndex> rows,
                                     std::uint64_t seed) {
     AttributeSelection result;
@@ -155,12 +167,9 @@ AttributeSelection selectAttributes(const Dataset& data, std::span<const RowInde
         numericCount += terms.numeric[a] ? 1 : 0;
     }
     const std::size_t modes = numericCount > 0 ? kModes : 1;
-    const std::size_t perRecord =
-        (numericCount * modes + (attributes - numericCount) + 1) * data.classCount();
-    const std::size_t affordable = kSelectionTerms / std::max<std::size_t>(perRecord, 1);
-    if (rows.size() > affordable && affordable < kSelectionLeastRecords) return result;
-    const std::vector<RowIndex> sample =
-        sampleRows(rows, std::min(kSelectionRecords, affordable), seed);
+    const std::size_t records = selectionRecords(data, rows.size());
+    if (records == 0) return result;
+    const std::vector<RowIndex> sample = sampleRows(rows, records, seed);
     result.made = true;
     result.records = sample.size();
     collectTerms(data, sample, modes, seed, terms);

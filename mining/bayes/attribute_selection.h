@@ -41,4 +41,9 @@ struct AttributeSelection {
 AttributeSelection selectAttributes(const Dataset& data, std::span<const RowIndex> rows,
                                     std::uint64_t seed);
 
+// Returns the records selectAttributes() cross-validates on for `rows` training records of data
+// of `data`'s attributes and classes: the sample's size, all of them when fewer, or 0 when no
+// choice is made.
+std::size_t selectionRecords(const Dataset& data, std::size_t rows);
+
 }  // namespace mining

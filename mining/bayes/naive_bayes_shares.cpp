@@ -8,24 +8,29 @@ namespace mining {
 
 namespace {
 
-// Appends the bytes of `values` to `bytes`.
-template <class T>
-void appendValues(std::string& bytes, std::span<const T> values) {
-    const std::size_t at = bytes.size();
-    bytes.resize(at + values.size() * sizeof(T));
-    if (!values.empty()) std::memcpy(bytes.data() + at, values.data(), values.size() * sizeof(T));
-}
-
-// Returns the values every process sent as bytes of T, joined in process order.
-template <class T>
-ColumnVector<T> joinedValues(const std::vector<std::string>& parts) {
-    std::size_t count = 0;
-    for (const std::string& part : parts) count += part.size() / sizeof(T);
-    ColumnVector<T> values(count);
-    std::size_t at = 0;
-    for (const std::string& part : parts) {
-        if (!part.empty()) std::memcpy(values.data() + at, part.data(), part.size());
-        at += part.size() / sizeof(T);
+// Returns at the first process every process's `count` values valueOf(0 .. count - 1), joined
+// in process order; elsewhere an empty column. The first process's own are written straight in,
+// and each part received is let go once copied, so that the values are held about once.
+template <class T, class ValueOf>
+ColumnVector<T> gatheredValues(std::size_t count, const ValueOf& valueOf, Collective& collective) {
+    const bool first = collective.rank() == 0;
+    std::string bytes(first ? 0 : count * sizeof(T), '\0');
+    for (std::size_t i = 0; i < bytes.size() / sizeof(T); ++i) {
+        const T value = valueOf(i);
+        std::memcpy(bytes.data() + i * sizeof(T), &value, sizeof(T));
+    }
+    std::vector<std::string> parts = collective.gather(bytes);
+    std::string().swap(bytes);
+    if (!first) return ColumnVector<T>();
+    std::size_t total = count;
+    for (std::size_t p = 1; p < parts.size(); ++p) total += parts[p].size() / sizeof(T);
+    ColumnVector<T> values(total);
+    for (std::size_t i = 0; i < count; ++i) values[i] = valueOf(i);
+    std::size_t at = count;
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        if (!parts[p].empty()) std::memcpy(values.data() + at, parts[p].data(), parts[p].size());
+        at += parts[p].size() / sizeof(T);
+        std::string().swap(parts[p]);
     }
     return values;
 }
@@ -35,21 +40,26 @@ ColumnVector<T> joinedValues(const std::vector<std::string>& parts) {
 // an empty column.
 NumericColumn gatheredColumn(const NumericColumn& column, std::span<const RowIndex> rows,
                              Collective& collective) {
-    const NumericColumn own = column.gather(rows);
-    std::string bytes;
-    const std::optional<DecimalView> decimals = own.decimals();
-    if (decimals) {
-        appendValues(bytes, decimals->mantissas());
-    } else {
-        const std::vector<double> values = own.toVector();
-        appendValues(bytes, std::span<const double>(values));
-    }
-    const std::vector<std::string> parts = collective.gather(bytes);
-    if (collective.rank() != 0) return NumericColumn();
-    if (decimals)
-        return NumericColumn::fromMantissas(joinedValues<std::int32_t>(parts),
-                                            column.fractionDigits());
-    return NumericColumn::fromDoubles(joinedValues<double>(parts));
+    if (const std::optional<DecimalView> decimals = column.decimals())
+        return NumericColumn::fromMantissas(
+            gatheredValues<std::int32_t>(
+                rows.size(), [&](std::size_t i) { return decimals->mantissa(rows[i]); },
+                collective),
+            column.fractionDigits());
+    return NumericColumn::fromDoubles(gatheredValues<double>(
+        rows.size(), [&](std::size_t i) { return column[rows[i]]; }, collective));
+}
+
+// Returns at the first process the class codes of every process's rows `rows`, in process
+// order, a byte each where the classes allow; elsewhere an empty column.
+CodeColumn gatheredClasses(CodeSpan classes, std::size_t classCount, std::span<const RowIndex> rows,
+                           Collective& collective) {
+    if (classCount < CodeSpan::kMissingByte)
+        return CodeColumn(gatheredValues<std::uint8_t>(
+            rows.size(), [&](std::size_t i) { return static_cast<std::uint8_t>(classes[rows[i]]); },
+            collective));
+    return CodeColumn(gatheredValues<std::int32_t>(
+        rows.size(), [&](std::size_t i) { return classes[rows[i]]; }, collective));
 }
 
 }  // namespace
@@ -84,6 +94,8 @@ void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<co
 
 Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
                                  Collective& collective) {
+    // One process's share is all the records.
+    if (collective.size() == 1) return train(share, rows);
     classCount_ = share.classCount();
     const CodeSpan classes = share.classes();
     std::vector<std::uint64_t> counts(classCount_, 0);
@@ -98,16 +110,12 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
 
     // The first process fits each numeric attribute on a data set of the training records'
     // classes and, one at a time, that attribute's values, as train() fits them.
-    std::string own;
-    const CodeColumn ownClasses = classes.gather(rows);
-    const std::vector<std::int32_t> codes = ownClasses.view().toVector();
-    appendValues(own, std::span<const std::int32_t>(codes));
-    const bool first = collective.rank() == 0;
     const std::size_t attributes = share.attributeCount();
     Dataset gathered = Dataset::fromColumns(
         share.attributes(), share.classValues(), std::vector<NumericColumn>(attributes),
         std::vector<CodeColumn>(attributes),
-        CodeColumn(joinedValues<std::int32_t>(collective.gather(own))));
+        gatheredClasses(classes, classCount_, rows, collective));
+    const bool first = collective.rank() == 0;
     std::vector<RowIndex> all(first ? gathered.recordCount() : 0);
     std::iota(all.begin(), all.end(), RowIndex{0});
     const CodeSpan trainClasses = gathered.classes();

@@ -1,5 +1,10 @@
 #include "bayes/selective_bayes.h"
 
+#include <numeric>
+#include <stdexcept>
+
+#include "data/reader.h"
+#include "data/split.h"
 #include "util/number_format.h"
 #include "util/report_text.h"
 
@@ -32,6 +37,57 @@ Status SelectiveBayes::train(const Dataset& data, std::span<const RowIndex> rows
     selection_ = selectAttributes(data, rows, seed_);
     model_ = selection_.made ? NaiveBayes(selection_.start, selection_.uses) : NaiveBayes();
     return model_.train(data, rows);
+}
+
+Result<AttributeSelection> SelectiveBayes::selectOnShares(const Dataset& share,
+                                                          std::span<const RowIndex> rows,
+                                                          std::uint64_t total,
+                                                          Collective& collective) const {
+    AttributeSelection selection;
+    const std::size_t records = selectionRecords(share, static_cast<std::size_t>(total));
+    if (records == 0) return selection;
+    const std::vector<std::uint64_t> before = everyProcess(collective, rows.size());
+    const std::uint64_t first =
+        std::accumulate(before.begin(), before.begin() + collective.rank(), std::uint64_t{0});
+    Dataset sample =
+        share.rowsOf(rowsAtPositions(rows, first, samplePositions(total, records, seed_)));
+    // What the first process found: "!" and an error, or whether a choice was made, the mode it
+    // started from, its figures, and a use per attribute.
+    std::string choice;
+    try {
+        gatherRows(sample, collective);
+        if (collective.rank() == 0) {
+            std::vector<RowIndex> all(sample.recordCount());
+            std::iota(all.begin(), all.end(), RowIndex{0});
+            selection = selectAttributes(sample, all, seed_);
+            choice =
+                std::string(1, selection.made ? '1' : '0') + static_cast<char>(selection.start);
+            for (const AttributeUse use : selection.uses) choice += static_cast<char>(use);
+        }
+    } catch (const std::invalid_argument& e) {
+        choice = std::string("!") + share.dataPath() + ": " + e.what();
+    }
+    collective.broadcast(choice);
+    if (choice.front() == '!') return Result<AttributeSelection>::failure(choice.substr(1));
+    if (collective.rank() == 0) return selection;
+    selection.made = choice[0] == '1';
+    selection.start = static_cast<NumericMode>(choice[1]);
+    for (std::size_t i = 2; i < choice.size(); ++i)
+        selection.uses.push_back(static_cast<AttributeUse>(choice[i]));
+    return selection;
+}
+
+Status SelectiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                                     Collective& collective) {
+    if (collective.size() == 1) return train(share, rows);
+    std::vector<std::uint64_t> total{rows.size()};
+    collective.sum(total);
+    if (total[0] == 0) return Status::failure("there are no training records");
+    Result<AttributeSelection> selection = selectOnShares(share, rows, total[0], collective);
+    if (!selection) return Status::failure(selection.error(), selection.kind());
+    selection_ = std::move(selection.value());
+    model_ = selection_.made ? NaiveBayes(selection_.start, selection_.uses) : NaiveBayes();
+    return model_.trainOnShares(share, rows, collective);
 }
 
 std::int32_t SelectiveBayes::predict(const Dataset& data, RowIndex row) const {

@@ -18,6 +18,11 @@ public:
 
     std::string name() const override;
     Status train(const Dataset& data, std::span<const RowIndex> rows) override;
+    // The choice made at the first process on the seeded sample train() would take, gathered
+    // there; the model then trained from the shares with it.
+    bool trainsOnShares() const override { return true; }
+    Status trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                         Collective& collective) override;
     std::int32_t predict(const Dataset& data, RowIndex row) const override;
     void predictRows(const Dataset& data, std::span<const RowIndex> rows,
                      std::vector<std::int32_t>& predicted) const override;
@@ -35,6 +40,11 @@ public:
     const NaiveBayes& model() const { return model_; }
 
 private:
+    // Returns at every process the choice of the first process, made there on its gathered
+    // sample of every process's training rows `rows` (`total` of them).
+    Result<AttributeSelection> selectOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                                              std::uint64_t total, Collective& collective) const;
+
     std::uint64_t seed_;
     AttributeSelection selection_;
     NaiveBayes model_;

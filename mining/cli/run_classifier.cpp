@@ -219,7 +219,7 @@ int runLine(const CommandLine& line, ClassifierProgram& program, RunTimes times,
     const Deadline reading = budget.readingDeadline(started, Deadline::steadySeconds);
     ReadOptions options = readOptions(line, source, budget);
     options.deadline = &reading;
-    if (cluster != nullptr && runsOnShares(line.options))
+    if (cluster != nullptr && runsOnShares(line.options, program, line.given))
         return runOnShares(line, program, source, options, budget, times, runId, report, *cluster);
     const Result<Dataset> read =
         cluster == nullptr ? readData(source, options) : readData(source, options, *cluster);

@@ -29,17 +29,6 @@ Status firstProcessStatus(Collective& collective, const Status& status) {
     return Status::failure(error, status ? ErrorKind::Data : status.kind());
 }
 
-// Returns the rows of this process's `rows` at the global `positions` (ascending) among every
-// process's rows joined, of which this process's are numbered from `before`.
-std::vector<RowIndex> rowsAtPositions(std::span<const RowIndex> rows, std::uint64_t before,
-                                      const std::vector<std::uint64_t>& positions) {
-    std::vector<RowIndex> picked;
-    auto p = std::lower_bound(positions.begin(), positions.end(), before);
-    for (; p != positions.end() && *p < before + rows.size(); ++p)
-        picked.push_back(rows[static_cast<std::size_t>(*p - before)]);
-    return picked;
-}
-
 // Returns at the first process a data set of every process's rows `rows` of its share, joined in
 // process order; elsewhere an empty one.
 Result<Dataset> gatheredRows(const Dataset& share, std::span<const RowIndex> rows,
@@ -97,34 +86,10 @@ struct ShareTraining {
     std::uint64_t total = 0;
 };
 
-// Trains `model` on the training records at positions `sample` among all (every one when
-// `sample` is null): from the shares where the model can, else at the first process on the
-// records gathered there. Then every process holds the first process's model.
-Status trainOnShares(std::unique_ptr<Model>& model, const Dataset& share,
-                     const ShareTraining& training, const std::vector<std::uint64_t>* sample,
-                     const ClassifierProgram& program, Collective& collective) {
-    if (sample == nullptr && model->trainsOnShares()) {
-        if (const Status trained = model->trainOnShares(share, training.rows, collective); !trained)
-            return trained;
-        return sendModel(model, share, program, collective);
-    }
-    const std::vector<RowIndex> rows =
-        sample ? rowsAtPositions(training.rows, training.before, *sample)
-               : std::vector<RowIndex>(training.rows.begin(), training.rows.end());
-    Result<Dataset> gathered = gatheredRows(share, rows, collective);
-    if (!gathered) return Status::failure(gathered.error(), gathered.kind());
-    Status trained;
-    if (collective.rank() == 0)
-        trained = model->train(*gathered, firstRows(gathered->recordCount()));
-    if (const Status agreed = firstProcessStatus(collective, trained); !agreed) return agreed;
-    return sendModel(model, share, program, collective);
-}
-
 // A model chosen for the training records, and what self-tuning found (at the first process).
 struct SharedChoice {
     std::unique_ptr<Model> model;
     std::optional<Tuning> tuning;
-    std::size_t sample = 0;  // the chosen trains on a seeded sample of this many (0: all)
 };
 
 // Self-tuning at the first process on the seeded sample of the training records one process
@@ -150,7 +115,7 @@ Result<SharedChoice> chooseOnShares(const Dataset& share, const ShareTraining& t
             tune(*sample, firstRows(sample->recordCount()), candidates, options.seed, plan);
         if (tuning) {
             tuning->trainingOf = static_cast<std::size_t>(training.total);
-            chosen = std::to_string(tuning->chosen) + ' ' + std::to_string(tuning->training);
+            chosen = std::to_string(tuning->chosen);
             choice.tuning = std::move(tuning.value());
         } else {
             tuned = Status::failure(tuning.error(), tuning.kind());
@@ -159,10 +124,7 @@ Result<SharedChoice> chooseOnShares(const Dataset& share, const ShareTraining& t
     if (const Status agreed = firstProcessStatus(collective, tuned); !agreed)
         return R::failure(agreed.error(), agreed.kind());
     collective.broadcast(chosen);
-    const std::size_t gap = chosen.find(' ');
-    const std::size_t index = std::stoul(chosen.substr(0, gap));
-    choice.sample = std::stoul(chosen.substr(gap + 1));
-    choice.model = candidates[index].make();
+    choice.model = candidates[std::stoul(chosen)].make();
     return choice;
 }
 
@@ -326,8 +288,14 @@ Status warnOnShares(const DataShare& share, const Split& split, std::span<const 
 
 }  // namespace
 
-bool runsOnShares(const RunOptions& options) {
-    return options.folds == 0 && !options.predictions && options.html.empty();
+bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
+                  const std::set<std::string>& given) {
+    if (options.folds > 0 || options.predictions || !options.html.empty()) return false;
+    if (!program.makeModel()->trainsOnShares()) return false;
+    if (!options.autoTune) return true;
+    const std::vector<Candidate> candidates = program.candidates(given);
+    return std::all_of(candidates.begin(), candidates.end(),
+                       [](const Candidate& c) { return c.make()->trainsOnShares(); });
 }
 
 Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& options,
@@ -364,15 +332,12 @@ Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& option
     } else {
         choice.model = program.makeModel();
     }
-    const std::vector<std::uint64_t> sample =
-        choice.sample > 0
-            ? samplePositions(training.total, choice.sample, options.seed ^ kTrainingSampleSeed)
-            : std::vector<std::uint64_t>();
-    if (const Status trained =
-            trainOnShares(choice.model, data, training, choice.sample > 0 ? &sample : nullptr,
-                          program, collective);
+    // Without a time limit the chosen trains on every training record, never on a sample.
+    if (const Status trained = choice.model->trainOnShares(data, training.rows, collective);
         !trained)
         return R::failure(trained.error(), trained.kind());
+    if (const Status sent = sendModel(choice.model, data, program, collective); !sent)
+        return R::failure(sent.error(), sent.kind());
     times.trainDone = Clock::now();
     const std::span<const RowIndex> test = result.onTraining ? split.train : split.test;
     std::vector<std::int32_t> predicted;

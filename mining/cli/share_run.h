@@ -13,19 +13,22 @@
 
 namespace mining {
 
-// Returns whether a run of `options` can work on the processes' own shares (shareSplitRun): a
-// split that keeps neither the predictions nor a web page. Any other run of several processes
-// gathers every record at the first process.
-bool runsOnShares(const RunOptions& options);
+// Returns whether a run of `options` works on the processes' own shares (shareSplitRun): a split
+// that keeps neither the predictions nor a web page, of a program whose models (every candidate
+// of self-tuning, `given` the settings on the command line) train from the shares. Any other run
+// of several processes gathers every record at the first process.
+bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
+                  const std::set<std::string>& given);
 
 // The first phase of a split run over several processes (see runEvaluation), each process of
-// `collective` calling it with `share`, its own share of the records. Each splits its own
-// records as the whole split puts them. Self-tuning runs at the first process on the seeded
-// sample of the training records that one process would take, gathered there; the chosen model
-// trains from the shares (Model::trainOnShares) or else at the first process on the gathered
-// training records; every process tests its own test records with the first process's model,
-// and only counts are sent. The first process's result is the one process's result; the others'
-// hold nothing of use. Fails at every process alike.
+// `collective` calling it with `share`, its own share of the records, and every record read
+// (no time limit). Each process splits its own records as the whole split puts them.
+// Self-tuning runs at the first process on the seeded sample of the training records that one
+// process would take, gathered there; the chosen model trains from the shares
+// (Model::trainOnShares) and the first process sends it to the others; every process tests its
+// own test records, and only counts are sent. The first process's result is the one process's
+// result; the others' hold nothing of use. Fails at every process alike. Requires
+// runsOnShares().
 Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& options,
                                 const ClassifierProgram& program,
                                 const std::set<std::string>& given, const TimeBudget& budget,

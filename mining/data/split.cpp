@@ -104,6 +104,15 @@ std::vector<std::uint64_t> samplePositions(std::uint64_t n, std::size_t count, s
     return chosen;
 }
 
+std::vector<RowIndex> rowsAtPositions(std::span<const RowIndex> rows, std::uint64_t before,
+                                      const std::vector<std::uint64_t>& positions) {
+    std::vector<RowIndex> picked;
+    auto p = std::lower_bound(positions.begin(), positions.end(), before);
+    for (; p != positions.end() && *p < before + rows.size(); ++p)
+        picked.push_back(rows[static_cast<std::size_t>(*p - before)]);
+    return picked;
+}
+
 void foldRows(std::span<const RowIndex> sample, std::span<const RowIndex> fold,
               std::vector<RowIndex>& train, std::vector<RowIndex>& test) {
     train.clear();

@@ -51,6 +51,12 @@ std::vector<RowIndex> sampleRows(std::span<const RowIndex> rows, std::size_t cou
 // rows can take the same sample.
 std::vector<std::uint64_t> samplePositions(std::uint64_t n, std::size_t count, std::uint64_t seed);
 
+// Returns the rows of `rows`, this process's part of every process's rows joined in process
+// order and numbered there from `before`, at the positions `positions` (ascending) of the joined
+// rows.
+std::vector<RowIndex> rowsAtPositions(std::span<const RowIndex> rows, std::uint64_t before,
+                                      const std::vector<std::uint64_t>& positions);
+
 // Returns the rows of `sample` at the positions `fold` (ascending, each < sample.size()) as
 // `test`, and the others as `train`, each in the order of `sample`.
 void foldRows(std::span<const RowIndex> sample, std::span<const RowIndex> fold,
