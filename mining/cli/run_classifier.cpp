@@ -129,7 +129,9 @@ Result<std::vector<FileToWrite>> companionFiles(const Dataset& data, const Comma
         if (!result.model->save(model)) return R::failure("this model cannot be saved");
         files.push_back({line.options.saveModel, modelFileText(info.name, data, model, runId)});
     }
-    if (line.options.predictions) {
+    if (line.options.predictions && result.predictionsText) {
+        files.push_back({predictionsPath(source.base, info), *result.predictionsText});
+    } else if (line.options.predictions) {
         const Predictions& p = result.predictions;
         std::vector<std::string> actual(data.recordCount());
         for (const RowIndex r : p.rows)

@@ -6,6 +6,7 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "cli/apply_model.h"
 #include "cli/run_evaluation.h"
 #include "cli/tuning.h"
 #include "data/duplicate_records.h"
@@ -258,6 +259,28 @@ Status countSeenRecords(const DataShare& share, const Split& split,
     return Status();
 }
 
+// Returns at the first process the predictions file of every process's test records `tested`,
+// each process writing the lines of its own; elsewhere "".
+std::string predictionsOnShares(const Dataset& share, std::span<const RowIndex> tested,
+                                const Model& model, Collective& collective) {
+    std::vector<std::int32_t> predicted;
+    std::vector<double> probabilities;
+    model.predictWithProbabilities(share, tested, predicted, probabilities);
+    std::vector<std::string> actual(share.recordCount());
+    for (const RowIndex r : tested)
+        actual[r] = share.classValues()[static_cast<std::size_t>(share.classes()[r])];
+    std::string text =
+        predictionsCsv(share, tested, share.recordLines(), actual, predicted, probabilities);
+    if (collective.rank() != 0) text.erase(0, text.find('\n') + 1);  // the header, once
+    std::vector<std::string> parts = collective.gather(text);
+    if (collective.rank() != 0) return "";
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        parts[0] += parts[p];
+        std::string().swap(parts[p]);
+    }
+    return std::move(parts[0]);
+}
+
 // Returns the class with the most of `counts` (the earliest on a tie).
 std::int32_t majorityOf(const std::vector<std::uint64_t>& counts) {
     return static_cast<std::int32_t>(std::max_element(counts.begin(), counts.end()) -
@@ -290,7 +313,7 @@ Status warnOnShares(const DataShare& share, const Split& split, std::span<const 
 
 bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
                   const std::set<std::string>& given) {
-    if (options.folds > 0 || options.predictions || !options.html.empty()) return false;
+    if (options.folds > 0 || !options.html.empty()) return false;
     if (!program.makeModel()->trainsOnShares()) return false;
     if (!options.autoTune) return true;
     const std::vector<Candidate> candidates = program.candidates(given);
@@ -343,6 +366,8 @@ Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& option
     std::vector<std::int32_t> predicted;
     choice.model->predictRows(data, test, predicted);
     result.evaluation = gatheredEvaluation(data, test, predicted, collective);
+    if (options.predictions)
+        result.predictionsText = predictionsOnShares(data, test, *choice.model, collective);
     times.testDone = Clock::now();
     if (const Status warned = warnOnShares(share, split, test, predicted, result, collective);
         !warned)

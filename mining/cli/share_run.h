@@ -14,7 +14,7 @@
 namespace mining {
 
 // Returns whether a run of `options` works on the processes' own shares (shareSplitRun): a split
-// that keeps neither the predictions nor a web page, of a program whose models (every candidate
+// that draws no web page, of a program whose models (every candidate
 // of self-tuning, `given` the settings on the command line) train from the shares. Any other run
 // of several processes gathers every record at the first process.
 bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
@@ -26,8 +26,9 @@ bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
 // Self-tuning runs at the first process on the seeded sample of the training records that one
 // process would take, gathered there; the chosen model trains from the shares
 // (Model::trainOnShares) and the first process sends it to the others; every process tests its
-// own test records, and only counts are sent. The first process's result is the one process's
-// result; the others' hold nothing of use. Fails at every process alike. Requires
+// own test records, and only counts are sent (and with options.predictions, each process's lines
+// of the predictions file, in result.predictionsText). The first process's result is the one
+// process's result; the others' hold nothing of use. Fails at every process alike. Requires
 // runsOnShares().
 Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& options,
                                 const ClassifierProgram& program,

@@ -111,6 +111,9 @@ struct RunResult {
 
     RunWarnings warnings;
     Predictions predictions;
+    // The predictions file's text where the processes of a run over several made it, each the
+    // lines of its own test records; else the file is made from `predictions`.
+    std::optional<std::string> predictionsText;
     RunTimes times;
 };
 
