@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "bayes/mdl_discretizer.h"
+#include "bayes/naive_bayes_moments.h"
 #include "util/display_width.h"
 #include "util/exact_moments.h"
 #include "util/interval_text.h"
@@ -21,41 +22,6 @@ namespace {
 constexpr std::size_t kMaxValuesShown = 30;
 
 }  // namespace
-
-// The count, range and exact sums of one attribute's values in one class (or in all): the mean
-// and standard deviation do not depend on the order the values came in (util/exact_moments.h).
-// An infinite value leaves them infinite, so that the attribute goes unused.
-struct NaiveBayes::Moments {
-    explicit Moments(int fractionDigits = -1) : sums(fractionDigits) {}
-
-    ExactMoments sums;
-    std::size_t count = 0;
-    bool infinite = false;
-    double minimum = INFINITY;
-    double maximum = -INFINITY;
-
-    double mean() const { return infinite ? NAN : sums.mean(); }
-    // Sample standard deviation; 0 for fewer than two values.
-    double stdDev() const { return infinite ? INFINITY : sums.stdDev(); }
-    void track(double x) {
-        minimum = std::min(minimum, x);
-        maximum = std::max(maximum, x);
-    }
-    void merge(const Moments& other) {
-        sums.merge(other.sums);
-        count += other.count;
-        infinite = infinite || other.infinite;
-        if (other.count == 0) return;
-        track(other.minimum);
-        track(other.maximum);
-    }
-};
-
-// The moments of one numeric attribute's training values, per class and over all.
-struct NaiveBayes::ValueSummary {
-    std::vector<Moments> perClass;
-    Moments overall;
-};
 
 namespace {
 
@@ -150,20 +116,23 @@ void NaiveBayes::setPriors(std::vector<std::size_t> counts) {
     }
 }
 
+NumericMode NaiveBayes::modeOf(std::size_t a) const {
+    if (uses_.empty()) return mode_;
+    if (uses_[a] == AttributeUse::Normal) return NumericMode::Normal;
+    if (uses_[a] == AttributeUse::Discretize) return NumericMode::Discretize;
+    if (uses_[a] == AttributeUse::Kernel) return NumericMode::Kernel;
+    return mode_;
+}
+
 void NaiveBayes::trainAttribute(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                                 CodeSpan trainClasses) {
     const Attribute& attribute = data.attribute(a);
     AttributeModel& model = attributes_[a];
-    NumericMode mode = mode_;
-    if (!uses_.empty()) {
-        const AttributeUse use = uses_[a];
-        if (use == AttributeUse::Normal) mode = NumericMode::Normal;
-        if (use == AttributeUse::Discretize) mode = NumericMode::Discretize;
-        if (use == AttributeUse::Kernel) mode = NumericMode::Kernel;
-        if (use == AttributeUse::LeftOut && attribute.type != AttributeType::Ignored) {
-            model.note = "left out: cross-validation measured the model better without it";
-            return;
-        }
+    const NumericMode mode = modeOf(a);
+    if (!uses_.empty() && uses_[a] == AttributeUse::LeftOut &&
+        attribute.type != AttributeType::Ignored) {
+        model.note = "left out: cross-validation measured the model better without it";
+        return;
     }
     if (attribute.type == AttributeType::Ignored) {
         model.note = "ignored";
@@ -287,21 +256,31 @@ std::string NaiveBayes::unusedNote(const Moments& overall) {
                : "values too large or too small in size to model as a normal distribution";
 }
 
+double NaiveBayes::resolutionOfCount(const Moments& overall, std::size_t distinct) {
+    // The resolution of the recorded values: the mean gap between distinct training values.
+    const double range = overall.maximum - overall.minimum;
+    return distinct > 1 ? range / static_cast<double>(distinct - 1) : range;
+}
+
 double NaiveBayes::resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
                                 const Moments& overall,
                                 const std::function<bool(double)>& boundSuffices) {
-    // The resolution of the recorded values: the mean gap between distinct training values.
-    const double range = overall.maximum - overall.minimum;
-    auto fromCount = [range](std::size_t distinct) {
-        return distinct > 1 ? range / static_cast<double>(distinct - 1) : range;
-    };
     // Counting distinct values takes a pass with a large bitmap or a sort. On many rows the
     // distinct values of the first kResolutionSample rows give an upper bound on r first.
     if (rows.size() > kResolutionSample) {
-        const double bound = fromCount(column.distinctCount(rows.first(kResolutionSample)));
+        const double bound =
+            resolutionOfCount(overall, column.distinctCount(rows.first(kResolutionSample)));
         if (boundSuffices(bound)) return bound;
     }
-    return fromCount(column.distinctCount(rows));
+    return resolutionOfCount(overall, column.distinctCount(rows));
+}
+
+bool NaiveBayes::normalBoundSuffices(const Moments& overall, double bound) {
+    // When even the bound leaves every class wide and the floor untouched, r enters every
+    // class's log P(x|c) as the same log r, so the exact r would not change any prediction:
+    // every class's standard deviation ends at least at the floor.
+    const double overallSd = overall.stdDev();
+    return bound / 6.0 <= kStdDevFloor * overallSd && kStdDevFloor * overallSd >= kNarrow * bound;
 }
 
 void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
@@ -311,15 +290,9 @@ void NaiveBayes::trainNormal(const Dataset& data, std::size_t a, std::span<const
     const Moments& overall = summary.overall;
     model.note = unusedNote(overall);
     if (!model.note.empty()) return;
-    // When even the bound leaves every class wide and the floor untouched, r enters every
-    // class's log P(x|c) as the same log r, so the exact r would not change any prediction.
-    const double overallSd = overall.stdDev();
-    const auto boundSuffices = [overallSd](double bound) {
-        // Every class's standard deviation ends at least at the floor, so this suffices.
-        return bound / 6.0 <= kStdDevFloor * overallSd &&
-               kStdDevFloor * overallSd >= kNarrow * bound;
-    };
-    model.resolution = resolutionOf(column, rows, overall, boundSuffices);
+    model.resolution = resolutionOf(column, rows, overall, [&overall](double bound) {
+        return normalBoundSuffices(overall, bound);
+    });
     model.kind = Kind::Normal;
     setClassDistributions(summary, model);
 }

@@ -211,6 +211,18 @@ private:
     static double resolutionOf(const NumericColumn& column, std::span<const RowIndex> rows,
                                const Moments& overall,
                                const std::function<bool(double)>& boundSuffices);
+    // Returns r from the count of distinct training values whose moments are `overall`.
+    static double resolutionOfCount(const Moments& overall, std::size_t distinct);
+    // Returns whether an upper bound on r serves the normal mode as well as r itself: when even
+    // the bound leaves every class wide and the floor untouched (see trainNormal).
+    static bool normalBoundSuffices(const Moments& overall, double bound);
+    // Returns how numeric attribute `a` is treated (mode_, unless uses_ says otherwise).
+    NumericMode modeOf(std::size_t a) const;
+    // trainOnShares() of numeric attribute `a` in the normal mode: the shares' exact moments and
+    // ranges merged, and their distinct values counted at the first process, which fits it.
+    // `before` of every process's `total` training rows come before this process's `rows`.
+    void normalOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                        std::uint64_t before, std::uint64_t total, Collective& collective);
     // Sets each class's mean and standard deviation and the terms prediction uses from them.
     // Requires model.resolution set.
     void setClassDistributions(const ValueSummary& summary, AttributeModel& model) const;

@@ -1,8 +1,11 @@
 // Naive Bayes trained from the shares of a run over several processes (see trainOnShares).
+#include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string_view>
 
 #include "bayes/naive_bayes.h"
+#include "bayes/naive_bayes_moments.h"
 
 namespace mining {
 
@@ -62,7 +65,104 @@ CodeColumn gatheredClasses(CodeSpan classes, std::size_t classCount, std::span<c
         rows.size(), [&](std::size_t i) { return classes[rows[i]]; }, collective));
 }
 
+// Returns at the first process the number of distinct present values of `column` among every
+// process's rows `rows`, as NumericColumn::distinctCount counts them over all; elsewhere 0.
+template <class T, class ValueOf>
+std::size_t distinctOfAll(std::span<const RowIndex> rows, const ValueOf& valueOf,
+                          const std::function<bool(T)>& present, Collective& collective) {
+    std::vector<T> own;
+    for (const RowIndex r : rows)
+        if (const T v = valueOf(r); present(v)) own.push_back(v);
+    std::sort(own.begin(), own.end());
+    own.erase(std::unique(own.begin(), own.end()), own.end());
+    ColumnVector<T> all = gatheredValues<T>(
+        own.size(), [&own](std::size_t i) { return own[i]; }, collective);
+    if (collective.rank() != 0) return 0;
+    std::sort(all.begin(), all.end());
+    return static_cast<std::size_t>(std::unique(all.begin(), all.end()) - all.begin());
+}
+
+std::size_t distinctOfAll(const NumericColumn& column, std::span<const RowIndex> rows,
+                          Collective& collective) {
+    if (const std::optional<DecimalView> decimals = column.decimals())
+        return distinctOfAll<std::int32_t>(
+            rows, [&](RowIndex r) { return decimals->mantissa(r); },
+            [](std::int32_t m) { return m != NumericColumn::kMissingMantissa; }, collective);
+    return distinctOfAll<double>(
+        rows, [&](RowIndex r) { return column[r]; }, [](double x) { return !std::isnan(x); },
+        collective);
+}
+
 }  // namespace
+
+void NaiveBayes::normalOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                                std::uint64_t before, std::uint64_t total, Collective& collective) {
+    const NumericColumn& column = share.numeric(a);
+    const bool first = collective.rank() == 0;
+    // Each class's moments: the exact sums, the count, whether infinite, the range.
+    std::string bytes;
+    for (const Moments& m : summarise(column, share.classes(), rows).perClass) {
+        m.sums.save(bytes);
+        const std::uint64_t count = m.count;
+        const char infinite = m.infinite ? 1 : 0;
+        bytes.append(reinterpret_cast<const char*>(&count), sizeof count);
+        bytes.append(&infinite, 1);
+        bytes.append(reinterpret_cast<const char*>(&m.minimum), sizeof m.minimum);
+        bytes.append(reinterpret_cast<const char*>(&m.maximum), sizeof m.maximum);
+    }
+    const std::vector<std::string> parts = collective.gather(bytes);
+    ValueSummary summary;
+    for (const std::string& part : parts) {
+        std::string_view in = part;
+        for (std::size_t c = 0; c < classCount_; ++c) {
+            Moments m;
+            m.sums = ExactMoments::load(in);
+            std::uint64_t count = 0;
+            std::memcpy(&count, in.data(), sizeof count);
+            m.count = static_cast<std::size_t>(count);
+            m.infinite = in[sizeof count] != 0;
+            std::memcpy(&m.minimum, in.data() + sizeof count + 1, sizeof m.minimum);
+            std::memcpy(&m.maximum, in.data() + sizeof count + 1 + sizeof m.minimum,
+                        sizeof m.maximum);
+            in.remove_prefix(sizeof count + 1 + 2 * sizeof(double));
+            if (summary.perClass.size() <= c)
+                summary.perClass.push_back(std::move(m));
+            else
+                summary.perClass[c].merge(m);
+        }
+    }
+    AttributeModel& model = attributes_[a];
+    // The first process decides what is counted next: nothing (the attribute is unused), the
+    // distinct values of the first kResolutionSample training rows, or of all of them.
+    std::string step = "all";
+    if (first) {
+        summary.overall = summary.perClass.front();
+        for (std::size_t c = 1; c < classCount_; ++c) summary.overall.merge(summary.perClass[c]);
+        model.note = unusedNote(summary.overall);
+        step = !model.note.empty() ? "none" : total > kResolutionSample ? "bound" : "all";
+    }
+    collective.broadcast(step);
+    if (step == "none") return;
+    if (step == "bound") {
+        const std::uint64_t inBound = kResolutionSample > before ? kResolutionSample - before : 0;
+        const std::size_t distinct = distinctOfAll(
+            column,
+            rows.first(static_cast<std::size_t>(std::min<std::uint64_t>(inBound, rows.size()))),
+            collective);
+        if (first) {
+            model.resolution = resolutionOfCount(summary.overall, distinct);
+            step = normalBoundSuffices(summary.overall, model.resolution) ? "done" : "all";
+        }
+        collective.broadcast(step);
+    }
+    if (step == "all") {
+        const std::size_t distinct = distinctOfAll(column, rows, collective);
+        if (first) model.resolution = resolutionOfCount(summary.overall, distinct);
+    }
+    if (!first) return;
+    model.kind = Kind::Normal;
+    setClassDistributions(summary, model);
+}
 
 void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
                                Collective& collective) {
@@ -101,8 +201,11 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
     std::vector<std::uint64_t> counts(classCount_, 0);
     for (const RowIndex r : rows) ++counts[static_cast<std::size_t>(classes[r])];
     collective.sum(counts);
-    if (std::accumulate(counts.begin(), counts.end(), std::uint64_t{0}) == 0)
-        return Status::failure("there are no training records");
+    const std::uint64_t total = std::accumulate(counts.begin(), counts.end(), std::uint64_t{0});
+    if (total == 0) return Status::failure("there are no training records");
+    const std::vector<std::uint64_t> trained = everyProcess(collective, rows.size());
+    const std::uint64_t before =
+        std::accumulate(trained.begin(), trained.begin() + collective.rank(), std::uint64_t{0});
     if (!uses_.empty() && uses_.size() != share.attributeCount())
         return Status::failure("the attribute choices do not fit the data's attributes");
     setPriors(std::vector<std::size_t>(counts.begin(), counts.end()));
@@ -124,6 +227,10 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
         const bool used = uses_.empty() || uses_[a] != AttributeUse::LeftOut;
         if (attribute.type == AttributeType::Nominal && used) {
             tableOnShares(share, a, rows, collective);
+            continue;
+        }
+        if (attribute.type == AttributeType::Numeric && used && modeOf(a) == NumericMode::Normal) {
+            normalOnShares(share, a, rows, before, total, collective);
             continue;
         }
         if (attribute.type == AttributeType::Numeric && used) {

@@ -184,8 +184,14 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
     // Each treatment of the numbers trained from the shares, on more records than the first
     // rows the resolution is bounded from, and tested on the training records.
     both(folder, {(folder / "large.csv").string(), "66.67"});
+    const std::string model = (folder / "saved.model").string();
     for (const char* setting : {"--kernel", "--discretize", "--per-attribute", "--no-auto"})
-        cases.push_back({"classify", {(folder / "large.csv").string(), "50", setting}, folder});
+        cases.push_back({"classify",
+                         {(folder / "large.csv").string(), "50", setting, "--save-model", model},
+                         folder});
+    cases.push_back({"classify",
+                     {(folder / "large.csv").string(), "66.67", "--no-auto", "--save-model", model},
+                     folder});
     both(folder, {(folder / "large.csv").string(), "100", "--keep-order"});
     writeFile(folder / "crlf.csv", generated(3000, true));
     both(folder, {(folder / "crlf.csv").string(), "50"});
