@@ -177,7 +177,7 @@ int writeRun(const Dataset& data, const CommandLine& line, ClassifierProgram& pr
     return 0;
 }
 
-// The split run of several processes on their own shares of the records (see shareSplitRun):
+// The run of several processes on their own shares of the records (see shareSplitRun):
 // each process reads its share and works on it; the first one writes every file.
 int runOnShares(const CommandLine& line, ClassifierProgram& program, const DataSource& source,
                 const ReadOptions& options, const TimeBudget& budget, RunTimes times,
@@ -193,7 +193,10 @@ int runOnShares(const CommandLine& line, ClassifierProgram& program, const DataS
         return fail(report, classes.error(), classes.kind(), info, speaks);
     times.readDone = RunTimes::Clock::now();
     const Result<RunResult> result =
-        shareSplitRun(*share, line.options, program, line.given, budget, times, cluster);
+        line.options.folds > 0
+            ? shareCrossValidation(*share, line.options, program, line.given, budget, times,
+                                   cluster)
+            : shareSplitRun(*share, line.options, program, line.given, budget, times, cluster);
     if (!speaks) return result ? 0 : exitStatus(result.kind());
     if (!result) return fail(report, result.error(), result.kind(), info);
     return writeRun(share->data, line, program, source, *result, runId, report);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <random>
 #include <stdexcept>
 
 #include "cli/apply_model.h"
@@ -309,11 +310,171 @@ Status warnOnShares(const DataShare& share, const Split& split, std::span<const 
     return countSeenRecords(share, split, predicted, warnings, collective);
 }
 
+// How the run makes its models on the shares: the program's own, or the candidates self-tuning
+// chooses among.
+struct ShareModels {
+    const ClassifierProgram& program;
+    std::vector<Candidate> candidates;
+    const RunOptions& options;
+    const TimeBudget& budget;
+};
+
+// Returns the training records of every process whose own are `rows`.
+ShareTraining trainingOf(std::span<const RowIndex> rows, Collective& collective) {
+    const std::vector<std::uint64_t> counts = everyProcess(collective, rows.size());
+    ShareTraining training{rows, 0, 0};
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+        if (k < static_cast<std::size_t>(collective.rank())) training.before += counts[k];
+        training.total += counts[k];
+    }
+    return training;
+}
+
+// Returns a model trained on `training` (the candidate self-tuning chooses, where it runs),
+// every process holding the first process's. Without a time limit the model trains on every
+// training record, never on a sample.
+Result<SharedChoice> modelOnShares(const Dataset& share, const ShareTraining& training,
+                                   const ShareModels& models, Collective& collective) {
+    using R = Result<SharedChoice>;
+    SharedChoice choice;
+    if (models.options.autoTune && models.candidates.size() >= 2) {
+        Result<SharedChoice> chosen = chooseOnShares(share, training, models.candidates,
+                                                     models.options, models.budget, collective);
+        if (!chosen) return chosen;
+        choice = std::move(chosen.value());
+    } else {
+        choice.model = models.program.makeModel();
+    }
+    if (const Status trained = choice.model->trainOnShares(share, training.rows, collective);
+        !trained)
+        return R::failure(trained.error(), trained.kind());
+    if (const Status sent = sendModel(choice.model, share, models.program, collective); !sent)
+        return R::failure(sent.error(), sent.kind());
+    return choice;
+}
+
+// Returns each of this process's rows' fold among `k` stratified folds of every process's
+// records, as stratifiedFolds deals them over all of them: the first process shuffles each
+// class's places (from every process's class counts) and sends every record's fold.
+std::vector<std::vector<RowIndex>> foldsOnShares(const Dataset& share, std::size_t k,
+                                                 std::uint64_t seed, Collective& collective) {
+    const std::size_t classes = share.classCount();
+    const auto processes = static_cast<std::size_t>(collective.size());
+    const auto rank = static_cast<std::size_t>(collective.rank());
+    std::vector<std::uint64_t> counts(processes * classes, 0);  // [process * classes + class]
+    for (std::size_t r = 0; r < share.recordCount(); ++r)
+        ++counts[rank * classes + static_cast<std::size_t>(share.classes()[r])];
+    collective.sum(counts);
+    // Every record's fold, class by class and within a class in record order.
+    std::vector<std::uint32_t> folds;
+    if (rank == 0) {
+        std::mt19937_64 engine(seed);
+        std::size_t next = 0;
+        for (std::size_t c = 0; c < classes; ++c) {
+            std::size_t n = 0;
+            for (std::size_t p = 0; p < processes; ++p) n += counts[p * classes + c];
+            std::vector<std::uint32_t> places(n);
+            std::iota(places.begin(), places.end(), 0u);
+            for (std::size_t i = n; i > 1; --i)
+                std::swap(places[i - 1], places[static_cast<std::size_t>(engine() % i)]);
+            const std::size_t at = folds.size();
+            folds.resize(at + n);
+            for (const std::uint32_t place : places)
+                folds[at + place] = static_cast<std::uint32_t>(next++ % k);
+        }
+    }
+    std::string bytes(folds.size() * sizeof(std::uint32_t), '\0');
+    if (!folds.empty()) std::memcpy(bytes.data(), folds.data(), bytes.size());
+    collective.broadcast(bytes);
+    folds.resize(bytes.size() / sizeof(std::uint32_t));
+    if (!folds.empty()) std::memcpy(folds.data(), bytes.data(), bytes.size());
+    // Where this process's records of each class start among the folds.
+    std::vector<std::size_t> place(classes, 0);
+    for (std::size_t c = 0; c < classes; ++c)
+        for (std::size_t c2 = 0; c2 < classes; ++c2)
+            for (std::size_t p = 0; p < processes; ++p)
+                if (c2 < c || (c2 == c && p < rank)) place[c] += counts[p * classes + c2];
+    std::vector<std::vector<RowIndex>> own(k);
+    for (std::size_t r = 0; r < share.recordCount(); ++r) {
+        const auto c = static_cast<std::size_t>(share.classes()[r]);
+        own[folds[place[c]++]].push_back(static_cast<RowIndex>(r));
+    }
+    return own;
+}
+
+// Every process's predictions of its own records, each made by the model of its fold, for the
+// predictions file.
+struct SharePredictions {
+    std::vector<std::int32_t> predicted;
+    std::vector<double> probabilities;
+};
+
+// Returns the cross-validation over the shares (see shareCrossValidation) but for the model the
+// report describes: each fold's evaluation counted at the first process.
+Status crossValidateOnShares(const Dataset& share, const ShareModels& models,
+                             SharePredictions& kept, RunResult& result, Collective& collective) {
+    const auto k = static_cast<std::size_t>(models.options.folds);
+    const std::size_t classes = share.classCount();
+    const std::vector<std::vector<RowIndex>> folds =
+        foldsOnShares(share, k, models.options.seed, collective);
+    std::vector<std::uint64_t> sizes(k, 0);
+    for (std::size_t f = 0; f < k; ++f) sizes[f] = folds[f].size();
+    collective.sum(sizes);
+    result.evaluation = Evaluation(classes);
+    for (std::size_t f = 0; f < k; ++f) {
+        if (sizes[f] == 0) continue;
+        const std::vector<RowIndex> train = rowsLeftOut(folds[f], share.recordCount());
+        Result<SharedChoice> chosen =
+            modelOnShares(share, trainingOf(train, collective), models, collective);
+        if (!chosen) return Status::failure(chosen.error(), chosen.kind());
+        const Model& model = *chosen->model;
+        std::vector<std::int32_t> predicted;
+        model.predictRows(share, folds[f], predicted);
+        const Evaluation evaluation = gatheredEvaluation(share, folds[f], predicted, collective);
+        if (models.options.predictions) {
+            std::vector<double> probabilities;
+            model.predictWithProbabilities(share, folds[f], predicted, probabilities);
+            for (std::size_t i = 0; i < folds[f].size(); ++i) {
+                const RowIndex r = folds[f][i];
+                kept.predicted[r] = predicted[i];
+                std::copy_n(probabilities.begin() + static_cast<std::ptrdiff_t>(i * classes),
+                            classes,
+                            kept.probabilities.begin() + static_cast<std::ptrdiff_t>(r * classes));
+            }
+        }
+        result.evaluation.addEvaluation(evaluation);
+        result.foldAccuracies.push_back(evaluation.accuracy());
+        result.foldRecords += static_cast<std::size_t>(sizes[f]);
+    }
+    return Status();
+}
+
+// Returns at the first process the predictions file of every process's records, each
+// predicted as `kept` holds; elsewhere "".
+std::string keptPredictionsText(const Dataset& share, const SharePredictions& kept,
+                                Collective& collective) {
+    std::vector<RowIndex> rows(share.recordCount());
+    std::iota(rows.begin(), rows.end(), RowIndex{0});
+    std::vector<std::string> actual(share.recordCount());
+    for (const RowIndex r : rows)
+        actual[r] = share.classValues()[static_cast<std::size_t>(share.classes()[r])];
+    std::string text = predictionsCsv(share, rows, share.recordLines(), actual, kept.predicted,
+                                      kept.probabilities);
+    if (collective.rank() != 0) text.erase(0, text.find('\n') + 1);  // the header, once
+    std::vector<std::string> parts = collective.gather(text);
+    if (collective.rank() != 0) return "";
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        parts[0] += parts[p];
+        std::string().swap(parts[p]);
+    }
+    return std::move(parts[0]);
+}
+
 }  // namespace
 
 bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
                   const std::set<std::string>& given) {
-    if (options.folds > 0 || !options.html.empty()) return false;
+    if (!options.html.empty()) return false;
     if (!program.makeModel()->trainsOnShares()) return false;
     if (!options.autoTune) return true;
     const std::vector<Candidate> candidates = program.candidates(given);
@@ -329,12 +490,7 @@ Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& option
     const Dataset& data = share.data;
     const Split split = splitShare(share.first, data.recordCount(), share.total, options.percent,
                                    options.keepOrder, options.seed);
-    const std::vector<std::uint64_t> trains = everyProcess(collective, split.train.size());
-    ShareTraining training{split.train, 0, 0};
-    for (std::size_t k = 0; k < trains.size(); ++k) {
-        if (k < static_cast<std::size_t>(collective.rank())) training.before += trains[k];
-        training.total += trains[k];
-    }
+    const ShareTraining training = trainingOf(split.train, collective);
     if (training.total == 0)
         return R::failure("the split leaves no training records (" +
                           formatGeneral(options.percent, 6) + " % of " +
@@ -345,35 +501,64 @@ Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& option
     result.trainCount = static_cast<std::size_t>(training.total);
     result.testCount =
         static_cast<std::size_t>(result.onTraining ? training.total : share.total - training.total);
-    const std::vector<Candidate> candidates = program.candidates(given);
-    SharedChoice choice;
-    if (options.autoTune && candidates.size() >= 2) {
-        Result<SharedChoice> chosen =
-            chooseOnShares(data, training, candidates, options, budget, collective);
-        if (!chosen) return chosen.failureAs<RunResult>();
-        choice = std::move(chosen.value());
-    } else {
-        choice.model = program.makeModel();
-    }
-    // Without a time limit the chosen trains on every training record, never on a sample.
-    if (const Status trained = choice.model->trainOnShares(data, training.rows, collective);
-        !trained)
-        return R::failure(trained.error(), trained.kind());
-    if (const Status sent = sendModel(choice.model, data, program, collective); !sent)
-        return R::failure(sent.error(), sent.kind());
+    const ShareModels models{program, program.candidates(given), options, budget};
+    Result<SharedChoice> choice = modelOnShares(data, training, models, collective);
+    if (!choice) return choice.failureAs<RunResult>();
     times.trainDone = Clock::now();
     const std::span<const RowIndex> test = result.onTraining ? split.train : split.test;
     std::vector<std::int32_t> predicted;
-    choice.model->predictRows(data, test, predicted);
+    choice->model->predictRows(data, test, predicted);
     result.evaluation = gatheredEvaluation(data, test, predicted, collective);
     if (options.predictions)
-        result.predictionsText = predictionsOnShares(data, test, *choice.model, collective);
+        result.predictionsText = predictionsOnShares(data, test, *choice->model, collective);
     times.testDone = Clock::now();
     if (const Status warned = warnOnShares(share, split, test, predicted, result, collective);
         !warned)
         return R::failure(warned.error(), warned.kind());
-    result.model = std::move(choice.model);
-    result.tuning = std::move(choice.tuning);
+    result.model = std::move(choice->model);
+    result.tuning = std::move(choice->tuning);
+    result.times = times;
+    return result;
+}
+
+Result<RunResult> shareCrossValidation(const DataShare& share, const RunOptions& options,
+                                       const ClassifierProgram& program,
+                                       const std::set<std::string>& given, const TimeBudget& budget,
+                                       RunTimes times, Collective& collective) {
+    using R = Result<RunResult>;
+    const Dataset& data = share.data;
+    if (share.total < 2)
+        return R::failure("cross-validation needs 2 records or more, and " + data.dataPath() +
+                          " has " + std::to_string(share.total));
+    RunResult result;
+    result.kind = EvaluationKind::CrossValidation;
+    result.folds = options.folds;
+    const ShareModels models{program, program.candidates(given), options, budget};
+    SharePredictions kept;
+    if (options.predictions) {
+        kept.predicted.assign(data.recordCount(), 0);
+        kept.probabilities.assign(data.recordCount() * data.classCount(), 0.0);
+    }
+    if (const Status done = crossValidateOnShares(data, models, kept, result, collective); !done)
+        return R::failure(done.error(), done.kind());
+    if (options.predictions) result.predictionsText = keptPredictionsText(data, kept, collective);
+    std::vector<RowIndex> all(data.recordCount());
+    std::iota(all.begin(), all.end(), RowIndex{0});
+    Result<SharedChoice> choice =
+        modelOnShares(data, trainingOf(all, collective), models, collective);
+    if (!choice) return choice.failureAs<RunResult>();
+    times.trainDone = Clock::now();
+    times.testDone = times.trainDone;
+    const std::vector<std::uint64_t> counts = classCounts(data, all, collective);
+    result.majority = majorityOf(counts);
+    result.baseline = static_cast<double>(counts[static_cast<std::size_t>(result.majority)]) /
+                      static_cast<double>(share.total);
+    result.warnings.belowBaseline = result.evaluation.accuracy() <= result.baseline;
+    for (std::size_t c = 0; c < counts.size(); ++c)
+        if (counts[c] > 0 && counts[c] < static_cast<std::uint64_t>(options.folds))
+            result.warnings.fewerThanFolds.push_back(c);
+    result.model = std::move(choice->model);
+    result.tuning = std::move(choice->tuning);
     result.times = times;
     return result;
 }

@@ -13,8 +13,8 @@
 
 namespace mining {
 
-// Returns whether a run of `options` works on the processes' own shares (shareSplitRun): a split
-// that draws no web page, of a program whose models (every candidate
+// Returns whether a run of `options` works on the processes' own shares (shareSplitRun,
+// shareCrossValidation): one that draws no web page, of a program whose models (every candidate
 // of self-tuning, `given` the settings on the command line) train from the shares. Any other run
 // of several processes gathers every record at the first process.
 bool runsOnShares(const RunOptions& options, const ClassifierProgram& program,
@@ -34,5 +34,15 @@ Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& option
                                 const ClassifierProgram& program,
                                 const std::set<std::string>& given, const TimeBudget& budget,
                                 RunTimes times, Collective& collective);
+
+// As shareSplitRun, for a run evaluated by options.folds-fold cross-validation: the folds dealt
+// as one process deals them (the first process shuffles each class's places from every process's
+// counts and sends every record's fold), each fold's model trained from the shares and tested by
+// every process on its own records of the fold, and the model the report describes trained on all
+// records.
+Result<RunResult> shareCrossValidation(const DataShare& share, const RunOptions& options,
+                                       const ClassifierProgram& program,
+                                       const std::set<std::string>& given, const TimeBudget& budget,
+                                       RunTimes times, Collective& collective);
 
 }  // namespace mining

@@ -193,6 +193,10 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
                      {(folder / "large.csv").string(), "66.67", "--no-auto", "--save-model", model},
                      folder});
     both(folder, {(folder / "large.csv").string(), "100", "--keep-order"});
+    cases.push_back(
+        {"classify",
+         {(folder / "large.csv").string(), "--folds", "3", "--predictions", "--save-model", model},
+         folder});
     writeFile(folder / "crlf.csv", generated(3000, true));
     both(folder, {(folder / "crlf.csv").string(), "50"});
     // Quoted fields that hold line ends, all through the file: every boundary between shares
@@ -254,8 +258,11 @@ std::vector<Case> fileCases(const fs::path& examples, const fs::path& badfiles,
                  {(dir / set).string(), "66.67", "--save-model", (dir / "saved.model").string()},
                  dir});
     }
+    for (const char* program : {"tarnel", "classify"})
+        cases.push_back(
+            {program, {(work / "examples/diabetes").string(), "--folds", "5"}, work / "examples"});
     cases.push_back(
-        {"tarnel", {(work / "examples/diabetes").string(), "--folds", "5"}, work / "examples"});
+        {"classify", {(work / "examples/labor").string(), "--folds", "10"}, work / "examples"});
     cases.push_back(
         {"classify", {(work / "examples/vote").string(), "50", "--keep-order"}, work / "examples"});
     std::vector<fs::path> bad;
