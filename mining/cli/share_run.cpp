@@ -260,6 +260,19 @@ Status countSeenRecords(const DataShare& share, const Split& split,
     return Status();
 }
 
+// Returns at the first process every process's predictions file `text` joined in process order,
+// its header once; elsewhere "".
+std::string joinedPredictions(std::string text, Collective& collective) {
+    if (collective.rank() != 0) text.erase(0, text.find('\n') + 1);
+    std::vector<std::string> parts = collective.gather(text);
+    if (collective.rank() != 0) return "";
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        parts[0] += parts[p];
+        std::string().swap(parts[p]);
+    }
+    return std::move(parts[0]);
+}
+
 // Returns at the first process the predictions file of every process's test records `tested`,
 // each process writing the lines of its own; elsewhere "".
 std::string predictionsOnShares(const Dataset& share, std::span<const RowIndex> tested,
@@ -270,16 +283,9 @@ std::string predictionsOnShares(const Dataset& share, std::span<const RowIndex> 
     std::vector<std::string> actual(share.recordCount());
     for (const RowIndex r : tested)
         actual[r] = share.classValues()[static_cast<std::size_t>(share.classes()[r])];
-    std::string text =
-        predictionsCsv(share, tested, share.recordLines(), actual, predicted, probabilities);
-    if (collective.rank() != 0) text.erase(0, text.find('\n') + 1);  // the header, once
-    std::vector<std::string> parts = collective.gather(text);
-    if (collective.rank() != 0) return "";
-    for (std::size_t p = 1; p < parts.size(); ++p) {
-        parts[0] += parts[p];
-        std::string().swap(parts[p]);
-    }
-    return std::move(parts[0]);
+    return joinedPredictions(
+        predictionsCsv(share, tested, share.recordLines(), actual, predicted, probabilities),
+        collective);
 }
 
 // Returns the class with the most of `counts` (the earliest on a tie).
@@ -458,16 +464,9 @@ std::string keptPredictionsText(const Dataset& share, const SharePredictions& ke
     std::vector<std::string> actual(share.recordCount());
     for (const RowIndex r : rows)
         actual[r] = share.classValues()[static_cast<std::size_t>(share.classes()[r])];
-    std::string text = predictionsCsv(share, rows, share.recordLines(), actual, kept.predicted,
-                                      kept.probabilities);
-    if (collective.rank() != 0) text.erase(0, text.find('\n') + 1);  // the header, once
-    std::vector<std::string> parts = collective.gather(text);
-    if (collective.rank() != 0) return "";
-    for (std::size_t p = 1; p < parts.size(); ++p) {
-        parts[0] += parts[p];
-        std::string().swap(parts[p]);
-    }
-    return std::move(parts[0]);
+    return joinedPredictions(predictionsCsv(share, rows, share.recordLines(), actual,
+                                            kept.predicted, kept.probabilities),
+                             collective);
 }
 
 }  // namespace
