@@ -29,8 +29,10 @@ std::string recordsText() {
         const int c = static_cast<int>(random() % 3);
         text << static_cast<double>(random() % 900) / 10 + c << ',' << unit(random) + c << ','
              << (r < 150000 ? 1000 + c : 1000 + c + 0.5) << ','
-             << (unit(random) < 0.05 ? "?" : c == 2 && unit(random) < 0.7 ? "x" : "y") << ",c"
-             << c << '\n';
+             << (unit(random) < 0.05            ? "?"
+                 : c == 2 && unit(random) < 0.7 ? "x"
+                                                : "y")
+             << ",c" << c << '\n';
     }
     return text.str();
 }
@@ -52,8 +54,8 @@ int main(int argc, char** argv) {
     std::vector<std::size_t> cuts{0, n, n / 2, n / 2};
     for (int k = 3; k < all.size(); ++k) cuts.push_back(random() % n);
     std::sort(cuts.begin(), cuts.end());
-    cuts.erase(cuts.begin() + 1, cuts.begin() + static_cast<std::ptrdiff_t>(cuts.size()) -
-                                     all.size());
+    cuts.erase(cuts.begin() + 1,
+               cuts.begin() + static_cast<std::ptrdiff_t>(cuts.size()) - all.size());
     const std::size_t from = cuts[static_cast<std::size_t>(all.rank())];
     const std::size_t to = cuts[static_cast<std::size_t>(all.rank()) + 1];
     std::vector<mining::RowIndex> ownRows, trainedAll, trainedOwn;
