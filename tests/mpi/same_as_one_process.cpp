@@ -181,12 +181,7 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
     fs::create_directories(folder);
     writeFile(folder / "large.csv", generated(200000, false));
     both(folder, {(folder / "large.csv").string(), "66.67", "--predictions"});
-    // The normal mode trained from the shares on more records than the first rows its
-    // resolution is bounded from.
     const std::string model = (folder / "saved.model").string();
-    cases.push_back({"classify",
-                     {(folder / "large.csv").string(), "66.67", "--no-auto", "--save-model", model},
-                     folder});
     writeFile(folder / "crlf.csv", generated(3000, true));
     both(folder, {(folder / "crlf.csv").string(), "50"});
     // Each treatment of the numbers trained from the shares, the training records tested, and
