@@ -23,6 +23,9 @@ public:
     // Sets every process's `values` to their sums over all processes. Requires the same length
     // everywhere.
     virtual void sum(std::span<std::uint64_t> values) = 0;
+    // Sets every process's `values` to their least over all processes (the largest is the least
+    // of the values negated, which is exact). Requires the same length everywhere and no NaN.
+    virtual void least(std::span<double> values) = 0;
     // Returns at rank 0 every process's `bytes`, in rank order; elsewhere an empty list.
     virtual std::vector<std::string> gather(const std::string& bytes) = 0;
     // Sets every process's `bytes` to rank 0's.
@@ -35,6 +38,7 @@ public:
     int rank() const override { return 0; }
     int size() const override { return 1; }
     void sum(std::span<std::uint64_t>) override {}
+    void least(std::span<double>) override {}
     std::vector<std::string> gather(const std::string& bytes) override { return {bytes}; }
     void broadcast(std::string&) override {}
 };

@@ -49,6 +49,12 @@ void MpiCollective::sum(std::span<std::uint64_t> values) {
                   MPI_COMM_WORLD);
 }
 
+void MpiCollective::least(std::span<double> values) {
+    if (values.empty()) return;
+    MPI_Allreduce(MPI_IN_PLACE, values.data(), countOf(values.size()), MPI_DOUBLE, MPI_MIN,
+                  MPI_COMM_WORLD);
+}
+
 std::vector<std::string> MpiCollective::gather(const std::string& bytes) {
     // Each process's bytes are received into their own part, one process after the other, so
     // that rank 0 holds each byte once and no message is bounded by MPI's int counts.

@@ -17,6 +17,7 @@ public:
     int rank() const override { return rank_; }
     int size() const override { return size_; }
     void sum(std::span<std::uint64_t> values) override;
+    void least(std::span<double> values) override;
     std::vector<std::string> gather(const std::string& bytes) override;
     void broadcast(std::string& bytes) override;
 

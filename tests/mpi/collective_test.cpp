@@ -2,6 +2,7 @@
 // a seeded draw gives it, and combines; each checks the combined figures against one process's
 // figures over all the values, bit for bit. Exits 1 on any process's failure, with its lines.
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -65,6 +66,12 @@ void countsAndBytesGoWhereTheySay(mining::Collective& collective) {
     collective.sum(counts);
     const auto n = static_cast<std::uint64_t>(size);
     check(counts == std::vector<std::uint64_t>{n * (n + 1) / 2, n, 0}, rank, "sums");
+    // The least of each place, infinities included; the last process holds the least.
+    std::vector<double> least{-static_cast<double>(rank), static_cast<double>(rank) + 0.5,
+                              rank == size - 1 ? -INFINITY : INFINITY};
+    collective.least(least);
+    check(least == std::vector<double>{-static_cast<double>(size - 1), 0.5, -INFINITY}, rank,
+          "least");
 
     const std::vector<std::string> parts =
         collective.gather(std::string(static_cast<std::size_t>(rank), 'x') + std::to_string(rank));
