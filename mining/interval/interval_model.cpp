@@ -1,6 +1,7 @@
 #include "interval/interval_model.h"
 
 #include <algorithm>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "interval/tree_report.h"
@@ -18,6 +19,21 @@ Status IntervalModel::train(const Dataset& data, std::span<const RowIndex> rows)
     if (data.classCount() == 0) return Status::failure("the data set has no class values");
     if (rows.empty()) return Status::failure("there are no training records");
     tree_ = IntervalTree::grow(data, rows, options_);
+    return {};
+}
+
+Status IntervalModel::trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                                    Collective& collective) {
+    if (share.classCount() == 0) return Status::failure("the data set has no class values");
+    std::vector<std::uint64_t> total{rows.size()};
+    collective.sum(total);
+    if (total[0] == 0) return Status::failure("there are no training records");
+    // The tree counts its records in 32 bits.
+    if (total[0] > std::numeric_limits<std::uint32_t>::max())
+        return Status::failure("the tree cannot count more than " +
+                               std::to_string(std::numeric_limits<std::uint32_t>::max()) +
+                               " training records (" + std::to_string(total[0]) + " given)");
+    tree_ = IntervalTree::growOnShares(share, rows, options_, collective);
     return {};
 }
 

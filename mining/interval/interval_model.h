@@ -25,6 +25,12 @@ public:
     std::string name() const override;
     // Returns an error when the data set has no class values.
     Status train(const Dataset& data, std::span<const RowIndex> rows) override;
+    // Intervals of equal width are cut from the combined range of every process's values;
+    // equal-count ones would need every value, so those trees gather the records instead.
+    bool trainsOnShares() const override { return options_.binning == Binning::EqualWidth; }
+    // Grows IntervalTree::growOnShares(): every process the same tree.
+    Status trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                         Collective& collective) override;
     std::int32_t predict(const Dataset& data, RowIndex row) const override;
     // Predicts as predict() does, many rows at a time on every core.
     void predictRows(const Dataset& data, std::span<const RowIndex> rows,

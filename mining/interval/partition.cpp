@@ -83,19 +83,20 @@ struct BinCounts {
         if (v > hi[index]) hi[index] = v;
     }
 
-    // Sets the bins that received a value, and where each went, into `out`; `toDouble` gives
-    // the value of a stored one.
+    // Returns the counts and ranges by slot, the ranges as doubles through `toDouble`; an empty
+    // slot's range is +inf to -inf.
     template <typename ToDouble>
-    void takeNonEmpty(NodeBins& out, ToDouble toDouble) const {
-        out.binOfSlot.assign(lo.size(), -1);
+    SlotCounts slots(ToDouble toDouble) const {
+        SlotCounts out;
+        out.counts = counts;
+        out.lo.assign(lo.size(), INFINITY);
+        out.hi.assign(hi.size(), -INFINITY);
         for (std::size_t i = 0; i < lo.size(); ++i) {
             if (!(lo[i] <= hi[i])) continue;  // empty
-            const auto first = counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
-            out.binOfSlot[i] = static_cast<std::int32_t>(out.bins.size());
-            out.bins.push_back(Bin{toDouble(lo[i]), toDouble(hi[i]),
-                                   std::vector<std::uint32_t>(
-                                       first, first + static_cast<std::ptrdiff_t>(classCount))});
+            out.lo[i] = toDouble(lo[i]);
+            out.hi[i] = toDouble(hi[i]);
         }
+        return out;
     }
 };
 
@@ -193,34 +194,60 @@ ValueSummary summarize(const NumericValues& values) {
     return out;
 }
 
-NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary, CodeSpan classes,
-                  std::size_t classCount, int bins, Binning binning, BinScratch& scratch) {
-    NodeBins out;
+BinLayout nodeLayout(const NumericValues& values, const ValueSummary& summary, int bins,
+                     Binning binning, BinScratch& scratch) {
     const auto b = static_cast<std::size_t>(std::max(bins, 1));
-    out.layout = binning == Binning::EqualWidth
-                     ? BinLayout::equalWidth(summary.first, summary.last, b)
-                     : equalCountLayout(values, b, scratch);
-    const BinLayout& layout = out.layout;
+    return binning == Binning::EqualWidth ? BinLayout::equalWidth(summary.first, summary.last, b)
+                                          : equalCountLayout(values, b, scratch);
+}
+
+SlotCounts slotCounts(const NumericValues& values, const ValueSummary& own, const BinLayout& layout,
+                      CodeSpan classes, std::size_t classCount, MantissaLayout& mantissaLayout) {
     if (!values.mantissas.empty()) {
-        if (summary.present == 0) return out;
-        out.mantissaLayout = MantissaLayout(layout, summary.low, summary.high, values.scale);
-        const MantissaLayout& bins = out.mantissaLayout;
         BinCounts<std::int32_t> counts(layout.size(), classCount);
-        for (std::size_t i = 0; i < values.mantissas.size(); ++i) {
-            const std::int32_t m = values.mantissas[i];
-            if (m != NumericValues::kMissingMantissa) counts.put(bins.binOf(m), m, classes[i]);
-        }
         const double scale = values.scale;
-        counts.takeNonEmpty(out, [scale](std::int32_t m) { return m / scale; });
-        return out;
+        if (own.present > 0) {
+            mantissaLayout = MantissaLayout(layout, own.low, own.high, scale);
+            const MantissaLayout& bins = mantissaLayout;
+            for (std::size_t i = 0; i < values.mantissas.size(); ++i) {
+                const std::int32_t m = values.mantissas[i];
+                if (m != NumericValues::kMissingMantissa) counts.put(bins.binOf(m), m, classes[i]);
+            }
+        }
+        return counts.slots([scale](std::int32_t m) { return m / scale; });
     }
     BinCounts<double> counts(layout.size(), classCount);
     for (std::size_t i = 0; i < values.doubles.size(); ++i) {
         const double v = values.doubles[i];
         if (!std::isnan(v)) counts.put(layout.binOf(v), v, classes[i]);
     }
-    counts.takeNonEmpty(out, [](double v) { return v; });
+    return counts.slots([](double v) { return v; });
+}
+
+NodeBins nodeBinsOf(BinLayout layout, MantissaLayout mantissaLayout, const SlotCounts& slots,
+                    std::size_t classCount) {
+    NodeBins out;
+    out.layout = std::move(layout);
+    out.mantissaLayout = std::move(mantissaLayout);
+    out.binOfSlot.assign(slots.lo.size(), -1);
+    for (std::size_t i = 0; i < slots.lo.size(); ++i) {
+        if (!(slots.lo[i] <= slots.hi[i])) continue;  // empty
+        const auto first = slots.counts.begin() + static_cast<std::ptrdiff_t>(i * classCount);
+        out.binOfSlot[i] = static_cast<std::int32_t>(out.bins.size());
+        out.bins.push_back(Bin{
+            slots.lo[i], slots.hi[i],
+            std::vector<std::uint32_t>(first, first + static_cast<std::ptrdiff_t>(classCount))});
+    }
     return out;
+}
+
+NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary, CodeSpan classes,
+                  std::size_t classCount, int bins, Binning binning, BinScratch& scratch) {
+    BinLayout layout = nodeLayout(values, summary, bins, binning, scratch);
+    MantissaLayout mantissaLayout;
+    const SlotCounts slots =
+        slotCounts(values, summary, layout, classes, classCount, mantissaLayout);
+    return nodeBinsOf(std::move(layout), std::move(mantissaLayout), slots, classCount);
 }
 
 MantissaLayout::MantissaLayout(const BinLayout& layout, std::int32_t low, std::int32_t high,

@@ -159,10 +159,36 @@ struct ValueSummary {
 // Returns the summary of `values`.
 ValueSummary summarize(const NumericValues& values);
 
+// Returns the rule that cuts a node's present values `values` (summary in `summary`) into
+// `bins` initial intervals: of equal width between summary.first and summary.last, or holding
+// about as many of the values each. Where the node's records are spread over processes,
+// `summary` is that of all of them and the binning must be of equal width.
+BinLayout nodeLayout(const NumericValues& values, const ValueSummary& summary, int bins,
+                     Binning binning, BinScratch& scratch);
+
+// The class counts and ranges of a node's values in each interval of a layout, empty ones
+// included: what every process holding some of the node's records adds up (counts summed,
+// ranges widened) before the empty intervals are dropped.
+struct SlotCounts {
+    std::vector<std::uint32_t> counts;  // [interval * classCount + class]
+    std::vector<double> lo;             // the smallest value; +inf in an empty interval
+    std::vector<double> hi;             // the largest value; -inf in an empty interval
+};
+
+// Returns the slot counts of the present values of `values` (classes in `classes`, own summary
+// `own` == summarize(values)) in the intervals of `layout`. For mantissas with some present,
+// sets `mantissaLayout` to the layout in integer form over own.low..own.high.
+SlotCounts slotCounts(const NumericValues& values, const ValueSummary& own, const BinLayout& layout,
+                      CodeSpan classes, std::size_t classCount, MantissaLayout& mantissaLayout);
+
+// Returns the node's initial intervals of `slots` (of `layout`): the non-empty ones in order.
+NodeBins nodeBinsOf(BinLayout layout, MantissaLayout mantissaLayout, const SlotCounts& slots,
+                    std::size_t classCount);
+
 // Returns the initial intervals of the present values of `values` (classes in `classes`,
 // summary in `summary`), as initialBins() makes them from those values alone, with the layout
-// that placed them. Requires values.size() == classes.size(), summary == summarize(values),
-// bins >= 1.
+// that placed them: nodeLayout(), slotCounts() and nodeBinsOf() in turn. Requires values.size()
+// == classes.size(), summary == summarize(values), bins >= 1.
 NodeBins nodeBins(const NumericValues& values, const ValueSummary& summary, CodeSpan classes,
                   std::size_t classCount, int bins, Binning binning, BinScratch& scratch);
 

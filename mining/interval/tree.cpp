@@ -1,6 +1,7 @@
 #include "interval/tree.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "data/column_vector.h"
 #include "interval/gain_ratio.h"
@@ -63,7 +64,6 @@ struct Range {
 // columns it reorders.
 struct Scratch {
     BinScratch bins;
-    std::vector<std::uint32_t> counts;
     // What reordering moves through, which it writes before it reads: left unset when grown.
     ColumnVector<std::int32_t> ints;
     ColumnVector<std::uint8_t> bytes;
@@ -142,11 +142,14 @@ void placeSlots(std::size_t n, const Slot* slot, std::vector<std::size_t> next,
 class IntervalTree::Grower {
 public:
     // Takes the records `rows` of `data` by column.
+    // The records of every process of `all` are the node's: each process takes its own, and
+    // every figure the choices read is combined over the processes first.
     Grower(const Dataset& data, std::span<const RowIndex> rows, const TreeOptions& options,
-           std::vector<TreeNode>& nodes)
+           std::vector<TreeNode>& nodes, Collective& all)
         : data_(data),
           options_(options),
           nodes_(nodes),
+          all_(all),
           classCount_(data.classCount()),
           usedNominal_(data.attributeCount(), false),
           scratch_(coreCount()) {
@@ -258,7 +261,7 @@ private:
             node.total < static_cast<std::uint32_t>(std::max(options_.minSplit, 2))) {
             return {};
         }
-        const std::uint64_t work = nodeWork(range.size());
+        const std::uint64_t work = nodeWork(node.total);
         const std::uint64_t limit = options_.workLimit;
         if (limit > 0 && (workDone_ > limit || work > limit - workDone_)) {
             stopped_ = true;
@@ -272,10 +275,9 @@ private:
             return {};
         }
         workDone_ += work;
-        Choice best = choose(range, len + 1);
+        Choice best = choose(range, len + 1, node.total);
         if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return {};
-        if (limit > 0 && best.parts.size() > kManyBranches &&
-            best.parts.size() * 2 > range.size()) {
+        if (limit > 0 && best.parts.size() > kManyBranches && best.parts.size() * 2 > node.total) {
             ++nearEmpty_;
             return {};
         }
@@ -308,78 +310,171 @@ private:
         return values;
     }
 
-    // Sets the intervals of numeric attribute `a` at the node into `c`.
-    void numericChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
-        const NumericValues values = numericValues(range, a);
-        const ValueSummary summary = summarize(values);
-        int binCount = options_.bins;
-        if (options_.binRecords > 0) {
-            const auto fit = summary.present / static_cast<std::size_t>(options_.binRecords);
-            binCount = static_cast<int>(
-                std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
-        }
-        const CodeSpan classes = columns_.classes.view(range.begin, range.size());
-        NodeBins bins = nodeBins(values, summary, classes, classCount_, binCount, options_.binning,
-                                 scratch.bins);
-        NumericPartition p =
-            options_.maxBranches >= 2
-                ? mergeBinsLimited(bins.bins, static_cast<std::size_t>(options_.maxBranches), len,
-                                   options_.maxDepth)
-                : mergeBins(bins.bins, len, options_.maxDepth);
-        c.numeric = true;
-        c.partOfSlot = partOfSlot(bins, p);
-        c.layout = std::move(bins.layout);
-        c.mantissaLayout = std::move(bins.mantissaLayout);
-        c.cuts = std::move(p.cuts);
-        c.parts = std::move(p.parts);
+    // One attribute's evaluation at a node between its steps: a numeric attribute's summary of
+    // this process's values and of every process's, the layout of its initial intervals and
+    // their counts; a nominal one's counts by value and class.
+    struct Evaluation {
+        bool active = false;  // numeric, or nominal and not used on the path
+        bool numeric = false;
+        ValueSummary own;
+        ValueSummary whole;
+        BinLayout layout;
+        MantissaLayout mantissaLayout;
+        SlotCounts slots;  // nominal: counts alone, value v at [v * classCount, ...)
+    };
+
+    // Starts the evaluation of attribute `a` at the node: the summary of its own values.
+    void start(Range range, std::size_t a, Evaluation& e) const {
+        const AttributeType type = data_.attribute(a).type;
+        e.numeric = type == AttributeType::Numeric;
+        e.active = e.numeric || (type == AttributeType::Nominal && !usedNominal_[a]);
+        if (e.numeric) e.whole = e.own = summarize(numericValues(range, a));
     }
 
-    // Sets the values of nominal attribute `a` at the node into `c`.
-    void nominalChoice(Range range, std::size_t a, int len, Scratch& scratch, Choice& c) const {
-        const CodeSpan codes = columns_.nominal[a].view(range.begin, range.size());
+    // Counts the node's own records of attribute `a` (e.whole the summary of all of them): by
+    // initial interval and class, or by value and class.
+    void count(Range range, std::size_t a, Scratch& scratch, Evaluation& e) const {
+        if (!e.active) return;
         const CodeSpan classes = columns_.classes.view(range.begin, range.size());
+        if (e.numeric) {
+            int binCount = options_.bins;
+            if (options_.binRecords > 0) {
+                const auto fit = e.whole.present / static_cast<std::size_t>(options_.binRecords);
+                binCount = static_cast<int>(
+                    std::clamp<std::size_t>(fit, 2, static_cast<std::size_t>(binCount)));
+            }
+            const NumericValues values = numericValues(range, a);
+            e.layout = nodeLayout(values, e.whole, binCount, options_.binning, scratch.bins);
+            e.slots = slotCounts(values, e.own, e.layout, classes, classCount_, e.mantissaLayout);
+            return;
+        }
+        const CodeSpan codes = columns_.nominal[a].view(range.begin, range.size());
         const std::size_t valueCount = data_.attribute(a).values.size();
-        scratch.counts.assign(valueCount * classCount_, 0);
+        std::vector<std::uint32_t>& counts = e.slots.counts;
+        counts.assign(valueCount * classCount_, 0);
         for (std::size_t i = 0; i < range.size(); ++i) {
             const std::int32_t code = codes[i];
             if (code < 0 || static_cast<std::size_t>(code) >= valueCount) continue;
-            ++scratch.counts[static_cast<std::size_t>(code) * classCount_ +
-                             static_cast<std::size_t>(classes[i])];
+            ++counts[static_cast<std::size_t>(code) * classCount_ +
+                     static_cast<std::size_t>(classes[i])];
         }
-        NominalPartition p = nominalPartition(scratch.counts, classCount_, len, options_.maxDepth);
-        c.values = std::move(p.values);
-        c.parts = std::move(p.parts);
     }
 
-    // Returns the partition of the node on attribute `a` with its gain ratio, or a choice with
-    // attribute -1 when `a` cannot split it.
-    Choice evaluate(Range range, std::size_t a, int len, Scratch& scratch) const {
+    // Returns the partition of the node (of `total` records) on attribute `a` with its gain
+    // ratio from every process's counts `e`, or a choice with attribute -1 when `a` cannot
+    // split it.
+    Choice evaluate(std::size_t a, int len, std::uint32_t total, Evaluation& e) const {
         Choice c;
-        const AttributeType type = data_.attribute(a).type;
-        if (type == AttributeType::Numeric) {
-            numericChoice(range, a, len, scratch, c);
-        } else if (type == AttributeType::Nominal && !usedNominal_[a]) {
-            nominalChoice(range, a, len, scratch, c);
+        if (!e.active) return c;
+        if (e.numeric) {
+            NodeBins bins =
+                nodeBinsOf(std::move(e.layout), std::move(e.mantissaLayout), e.slots, classCount_);
+            NumericPartition p =
+                options_.maxBranches >= 2
+                    ? mergeBinsLimited(bins.bins, static_cast<std::size_t>(options_.maxBranches),
+                                       len, options_.maxDepth)
+                    : mergeBins(bins.bins, len, options_.maxDepth);
+            c.numeric = true;
+            c.partOfSlot = partOfSlot(bins, p);
+            c.layout = std::move(bins.layout);
+            c.mantissaLayout = std::move(bins.mantissaLayout);
+            c.cuts = std::move(p.cuts);
+            c.parts = std::move(p.parts);
         } else {
-            return c;
+            NominalPartition p =
+                nominalPartition(e.slots.counts, classCount_, len, options_.maxDepth);
+            c.values = std::move(p.values);
+            c.parts = std::move(p.parts);
         }
         if (c.parts.size() < 2) return Choice{};
         c.attribute = static_cast<std::int32_t>(a);
-        c.gainRatio = gainRatio(flatCounts(c.parts, classCount_), classCount_, range.size());
+        c.gainRatio = gainRatio(flatCounts(c.parts, classCount_), classCount_, total);
         return c;
     }
 
-    Choice choose(Range range, int len) {
+    // Sets the summaries `whole` to those of every process's values.
+    void combineSummaries(std::vector<Evaluation>& evaluations) {
+        std::vector<std::uint64_t> present;
+        std::vector<double> ends;  // the smallest values, then the largest negated
+        for (const Evaluation& e : evaluations) {
+            if (!e.numeric) continue;
+            present.push_back(e.own.present);
+            ends.push_back(e.own.first);
+        }
+        for (const Evaluation& e : evaluations) {
+            if (e.numeric) ends.push_back(-e.own.last);
+        }
+        all_.sum(present);
+        all_.least(ends);
+        std::size_t k = 0;
+        for (Evaluation& e : evaluations) {
+            if (!e.numeric) continue;
+            e.whole.present = present[k];
+            e.whole.first = ends[k];
+            e.whole.last = -ends[present.size() + k];
+            ++k;
+        }
+    }
+
+    // Sets every evaluation's counts and ranges to those of every process's records.
+    void combineCounts(std::vector<Evaluation>& evaluations) {
+        std::vector<std::uint64_t> counts;
+        std::vector<double> ends;  // each interval's smallest value, then its largest negated
+        for (const Evaluation& e : evaluations) {
+            counts.insert(counts.end(), e.slots.counts.begin(), e.slots.counts.end());
+            ends.insert(ends.end(), e.slots.lo.begin(), e.slots.lo.end());
+        }
+        for (const Evaluation& e : evaluations) {
+            for (double hi : e.slots.hi) ends.push_back(-hi);
+        }
+        all_.sum(counts);
+        all_.least(ends);
+        std::size_t at = 0;
+        std::size_t lo = 0;
+        std::size_t hi = ends.size() / 2;
+        for (Evaluation& e : evaluations) {
+            for (std::uint32_t& c : e.slots.counts) c = static_cast<std::uint32_t>(counts[at++]);
+            for (double& v : e.slots.lo) v = ends[lo++];
+            for (double& v : e.slots.hi) v = -ends[hi++];
+        }
+    }
+
+    // Returns the best split of the node's records `range` (of `total` over every process) for
+    // branches at depth len. On one process each attribute is evaluated in one go; over
+    // several, every attribute's summary is combined, then every attribute's counts.
+    Choice choose(Range range, int len, std::uint32_t total) {
         const std::size_t attributes = data_.attributeCount();
+        std::vector<Evaluation> evaluations(attributes);
         std::vector<Choice> choices(attributes);
         // On a large node the attributes go to whichever thread is free, each thread with its
         // own scratch; the result does not depend on which thread evaluates what.
-        runTasksOnThreads(
-            attributes,
-            [&](std::size_t a, std::size_t t) {
-                choices[a] = evaluate(range, a, len, scratch_[t]);
-            },
-            range.size() >= kParallelRecords && attributes > 1);
+        const bool threads = range.size() >= kParallelRecords && attributes > 1;
+        if (all_.size() == 1) {
+            runTasksOnThreads(
+                attributes,
+                [&](std::size_t a, std::size_t t) {
+                    start(range, a, evaluations[a]);
+                    count(range, a, scratch_[t], evaluations[a]);
+                    choices[a] = evaluate(a, len, total, evaluations[a]);
+                },
+                threads);
+        } else {
+            runTasksOnThreads(
+                attributes, [&](std::size_t a, std::size_t) { start(range, a, evaluations[a]); },
+                threads);
+            combineSummaries(evaluations);
+            runTasksOnThreads(
+                attributes,
+                [&](std::size_t a, std::size_t t) { count(range, a, scratch_[t], evaluations[a]); },
+                threads);
+            combineCounts(evaluations);
+            runTasksOnThreads(
+                attributes,
+                [&](std::size_t a, std::size_t) {
+                    choices[a] = evaluate(a, len, total, evaluations[a]);
+                },
+                threads);
+        }
         Choice best;
         for (Choice& c : choices) {
             if (c.attribute < 0) continue;
@@ -497,10 +592,11 @@ private:
     }
 
     // Appends the children of node `index` to the tree with the class counts `counts` of
-    // assignBranches(); sets whether each child grows further and, for those that do, its
-    // range.
+    // assignBranches() over every process; sets whether each child grows further and, for
+    // those that do, the range of its own records (their class counts `own`).
     void addChildren(std::size_t index, Range range, const Choice& choice,
-                     const std::vector<std::uint32_t>& counts, std::vector<Range>& childRanges,
+                     const std::vector<std::uint32_t>& counts,
+                     const std::vector<std::uint32_t>& own, std::vector<Range>& childRanges,
                      std::vector<bool>& growing) {
         const std::size_t branches = choice.parts.size();
         const std::int32_t parentLabel = nodes_[index].label;
@@ -523,7 +619,9 @@ private:
             const bool pure = child.counts[static_cast<std::size_t>(child.label)] == child.total;
             growing[j] =
                 !child.strong && !pure && depth < options_.maxDepth && child.total >= minSplit;
-            totals[j] = child.total;
+            const auto first = own.begin() + static_cast<std::ptrdiff_t>(j * classCount_);
+            totals[j] = std::accumulate(first, first + static_cast<std::ptrdiff_t>(classCount_),
+                                        std::uint32_t{0});
             if (growing[j] && (largest == branches || totals[j] > totals[largest])) largest = j;
             nodes_[index].children.push_back(static_cast<std::uint32_t>(nodes_.size()));
             nodes_.push_back(std::move(child));
@@ -546,11 +644,18 @@ private:
         const std::uint32_t missingChild = missingBranch(choice);
         std::vector<std::int32_t> childOfValue;
         if (!choice.numeric) childOfValue = valueBranches(choice);
-        const std::vector<std::uint32_t> counts =
+        const std::vector<std::uint32_t> own =
             assignBranches(range, choice, childOfValue, missingChild);
+        std::vector<std::uint32_t> counts = own;
+        if (all_.size() > 1) {
+            std::vector<std::uint64_t> sums(own.begin(), own.end());
+            all_.sum(sums);
+            for (std::size_t k = 0; k < sums.size(); ++k)
+                counts[k] = static_cast<std::uint32_t>(sums[k]);
+        }
         std::vector<bool> growing(branches);
         std::vector<Range> childRanges(branches);
-        addChildren(index, range, choice, counts, childRanges, growing);
+        addChildren(index, range, choice, counts, own, childRanges, growing);
         if (std::any_of(growing.begin(), growing.end(), [](bool g) { return g; })) {
             reorder(range, static_cast<std::size_t>(choice.attribute), childRanges);
         }
@@ -661,6 +766,7 @@ private:
     const Dataset& data_;
     const TreeOptions& options_;
     std::vector<TreeNode>& nodes_;
+    Collective& all_;
     const std::size_t classCount_;
     std::vector<bool> usedNominal_;
     Columns columns_;
@@ -679,18 +785,28 @@ private:
 
 IntervalTree IntervalTree::grow(const Dataset& data, std::span<const RowIndex> rows,
                                 const TreeOptions& options) {
+    SingleProcess one;
+    return growOnShares(data, rows, options, one);
+}
+
+IntervalTree IntervalTree::growOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                                        const TreeOptions& options, Collective& all) {
     IntervalTree tree;
     tree.options_ = options;
+    // The processes' clocks differ, so over several growth would stop at different nodes.
+    if (all.size() > 1) tree.options_.deadline = nullptr;
     TreeNode root;
-    root.counts.assign(data.classCount(), 0);
-    const auto classes = data.classes();
-    for (RowIndex r : rows) ++root.counts[static_cast<std::size_t>(classes[r])];
-    root.total = static_cast<std::uint32_t>(rows.size());
+    std::vector<std::uint64_t> counts(share.classCount(), 0);
+    const auto classes = share.classes();
+    for (RowIndex r : rows) ++counts[static_cast<std::size_t>(classes[r])];
+    all.sum(counts);
+    root.counts.assign(counts.begin(), counts.end());
+    root.total = std::accumulate(root.counts.begin(), root.counts.end(), std::uint32_t{0});
     root.label = majority(root.counts);
     root.winner = root.label;
     tree.nodes_.push_back(std::move(root));
-    Grower grower(data, rows, tree.options_, tree.nodes_);
-    if (options.workLimit > 0) {
+    Grower grower(share, rows, tree.options_, tree.nodes_, all);
+    if (tree.options_.workLimit > 0) {
         grower.growLevels();
     } else {
         grower.grow(0, grower.all());

@@ -9,6 +9,7 @@
 #include "data/dataset.h"
 #include "interval/partition.h"
 #include "model/model_file.h"
+#include "util/collective.h"
 #include "util/deadline.h"
 
 namespace mining::interval {
@@ -95,6 +96,16 @@ public:
     // <= 1000 and options.maxBranches 0 or at least 2.
     static IntervalTree grow(const Dataset& data, std::span<const RowIndex> rows,
                              const TreeOptions& options);
+    // Returns the tree grow() grows on every process's rows `rows` of its share `share` joined
+    // in process order, to the same bits, every process of `all` calling it with its own: each
+    // node's choice reads only figures combined over the processes (the ranges, counts by
+    // interval or value and class), so every process grows the same tree, node by node in the
+    // same order, while each keeps only its own records. Requires the processes' shares to have
+    // the same attributes, value lists and classes, some rows on some process, fewer than 2^32
+    // rows in all, and with more than one process binning of equal width; a deadline is not
+    // followed over more than one process. With one process it is grow().
+    static IntervalTree growOnShares(const Dataset& share, std::span<const RowIndex> rows,
+                                     const TreeOptions& options, Collective& all);
 
     // Returns the predicted class code of `row`. Requires data to have the attributes and
     // classes of the training data.

@@ -207,6 +207,18 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
                  (r % 2 ? "a" : "b") + "\n";
     writeFile(folder / "stray.csv", stray);
     both(folder, {(folder / "stray.csv").string(), "66.67"});
+    // A column of short decimals in its first half and of doubles of many digits in its
+    // second: each share may store it its own way, and the intervals must not care.
+    std::ostringstream mixed;
+    mixed.precision(17);
+    mixed << "x,z,class\n";
+    for (int r = 0; r < 2000; ++r) {
+        const double x = (r * 37 % 1000) / 10.0;
+        mixed << (r < 1000 ? x : x + 1.0 / (r + 3)) << ',' << r % 7 << ','
+              << (x + r % 11 > 55 ? "hi" : "lo") << '\n';
+    }
+    writeFile(folder / "mixed.csv", mixed.str());
+    both(folder, {(folder / "mixed.csv").string(), "66.67"});
     writeFile(folder / "few.data", "1,x,a\n2,y,b\n3,x,a\n");
     both(folder, {(folder / "few.data").string(), "66.67"});
     // A value and a class first seen in the last record, and a column that turns out not
