@@ -22,6 +22,10 @@ constexpr std::size_t kParallelRecords = 20000;
 // makes the node a leaf (IntervalTree).
 constexpr std::size_t kManyBranches = 32;
 
+// Over several processes a level's nodes combine their counts together, as many nodes at a time
+// as hold about this many counts.
+constexpr std::size_t kLevelCells = std::size_t{1} << 22;
+
 // A split with at most this many branches numbers its records' branches in a byte.
 constexpr std::size_t kSmallBranches = 256;
 
@@ -36,6 +40,19 @@ struct Choice {
     std::vector<std::uint32_t> partOfSlot;  // numeric: the part of each of those bins
     std::vector<std::int32_t> values;
     std::vector<Part> parts;
+};
+
+// One attribute's evaluation at a node between its steps: a numeric attribute's summary of
+// this process's values and of every process's, the layout of its initial intervals and
+// their counts; a nominal one's counts by value and class.
+struct Evaluation {
+    bool active = false;  // numeric, or nominal and not used on the path
+    bool numeric = false;
+    ValueSummary own;
+    ValueSummary whole;
+    BinLayout layout;
+    MantissaLayout mantissaLayout;
+    SlotCounts slots;  // nominal: counts alone, value v at [v * classCount, ...)
 };
 
 // The training records by column, ordered so that the records of every node lie together: a
@@ -212,15 +229,77 @@ public:
         while (!level.empty() && !stopped_) {
             std::vector<Pending> next;
             for (const Pending& p : level) {
-                for (std::int32_t a : p.usedNominal)
-                    usedNominal_[static_cast<std::size_t>(a)] = true;
+                markPath(p, true);
                 growOne(p, next);
-                for (std::int32_t a : p.usedNominal)
-                    usedNominal_[static_cast<std::size_t>(a)] = false;
+                markPath(p, false);
                 if (stopped_) break;
             }
             level = std::move(next);
         }
+    }
+
+    // Grows the tree from the root level by level over several processes, each level in node
+    // order: the nodes of a level (as many at a time as keeps their counts within
+    // kLevelCells) combine their summaries in one message and their counts in another. With a
+    // work limit the tree is growLevels()'s; without, its nodes are then numbered as grow()
+    // numbers them.
+    void growLevelsTogether() {
+        std::vector<Pending> level{Pending{0, all(), {}}};
+        while (!level.empty() && !stopped_) {
+            std::vector<Pending> next;
+            std::size_t k = 0;
+            while (k < level.size() && !stopped_) {
+                // The next batch: the nodes evaluated, each with its attributes' evaluations.
+                std::vector<std::size_t> batch;
+                std::vector<std::vector<Evaluation>> evaluations;
+                std::size_t cells = 0;
+                for (; k < level.size() && cells < kLevelCells; ++k) {
+                    const Pending& p = level[k];
+                    markPath(p, true);
+                    const bool evaluated = evaluates(p.index);
+                    if (evaluated) {
+                        batch.push_back(k);
+                        evaluations.emplace_back(data_.attributeCount());
+                        for (std::size_t a = 0; a < data_.attributeCount(); ++a)
+                            start(p.range, a, evaluations.back()[a]);
+                        cells += nodeCells(evaluations.back());
+                    }
+                    markPath(p, false);
+                    if (stopped_) break;
+                }
+                combineSummaries(evaluations);
+                for (std::size_t b = 0; b < batch.size(); ++b) {
+                    const Range range = level[batch[b]].range;
+                    runTasksOnThreads(
+                        data_.attributeCount(),
+                        [&](std::size_t a, std::size_t t) {
+                            count(range, a, scratch_[t], evaluations[b][a]);
+                        },
+                        range.size() >= kParallelRecords);
+                }
+                combineCounts(evaluations);
+                for (std::size_t b = 0; b < batch.size(); ++b) {
+                    const Pending& p = level[batch[b]];
+                    const TreeNode& node = nodes_[p.index];
+                    std::vector<Choice> choices(data_.attributeCount());
+                    for (std::size_t a = 0; a < choices.size(); ++a)
+                        choices[a] = evaluate(a, node.depth + 1, node.total, evaluations[b][a]);
+                    Choice best = accepted(bestOf(choices), node.total);
+                    if (best.attribute < 0) continue;
+                    markPath(p, true);
+                    std::vector<std::int32_t> used = p.usedNominal;
+                    if (!best.numeric) used.push_back(best.attribute);
+                    for (Pending& child : split(p.index, p.range, std::move(best))) {
+                        child.usedNominal = used;
+                        next.push_back(std::move(child));
+                    }
+                    markPath(p, false);
+                }
+            }
+            if (stopped_) nodesAtStop_ = nodes_.size();
+            level = std::move(next);
+        }
+        if (options_.workLimit == 0) numberDepthFirst();
     }
 
     std::uint64_t workDone() const { return workDone_; }
@@ -237,6 +316,50 @@ private:
         std::vector<std::int32_t> usedNominal;
     };
 
+    // Sets usedNominal_ of the nominal attributes on node `p`'s path to `used`.
+    void markPath(const Pending& p, bool used) {
+        for (std::int32_t a : p.usedNominal) usedNominal_[static_cast<std::size_t>(a)] = used;
+    }
+
+    // Numbers the nodes as grow() appends them, depth first: a node's children take the next
+    // numbers when the node is reached, each child's subtree in turn after them.
+    void numberDepthFirst() {
+        std::vector<std::uint32_t> order;  // old numbers in the new order
+        order.reserve(nodes_.size());
+        order.push_back(0);
+        std::vector<std::uint32_t> stack{0};
+        std::vector<std::uint32_t> renamed(nodes_.size(), 0);
+        while (!stack.empty()) {
+            const std::uint32_t old = stack.back();
+            stack.pop_back();
+            const std::vector<std::uint32_t>& children = nodes_[old].children;
+            for (std::uint32_t c : children) {
+                renamed[c] = static_cast<std::uint32_t>(order.size());
+                order.push_back(c);
+            }
+            for (auto c = children.rbegin(); c != children.rend(); ++c) stack.push_back(*c);
+        }
+        std::vector<TreeNode> numbered;
+        numbered.reserve(nodes_.size());
+        for (std::uint32_t old : order) {
+            numbered.push_back(std::move(nodes_[old]));
+            for (std::uint32_t& c : numbered.back().children) c = renamed[c];
+        }
+        nodes_ = std::move(numbered);
+    }
+
+    // Returns the number of counts the evaluations of one node combine.
+    std::size_t nodeCells(const std::vector<Evaluation>& evaluations) const {
+        std::size_t cells = 0;
+        for (std::size_t a = 0; a < evaluations.size(); ++a) {
+            if (!evaluations[a].active) continue;
+            cells += (evaluations[a].numeric ? static_cast<std::size_t>(options_.bins)
+                                             : data_.attribute(a).values.size()) *
+                     classCount_;
+        }
+        return cells;
+    }
+
     // Splits node `p` (usedNominal_ set for its path) if it grows, appending its growing
     // children to `next`.
     void growOne(const Pending& p, std::vector<Pending>& next) {
@@ -250,38 +373,52 @@ private:
         }
     }
 
-    // Returns the split of node `index`, or a choice with attribute -1 when it is a leaf (see
-    // IntervalTree for the rules), counting the work of evaluating it.
-    Choice chooseSplit(std::size_t index, Range range) {
+    // Returns whether node `index` is evaluated for a split (see IntervalTree for the rules),
+    // counting the work of evaluating it; false also when growth stops there (stopped_).
+    bool evaluates(std::size_t index) {
         const TreeNode& node = nodes_[index];
-        const int len = node.depth;
         const bool pure = std::count_if(node.counts.begin(), node.counts.end(),
                                         [](std::uint32_t c) { return c > 0; }) <= 1;
-        if (pure || len >= options_.maxDepth ||
+        if (pure || node.depth >= options_.maxDepth ||
             node.total < static_cast<std::uint32_t>(std::max(options_.minSplit, 2))) {
-            return {};
+            return false;
         }
         const std::uint64_t work = nodeWork(node.total);
         const std::uint64_t limit = options_.workLimit;
         if (limit > 0 && (workDone_ > limit || work > limit - workDone_)) {
             stopped_ = true;
-            nodesAtStop_ = nodes_.size();
-            return {};
+            return false;
         }
         if (limit > 0 && options_.deadline && options_.deadline->passed()) {
             stopped_ = true;
             byClock_ = true;
-            nodesAtStop_ = nodes_.size();
-            return {};
+            return false;
         }
         workDone_ += work;
-        Choice best = choose(range, len + 1, node.total);
+        return true;
+    }
+
+    // Returns `best`, the best split of a node of `total` records, if it splits the node, else
+    // a choice with attribute -1.
+    Choice accepted(Choice best, std::uint32_t total) {
         if (best.attribute < 0 || !(best.gainRatio > kMinGainRatio)) return {};
-        if (limit > 0 && best.parts.size() > kManyBranches && best.parts.size() * 2 > node.total) {
+        if (options_.workLimit > 0 && best.parts.size() > kManyBranches &&
+            best.parts.size() * 2 > total) {
             ++nearEmpty_;
             return {};
         }
         return best;
+    }
+
+    // Returns the split of node `index`, or a choice with attribute -1 when it is a leaf (see
+    // IntervalTree for the rules), counting the work of evaluating it.
+    Choice chooseSplit(std::size_t index, Range range) {
+        if (!evaluates(index)) {
+            if (stopped_) nodesAtStop_ = nodes_.size();
+            return {};
+        }
+        const TreeNode& node = nodes_[index];
+        return accepted(choose(range, node.depth + 1, node.total), node.total);
     }
 
     // Returns the work of evaluating a node of `records` records (see IntervalTree).
@@ -309,19 +446,6 @@ private:
         }
         return values;
     }
-
-    // One attribute's evaluation at a node between its steps: a numeric attribute's summary of
-    // this process's values and of every process's, the layout of its initial intervals and
-    // their counts; a nominal one's counts by value and class.
-    struct Evaluation {
-        bool active = false;  // numeric, or nominal and not used on the path
-        bool numeric = false;
-        ValueSummary own;
-        ValueSummary whole;
-        BinLayout layout;
-        MantissaLayout mantissaLayout;
-        SlotCounts slots;  // nominal: counts alone, value v at [v * classCount, ...)
-    };
 
     // Starts the evaluation of attribute `a` at the node: the summary of its own values.
     void start(Range range, std::size_t a, Evaluation& e) const {
@@ -392,95 +516,95 @@ private:
         return c;
     }
 
-    // Sets the summaries `whole` to those of every process's values.
-    void combineSummaries(std::vector<Evaluation>& evaluations) {
+    // Sets the summaries `whole` of every node's evaluations (evaluations[node][attribute]) to
+    // those of every process's values, in one message.
+    void combineSummaries(std::vector<std::vector<Evaluation>>& evaluations) {
         std::vector<std::uint64_t> present;
         std::vector<double> ends;  // the smallest values, then the largest negated
-        for (const Evaluation& e : evaluations) {
-            if (!e.numeric) continue;
-            present.push_back(e.own.present);
-            ends.push_back(e.own.first);
+        for (const std::vector<Evaluation>& node : evaluations) {
+            for (const Evaluation& e : node) {
+                if (!e.numeric) continue;
+                present.push_back(e.own.present);
+                ends.push_back(e.own.first);
+            }
         }
-        for (const Evaluation& e : evaluations) {
-            if (e.numeric) ends.push_back(-e.own.last);
+        for (const std::vector<Evaluation>& node : evaluations) {
+            for (const Evaluation& e : node) {
+                if (e.numeric) ends.push_back(-e.own.last);
+            }
         }
         all_.sum(present);
         all_.least(ends);
         std::size_t k = 0;
-        for (Evaluation& e : evaluations) {
-            if (!e.numeric) continue;
-            e.whole.present = present[k];
-            e.whole.first = ends[k];
-            e.whole.last = -ends[present.size() + k];
-            ++k;
+        for (std::vector<Evaluation>& node : evaluations) {
+            for (Evaluation& e : node) {
+                if (!e.numeric) continue;
+                e.whole.present = present[k];
+                e.whole.first = ends[k];
+                e.whole.last = -ends[present.size() + k];
+                ++k;
+            }
         }
     }
 
-    // Sets every evaluation's counts and ranges to those of every process's records.
-    void combineCounts(std::vector<Evaluation>& evaluations) {
+    // Sets every evaluation's counts and ranges to those of every process's records, in one
+    // message.
+    void combineCounts(std::vector<std::vector<Evaluation>>& evaluations) {
         std::vector<std::uint64_t> counts;
         std::vector<double> ends;  // each interval's smallest value, then its largest negated
-        for (const Evaluation& e : evaluations) {
-            counts.insert(counts.end(), e.slots.counts.begin(), e.slots.counts.end());
-            ends.insert(ends.end(), e.slots.lo.begin(), e.slots.lo.end());
+        for (const std::vector<Evaluation>& node : evaluations) {
+            for (const Evaluation& e : node) {
+                counts.insert(counts.end(), e.slots.counts.begin(), e.slots.counts.end());
+                ends.insert(ends.end(), e.slots.lo.begin(), e.slots.lo.end());
+            }
         }
-        for (const Evaluation& e : evaluations) {
-            for (double hi : e.slots.hi) ends.push_back(-hi);
+        for (const std::vector<Evaluation>& node : evaluations) {
+            for (const Evaluation& e : node) {
+                for (double hi : e.slots.hi) ends.push_back(-hi);
+            }
         }
         all_.sum(counts);
         all_.least(ends);
         std::size_t at = 0;
         std::size_t lo = 0;
         std::size_t hi = ends.size() / 2;
-        for (Evaluation& e : evaluations) {
-            for (std::uint32_t& c : e.slots.counts) c = static_cast<std::uint32_t>(counts[at++]);
-            for (double& v : e.slots.lo) v = ends[lo++];
-            for (double& v : e.slots.hi) v = -ends[hi++];
+        for (std::vector<Evaluation>& node : evaluations) {
+            for (Evaluation& e : node) {
+                for (std::uint32_t& c : e.slots.counts)
+                    c = static_cast<std::uint32_t>(counts[at++]);
+                for (double& v : e.slots.lo) v = ends[lo++];
+                for (double& v : e.slots.hi) v = -ends[hi++];
+            }
         }
     }
 
-    // Returns the best split of the node's records `range` (of `total` over every process) for
-    // branches at depth len. On one process each attribute is evaluated in one go; over
-    // several, every attribute's summary is combined, then every attribute's counts.
-    Choice choose(Range range, int len, std::uint32_t total) {
-        const std::size_t attributes = data_.attributeCount();
-        std::vector<Evaluation> evaluations(attributes);
-        std::vector<Choice> choices(attributes);
-        // On a large node the attributes go to whichever thread is free, each thread with its
-        // own scratch; the result does not depend on which thread evaluates what.
-        const bool threads = range.size() >= kParallelRecords && attributes > 1;
-        if (all_.size() == 1) {
-            runTasksOnThreads(
-                attributes,
-                [&](std::size_t a, std::size_t t) {
-                    start(range, a, evaluations[a]);
-                    count(range, a, scratch_[t], evaluations[a]);
-                    choices[a] = evaluate(a, len, total, evaluations[a]);
-                },
-                threads);
-        } else {
-            runTasksOnThreads(
-                attributes, [&](std::size_t a, std::size_t) { start(range, a, evaluations[a]); },
-                threads);
-            combineSummaries(evaluations);
-            runTasksOnThreads(
-                attributes,
-                [&](std::size_t a, std::size_t t) { count(range, a, scratch_[t], evaluations[a]); },
-                threads);
-            combineCounts(evaluations);
-            runTasksOnThreads(
-                attributes,
-                [&](std::size_t a, std::size_t) {
-                    choices[a] = evaluate(a, len, total, evaluations[a]);
-                },
-                threads);
-        }
+    // Returns the choice of the best gain ratio, a tie to the earlier attribute.
+    static Choice bestOf(std::vector<Choice>& choices) {
         Choice best;
         for (Choice& c : choices) {
             if (c.attribute < 0) continue;
             if (best.attribute < 0 || c.gainRatio > best.gainRatio) best = std::move(c);
         }
         return best;
+    }
+
+    // Returns the best split of the node's records `range` (`total` records) for branches at
+    // depth len, on one process: each attribute evaluated in one go.
+    Choice choose(Range range, int len, std::uint32_t total) {
+        const std::size_t attributes = data_.attributeCount();
+        std::vector<Evaluation> evaluations(attributes);
+        std::vector<Choice> choices(attributes);
+        // On a large node the attributes go to whichever thread is free, each thread with its
+        // own scratch; the result does not depend on which thread evaluates what.
+        runTasksOnThreads(
+            attributes,
+            [&](std::size_t a, std::size_t t) {
+                start(range, a, evaluations[a]);
+                count(range, a, scratch_[t], evaluations[a]);
+                choices[a] = evaluate(a, len, total, evaluations[a]);
+            },
+            range.size() >= kParallelRecords && attributes > 1);
+        return bestOf(choices);
     }
 
     // Returns the branch with the most training records, which takes missing values.
@@ -637,6 +761,22 @@ private:
         }
     }
 
+    // Returns the class counts of every branch of node `index` split by `choice` over every
+    // process, as assignBranches() counts them: each part's counts, and the node's records
+    // whose value is missing (those no part counts) in branch missingChild.
+    std::vector<std::uint32_t> branchCounts(std::size_t index, const Choice& choice,
+                                            std::uint32_t missingChild) const {
+        std::vector<std::uint32_t> counts = flatCounts(choice.parts, classCount_);
+        const std::vector<std::uint32_t>& node = nodes_[index].counts;
+        for (std::size_t c = 0; c < classCount_; ++c) {
+            std::uint32_t known = 0;
+            for (std::size_t j = 0; j < choice.parts.size(); ++j)
+                known += counts[j * classCount_ + c];
+            counts[std::size_t{missingChild} * classCount_ + c] += node[c] - known;
+        }
+        return counts;
+    }
+
     // Splits node `index` by `choice` and returns its children that grow further, with their
     // records.
     std::vector<Pending> split(std::size_t index, Range range, Choice choice) {
@@ -646,13 +786,8 @@ private:
         if (!choice.numeric) childOfValue = valueBranches(choice);
         const std::vector<std::uint32_t> own =
             assignBranches(range, choice, childOfValue, missingChild);
-        std::vector<std::uint32_t> counts = own;
-        if (all_.size() > 1) {
-            std::vector<std::uint64_t> sums(own.begin(), own.end());
-            all_.sum(sums);
-            for (std::size_t k = 0; k < sums.size(); ++k)
-                counts[k] = static_cast<std::uint32_t>(sums[k]);
-        }
+        const std::vector<std::uint32_t> counts =
+            all_.size() > 1 ? branchCounts(index, choice, missingChild) : own;
         std::vector<bool> growing(branches);
         std::vector<Range> childRanges(branches);
         addChildren(index, range, choice, counts, own, childRanges, growing);
@@ -806,7 +941,9 @@ IntervalTree IntervalTree::growOnShares(const Dataset& share, std::span<const Ro
     root.winner = root.label;
     tree.nodes_.push_back(std::move(root));
     Grower grower(share, rows, tree.options_, tree.nodes_, all);
-    if (tree.options_.workLimit > 0) {
+    if (all.size() > 1) {
+        grower.growLevelsTogether();
+    } else if (tree.options_.workLimit > 0) {
         grower.growLevels();
     } else {
         grower.grow(0, grower.all());
