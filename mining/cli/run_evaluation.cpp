@@ -121,8 +121,7 @@ Status crossValidate(const Dataset& data, const Models& models, RunResult& resul
         return Status::failure("cross-validation needs 2 records or more, and " + data.dataPath() +
                                " has " + std::to_string(data.recordCount()));
     result.evaluation = Evaluation(data.classCount());
-    const std::vector<std::vector<RowIndex>> folds =
-        stratifiedFolds(data.classes(), k, options.seed);
+    const std::vector<std::vector<RowIndex>> folds = recordFolds(data.classes(), k, options.seed);
     std::vector<RowIndex> tested;
     double spent = 0;
     for (const std::vector<RowIndex>& fold : folds) {

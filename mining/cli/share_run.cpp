@@ -4,7 +4,6 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <numeric>
-#include <random>
 #include <stdexcept>
 
 #include "cli/apply_model.h"
@@ -359,9 +358,9 @@ Result<SharedChoice> modelOnShares(const Dataset& share, const ShareTraining& tr
     return choice;
 }
 
-// Returns each of this process's rows' fold among `k` stratified folds of every process's
-// records, as stratifiedFolds deals them over all of them: the first process shuffles each
-// class's places (from every process's class counts) and sends every record's fold.
+// Returns this process's rows in each of `k` stratified folds of every process's records, as
+// recordFolds() deals them over all of them: only the class counts of every process are
+// combined, and each process finds the folds of its own records.
 std::vector<std::vector<RowIndex>> foldsOnShares(const Dataset& share, std::size_t k,
                                                  std::uint64_t seed, Collective& collective) {
     const std::size_t classes = share.classCount();
@@ -371,41 +370,15 @@ std::vector<std::vector<RowIndex>> foldsOnShares(const Dataset& share, std::size
     for (std::size_t r = 0; r < share.recordCount(); ++r)
         ++counts[rank * classes + static_cast<std::size_t>(share.classes()[r])];
     collective.sum(counts);
-    // Every record's fold, class by class and within a class in record order.
-    std::vector<std::uint32_t> folds;
-    if (rank == 0) {
-        std::mt19937_64 engine(seed);
-        std::size_t next = 0;
+    std::vector<std::uint64_t> totals(classes, 0);
+    std::vector<std::uint64_t> before(classes, 0);
+    for (std::size_t p = 0; p < processes; ++p) {
         for (std::size_t c = 0; c < classes; ++c) {
-            std::size_t n = 0;
-            for (std::size_t p = 0; p < processes; ++p) n += counts[p * classes + c];
-            std::vector<std::uint32_t> places(n);
-            std::iota(places.begin(), places.end(), 0u);
-            for (std::size_t i = n; i > 1; --i)
-                std::swap(places[i - 1], places[static_cast<std::size_t>(engine() % i)]);
-            const std::size_t at = folds.size();
-            folds.resize(at + n);
-            for (const std::uint32_t place : places)
-                folds[at + place] = static_cast<std::uint32_t>(next++ % k);
+            totals[c] += counts[p * classes + c];
+            if (p < rank) before[c] += counts[p * classes + c];
         }
     }
-    std::string bytes(folds.size() * sizeof(std::uint32_t), '\0');
-    if (!folds.empty()) std::memcpy(bytes.data(), folds.data(), bytes.size());
-    collective.broadcast(bytes);
-    folds.resize(bytes.size() / sizeof(std::uint32_t));
-    if (!folds.empty()) std::memcpy(folds.data(), bytes.data(), bytes.size());
-    // Where this process's records of each class start among the folds.
-    std::vector<std::size_t> place(classes, 0);
-    for (std::size_t c = 0; c < classes; ++c)
-        for (std::size_t c2 = 0; c2 < classes; ++c2)
-            for (std::size_t p = 0; p < processes; ++p)
-                if (c2 < c || (c2 == c && p < rank)) place[c] += counts[p * classes + c2];
-    std::vector<std::vector<RowIndex>> own(k);
-    for (std::size_t r = 0; r < share.recordCount(); ++r) {
-        const auto c = static_cast<std::size_t>(share.classes()[r]);
-        own[folds[place[c]++]].push_back(static_cast<RowIndex>(r));
-    }
-    return own;
+    return RecordFolds(std::move(totals), k, seed).folds(share.classes(), before);
 }
 
 // Every process's predictions of its own records, each made by the model of its fold, for the

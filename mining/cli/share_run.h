@@ -36,8 +36,8 @@ Result<RunResult> shareSplitRun(const DataShare& share, const RunOptions& option
                                 RunTimes times, Collective& collective);
 
 // As shareSplitRun, for a run evaluated by options.folds-fold cross-validation: the folds dealt
-// as one process deals them (the first process shuffles each class's places from every process's
-// counts and sends every record's fold), each fold's model trained from the shares and tested by
+// as one process deals them (recordFolds(): every process finds its own records' folds from
+// every process's class counts), each fold's model trained from the shares and tested by
 // every process on its own records of the fold, and the model the report describes trained on all
 // records.
 Result<RunResult> shareCrossValidation(const DataShare& share, const RunOptions& options,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <unordered_map>
 
@@ -160,6 +161,41 @@ std::vector<std::vector<RowIndex>> stratifiedFolds(CodeSpan classes, std::size_t
     }
     for (std::vector<RowIndex>& fold : folds) std::sort(fold.begin(), fold.end());
     return folds;
+}
+
+RecordFolds::RecordFolds(std::vector<std::uint64_t> classTotals, std::size_t k, std::uint64_t seed)
+    : totals_(std::move(classTotals)), offsets_(totals_.size(), 0), k_(k), seed_(seed) {
+    for (std::size_t c = 1; c < totals_.size(); ++c) offsets_[c] = offsets_[c - 1] + totals_[c - 1];
+}
+
+std::vector<std::vector<RowIndex>> RecordFolds::folds(
+    CodeSpan classes, const std::vector<std::uint64_t>& before) const {
+    std::vector<std::uint64_t> place = before;
+    place.resize(totals_.size(), 0);
+    // Each class's permutation takes four keys after the split's (RecordPermutation mixes the
+    // seed plus a multiple of this constant into each round's key).
+    constexpr std::uint64_t kStep = 0x9E3779B97F4A7C15ull;
+    std::vector<std::optional<RecordPermutation>> permutations(totals_.size());
+    for (std::size_t c = 0; c < totals_.size(); ++c)
+        if (totals_[c] > 0) permutations[c].emplace(totals_[c], seed_ + kStep * 4 * (c + 1));
+    std::vector<std::vector<RowIndex>> out(k_);
+    for (std::size_t r = 0; r < classes.size(); ++r) {
+        const auto c = static_cast<std::size_t>(classes[r]);
+        const std::uint64_t p = (*permutations[c])(place[c]++);
+        out[(offsets_[c] + p) % k_].push_back(static_cast<RowIndex>(r));
+    }
+    return out;
+}
+
+std::vector<std::vector<RowIndex>> recordFolds(CodeSpan classes, std::size_t k,
+                                               std::uint64_t seed) {
+    std::vector<std::uint64_t> totals;
+    for (std::size_t r = 0; r < classes.size(); ++r) {
+        const auto c = static_cast<std::size_t>(classes[r]);
+        if (c >= totals.size()) totals.resize(c + 1, 0);
+        ++totals[c];
+    }
+    return RecordFolds(std::move(totals), k, seed).folds(classes, {});
 }
 
 Result<double> parsePercent(std::string_view text) {

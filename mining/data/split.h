@@ -71,6 +71,34 @@ void foldRows(std::span<const RowIndex> sample, std::span<const RowIndex> fold,
 std::vector<std::vector<RowIndex>> stratifiedFolds(CodeSpan classes, std::size_t k,
                                                    std::uint64_t seed);
 
+// The stratified folds of cross-validation, each record's fold following from its class and its
+// place among that class's records (in record order), so that processes that each hold some of
+// the records deal them without a table of all: class c's n_c records are permuted by the seeded
+// RecordPermutation of n_c (keys of its own for each class), and the record that lands at place p
+// goes to fold (n_0 + ... + n_(c-1) + p) mod k: each class's records dealt in a seeded order to
+// folds 0, 1, ..., k - 1 in turn, the dealing going on from one class to the next. Every fold
+// holds about the same share of each class, and the folds differ in size by one at most.
+class RecordFolds {
+public:
+    // `classTotals`: the records of each class in all. Requires k >= 1.
+    RecordFolds(std::vector<std::uint64_t> classTotals, std::size_t k, std::uint64_t seed);
+
+    // Returns the k folds of rows 0..classes.size()-1 (one class code per row) of one process,
+    // whose first record of each class c is the before[c]-th of its class (before empty: none
+    // earlier); each fold's rows ascending.
+    std::vector<std::vector<RowIndex>> folds(CodeSpan classes,
+                                             const std::vector<std::uint64_t>& before) const;
+
+private:
+    std::vector<std::uint64_t> totals_;
+    std::vector<std::uint64_t> offsets_;  // the records of the classes before each
+    std::size_t k_;
+    std::uint64_t seed_;
+};
+
+// Returns the RecordFolds folds of every row of `classes`: the folds of `--folds`.
+std::vector<std::vector<RowIndex>> recordFolds(CodeSpan classes, std::size_t k, std::uint64_t seed);
+
 // Returns the training share of `text`, a plain decimal in [0, 100] ("66.67", "100", "5."),
 // or an error message saying what is wrong with it.
 Result<double> parsePercent(std::string_view text);

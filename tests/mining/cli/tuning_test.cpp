@@ -340,7 +340,7 @@ TEST(Tuning, NoFoldIsTunedOrTrainedOnItsOwnRecords) {
     settings.autoTune = true;
     const SpyProgram program(spy);
     ASSERT_TRUE(runEvaluation(data, settings, program, {}, TimeBudget(0, 3, {}), {}).ok());
-    const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
+    const auto folds = recordFolds(data.classes(), 3, settings.seed);
     // Each fold's test ends its run of calls: nothing before it since the last fold's test
     // (its tuning, its training) touched its records.
     std::size_t from = 0;
@@ -415,7 +415,7 @@ TEST(Tuning, ASlowMachineStopsCrossValidationBetweenFoldsAndSaysWhatWasTested) {
     settings.folds = 3;
     settings.autoTune = false;
     settings.predictions = true;
-    const auto folds = stratifiedFolds(data.classes(), 3, settings.seed);
+    const auto folds = recordFolds(data.classes(), 3, settings.seed);
     // Read at the first fold's start and end (a fold takes a second), then before the second:
     // 3 + 2 seconds in reserve passes 4.5.
     const Result<RunResult> cut = runEvaluation(data, settings, program, {}, TimeBudget(0, 3, {}),

@@ -164,7 +164,16 @@ TEST(ParsePercent, RejectsEverythingElseWithAMessage) {
     EXPECT_EQ(parsePercent("150").error(), "the percentage \"150\" is above 100");
 }
 
-TEST(StratifiedFolds, EveryRowOnceEachClassSpreadEvenlyTheSameForTheSameSeed) {
+// Both ways of dealing folds: the tuning's shuffle, and the folds of --folds found record by
+// record.
+using FoldDealer = std::vector<std::vector<RowIndex>> (*)(CodeSpan, std::size_t, std::uint64_t);
+
+class Folds : public ::testing::TestWithParam<FoldDealer> {};
+
+INSTANTIATE_TEST_SUITE_P(Dealers, Folds, ::testing::Values(&stratifiedFolds, &recordFolds));
+
+TEST_P(Folds, EveryRowOnceEachClassSpreadEvenlyTheSameForTheSameSeed) {
+    const FoldDealer deal = GetParam();
     // Classes of 23, 7 and 3 records in a shuffled order of rows.
     std::vector<std::uint8_t> codes;
     for (int i = 0; i < 33; ++i)
@@ -173,7 +182,7 @@ TEST(StratifiedFolds, EveryRowOnceEachClassSpreadEvenlyTheSameForTheSameSeed) {
     std::shuffle(codes.begin(), codes.end(), engine);
     const CodeSpan classes{std::span<const std::uint8_t>(codes)};
     for (std::size_t k : {2u, 5u, 10u, 40u}) {
-        const auto folds = stratifiedFolds(classes, k, 1);
+        const auto folds = deal(classes, k, 1);
         ASSERT_EQ(folds.size(), k);
         std::vector<int> seen(codes.size(), 0);
         std::size_t smallest = codes.size();
@@ -196,9 +205,38 @@ TEST(StratifiedFolds, EveryRowOnceEachClassSpreadEvenlyTheSameForTheSameSeed) {
         }
         EXPECT_EQ(seen, std::vector<int>(codes.size(), 1)) << k;
         EXPECT_LE(largest - smallest, 1u) << k;
-        EXPECT_EQ(stratifiedFolds(classes, k, 1), folds);
+        EXPECT_EQ(deal(classes, k, 1), folds);
     }
-    EXPECT_NE(stratifiedFolds(classes, 5, 2), stratifiedFolds(classes, 5, 1));
+    EXPECT_NE(deal(classes, 5, 2), deal(classes, 5, 1));
+}
+
+// Processes that each hold some of the records, cut anywhere (one holding none), find the folds
+// of their own records from every process's class counts alone: joined, the folds of all.
+TEST(RecordFolds, TheSharesFoldsJoinedAreTheFoldsOfAllRecords) {
+    std::mt19937_64 engine(3);
+    for (const std::size_t n : {1u, 17u, 1000u, 25000u}) {
+        std::vector<std::uint8_t> codes(n);
+        for (auto& c : codes) c = static_cast<std::uint8_t>(engine() % 100 < 70 ? 0 : engine() % 3);
+        const CodeSpan classes{std::span<const std::uint8_t>(codes)};
+        const auto whole = recordFolds(classes, 7, 11);
+        std::vector<std::size_t> cuts{0, n / 3, n / 3, n};
+        cuts.insert(cuts.begin() + 3, static_cast<std::size_t>(engine() % (n + 1)));
+        std::sort(cuts.begin(), cuts.end());
+        std::vector<std::uint64_t> totals(3, 0);
+        for (const auto c : codes) ++totals[c];
+        std::vector<std::vector<RowIndex>> joined(7);
+        std::vector<std::uint64_t> before(3, 0);
+        for (std::size_t p = 0; p + 1 < cuts.size(); ++p) {
+            const CodeSpan own{
+                std::span<const std::uint8_t>(codes).subspan(cuts[p], cuts[p + 1] - cuts[p])};
+            const auto folds = RecordFolds(totals, 7, 11).folds(own, before);
+            for (std::size_t f = 0; f < 7; ++f)
+                for (const RowIndex r : folds[f])
+                    joined[f].push_back(static_cast<RowIndex>(r + cuts[p]));
+            for (std::size_t r = cuts[p]; r < cuts[p + 1]; ++r) ++before[codes[r]];
+        }
+        EXPECT_EQ(joined, whole) << n;
+    }
 }
 
 }  // namespace
