@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "data/reader.h"
 #include "interval/interval_model.h"
 #include "mpi_collective.h"
+#include "random_shares.h"
 
 namespace {
 
@@ -49,30 +49,10 @@ std::string recordsText() {
 
 int main(int argc, char** argv) {
     mining::MpiCollective all(argc, argv);
-    const mining::Result<mining::Dataset> whole =
-        mining::parseData(recordsText(), mining::DataFormat::Records, std::nullopt,
-                          mining::ReadOptions(), "generated", "", 1);
-    if (!whole) {
-        std::fprintf(stderr, "%s\n", whole.error().c_str());
-        return 1;
-    }
-    const std::size_t n = whole->recordCount();
-    // Every process's share [cuts[k], cuts[k + 1]), the same cuts everywhere, one of them empty.
-    std::mt19937 random(static_cast<unsigned>(all.size()));
-    std::vector<std::size_t> cuts{0, n, n / 2, n / 2};
-    for (int k = 3; k < all.size(); ++k) cuts.push_back(random() % n);
-    std::sort(cuts.begin(), cuts.end());
-    cuts.erase(cuts.begin() + 1,
-               cuts.begin() + static_cast<std::ptrdiff_t>(cuts.size()) - all.size());
-    const std::size_t from = cuts[static_cast<std::size_t>(all.rank())];
-    const std::size_t to = cuts[static_cast<std::size_t>(all.rank()) + 1];
-    std::vector<mining::RowIndex> ownRows, trainedAll, trainedOwn;
-    for (std::size_t r = from; r < to; ++r) ownRows.push_back(static_cast<mining::RowIndex>(r));
-    const mining::Dataset share = whole->rowsOf(ownRows);
-    for (std::size_t r = 0; r < n; ++r)
-        if (r % 3 != 1) trainedAll.push_back(static_cast<mining::RowIndex>(r));
-    for (std::size_t r = from; r < to; ++r)
-        if (r % 3 != 1) trainedOwn.push_back(static_cast<mining::RowIndex>(r - from));
+    const std::optional<mining_test::RandomShares> cut =
+        mining_test::randomShares(recordsText(), all);
+    if (!cut) return 1;
+    const auto& [whole, share, trainedAll, trainedOwn] = *cut;
 
     using mining::interval::TreeOptions;
     const std::vector<std::pair<const char*, std::function<void(TreeOptions&)>>> settings{
@@ -101,7 +81,7 @@ int main(int argc, char** argv) {
         const mining::Status trained = shared.trainOnShares(share, trainedOwn, all);
         if (all.rank() != 0) continue;
         mining::interval::IntervalModel alone(options);
-        const mining::Status reference = alone.train(*whole, trainedAll);
+        const mining::Status reference = alone.train(whole, trainedAll);
         nlohmann::json a, b;
         // Each setting grows a tree of some size; the work limit stops it.
         const bool grown = alone.tree().nodes().size() >= 10 &&
