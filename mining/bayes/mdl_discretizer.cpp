@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace mining {
 
@@ -42,6 +43,55 @@ struct PackedSample {
     std::size_t classOf(std::size_t i) const { return keys[i] & 0xFFFFFFFFu; }
 };
 
+// Distinct values given once each with their class counts (ValueRuns): a position is a run.
+struct RunSample {
+    const ValueRuns& runs;
+    std::size_t classCount;
+    std::vector<std::size_t> before;  // the records of the runs before each, and of all
+
+    RunSample(const ValueRuns& r, std::size_t classes) : runs(r), classCount(classes) {
+        const std::size_t n = r.values.size();
+        before.assign(n + 1, 0);
+        for (std::size_t i = 0; i < n; ++i)
+            before[i + 1] =
+                before[i] +
+                std::accumulate(r.counts.begin() + static_cast<std::ptrdiff_t>(i * classes),
+                                r.counts.begin() + static_cast<std::ptrdiff_t>((i + 1) * classes),
+                                std::size_t{0});
+    }
+    double value(std::size_t i) const { return runs.values[i]; }
+    // The first class of run i's records (its only class when the run is pure).
+    std::size_t classOf(std::size_t i) const {
+        std::size_t c = 0;
+        while (c + 1 < classCount && runs.counts[i * classCount + c] == 0) ++c;
+        return c;
+    }
+};
+
+// Returns the number of records at positions [begin, end).
+template <class Sample>
+std::size_t records(const Sample&, std::size_t begin, std::size_t end) {
+    return end - begin;
+}
+
+std::size_t records(const RunSample& s, std::size_t begin, std::size_t end) {
+    return s.before[end] - s.before[begin];
+}
+
+// Adds the class counts of the records at positions [begin, end) to `counts`.
+template <class Sample>
+void addCounts(const Sample& s, std::size_t begin, std::size_t end,
+               std::vector<std::size_t>& counts) {
+    for (std::size_t i = begin; i < end; ++i) ++counts[s.classOf(i)];
+}
+
+void addCounts(const RunSample& s, std::size_t begin, std::size_t end,
+               std::vector<std::size_t>& counts) {
+    for (std::size_t i = begin; i < end; ++i)
+        for (std::size_t c = 0; c < s.classCount; ++c)
+            counts[c] += s.runs.counts[i * s.classCount + c];
+}
+
 // Returns the end of the run of equal values starting at `i`, and whether its records all
 // have one class.
 template <class Sample>
@@ -53,6 +103,14 @@ std::size_t runEnd(const Sample& s, std::size_t i, std::size_t end, bool& pure) 
     for (; j < end && s.value(j) == v; ++j)
         if (s.classOf(j) != c) pure = false;
     return j;
+}
+
+std::size_t runEnd(const RunSample& s, std::size_t i, std::size_t, bool& pure) {
+    std::size_t present = 0;
+    for (std::size_t c = 0; c < s.classCount; ++c)
+        present += s.runs.counts[i * s.classCount + c] != 0;
+    pure = present <= 1;
+    return i + 1;
 }
 
 // Returns the class entropy, weighted by size, of the two parts of [begin, end) split before
@@ -91,12 +149,13 @@ std::size_t bestBoundary(const Sample& s, std::size_t begin, std::size_t end,
     std::size_t run = begin;
     std::size_t runStop = runEnd(s, run, end, pure);
     while (runStop < end) {
-        for (std::size_t i = run; i < runStop; ++i) ++left[s.classOf(i)];
+        addCounts(s, run, runStop, left);
         bool nextPure = false;
         const std::size_t nextStop = runEnd(s, runStop, end, nextPure);
         const bool boundary = !(pure && nextPure && s.classOf(run) == s.classOf(runStop));
         if (boundary) {
-            const double weighted = splitEntropy(left, all, runStop - begin, end - begin);
+            const double weighted =
+                splitEntropy(left, all, records(s, begin, runStop), records(s, begin, end));
             if (weighted < best) {
                 best = weighted;
                 bestSplit = runStop;
@@ -116,17 +175,17 @@ bool acceptSplit(const Sample& s, std::size_t begin, std::size_t split, std::siz
                  const std::vector<std::size_t>& all, double hAll, std::size_t k, double best) {
     std::vector<std::size_t> left(all.size(), 0);
     std::vector<std::size_t> right(all.size(), 0);
-    for (std::size_t i = begin; i < split; ++i) ++left[s.classOf(i)];
+    addCounts(s, begin, split, left);
     for (std::size_t c = 0; c < all.size(); ++c) right[c] = all[c] - left[c];
     std::size_t k1 = 0;
     std::size_t k2 = 0;
-    const double h1 = entropy(left, split - begin, k1);
-    const double h2 = entropy(right, end - split, k2);
+    const double h1 = entropy(left, records(s, begin, split), k1);
+    const double h2 = entropy(right, records(s, split, end), k2);
     const double gain = hAll - best;
     const double delta = std::log2(std::pow(3.0, static_cast<double>(k)) - 2.0) -
                          (static_cast<double>(k) * hAll - static_cast<double>(k1) * h1 -
                           static_cast<double>(k2) * h2);
-    const double dn = static_cast<double>(end - begin);
+    const double dn = static_cast<double>(records(s, begin, end));
     const double threshold = (std::log2(dn - 1.0) + delta) / dn;
     return gain > threshold;
 }
@@ -134,10 +193,10 @@ bool acceptSplit(const Sample& s, std::size_t begin, std::size_t split, std::siz
 template <class Sample>
 void cutRange(const Sample& s, std::size_t begin, std::size_t end, std::size_t classCount,
               std::vector<double>& cuts) {
-    const std::size_t n = end - begin;
+    const std::size_t n = records(s, begin, end);
     if (n < 2) return;
     std::vector<std::size_t> all(classCount, 0);
-    for (std::size_t i = begin; i < end; ++i) ++all[s.classOf(i)];
+    addCounts(s, begin, end, all);
     std::size_t k = 0;
     const double hAll = entropy(all, n, k);
     if (k < 2) return;  // one class: nothing to separate
@@ -181,6 +240,12 @@ std::vector<double> mdlCutPointsOfDecimals(std::vector<std::uint64_t>& keys, dou
     buffer = {};
     std::vector<double> cuts;
     cutRange(PackedSample{keys, scale}, 0, keys.size(), classCount, cuts);
+    return cuts;
+}
+
+std::vector<double> mdlCutPointsOfRuns(const ValueRuns& runs, std::size_t classCount) {
+    std::vector<double> cuts;
+    cutRange(RunSample(runs, classCount), 0, runs.values.size(), classCount, cuts);
     return cuts;
 }
 

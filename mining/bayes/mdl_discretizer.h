@@ -36,6 +36,16 @@ std::uint64_t packDecimal(std::int32_t mantissa, std::int32_t classCode);
 std::vector<double> mdlCutPointsOfDecimals(std::vector<std::uint64_t>& keys, double scale,
                                            std::size_t classCount);
 
+// The present values of a numeric attribute in brief: its distinct values, ascending, and the
+// class counts of each, which is all the cut points depend on.
+struct ValueRuns {
+    std::vector<double> values;
+    std::vector<std::size_t> counts;  // [run * classCount + class]
+};
+
+// As mdlCutPoints, for the values `runs` stands for: the same cuts.
+std::vector<double> mdlCutPointsOfRuns(const ValueRuns& runs, std::size_t classCount);
+
 // Returns the bin of `value` for the sorted `cuts`: the count of cut points below `value`.
 std::size_t binOf(const std::vector<double>& cuts, double value);
 

@@ -252,6 +252,16 @@ private:
     // trainOnShares() of nominal attribute `a`: its counts summed over the shares.
     void tableOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
                        Collective& collective);
+    // Sets `model`'s table of `valueCount` values from every process's rows `rows` (classes in
+    // `classes`), codeOf(r) the value code of row r (-1 when missing): the counts summed.
+    void countsOnShares(std::span<const RowIndex> rows, CodeSpan classes, std::size_t valueCount,
+                        const std::function<std::int32_t(RowIndex)>& codeOf, Collective& collective,
+                        AttributeModel& model) const;
+    // trainOnShares() of numeric attribute `a` discretized: every process's distinct training
+    // values with their class counts merged at the first process, which finds the MDL cut
+    // points and sends them; then the bins' counts summed.
+    void binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                      Collective& collective);
 
     // Add each row's log P(x | c) for one attribute to its scores (classCount_ per row).
     void addNormalScores(const AttributeModel& m, const NumericColumn& column,

@@ -2,8 +2,10 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <queue>
 #include <string_view>
 
+#include "bayes/mdl_discretizer.h"
 #include "bayes/naive_bayes.h"
 #include "bayes/naive_bayes_moments.h"
 
@@ -93,6 +95,66 @@ std::size_t distinctOfAll(const NumericColumn& column, std::span<const RowIndex>
         collective);
 }
 
+// Returns the present values valueOf(r) of rows `rows` (classes in `classes`) as runs: for each
+// distinct (value, class), ascending, the value, the class and how many rows hold it, packed.
+template <class T, class ValueOf>
+std::string runBytes(std::span<const RowIndex> rows, const ValueOf& valueOf,
+                     const std::function<bool(T)>& present, CodeSpan classes) {
+    std::vector<std::pair<T, std::int32_t>> pairs;
+    for (const RowIndex r : rows)
+        if (const T v = valueOf(r); present(v)) pairs.emplace_back(v, classes[r]);
+    std::sort(pairs.begin(), pairs.end());
+    std::string bytes;
+    for (std::size_t i = 0; i < pairs.size();) {
+        std::size_t j = i + 1;
+        while (j < pairs.size() && pairs[j] == pairs[i]) ++j;
+        const auto count = static_cast<std::uint32_t>(j - i);
+        bytes.append(reinterpret_cast<const char*>(&pairs[i].first), sizeof(T));
+        bytes.append(reinterpret_cast<const char*>(&pairs[i].second), sizeof(std::int32_t));
+        bytes.append(reinterpret_cast<const char*>(&count), sizeof count);
+        i = j;
+    }
+    return bytes;
+}
+
+// Returns the runs of every process's runBytes(), merged in order of value: each distinct value
+// once (toDouble(v) its value) with its class counts over all processes.
+template <class T, class ToDouble>
+ValueRuns mergedRuns(const std::vector<std::string>& parts, std::size_t classCount,
+                     const ToDouble& toDouble) {
+    constexpr std::size_t kRun = sizeof(T) + sizeof(std::int32_t) + sizeof(std::uint32_t);
+    const auto valueAt = [&](std::size_t p, std::size_t at) {
+        T v;
+        std::memcpy(&v, parts[p].data() + at, sizeof(T));
+        return v;
+    };
+    // The next run of each part, smallest value first (a tie to the earlier part).
+    using Next = std::pair<T, std::size_t>;
+    std::priority_queue<Next, std::vector<Next>, std::greater<>> next;
+    std::vector<std::size_t> at(parts.size(), 0);
+    for (std::size_t p = 0; p < parts.size(); ++p)
+        if (!parts[p].empty()) next.emplace(valueAt(p, 0), p);
+    ValueRuns runs;
+    T last{};
+    while (!next.empty()) {
+        const auto [v, p] = next.top();
+        next.pop();
+        if (runs.values.empty() || v != last) {
+            runs.values.push_back(toDouble(v));
+            runs.counts.resize(runs.counts.size() + classCount, 0);
+            last = v;
+        }
+        std::int32_t c = 0;
+        std::uint32_t count = 0;
+        std::memcpy(&c, parts[p].data() + at[p] + sizeof(T), sizeof c);
+        std::memcpy(&count, parts[p].data() + at[p] + sizeof(T) + sizeof c, sizeof count);
+        runs.counts[(runs.values.size() - 1) * classCount + static_cast<std::size_t>(c)] += count;
+        at[p] += kRun;
+        if (at[p] < parts[p].size()) next.emplace(valueAt(p, at[p]), p);
+    }
+    return runs;
+}
+
 }  // namespace
 
 void NaiveBayes::normalOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
@@ -164,21 +226,19 @@ void NaiveBayes::normalOnShares(const Dataset& share, std::size_t a, std::span<c
     setClassDistributions(summary, model);
 }
 
-void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
-                               Collective& collective) {
-    AttributeModel& model = attributes_[a];
-    model.kind = Kind::Table;
-    model.valueCount = share.attribute(a).values.size();
-    const std::size_t cells = classCount_ * model.valueCount;
+void NaiveBayes::countsOnShares(std::span<const RowIndex> rows, CodeSpan classes,
+                                std::size_t valueCount,
+                                const std::function<std::int32_t(RowIndex)>& codeOf,
+                                Collective& collective, AttributeModel& model) const {
+    model.valueCount = valueCount;
+    const std::size_t cells = classCount_ * valueCount;
     // The counts n_cv, then the present values of each class.
     std::vector<std::uint64_t> counts(cells + classCount_, 0);
-    const CodeSpan column = share.nominal(a);
-    const CodeSpan classes = share.classes();
     for (const RowIndex r : rows) {
-        const std::int32_t code = column[r];
+        const std::int32_t code = codeOf(r);
         if (code < 0) continue;
         const auto c = static_cast<std::size_t>(classes[r]);
-        ++counts[c * model.valueCount + static_cast<std::size_t>(code)];
+        ++counts[c * valueCount + static_cast<std::size_t>(code)];
         ++counts[cells + c];
     }
     collective.sum(counts);
@@ -186,10 +246,69 @@ void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<co
     finishTable(
         std::vector<std::size_t>(counts.begin() + static_cast<std::ptrdiff_t>(cells), counts.end()),
         model);
+}
+
+void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                               Collective& collective) {
+    AttributeModel& model = attributes_[a];
+    model.kind = Kind::Table;
+    const CodeSpan column = share.nominal(a);
+    countsOnShares(
+        rows, share.classes(), share.attribute(a).values.size(),
+        [&column](RowIndex r) { return column[r]; }, collective, model);
     if (model.valueCount == 0) {
         model.kind = Kind::Unused;
         model.note = "no values";
     }
+}
+
+void NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                              Collective& collective) {
+    const NumericColumn& column = share.numeric(a);
+    const CodeSpan classes = share.classes();
+    // Every share stores the column alike: mantissas of one scale, or doubles.
+    const std::optional<DecimalView> decimals = column.decimals();
+    std::vector<std::string> parts;
+    if (decimals) {
+        parts = collective.gather(runBytes<std::int32_t>(
+            rows, [&](RowIndex r) { return decimals->mantissa(r); },
+            [](std::int32_t m) { return m != NumericColumn::kMissingMantissa; }, classes));
+    } else {
+        parts = collective.gather(runBytes<double>(
+            rows, [&](RowIndex r) { return column[r]; }, [](double x) { return !std::isnan(x); },
+            classes));
+    }
+    AttributeModel& model = attributes_[a];
+    // The first process's answer: whether any value is present, then the cut points.
+    std::string answer;
+    if (collective.rank() == 0) {
+        const double scale = decimals ? decimals->scale() : 1;
+        const ValueRuns runs =
+            decimals ? mergedRuns<std::int32_t>(parts, classCount_,
+                                                [scale](std::int32_t m) { return m / scale; })
+                     : mergedRuns<double>(parts, classCount_, [](double x) { return x; });
+        std::vector<std::string>().swap(parts);
+        answer.push_back(runs.values.empty() ? 0 : 1);
+        if (!runs.values.empty()) {
+            const std::vector<double> cuts = mdlCutPointsOfRuns(runs, classCount_);
+            answer.append(reinterpret_cast<const char*>(cuts.data()), cuts.size() * sizeof(double));
+        }
+    }
+    collective.broadcast(answer);
+    if (answer[0] == 0) {
+        model.note = "no values in the training records";
+        return;
+    }
+    model.cuts.resize((answer.size() - 1) / sizeof(double));
+    if (!model.cuts.empty()) std::memcpy(model.cuts.data(), answer.data() + 1, answer.size() - 1);
+    model.kind = Kind::Bins;
+    countsOnShares(
+        rows, classes, model.cuts.size() + 1,
+        [&](RowIndex r) {
+            const double x = column[r];
+            return isMissing(x) ? kMissingCode : static_cast<std::int32_t>(binOf(model.cuts, x));
+        },
+        collective, model);
 }
 
 Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
@@ -211,13 +330,19 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
     setPriors(std::vector<std::size_t>(counts.begin(), counts.end()));
     attributes_.assign(share.attributeCount(), AttributeModel{});
 
-    // The first process fits each numeric attribute on a data set of the training records'
-    // classes and, one at a time, that attribute's values, as train() fits them.
+    // The first process fits each kernel attribute on a data set of the training records'
+    // classes and, one at a time, that attribute's values, as train() fits them; the classes are
+    // sent only when some attribute needs them.
     const std::size_t attributes = share.attributeCount();
+    bool kernels = false;
+    for (std::size_t a = 0; a < attributes; ++a)
+        kernels = kernels || (share.attribute(a).type == AttributeType::Numeric &&
+                              (uses_.empty() || uses_[a] != AttributeUse::LeftOut) &&
+                              modeOf(a) == NumericMode::Kernel);
     Dataset gathered = Dataset::fromColumns(
         share.attributes(), share.classValues(), std::vector<NumericColumn>(attributes),
         std::vector<CodeColumn>(attributes),
-        gatheredClasses(classes, classCount_, rows, collective));
+        kernels ? gatheredClasses(classes, classCount_, rows, collective) : CodeColumn());
     const bool first = collective.rank() == 0;
     std::vector<RowIndex> all(first ? gathered.recordCount() : 0);
     std::iota(all.begin(), all.end(), RowIndex{0});
@@ -231,6 +356,11 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
         }
         if (attribute.type == AttributeType::Numeric && used && modeOf(a) == NumericMode::Normal) {
             normalOnShares(share, a, rows, before, total, collective);
+            continue;
+        }
+        if (attribute.type == AttributeType::Numeric && used &&
+            modeOf(a) == NumericMode::Discretize) {
+            binsOnShares(share, a, rows, collective);
             continue;
         }
         if (attribute.type == AttributeType::Numeric && used) {
