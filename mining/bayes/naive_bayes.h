@@ -259,8 +259,11 @@ private:
                         AttributeModel& model) const;
     // trainOnShares() of numeric attribute `a` discretized: every process's distinct training
     // values with their class counts merged at the first process, which finds the MDL cut
-    // points and sends them; then the bins' counts summed.
-    void binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+    // points and sends them; then the bins' counts summed. Returns false (and trains nothing)
+    // at every process when the values repeat too seldom for that to send less than the values
+    // themselves (fewer than kValuesPerRun values a run in all).
+    static constexpr std::uint64_t kValuesPerRun = 4;
+    bool binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
                       Collective& collective);
 
     // Add each row's log P(x | c) for one attribute to its scores (classCount_ per row).

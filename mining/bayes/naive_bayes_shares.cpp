@@ -95,24 +95,50 @@ std::size_t distinctOfAll(const NumericColumn& column, std::span<const RowIndex>
         collective);
 }
 
-// Returns the present values valueOf(r) of rows `rows` (classes in `classes`) as runs: for each
-// distinct (value, class), ascending, the value, the class and how many rows hold it, packed.
+// A share's present training values of one attribute in runs: each distinct (value, class),
+// ascending, with the number of rows that hold it.
+template <class T>
+struct OwnRuns {
+    std::vector<std::pair<T, std::int32_t>> pairs;  // the distinct (value, class) pairs
+    std::vector<std::uint32_t> counts;              // ... and how many rows hold each
+    std::size_t present = 0;                        // the present values
+};
+
 template <class T, class ValueOf>
-std::string runBytes(std::span<const RowIndex> rows, const ValueOf& valueOf,
-                     const std::function<bool(T)>& present, CodeSpan classes) {
-    std::vector<std::pair<T, std::int32_t>> pairs;
+OwnRuns<T> ownRuns(std::span<const RowIndex> rows, const ValueOf& valueOf,
+                   const std::function<bool(T)>& present, CodeSpan classes) {
+    OwnRuns<T> own;
     for (const RowIndex r : rows)
-        if (const T v = valueOf(r); present(v)) pairs.emplace_back(v, classes[r]);
-    std::sort(pairs.begin(), pairs.end());
-    std::string bytes;
-    for (std::size_t i = 0; i < pairs.size();) {
+        if (const T v = valueOf(r); present(v)) own.pairs.emplace_back(v, classes[r]);
+    own.present = own.pairs.size();
+    std::sort(own.pairs.begin(), own.pairs.end());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < own.pairs.size();) {
         std::size_t j = i + 1;
-        while (j < pairs.size() && pairs[j] == pairs[i]) ++j;
-        const auto count = static_cast<std::uint32_t>(j - i);
-        bytes.append(reinterpret_cast<const char*>(&pairs[i].first), sizeof(T));
-        bytes.append(reinterpret_cast<const char*>(&pairs[i].second), sizeof(std::int32_t));
-        bytes.append(reinterpret_cast<const char*>(&count), sizeof count);
+        while (j < own.pairs.size() && own.pairs[j] == own.pairs[i]) ++j;
+        own.pairs[kept++] = own.pairs[i];
+        own.counts.push_back(static_cast<std::uint32_t>(j - i));
         i = j;
+    }
+    own.pairs.resize(kept);
+    return own;
+}
+
+// Returns `own` packed: each run's value, its class (a byte where the classes allow) and its
+// count in 7-bit groups (a byte below 128).
+template <class T>
+std::string runBytes(const OwnRuns<T>& own, bool byteClasses) {
+    std::string bytes;
+    for (std::size_t i = 0; i < own.pairs.size(); ++i) {
+        bytes.append(reinterpret_cast<const char*>(&own.pairs[i].first), sizeof(T));
+        if (byteClasses)
+            bytes.push_back(static_cast<char>(own.pairs[i].second));
+        else
+            bytes.append(reinterpret_cast<const char*>(&own.pairs[i].second), sizeof(std::int32_t));
+        for (std::uint32_t n = own.counts[i];; n >>= 7) {
+            bytes.push_back(static_cast<char>((n & 0x7F) | (n >= 0x80 ? 0x80 : 0)));
+            if (n < 0x80) break;
+        }
     }
     return bytes;
 }
@@ -121,19 +147,19 @@ std::string runBytes(std::span<const RowIndex> rows, const ValueOf& valueOf,
 // once (toDouble(v) its value) with its class counts over all processes.
 template <class T, class ToDouble>
 ValueRuns mergedRuns(const std::vector<std::string>& parts, std::size_t classCount,
-                     const ToDouble& toDouble) {
-    constexpr std::size_t kRun = sizeof(T) + sizeof(std::int32_t) + sizeof(std::uint32_t);
-    const auto valueAt = [&](std::size_t p, std::size_t at) {
+                     bool byteClasses, const ToDouble& toDouble) {
+    // The position of each part's next run, and its value.
+    std::vector<std::size_t> at(parts.size(), 0);
+    const auto valueAt = [&](std::size_t p) {
         T v;
-        std::memcpy(&v, parts[p].data() + at, sizeof(T));
+        std::memcpy(&v, parts[p].data() + at[p], sizeof(T));
         return v;
     };
-    // The next run of each part, smallest value first (a tie to the earlier part).
+    // The next run of each part, smallest value first.
     using Next = std::pair<T, std::size_t>;
     std::priority_queue<Next, std::vector<Next>, std::greater<>> next;
-    std::vector<std::size_t> at(parts.size(), 0);
     for (std::size_t p = 0; p < parts.size(); ++p)
-        if (!parts[p].empty()) next.emplace(valueAt(p, 0), p);
+        if (!parts[p].empty()) next.emplace(valueAt(p), p);
     ValueRuns runs;
     T last{};
     while (!next.empty()) {
@@ -144,13 +170,24 @@ ValueRuns mergedRuns(const std::vector<std::string>& parts, std::size_t classCou
             runs.counts.resize(runs.counts.size() + classCount, 0);
             last = v;
         }
+        const std::string& part = parts[p];
+        std::size_t i = at[p] + sizeof(T);
         std::int32_t c = 0;
-        std::uint32_t count = 0;
-        std::memcpy(&c, parts[p].data() + at[p] + sizeof(T), sizeof c);
-        std::memcpy(&count, parts[p].data() + at[p] + sizeof(T) + sizeof c, sizeof count);
+        if (byteClasses) {
+            c = static_cast<unsigned char>(part[i++]);
+        } else {
+            std::memcpy(&c, part.data() + i, sizeof c);
+            i += sizeof c;
+        }
+        std::size_t count = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto byte = static_cast<unsigned char>(part[i++]);
+            count |= static_cast<std::size_t>(byte & 0x7F) << shift;
+            if (byte < 0x80) break;
+        }
         runs.counts[(runs.values.size() - 1) * classCount + static_cast<std::size_t>(c)] += count;
-        at[p] += kRun;
-        if (at[p] < parts[p].size()) next.emplace(valueAt(p, at[p]), p);
+        at[p] = i;
+        if (at[p] < part.size()) next.emplace(valueAt(p), p);
     }
     return runs;
 }
@@ -262,31 +299,44 @@ void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<co
     }
 }
 
-void NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+bool NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
                               Collective& collective) {
     const NumericColumn& column = share.numeric(a);
     const CodeSpan classes = share.classes();
     // Every share stores the column alike: mantissas of one scale, or doubles.
     const std::optional<DecimalView> decimals = column.decimals();
-    std::vector<std::string> parts;
+    const bool byteClasses = classCount_ <= 255;
+    std::vector<std::uint64_t> sizes(2);  // the runs and the present values of every share
+    std::string bytes;
     if (decimals) {
-        parts = collective.gather(runBytes<std::int32_t>(
+        const OwnRuns<std::int32_t> own = ownRuns<std::int32_t>(
             rows, [&](RowIndex r) { return decimals->mantissa(r); },
-            [](std::int32_t m) { return m != NumericColumn::kMissingMantissa; }, classes));
+            [](std::int32_t m) { return m != NumericColumn::kMissingMantissa; }, classes);
+        sizes = {own.pairs.size(), own.present};
+        bytes = runBytes(own, byteClasses);
     } else {
-        parts = collective.gather(runBytes<double>(
+        const OwnRuns<double> own = ownRuns<double>(
             rows, [&](RowIndex r) { return column[r]; }, [](double x) { return !std::isnan(x); },
-            classes));
+            classes);
+        sizes = {own.pairs.size(), own.present};
+        bytes = runBytes(own, byteClasses);
     }
+    collective.sum(sizes);
+    // Values that seldom repeat make as many runs as values, each more than a value: those are
+    // sent as values instead.
+    if (sizes[0] * kValuesPerRun > sizes[1]) return false;
+    std::vector<std::string> parts = collective.gather(bytes);
+    std::string().swap(bytes);
     AttributeModel& model = attributes_[a];
     // The first process's answer: whether any value is present, then the cut points.
     std::string answer;
     if (collective.rank() == 0) {
         const double scale = decimals ? decimals->scale() : 1;
         const ValueRuns runs =
-            decimals ? mergedRuns<std::int32_t>(parts, classCount_,
-                                                [scale](std::int32_t m) { return m / scale; })
-                     : mergedRuns<double>(parts, classCount_, [](double x) { return x; });
+            decimals
+                ? mergedRuns<std::int32_t>(parts, classCount_, byteClasses,
+                                           [scale](std::int32_t m) { return m / scale; })
+                : mergedRuns<double>(parts, classCount_, byteClasses, [](double x) { return x; });
         std::vector<std::string>().swap(parts);
         answer.push_back(runs.values.empty() ? 0 : 1);
         if (!runs.values.empty()) {
@@ -297,7 +347,7 @@ void NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<con
     collective.broadcast(answer);
     if (answer[0] == 0) {
         model.note = "no values in the training records";
-        return;
+        return true;
     }
     model.cuts.resize((answer.size() - 1) / sizeof(double));
     if (!model.cuts.empty()) std::memcpy(model.cuts.data(), answer.data() + 1, answer.size() - 1);
@@ -309,6 +359,7 @@ void NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<con
             return isMissing(x) ? kMissingCode : static_cast<std::int32_t>(binOf(model.cuts, x));
         },
         collective, model);
+    return true;
 }
 
 Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex> rows,
@@ -330,23 +381,20 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
     setPriors(std::vector<std::size_t>(counts.begin(), counts.end()));
     attributes_.assign(share.attributeCount(), AttributeModel{});
 
-    // The first process fits each kernel attribute on a data set of the training records'
-    // classes and, one at a time, that attribute's values, as train() fits them; the classes are
-    // sent only when some attribute needs them.
+    // The first process fits each kernel attribute (and each discretized one whose values
+    // seldom repeat) on a data set of the training records' classes and, one at a time, that
+    // attribute's values, as train() fits them; the classes are sent when the first attribute
+    // needs them.
     const std::size_t attributes = share.attributeCount();
-    bool kernels = false;
-    for (std::size_t a = 0; a < attributes; ++a)
-        kernels = kernels || (share.attribute(a).type == AttributeType::Numeric &&
-                              (uses_.empty() || uses_[a] != AttributeUse::LeftOut) &&
-                              modeOf(a) == NumericMode::Kernel);
-    Dataset gathered = Dataset::fromColumns(
-        share.attributes(), share.classValues(), std::vector<NumericColumn>(attributes),
-        std::vector<CodeColumn>(attributes),
-        kernels ? gatheredClasses(classes, classCount_, rows, collective) : CodeColumn());
+    const auto gatheredOf = [&](CodeColumn trainClasses) {
+        return Dataset::fromColumns(share.attributes(), share.classValues(),
+                                    std::vector<NumericColumn>(attributes),
+                                    std::vector<CodeColumn>(attributes), std::move(trainClasses));
+    };
+    Dataset gathered = gatheredOf(CodeColumn());
+    bool classesSent = false;
     const bool first = collective.rank() == 0;
-    std::vector<RowIndex> all(first ? gathered.recordCount() : 0);
-    std::iota(all.begin(), all.end(), RowIndex{0});
-    const CodeSpan trainClasses = gathered.classes();
+    std::vector<RowIndex> all;
     for (std::size_t a = 0; a < share.attributeCount(); ++a) {
         const Attribute& attribute = share.attribute(a);
         const bool used = uses_.empty() || uses_[a] != AttributeUse::LeftOut;
@@ -359,19 +407,24 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
             continue;
         }
         if (attribute.type == AttributeType::Numeric && used &&
-            modeOf(a) == NumericMode::Discretize) {
-            binsOnShares(share, a, rows, collective);
+            modeOf(a) == NumericMode::Discretize && binsOnShares(share, a, rows, collective))
             continue;
-        }
         if (attribute.type == AttributeType::Numeric && used) {
+            if (!classesSent) {
+                gathered = gatheredOf(gatheredClasses(classes, classCount_, rows, collective));
+                all.resize(first ? gathered.recordCount() : 0);
+                std::iota(all.begin(), all.end(), RowIndex{0});
+                classesSent = true;
+            }
             NumericColumn column = gatheredColumn(share.numeric(a), rows, collective);
             if (!first) continue;
             gathered.makeNumeric(a, std::move(column));
-            trainAttribute(gathered, a, all, trainClasses);
+            trainAttribute(gathered, a, all, gathered.classes());
             gathered.makeNumeric(a, NumericColumn());
             continue;
         }
-        if (first) trainAttribute(gathered, a, all, trainClasses);
+        // Ignored and left-out attributes: their notes alone.
+        if (first) trainAttribute(gathered, a, all, gathered.classes());
     }
     anyKernel_ = std::any_of(attributes_.begin(), attributes_.end(),
                              [](const AttributeModel& m) { return m.kind == Kind::Kernel; });
