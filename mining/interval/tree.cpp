@@ -81,6 +81,7 @@ struct Range {
 // columns it reorders.
 struct Scratch {
     BinScratch bins;
+    std::vector<std::uint32_t> counts;  // a nominal attribute's counts, on one process
     // What reordering moves through, which it writes before it reads: left unset when grown.
     ColumnVector<std::int32_t> ints;
     ColumnVector<std::uint8_t> bytes;
@@ -599,9 +600,15 @@ private:
         runTasksOnThreads(
             attributes,
             [&](std::size_t a, std::size_t t) {
-                start(range, a, evaluations[a]);
-                count(range, a, scratch_[t], evaluations[a]);
-                choices[a] = evaluate(a, len, total, evaluations[a]);
+                Evaluation& e = evaluations[a];
+                start(range, a, e);
+                // A nominal attribute's table of many values and classes is the thread's own,
+                // kept from node to node rather than made for each.
+                const bool nominal = data_.attribute(a).type == AttributeType::Nominal;
+                if (nominal) e.slots.counts.swap(scratch_[t].counts);
+                count(range, a, scratch_[t], e);
+                choices[a] = evaluate(a, len, total, e);
+                if (nominal) scratch_[t].counts.swap(e.slots.counts);
             },
             range.size() >= kParallelRecords && attributes > 1);
         return bestOf(choices);
