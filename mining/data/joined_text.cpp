@@ -1,7 +1,12 @@
 #include "data/joined_text.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <new>
 
 #include "data/arff.h"
 #include "data/table_layout.h"
@@ -82,13 +87,21 @@ std::string arffDifference(const ArffHeader& a, const ArffHeader& b) {
 }
 
 // Returns the number of line ends `end` in `text`.
-std::size_t countLines(std::string_view text, char end) {
+std::size_t lineEndCount(std::string_view text, char end) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), end));
 }
 
+// The bytes of a page of memory.
+std::size_t pageBytes() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
+
 }  // namespace
 
-Result<JoinedText> JoinedText::join(const DataSource& source, const ReadOptions& options) {
+JoinedText::~JoinedText() = default;
+
+void JoinedText::Unmap::operator()(char* at) const { munmap(at, size); }
+
+Result<JoinedText> JoinedText::join(const DataSource& source, const ReadOptions& options,
+                                    bool lazy) {
     using R = Result<JoinedText>;
     JoinedText joined;
     if (Status opened = joined.open(source); !opened)
@@ -97,6 +110,8 @@ Result<JoinedText> JoinedText::join(const DataSource& source, const ReadOptions&
     if (!starts) return starts.failureAs<JoinedText>();
     const std::uint64_t maxBytes = options.limits.maxBytes;
     const bool whole = maxBytes == 0 || joined.fileBytes_ <= maxBytes || options.recordLines;
+    lazy = lazy && whole && source.format != DataFormat::Arff;
+    joined.size_ = lazy ? 1 : 0;  // append() sets the pieces' places rather than copying
     bool first = true;
     for (std::size_t k = 0; k < joined.texts_.size(); ++k) {
         const std::string_view text = joined.texts_[k];
@@ -114,7 +129,124 @@ Result<JoinedText> JoinedText::join(const DataSource& source, const ReadOptions&
             joined.append(k, body, start.lines + 1);
         joined.files_[k]->release(0, joined.files_[k]->text().size(), 0);
     }
+    if (lazy) {
+        joined.size_ = 0;
+        for (const Piece& piece : joined.pieces_)
+            joined.size_ = piece.at + piece.bytes + (piece.endAdded ? 1 : 0);
+        if (joined.size_ == 0) return joined;
+        void* at = mmap(nullptr, joined.size_, PROT_NONE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (at == MAP_FAILED)
+            return R::failure("cannot join the files of " + source.path +
+                                  ": no room in memory for their text (" +
+                                  std::to_string(joined.size_) + " bytes)",
+                              ErrorKind::Io);
+        joined.pages_ = std::unique_ptr<char, Unmap>(static_cast<char*>(at), Unmap{joined.size_});
+        joined.brought_.assign((joined.size_ + pageBytes() - 1) / pageBytes(), 0);
+        joined.counted_.assign(joined.pieces_.size(), 0);
+    }
     return joined;
+}
+
+std::string_view JoinedText::text() const {
+    return lazy() ? std::string_view(pages_.get(), size_) : std::string_view(text_);
+}
+
+void JoinedText::need(std::size_t from, std::size_t to) {
+    if (!lazy()) return;
+    to = std::min(to, size_);
+    if (from >= to) return;
+    const std::size_t page = pageBytes();
+    const std::size_t last = (to - 1) / page + 1;
+    for (std::size_t p = from / page; p < last;) {
+        if (brought_[p]) {
+            ++p;
+            continue;
+        }
+        std::size_t q = p;
+        while (q < last && !brought_[q]) ++q;
+        if (mprotect(pages_.get() + p * page, (q - p) * page, PROT_READ | PROT_WRITE) != 0)
+            throw std::bad_alloc();
+        fill(p * page, std::min(q * page, size_));
+        std::fill(brought_.begin() + static_cast<std::ptrdiff_t>(p),
+                  brought_.begin() + static_cast<std::ptrdiff_t>(q), 1);
+        p = q;
+    }
+}
+
+void JoinedText::needFirstLines() {
+    if (!lazy()) return;
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    constexpr std::size_t kBytes = std::size_t{1} << 20;
+    constexpr std::size_t kLines = 300;
+    std::size_t at = 0;
+    std::size_t newlines = 0;
+    std::size_t returns = 0;
+    while (at < size_ && (at < kBytes || std::max(newlines, returns) < kLines)) {
+        const std::size_t to = std::min(size_, at + kPiece);
+        need(at, to);
+        const std::string_view piece(pages_.get() + at, to - at);
+        newlines += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+        returns += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\r'));
+        at = to;
+    }
+    need(at, at + kPiece);
+    firstLinesEnd_ = std::min(size_, at + kPiece);
+}
+
+std::size_t JoinedText::broughtIn() const {
+    if (!lazy()) return text_.size();
+    const auto pages = static_cast<std::size_t>(std::count(brought_.begin(), brought_.end(), 1));
+    const bool lastIn = !brought_.empty() && brought_.back() != 0;
+    return pages * pageBytes() - (lastIn ? brought_.size() * pageBytes() - size_ : 0);
+}
+
+void JoinedText::fill(std::size_t from, std::size_t to) {
+    auto it = std::upper_bound(pieces_.begin(), pieces_.end(), from,
+                               [](std::size_t at, const Piece& piece) { return at < piece.at; });
+    if (it != pieces_.begin()) --it;
+    for (; it != pieces_.end() && it->at < to; ++it) {
+        const Piece& piece = *it;
+        const std::size_t end = piece.at + piece.bytes;
+        const std::size_t low = std::max(from, piece.at);
+        const std::size_t high = std::min(to, end);
+        if (low < high) {
+            const std::size_t inText = piece.fileOffset + (low - piece.at);
+            std::memcpy(pages_.get() + low, texts_[piece.file].data() + inText, high - low);
+            const std::size_t bom = files_[piece.file]->text().size() - texts_[piece.file].size();
+            files_[piece.file]->release(bom + inText, bom + inText + (high - low), 0);
+        }
+        if (piece.endAdded && end >= from && end < to)
+            pages_.get()[end] = lineEndOf(texts_[piece.file]);
+    }
+}
+
+std::size_t JoinedText::countOf(const Piece& piece, std::size_t from, std::size_t to) const {
+    const std::size_t low = std::max(from, piece.at);
+    const std::size_t high = std::min(to, piece.at + piece.bytes);
+    if (low >= high) return 0;
+    return lineEndCount(texts_[piece.file].substr(piece.fileOffset + (low - piece.at), high - low),
+                        lineEndOf(texts_[piece.file]));
+}
+
+void JoinedText::countLines(std::size_t from, std::size_t to) {
+    if (!lazy()) return;
+    for (std::size_t k = 0; k < pieces_.size(); ++k) counted_[k] = countOf(pieces_[k], from, to);
+    counting_ = true;
+}
+
+void JoinedText::combineLines(Collective& collective) {
+    if (!lazy()) return;
+    if (!counting_ && collective.rank() == 0) countLines(0, firstLinesEnd_);
+    std::vector<std::uint64_t> counts(counted_.begin(), counted_.end());
+    collective.sum(counts);
+    lines_ = 0;
+    for (std::size_t k = 0; k < pieces_.size(); ++k) {
+        Piece& piece = pieces_[k];
+        piece.firstLine = lines_ + 1;
+        piece.lines = static_cast<std::size_t>(counts[k]) + (piece.endless ? 1 : 0);
+        lines_ += piece.lines;
+    }
 }
 
 Status JoinedText::open(const DataSource& source) {
@@ -198,14 +330,25 @@ Result<std::vector<JoinedText::Start>> JoinedText::arffStarts() const {
 void JoinedText::append(std::size_t file, std::string_view part, std::size_t firstFileLine) {
     if (part.empty()) return;
     const char end = lineEndOf(texts_[file]);
-    text_ += part;
-    if (part.back() != '\n' && part.back() != '\r') text_ += end;
     Piece piece;
     piece.file = file;
-    piece.firstLine = lines_ + 1;
-    piece.lines = countLines(part, end) + (part.back() == end ? 0 : 1);
+    piece.endAdded = part.back() != '\n' && part.back() != '\r';
+    piece.endless = part.back() != end;
     piece.fileLine = firstFileLine;
-    lines_ += piece.lines;
+    if (size_ > 0) {
+        // Lazy: the piece's place in the text, its bytes and lines left in the file for now.
+        piece.at = pieces_.empty() ? 0
+                                   : pieces_.back().at + pieces_.back().bytes +
+                                         (pieces_.back().endAdded ? 1 : 0);
+        piece.bytes = part.size();
+        piece.fileOffset = static_cast<std::size_t>(part.data() - texts_[file].data());
+    } else {
+        text_ += part;
+        if (piece.endAdded) text_ += end;
+        piece.firstLine = lines_ + 1;
+        piece.lines = lineEndCount(part, end) + (piece.endless ? 1 : 0);
+        lines_ += piece.lines;
+    }
     readBytes_ += part.size();
     pieces_.push_back(std::move(piece));
 }
@@ -219,7 +362,7 @@ void JoinedText::appendSample(std::size_t file, std::string_view body, const Sta
     piece.firstLine = lines_ + 1;
     piece.sample.emplace(body, chooseSampleRanges(body, share, seed, end), end);
     const std::string gathered = piece.sample->gather();
-    piece.lines = countLines(gathered, end);
+    piece.lines = lineEndCount(gathered, end);
     piece.offsetBase = whole.size() - texts_[file].size() + start.bytes;
     piece.linesBefore = start.lines;
     text_ += gathered;

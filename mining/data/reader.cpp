@@ -451,13 +451,42 @@ Result<T> agreedFailure(const Result<U>& failed, const std::string& error) {
     return Result<T>::failure(error);
 }
 
+// Brings in the bytes of a folder's joined text as they are read (see JoinedText::need); does
+// nothing for a file, whose bytes are mapped. Offsets are into the records' text, which starts
+// `base` bytes into the joined text.
+struct TextLoads {
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+    JoinedText* joined = nullptr;
+    std::size_t base = 0;
+
+    void need(std::size_t from, std::size_t to) const {
+        if (joined != nullptr) joined->need(base + from, base + to);
+    }
+    // As text.find(c, from), bringing the bytes in a piece at a time.
+    std::size_t find(std::string_view text, char c, std::size_t from) const {
+        if (joined == nullptr) return text.find(c, from);
+        for (std::size_t at = from; at < text.size(); at += kPiece) {
+            need(at, at + kPiece);
+            const std::size_t found = text.substr(0, at + kPiece).find(c, at);
+            if (found != std::string_view::npos) return found;
+        }
+        return std::string_view::npos;
+    }
+    // Sets bytes [from, to) as this process's to count lines in; the first process counts the
+    // header's lines too.
+    void countLines(std::size_t from, std::size_t to, bool first) const {
+        if (joined != nullptr) joined->countLines(first ? 0 : base + from, base + to);
+    }
+};
+
 // Where the records of the text's share `rank` of `size` lie in `records`: the records whose
 // lines start in bytes [n * rank / size, n * (rank + 1) / size) of its n bytes.
 std::pair<std::size_t, std::size_t> shareOf(std::string_view records, int rank, int size,
-                                            char lineEnd) {
-    const auto lineStartFrom = [records, lineEnd](std::uint64_t at) -> std::size_t {
+                                            char lineEnd, const TextLoads& loads) {
+    const auto lineStartFrom = [records, lineEnd, &loads](std::uint64_t at) -> std::size_t {
         if (at == 0) return 0;
-        const std::size_t end = records.find(lineEnd, static_cast<std::size_t>(at) - 1);
+        const std::size_t end = loads.find(records, lineEnd, static_cast<std::size_t>(at) - 1);
         return end == std::string_view::npos ? records.size() : end + 1;
     };
     const std::uint64_t n = records.size();
@@ -655,13 +684,14 @@ std::string judgeShares(const std::vector<std::string>& schemas, const RecordLay
 // quotes stand inside unquoted fields, which the reading of the shares shows (a share that ends
 // inside quotes).
 std::pair<std::size_t, std::size_t> quotedShareOf(std::string_view records, Collective& collective,
-                                                  char lineEnd) {
+                                                  char lineEnd, const TextLoads& loads) {
     const auto size = static_cast<std::size_t>(collective.size());
     const auto rank = static_cast<std::size_t>(collective.rank());
     const std::uint64_t n = records.size();
     const auto rawStart = [n, size](std::size_t r) -> std::size_t {
         return static_cast<std::size_t>(n / size * r + n % size * r / size);
     };
+    loads.need(rawStart(rank), rawStart(rank + 1));
     const std::string_view own =
         records.substr(rawStart(rank), rawStart(rank + 1) - rawStart(rank));
     std::vector<std::uint64_t> quotes(size, 0);
@@ -671,6 +701,7 @@ std::pair<std::size_t, std::size_t> quotedShareOf(std::string_view records, Coll
     for (std::size_t r = 0; r < rank; ++r) inside = inside != (quotes[r] % 2 == 1);
     std::size_t start = rank == 0 ? 0 : records.size();
     for (std::size_t at = rawStart(rank); rank > 0 && at < records.size(); ++at) {
+        if ((at - rawStart(rank)) % TextLoads::kPiece == 0) loads.need(at, at + TextLoads::kPiece);
         if (records[at] == '"') {
             inside = !inside;
         } else if (records[at] == lineEnd && !inside) {
@@ -707,14 +738,16 @@ std::uint64_t countShareLines(std::string_view share, char lineEnd, const Mapped
 // over line ends. ARFF records that need rewriting, and a text whose shares the quotes still
 // cut, are read by rank 0 alone, as one process reads them; the others then hold no records.
 // `file` (may be null) is the mapped file that `text` lies in: its pages are let go as parts of
-// the share are read.
+// the share are read. `lazyText` (may be null) is the lazy joined text that `text` is: the bytes
+// read are brought in first, and each process counts its share's lines.
 ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t bom,
-                        const ReadOptions& options, Collective& collective,
-                        const MappedFile* file) {
+                        const ReadOptions& options, Collective& collective, const MappedFile* file,
+                        JoinedText* lazyText) {
     const int rank = collective.rank();
     const int size = collective.size();
     prepared.layout.names = prepared.names ? &*prepared.names : nullptr;
     const std::string_view records = text.substr(prepared.start);
+    const TextLoads loads{lazyText, bom + prepared.start};
     bool alone = prepared.rewritten.has_value();
     ProcessShare out;
     std::vector<std::uint64_t> linesBefore(static_cast<std::size_t>(size), 0);
@@ -729,8 +762,11 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
     std::optional<Result<Dataset>> whole;  // rank 0, reading alone
     while (true) {
         if (!alone) {
-            const auto [begin, end] = quoteAware ? quotedShareOf(records, collective, lineEnd)
-                                                 : shareOf(records, rank, size, lineEnd);
+            const auto [begin, end] = quoteAware
+                                          ? quotedShareOf(records, collective, lineEnd, loads)
+                                          : shareOf(records, rank, size, lineEnd, loads);
+            loads.need(begin, end);
+            loads.countLines(begin, end, rank == 0);
             out.text = records.substr(begin, end - begin);
             std::vector<std::uint64_t> lines(static_cast<std::size_t>(size), 0);
             lines[static_cast<std::size_t>(rank)] =
@@ -781,6 +817,9 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
     }
     if (bytes == "A") {
         alone = true;
+        // The first process reads every record, and counts every line.
+        if (rank == 0) loads.need(0, records.size());
+        loads.countLines(0, rank == 0 ? records.size() : 0, rank == 0);
         if (rank == 0) {
             Result<ShareRead> joined = Result<ShareRead>::failure("");
             whole = readRecords(prepared, text, bom, nullptr, options, 0);
@@ -849,12 +888,15 @@ void storeNumbersAlike(Dataset& data, Collective& collective) {
 
 // As readText, from every process's share of the text (see readShares), the columns checked
 // over every process's records: each process ends with its own rows, their numbers stored alike
-// (storeNumbersAlike), and the whole text's schema and notes. `file`: see readShares.
+// (storeNumbersAlike), and the whole text's schema and notes. `file`, `lazyText`: see
+// readShares.
 Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
                                const std::optional<std::string_view>& namesText,
                                const ReadOptions& options, const std::string& dataName,
                                const std::string& namesName, Collective& collective,
-                               const MappedFile* file) {
+                               const MappedFile* file, JoinedText* lazyText) {
+    // The layout is guessed from the first lines, the same at every process.
+    if (lazyText != nullptr) lazyText->needFirstLines();
     const std::string_view text = skipByteOrderMark(whole);
     const std::size_t bom = whole.size() - text.size();
     ReadOptions asked = options;
@@ -865,7 +907,7 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
             !error.empty())
             return agreedFailure<Dataset>(prepared, error);
         setRecordOptions(*prepared, options);
-        ProcessShare share = readShares(*prepared, text, bom, asked, collective, file);
+        ProcessShare share = readShares(*prepared, text, bom, asked, collective, file, lazyText);
         if (!share.data) return std::move(share.data);
         SharedFigures figures(collective, share.records, share.read, share.text, share.linesBefore);
         if (!settleRead(share.data, *prepared, format, text, options, figures, share.text)) {
@@ -1070,12 +1112,16 @@ Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& ask
     if (source.folder) {
         DataSource listed = source;
         const Status status = listed.shards.empty() ? listDataFolder(listed) : Status();
-        Result<JoinedText> joined = status ? JoinedText::join(listed, options)
+        // Each process brings in only the bytes it reads of the joined files.
+        Result<JoinedText> joined = status ? JoinedText::join(listed, options, true)
                                            : Result<JoinedText>::failure(status.error());
         error = joined ? "" : joined.error();
         if (const std::string agreed = agreedError(collective, error); !agreed.empty())
             return !status ? R::failure(agreed, status.kind())
                            : agreedFailure<DataShare>(joined, agreed);
+        joined->needFirstLines();
+        const std::size_t size = joined->text().size();
+        joined->need(size - std::min(size, kCompareTailBytes), size);
         if (const std::string agreed =
                 agreedError(collective, copiesDiffer(collective, listed.path + "/", joined->text(),
                                                      namesText, source.namesPath));
@@ -1083,7 +1129,8 @@ Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& ask
             return R::failure(agreed);
         Result<Dataset> read =
             readTextShares(joined->text(), source.format, namesView, options, joined->readName(),
-                           source.namesPath, collective, nullptr);
+                           source.namesPath, collective, nullptr, &joined.value());
+        joined->combineLines(collective);
         const std::string changed = joined->changedFile();
         if (const std::string agreed =
                 agreedError(collective, changed.empty() ? "" : changedWhileRead(changed));
@@ -1105,8 +1152,9 @@ Result<DataShare> readDataShare(const DataSource& source, const ReadOptions& ask
             copiesDiffer(collective, source.path, file.text(), namesText, source.namesPath));
         !agreed.empty())
         return R::failure(agreed);
-    Result<Dataset> read = readTextShares(file.text(), source.format, namesView, options,
-                                          source.path, source.namesPath, collective, &file);
+    Result<Dataset> read =
+        readTextShares(file.text(), source.format, namesView, options, source.path,
+                       source.namesPath, collective, &file, nullptr);
     if (const std::string agreed =
             agreedError(collective, file.changed() ? changedWhileRead(source.path) : "");
         !agreed.empty())

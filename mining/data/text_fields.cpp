@@ -174,9 +174,18 @@ bool QuoteTracker::add(std::string_view more) {
 }
 
 bool endsLinesWithCarriageReturns(std::string_view text) {
-    // Two single-byte searches: find_first_of tests each byte on its own, slow on a long line.
-    const std::size_t cr = text.substr(0, text.find('\n')).find('\r');
-    return cr != std::string_view::npos && (cr + 1 == text.size() || text[cr + 1] != '\n');
+    // Piece by piece, two single-byte searches in each (find_first_of tests each byte on its own,
+    // slow on a long line): the bytes read stop soon after the first line end, whichever it is.
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    for (std::size_t at = 0; at < text.size(); at += kPiece) {
+        const std::string_view piece = text.substr(at, kPiece);
+        const std::size_t lf = piece.find('\n');
+        const std::size_t cr = piece.substr(0, lf).find('\r');
+        if (cr != std::string_view::npos)
+            return at + cr + 1 == text.size() || text[at + cr + 1] != '\n';
+        if (lf != std::string_view::npos) return false;
+    }
+    return false;
 }
 
 std::string carriageReturnsToNewlines(std::string_view text) {

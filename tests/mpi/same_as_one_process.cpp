@@ -245,6 +245,19 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
     }
     writeFile(shards / "part-5.csv", "");
     both(folder, {shards.string() + "/", "66.67", "--seed", "3"});
+    // A folder of the quoted records in three files, the last without its last line end: the
+    // shares cut across the files, each process bringing in only the bytes it reads.
+    const fs::path quotedShards = folder / "quoted-shards";
+    fs::create_directories(quotedShards);
+    const std::size_t quotedHeader = quoted.find('\n') + 1;
+    const std::size_t third = quoted.find("\"line one", quoted.size() / 3);
+    const std::size_t twoThirds = quoted.find("\"line one", 2 * quoted.size() / 3);
+    writeFile(quotedShards / "a.csv", quoted.substr(0, third));
+    writeFile(quotedShards / "b.csv",
+              quoted.substr(0, quotedHeader) + quoted.substr(third, twoThirds - third));
+    writeFile(quotedShards / "c.csv", quoted.substr(0, quotedHeader) +
+                                          quoted.substr(twoThirds, quoted.size() - twoThirds - 1));
+    both(folder, {quotedShards.string() + "/", "66.67"});
     return cases;
 }
 

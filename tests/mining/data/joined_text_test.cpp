@@ -104,6 +104,51 @@ TEST_F(JoinedFolder, SamplesEveryFileInProportionAndNamesASampledLineByItsByteOf
     EXPECT_EQ(content.substr(offset, text.size() - lastLine), text.substr(lastLine));
 }
 
+// One of several processes brings in only the bytes it reads: they are the bytes of the text
+// joined whole (a file without its last line end, an empty file, the headers left out), and its
+// lines are named as the whole text's once counted.
+TEST_F(JoinedFolder, ALazyTextBringsInOnlyWhatIsNeededAndNamesLinesOnceCounted) {
+    std::string cut = records(40000, 3);
+    cut.pop_back();
+    const DataSource source = write({records(0, 40000), "", cut, records(40003, 20000)});
+    const Result<JoinedText> whole = JoinedText::join(source, ReadOptions());
+    Result<JoinedText> lazy = JoinedText::join(source, ReadOptions(), true);
+    ASSERT_TRUE(whole && lazy);
+    ASSERT_FALSE(whole->lazy());
+    ASSERT_TRUE(lazy->lazy());
+    const std::string_view all = whole->text();
+    ASSERT_EQ(lazy->text().size(), all.size());
+    EXPECT_EQ(lazy->broughtIn(), 0u);
+    // The ends of the third file: its added line end, and the fourth file after its header.
+    const std::size_t third = all.find("40002,");
+    const std::vector<std::pair<std::size_t, std::size_t>> ranges = {
+        {0, 10},
+        {third, third + 40},
+        {all.size() / 2, all.size() / 2 + 1},
+        {all.size() - 5, all.size()}};
+    std::size_t asked = 0;
+    for (const auto& [from, to] : ranges) {
+        lazy->need(from, to);
+        asked += to - from;
+        EXPECT_EQ(lazy->text().substr(from, to - from), all.substr(from, to - from)) << from;
+    }
+    EXPECT_LE(lazy->broughtIn(), asked + 2 * ranges.size() * 4096);
+    EXPECT_LT(lazy->broughtIn(), all.size() / 10);
+    // Before any count, the first lines' names hold; counted whole, every line's does.
+    lazy->needFirstLines();
+    SingleProcess one;
+    lazy->combineLines(one);
+    const std::string& name = lazy->readName();
+    const auto line = [&name](std::size_t n) { return name + ", line " + std::to_string(n); };
+    EXPECT_EQ(lazy->named(line(30)), whole->named(line(30)));
+    lazy->need(0, all.size());
+    EXPECT_EQ(lazy->text(), all);
+    lazy->countLines(0, all.size());
+    lazy->combineLines(one);
+    for (const std::size_t n : {1, 2, 40001, 40002, 40004, 40005, 60004})
+        EXPECT_EQ(lazy->named(line(n)), whole->named(line(n))) << n;
+}
+
 TEST_F(JoinedFolder, ReadsTheSampleAsOneDataSetThatSaysSo) {
     const DataSource source = write({records(0, 2000), records(2000, 2000)});
     ReadOptions options;

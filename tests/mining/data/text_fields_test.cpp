@@ -80,6 +80,25 @@ TEST(SplitDelimited, RunsOfSpacesPartFieldsAndQuotesHoldSpaces) {
               "\"\", not \\\")");
 }
 
+// The first line end decides, wherever it lies: the search goes piece by piece, 64 KiB at a time.
+TEST(EndsLinesWithCarriageReturns, TheFirstLineEndDecidesWhereverItLies) {
+    const std::string longLine(70000, 'x');
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"a\rb\r", true},
+        {"a\r\nb\r", false},
+        {"a\nb\rc", false},
+        {"a\r", true},
+        {"", false},
+        {"abc", false},
+        {longLine + "\rb\r", true},
+        {longLine + "\r\nb", false},
+        {longLine + "\nb\r", false},
+        {std::string(65535, 'x') + "\r\n", false},
+        {std::string(65535, 'x') + "\ry", true}};
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(endsLinesWithCarriageReturns(text), expected) << text.size();
+}
+
 TEST(IsBlankLine, ADelimiterIsNoBlankButForRunsOfSpaces) {
     EXPECT_TRUE(isBlankLine(" \r", ','));
     EXPECT_TRUE(isBlankLine(" \t ", ','));
