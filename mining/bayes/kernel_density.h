@@ -66,8 +66,9 @@ public:
     // Requires count > 0 and resolution > 0.
     KernelDensity(double low, double high, std::size_t count, double resolution);
 
-    // Adds a kernel at x. Requires low <= x <= high; called `count` times in all.
-    void add(double x) {
+    // Adds `weight` kernels at x (their moments as one kernel's times the weight). Requires
+    // low <= x <= high; `count` kernels added in all.
+    void add(double x, std::uint32_t weight = 1) {
         const std::size_t m = cellOf(x);
         const double a = (static_cast<double>(m) + 0.5 - (x - low_) * inverseCell_) /
                          kCellsPerBandwidth;  // -d: minus x's offset from the centre, in h
@@ -85,15 +86,16 @@ public:
 #pragma GCC unroll 6
         for (std::size_t j = 0; j < 6; ++j) power[j + 8] = power[j] * a8;
         double* sums = &moments_[m * kTerms];
+        const auto w = static_cast<double>(weight);
 #pragma GCC unroll 14
-        for (std::size_t j = 0; j < kTerms; ++j) sums[j] += power[j];
+        for (std::size_t j = 0; j < kTerms; ++j) sums[j] += w * power[j];
         Ends& ends = ends_[m];
         if (x <= ends.low) {
-            ends.lowCount = x == ends.low ? ends.lowCount + 1 : 1;
+            ends.lowCount = x == ends.low ? ends.lowCount + weight : weight;
             ends.low = x;
         }
         if (x >= ends.high) {
-            ends.highCount = x == ends.high ? ends.highCount + 1 : 1;
+            ends.highCount = x == ends.high ? ends.highCount + weight : weight;
             ends.high = x;
         }
     }

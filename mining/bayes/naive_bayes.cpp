@@ -21,6 +21,26 @@ namespace {
 // Rows of the model's tables shown per nominal attribute before the rest is summarised.
 constexpr std::size_t kMaxValuesShown = 30;
 
+// Returns the runs of the present values of `column` among `rows`: each distinct value,
+// ascending, with its class counts.
+ValueRuns valueRunsOf(const NumericColumn& column, CodeSpan classes, std::span<const RowIndex> rows,
+                      std::size_t classCount) {
+    std::vector<std::pair<double, std::int32_t>> pairs;
+    pairs.reserve(rows.size());
+    for (const RowIndex r : rows)
+        if (const double x = column[r]; !isMissing(x)) pairs.emplace_back(x, classes[r]);
+    std::sort(pairs.begin(), pairs.end());
+    ValueRuns runs;
+    for (const auto& [x, c] : pairs) {
+        if (runs.values.empty() || runs.values.back() != x) {
+            runs.values.push_back(x);
+            runs.counts.resize(runs.counts.size() + classCount, 0);
+        }
+        ++runs.counts[(runs.values.size() - 1) * classCount + static_cast<std::size_t>(c)];
+    }
+    return runs;
+}
+
 }  // namespace
 
 namespace {
@@ -303,39 +323,33 @@ void NaiveBayes::trainKernel(const Dataset& data, std::size_t a, std::span<const
     const ValueSummary summary = summarise(column, data.classes(), rows);
     model.note = unusedNote(summary.overall);
     if (!model.note.empty()) return;
+    setKernels(summary, valueRunsOf(column, data.classes(), rows, classCount_), model);
+}
+
+void NaiveBayes::setKernels(const ValueSummary& summary, const ValueRuns& runs,
+                            AttributeModel& model) const {
+    model.resolution = resolutionOfCount(summary.overall, runs.values.size());
+    model.kind = Kind::Kernel;
     // Each class with values, and all values together when a class has none.
     std::vector<const Moments*> shapes;
     for (const Moments& m : summary.perClass) shapes.push_back(m.count > 0 ? &m : nullptr);
     if (std::find(shapes.begin(), shapes.end(), nullptr) != shapes.end())
         shapes.push_back(&summary.overall);
-    // The bound suffices when it leaves every bandwidth at range / sqrt(n) and wide.
-    const auto boundSuffices = [&shapes](double bound) {
-        return std::all_of(shapes.begin(), shapes.end(), [bound](const Moments* m) {
-            return m == nullptr ||
-                   (m->maximum - m->minimum) / std::sqrt(static_cast<double>(m->count)) >=
-                       KernelDensity::kNarrow * bound;
-        });
-    };
-    model.resolution = resolutionOf(column, rows, summary.overall, boundSuffices);
-    model.kind = Kind::Kernel;
-    setKernels(column, data.classes(), rows, shapes, model);
-}
-
-void NaiveBayes::setKernels(const NumericColumn& column, CodeSpan classes,
-                            std::span<const RowIndex> rows,
-                            const std::vector<const Moments*>& shapes,
-                            AttributeModel& model) const {
     const bool pooled = shapes.size() > classCount_;
     std::vector<KernelDensity> densities(shapes.size());
     for (std::size_t c = 0; c < shapes.size(); ++c)
         if (shapes[c] != nullptr)
             densities[c] = KernelDensity(shapes[c]->minimum, shapes[c]->maximum, shapes[c]->count,
                                          model.resolution);
-    for (RowIndex row : rows) {
-        const double x = column[row];
-        if (isMissing(x)) continue;
-        densities[static_cast<std::size_t>(classes[row])].add(x);
-        if (pooled) densities.back().add(x);
+    for (std::size_t run = 0; run < runs.values.size(); ++run) {
+        const double x = runs.values[run];
+        std::size_t all = 0;
+        for (std::size_t c = 0; c < classCount_; ++c)
+            if (const std::size_t n = runs.counts[run * classCount_ + c]; n > 0) {
+                densities[c].add(x, static_cast<std::uint32_t>(n));
+                all += n;
+            }
+        if (pooled) densities.back().add(x, static_cast<std::uint32_t>(all));
     }
     for (std::size_t c = 0; c < shapes.size(); ++c)
         if (shapes[c] != nullptr) densities[c].finish();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "model/model_file.h"
 
 namespace mining {
+
+struct ValueRuns;
 
 // How the naive Bayes model treats numeric attributes.
 enum class NumericMode {
@@ -229,11 +232,28 @@ private:
     // Fits numeric attribute `a` in the kernel mode: a mixture per class (see the class comment).
     void trainKernel(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                      AttributeModel& model) const;
-    // Sets each class's mixture from its values, shapes[c] their count and range, or, where
-    // shapes[c] is null, the last of `shapes` (all values) for a class with none. Requires
-    // model.resolution set.
-    void setKernels(const NumericColumn& column, CodeSpan classes, std::span<const RowIndex> rows,
-                    const std::vector<const Moments*>& shapes, AttributeModel& model) const;
+    // Fits a kernel attribute from its training values' moments and their runs (each distinct
+    // value with its class counts): r from the count of distinct values, and each class's
+    // mixture from its values in ascending order, each distinct value's kernels added at once,
+    // or, for a class with none, the mixture of all values. So the mixture's sums do not depend
+    // on the records' order, nor on how processes share them. Requires no unusedNote.
+    void setKernels(const ValueSummary& summary, const ValueRuns& runs,
+                    AttributeModel& model) const;
+    // trainOnShares() of numeric attribute `a` in the kernel mode: the shares' moments and
+    // their runs merged at the first process, which fits it (the model it sends holds it).
+    // Returns false (and fits nothing) as binsOnShares() does.
+    bool kernelOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                        Collective& collective);
+    // The shares' moments of numeric attribute `a` merged at the first process (elsewhere,
+    // empty).
+    ValueSummary summaryOnShares(const NumericColumn& column, CodeSpan classes,
+                                 std::span<const RowIndex> rows, Collective& collective) const;
+    // Every process's runs of numeric attribute `a`'s training values (see ValueRuns), merged at
+    // the first process (elsewhere, empty); nullopt at every process when they repeat too
+    // seldom for the runs to be fewer bytes than the values (see binsOnShares).
+    std::optional<ValueRuns> runsOnShares(const NumericColumn& column, CodeSpan classes,
+                                          std::span<const RowIndex> rows,
+                                          Collective& collective) const;
     // Sets the MDL cut points of numeric attribute `a` into `cuts`; returns the number of
     // training rows where it is present (no cut is set when none).
     std::size_t findCuts(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,

@@ -194,13 +194,12 @@ ValueRuns mergedRuns(const std::vector<std::string>& parts, std::size_t classCou
 
 }  // namespace
 
-void NaiveBayes::normalOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
-                                std::uint64_t before, std::uint64_t total, Collective& collective) {
-    const NumericColumn& column = share.numeric(a);
-    const bool first = collective.rank() == 0;
+NaiveBayes::ValueSummary NaiveBayes::summaryOnShares(const NumericColumn& column, CodeSpan classes,
+                                                     std::span<const RowIndex> rows,
+                                                     Collective& collective) const {
     // Each class's moments: the exact sums, the count, whether infinite, the range.
     std::string bytes;
-    for (const Moments& m : summarise(column, share.classes(), rows).perClass) {
+    for (const Moments& m : summarise(column, classes, rows).perClass) {
         m.sums.save(bytes);
         const std::uint64_t count = m.count;
         const char infinite = m.infinite ? 1 : 0;
@@ -230,13 +229,23 @@ void NaiveBayes::normalOnShares(const Dataset& share, std::size_t a, std::span<c
                 summary.perClass[c].merge(m);
         }
     }
+    if (!summary.perClass.empty()) {
+        summary.overall = summary.perClass.front();
+        for (std::size_t c = 1; c < classCount_; ++c) summary.overall.merge(summary.perClass[c]);
+    }
+    return summary;
+}
+
+void NaiveBayes::normalOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                                std::uint64_t before, std::uint64_t total, Collective& collective) {
+    const NumericColumn& column = share.numeric(a);
+    const bool first = collective.rank() == 0;
+    ValueSummary summary = summaryOnShares(column, share.classes(), rows, collective);
     AttributeModel& model = attributes_[a];
     // The first process decides what is counted next: nothing (the attribute is unused), the
     // distinct values of the first kResolutionSample training rows, or of all of them.
     std::string step = "all";
     if (first) {
-        summary.overall = summary.perClass.front();
-        for (std::size_t c = 1; c < classCount_; ++c) summary.overall.merge(summary.perClass[c]);
         model.note = unusedNote(summary.overall);
         step = !model.note.empty() ? "none" : total > kResolutionSample ? "bound" : "all";
     }
@@ -299,10 +308,9 @@ void NaiveBayes::tableOnShares(const Dataset& share, std::size_t a, std::span<co
     }
 }
 
-bool NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
-                              Collective& collective) {
-    const NumericColumn& column = share.numeric(a);
-    const CodeSpan classes = share.classes();
+std::optional<ValueRuns> NaiveBayes::runsOnShares(const NumericColumn& column, CodeSpan classes,
+                                                  std::span<const RowIndex> rows,
+                                                  Collective& collective) const {
     // Every share stores the column alike: mantissas of one scale, or doubles.
     const std::optional<DecimalView> decimals = column.decimals();
     const bool byteClasses = classCount_ <= 255;
@@ -324,23 +332,43 @@ bool NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<con
     collective.sum(sizes);
     // Values that seldom repeat make as many runs as values, each more than a value: those are
     // sent as values instead.
-    if (sizes[0] * kValuesPerRun > sizes[1]) return false;
+    if (sizes[0] * kValuesPerRun > sizes[1]) return std::nullopt;
     std::vector<std::string> parts = collective.gather(bytes);
     std::string().swap(bytes);
+    if (collective.rank() != 0) return ValueRuns{};
+    const double scale = decimals ? decimals->scale() : 1;
+    return decimals
+               ? mergedRuns<std::int32_t>(parts, classCount_, byteClasses,
+                                          [scale](std::int32_t m) { return m / scale; })
+               : mergedRuns<double>(parts, classCount_, byteClasses, [](double x) { return x; });
+}
+
+bool NaiveBayes::kernelOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                                Collective& collective) {
+    const NumericColumn& column = share.numeric(a);
+    const std::optional<ValueRuns> runs = runsOnShares(column, share.classes(), rows, collective);
+    if (!runs) return false;
+    const ValueSummary summary = summaryOnShares(column, share.classes(), rows, collective);
+    if (collective.rank() != 0) return true;
+    AttributeModel& model = attributes_[a];
+    model.note = unusedNote(summary.overall);
+    if (model.note.empty()) setKernels(summary, *runs, model);
+    return true;
+}
+
+bool NaiveBayes::binsOnShares(const Dataset& share, std::size_t a, std::span<const RowIndex> rows,
+                              Collective& collective) {
+    const NumericColumn& column = share.numeric(a);
+    const CodeSpan classes = share.classes();
+    const std::optional<ValueRuns> runs = runsOnShares(column, classes, rows, collective);
+    if (!runs) return false;
     AttributeModel& model = attributes_[a];
     // The first process's answer: whether any value is present, then the cut points.
     std::string answer;
     if (collective.rank() == 0) {
-        const double scale = decimals ? decimals->scale() : 1;
-        const ValueRuns runs =
-            decimals
-                ? mergedRuns<std::int32_t>(parts, classCount_, byteClasses,
-                                           [scale](std::int32_t m) { return m / scale; })
-                : mergedRuns<double>(parts, classCount_, byteClasses, [](double x) { return x; });
-        std::vector<std::string>().swap(parts);
-        answer.push_back(runs.values.empty() ? 0 : 1);
-        if (!runs.values.empty()) {
-            const std::vector<double> cuts = mdlCutPointsOfRuns(runs, classCount_);
+        answer.push_back(runs->values.empty() ? 0 : 1);
+        if (!runs->values.empty()) {
+            const std::vector<double> cuts = mdlCutPointsOfRuns(*runs, classCount_);
             answer.append(reinterpret_cast<const char*>(cuts.data()), cuts.size() * sizeof(double));
         }
     }
@@ -381,10 +409,9 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
     setPriors(std::vector<std::size_t>(counts.begin(), counts.end()));
     attributes_.assign(share.attributeCount(), AttributeModel{});
 
-    // The first process fits each kernel attribute (and each discretized one whose values
-    // seldom repeat) on a data set of the training records' classes and, one at a time, that
-    // attribute's values, as train() fits them; the classes are sent when the first attribute
-    // needs them.
+    // The first process fits each kernel or discretized attribute whose values seldom repeat
+    // on a data set of the training records' classes and, one at a time, that attribute's
+    // values, as train() fits them; the classes are sent when the first attribute needs them.
     const std::size_t attributes = share.attributeCount();
     const auto gatheredOf = [&](CodeColumn trainClasses) {
         return Dataset::fromColumns(share.attributes(), share.classValues(),
@@ -408,6 +435,9 @@ Status NaiveBayes::trainOnShares(const Dataset& share, std::span<const RowIndex>
         }
         if (attribute.type == AttributeType::Numeric && used &&
             modeOf(a) == NumericMode::Discretize && binsOnShares(share, a, rows, collective))
+            continue;
+        if (attribute.type == AttributeType::Numeric && used && modeOf(a) == NumericMode::Kernel &&
+            kernelOnShares(share, a, rows, collective))
             continue;
         if (attribute.type == AttributeType::Numeric && used) {
             if (!classesSent) {
