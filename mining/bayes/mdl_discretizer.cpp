@@ -220,24 +220,33 @@ std::vector<double> mdlCutPoints(std::vector<ValueClass>& values, std::size_t cl
     return cuts;
 }
 
-std::vector<double> mdlCutPointsOfDecimals(std::vector<std::uint64_t>& keys, double scale,
-                                           std::size_t classCount) {
-    // Stable radix sort on the value half of each key, 16 bits at a time.
-    std::vector<std::uint64_t> buffer(keys.size());
+void sortDecimalKeys(std::vector<std::uint64_t>& keys) {
+    // Stable radix sort on the value half of each key, 16 bits at a time, from the keys to a
+    // buffer and back. The buffer is the thread's, kept from sort to sort: on large data a new
+    // one a sort costs more in the system's page faults than the sort itself.
+    const std::size_t n = keys.size();
+    thread_local std::vector<std::uint64_t> buffer;
+    if (buffer.size() < n) buffer.resize(n);
+    std::uint64_t* from = keys.data();
+    std::uint64_t* to = buffer.data();
     std::vector<std::size_t> counts(1 << 16);
     for (int shift : {32, 48}) {
         std::fill(counts.begin(), counts.end(), 0);
-        for (std::uint64_t key : keys) ++counts[(key >> shift) & 0xFFFF];
+        for (std::size_t i = 0; i < n; ++i) ++counts[(from[i] >> shift) & 0xFFFF];
         std::size_t position = 0;
         for (std::size_t& c : counts) {
             const std::size_t here = c;
             c = position;
             position += here;
         }
-        for (std::uint64_t key : keys) buffer[counts[(key >> shift) & 0xFFFF]++] = key;
-        keys.swap(buffer);
+        for (std::size_t i = 0; i < n; ++i) to[counts[(from[i] >> shift) & 0xFFFF]++] = from[i];
+        std::swap(from, to);
     }
-    buffer = {};
+}
+
+std::vector<double> mdlCutPointsOfDecimals(std::vector<std::uint64_t>& keys, double scale,
+                                           std::size_t classCount) {
+    sortDecimalKeys(keys);
     std::vector<double> cuts;
     cutRange(PackedSample{keys, scale}, 0, keys.size(), classCount, cuts);
     return cuts;

@@ -30,6 +30,10 @@ std::vector<double> mdlCutPoints(std::vector<ValueClass>& values, std::size_t cl
 // values in its upper half, the class in its lower half.
 std::uint64_t packDecimal(std::int32_t mantissa, std::int32_t classCode);
 
+// Sorts packDecimal keys by their values (a stable radix sort, much faster than comparisons on
+// large data); keys of one value keep their order.
+void sortDecimalKeys(std::vector<std::uint64_t>& keys);
+
 // As mdlCutPoints, for values given as packDecimal keys of one scale (as a NumericColumn stores
 // decimals): sorts them by a radix sort, much faster on large data, and gives the same cuts.
 // Reorders `keys`.

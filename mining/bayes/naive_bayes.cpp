@@ -21,25 +21,98 @@ namespace {
 // Rows of the model's tables shown per nominal attribute before the rest is summarised.
 constexpr std::size_t kMaxValuesShown = 30;
 
-// Returns the runs of the present values of `column` among `rows`: each distinct value,
-// ascending, with its class counts.
-ValueRuns valueRunsOf(const NumericColumn& column, CodeSpan classes, std::span<const RowIndex> rows,
-                      std::size_t classCount) {
-    std::vector<std::pair<double, std::int32_t>> pairs;
-    pairs.reserve(rows.size());
-    for (const RowIndex r : rows)
-        if (const double x = column[r]; !isMissing(x)) pairs.emplace_back(x, classes[r]);
-    std::sort(pairs.begin(), pairs.end());
-    ValueRuns runs;
-    for (const auto& [x, c] : pairs) {
-        if (runs.values.empty() || runs.values.back() != x) {
-            runs.values.push_back(x);
-            runs.counts.resize(runs.counts.size() + classCount, 0);
+// The present values of `column` among `rows`, sorted once (decimals by a radix sort of their
+// mantissas, doubles by comparison), to be visited run by run: each distinct value, ascending,
+// with its rows' count in each class.
+class SortedRuns {
+public:
+    SortedRuns(const NumericColumn& column, CodeSpan classes, std::span<const RowIndex> rows,
+               std::size_t classCount)
+        : classCount_(classCount), keys_(threadKeys()) {
+        keys_.clear();
+        if (const std::optional<DecimalView> decimals = column.decimals()) {
+            scale_ = decimals->scale();
+            keys_.reserve(rows.size());
+            for (const RowIndex r : rows)
+                if (const std::int32_t m = decimals->mantissa(r);
+                    m != NumericColumn::kMissingMantissa)
+                    keys_.push_back(packDecimal(m, classes[r]));
+            sortDecimalKeys(keys_);
+        } else {
+            pairs_.reserve(rows.size());
+            for (const RowIndex r : rows)
+                if (const double x = column[r]; !isMissing(x)) pairs_.emplace_back(x, classes[r]);
+            std::sort(pairs_.begin(), pairs_.end(),
+                      [](const auto& p, const auto& q) { return p.first < q.first; });
         }
-        ++runs.counts[(runs.values.size() - 1) * classCount + static_cast<std::size_t>(c)];
     }
-    return runs;
-}
+
+    // Returns how many runs there are.
+    std::size_t distinct() const {
+        std::size_t runs = 0;
+        forEachValue([&runs](std::size_t n, const auto& valueOf, const auto&) {
+            for (std::size_t i = 0; i < n; ++i) runs += i == 0 || valueOf(i) != valueOf(i - 1);
+        });
+        return runs;
+    }
+
+    // Calls visit(values, counts) for the runs in turn, a batch at a time: values[i] a run's
+    // value, counts[i * classCount + c] its rows of class c.
+    template <class Visit>
+    void visit(const Visit& visit) const {
+        constexpr std::size_t kBatch = 4096;
+        std::vector<double> values;
+        std::vector<std::size_t> counts;
+        values.reserve(kBatch);
+        counts.reserve(kBatch * classCount_);
+        forEachValue([&](std::size_t n, const auto& valueOf, const auto& classOf) {
+            for (std::size_t i = 0; i < n;) {
+                const double x = valueOf(i);
+                values.push_back(x);
+                counts.resize(counts.size() + classCount_, 0);
+                std::size_t* own = &counts[counts.size() - classCount_];
+                for (; i < n && valueOf(i) == x; ++i) ++own[classOf(i)];
+                if (values.size() == kBatch) {
+                    visit(values, counts);
+                    values.clear();
+                    counts.clear();
+                }
+            }
+        });
+        if (!values.empty()) visit(values, counts);
+    }
+
+private:
+    // Calls f(n, valueOf, classOf) over the sorted values.
+    template <class F>
+    void forEachValue(const F& f) const {
+        if (!pairs_.empty()) {
+            f(
+                pairs_.size(), [&](std::size_t i) { return pairs_[i].first; },
+                [&](std::size_t i) { return static_cast<std::size_t>(pairs_[i].second); });
+            return;
+        }
+        f(
+            keys_.size(),
+            [&](std::size_t i) {
+                // The value as the column gives it: the mantissa over the scale.
+                const auto high = static_cast<std::uint32_t>(keys_[i] >> 32) ^ 0x80000000u;
+                return static_cast<std::int32_t>(high) / scale_;
+            },
+            [&](std::size_t i) { return static_cast<std::size_t>(keys_[i] & 0xFFFFFFFFu); });
+    }
+
+    // The thread's keys, kept from attribute to attribute as sortDecimalKeys keeps its buffer.
+    static std::vector<std::uint64_t>& threadKeys() {
+        thread_local std::vector<std::uint64_t> keys;
+        return keys;
+    }
+
+    std::size_t classCount_;
+    double scale_ = 1;
+    std::vector<std::uint64_t>& keys_;                    // decimals: packDecimal keys
+    std::vector<std::pair<double, std::int32_t>> pairs_;  // doubles
+};
 
 }  // namespace
 
@@ -323,12 +396,17 @@ void NaiveBayes::trainKernel(const Dataset& data, std::size_t a, std::span<const
     const ValueSummary summary = summarise(column, data.classes(), rows);
     model.note = unusedNote(summary.overall);
     if (!model.note.empty()) return;
-    setKernels(summary, valueRunsOf(column, data.classes(), rows, classCount_), model);
+    // Two passes over the sorted values: r needs the count of distinct values before any
+    // kernel is added.
+    const SortedRuns sorted(column, data.classes(), rows, classCount_);
+    setKernels(
+        summary, sorted.distinct(), [&sorted](const RunVisit& visit) { sorted.visit(visit); },
+        model);
 }
 
-void NaiveBayes::setKernels(const ValueSummary& summary, const ValueRuns& runs,
+void NaiveBayes::setKernels(const ValueSummary& summary, std::size_t distinct, const Runs& runs,
                             AttributeModel& model) const {
-    model.resolution = resolutionOfCount(summary.overall, runs.values.size());
+    model.resolution = resolutionOfCount(summary.overall, distinct);
     model.kind = Kind::Kernel;
     // Each class with values, and all values together when a class has none.
     std::vector<const Moments*> shapes;
@@ -341,16 +419,17 @@ void NaiveBayes::setKernels(const ValueSummary& summary, const ValueRuns& runs,
         if (shapes[c] != nullptr)
             densities[c] = KernelDensity(shapes[c]->minimum, shapes[c]->maximum, shapes[c]->count,
                                          model.resolution);
-    for (std::size_t run = 0; run < runs.values.size(); ++run) {
-        const double x = runs.values[run];
-        std::size_t all = 0;
-        for (std::size_t c = 0; c < classCount_; ++c)
-            if (const std::size_t n = runs.counts[run * classCount_ + c]; n > 0) {
-                densities[c].add(x, static_cast<std::uint32_t>(n));
-                all += n;
-            }
-        if (pooled) densities.back().add(x, static_cast<std::uint32_t>(all));
-    }
+    runs([&](std::span<const double> values, std::span<const std::size_t> counts) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            std::size_t all = 0;
+            for (std::size_t c = 0; c < classCount_; ++c)
+                if (const std::size_t n = counts[i * classCount_ + c]; n > 0) {
+                    densities[c].add(values[i], static_cast<std::uint32_t>(n));
+                    all += n;
+                }
+            if (pooled) densities.back().add(values[i], static_cast<std::uint32_t>(all));
+        }
+    });
     for (std::size_t c = 0; c < shapes.size(); ++c)
         if (shapes[c] != nullptr) densities[c].finish();
     model.pooled.assign(classCount_, 0);

@@ -232,12 +232,16 @@ private:
     // Fits numeric attribute `a` in the kernel mode: a mixture per class (see the class comment).
     void trainKernel(const Dataset& data, std::size_t a, std::span<const RowIndex> rows,
                      AttributeModel& model) const;
-    // Fits a kernel attribute from its training values' moments and their runs (each distinct
-    // value with its class counts): r from the count of distinct values, and each class's
-    // mixture from its values in ascending order, each distinct value's kernels added at once,
-    // or, for a class with none, the mixture of all values. So the mixture's sums do not depend
-    // on the records' order, nor on how processes share them. Requires no unusedNote.
-    void setKernels(const ValueSummary& summary, const ValueRuns& runs,
+    // Calls its argument for the distinct training values, ascending, a batch at a time: each
+    // value, and its count in each class ([value * classCount + class]).
+    using RunVisit = std::function<void(std::span<const double>, std::span<const std::size_t>)>;
+    using Runs = std::function<void(const RunVisit&)>;
+    // Fits a kernel attribute from its training values' moments, the count of their distinct
+    // values (which gives r) and their runs: each class's mixture from its values in ascending
+    // order, each distinct value's kernels added at once, or, for a class with none, the
+    // mixture of all values. So the mixture's sums do not depend on the records' order, nor on
+    // how processes share them. Requires no unusedNote.
+    void setKernels(const ValueSummary& summary, std::size_t distinct, const Runs& runs,
                     AttributeModel& model) const;
     // trainOnShares() of numeric attribute `a` in the kernel mode: the shares' moments and
     // their runs merged at the first process, which fits it (the model it sends holds it).

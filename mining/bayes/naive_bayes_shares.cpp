@@ -352,7 +352,10 @@ bool NaiveBayes::kernelOnShares(const Dataset& share, std::size_t a, std::span<c
     if (collective.rank() != 0) return true;
     AttributeModel& model = attributes_[a];
     model.note = unusedNote(summary.overall);
-    if (model.note.empty()) setKernels(summary, *runs, model);
+    if (model.note.empty())
+        setKernels(
+            summary, runs->values.size(),
+            [&](const RunVisit& visit) { visit(runs->values, runs->counts); }, model);
     return true;
 }
 

@@ -294,21 +294,35 @@ TEST(NaiveBayes, KernelsFitABimodalClassThatOneNormalDoesNot) {
 }
 
 // The mixtures are summed in order of value, each distinct value at once: the records' order
-// (and so how processes share them) changes no bit of any probability.
-TEST(NaiveBayes, KernelProbabilitiesDoNotDependOnTheRecordsOrder) {
-    std::string data;
-    for (int i = 0; i < 3000; ++i)
-        data += std::to_string((i * 7919) % 613 / 7.0) + "," + (i % 3 ? "a" : "b") + "\n";
-    const Dataset d = parse(data);
-    std::vector<RowIndex> rows = allRows(d);
-    NaiveBayes forward(NumericMode::Kernel), shuffled(NumericMode::Kernel);
-    ASSERT_TRUE(forward.train(d, rows).ok());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        std::swap(rows[i], rows[(i * 104729) % rows.size()]);
-    ASSERT_TRUE(shuffled.train(d, rows).ok());
-    for (double x = -10; x < 100; x += 0.37)
-        for (std::size_t c = 0; c < 2; ++c)
-            ASSERT_EQ(forward.logLikelihood(0, c, x), shuffled.logLikelihood(0, c, x)) << x;
+// (and so how processes share them) changes no bit of any probability, nor does the way the
+// values are stored (decimals counted over their range, or doubles sorted).
+TEST(NaiveBayes, KernelProbabilitiesDoNotDependOnTheRecordsOrderNorOnTheStorage) {
+    for (const bool shortDecimals : {true, false}) {
+        std::string data;
+        for (int i = 0; i < 3000; ++i) {
+            const int k = (i * 7919) % 613;
+            data += (shortDecimals ? std::to_string(k / 10) + "." + std::to_string(k % 10)
+                                   : std::to_string(k / 7.0)) +
+                    "," + (i % 3 ? "a" : "b") + "\n";
+        }
+        Dataset d = parse(data);
+        std::vector<RowIndex> rows = allRows(d);
+        NaiveBayes forward(NumericMode::Kernel), shuffled(NumericMode::Kernel),
+            doubles(NumericMode::Kernel);
+        ASSERT_TRUE(forward.train(d, rows).ok());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            std::swap(rows[i], rows[(i * 104729) % rows.size()]);
+        ASSERT_TRUE(shuffled.train(d, rows).ok());
+        ASSERT_TRUE(d.numeric(0).decimals());
+        ASSERT_TRUE(d.storeNumbers(0, -1));
+        ASSERT_FALSE(d.numeric(0).decimals());
+        ASSERT_TRUE(doubles.train(d, rows).ok());
+        for (double x = -10; x < 100; x += 0.37)
+            for (std::size_t c = 0; c < 2; ++c) {
+                ASSERT_EQ(forward.logLikelihood(0, c, x), shuffled.logLikelihood(0, c, x)) << x;
+                ASSERT_EQ(forward.logLikelihood(0, c, x), doubles.logLikelihood(0, c, x)) << x;
+            }
+    }
 }
 
 // A class with no value of an attribute takes the kernels of all values: neither a free pass
