@@ -550,7 +550,8 @@ Dataset DatasetBuilder::assemble(const RecordLayout& layout, Parts& parts, Share
 ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
                                     bool carriageReturns, std::size_t threads,
                                     const LineNamer& namer, bool quoteAware,
-                                    const ReleaseCallback& release) {
+                                    const ReleaseCallback& release,
+                                    const ReleaseCallback& bringIn) {
     std::string newlineCopy;
     if (carriageReturns) {
         newlineCopy = carriageReturnsToNewlines(share);
@@ -567,7 +568,8 @@ ShareRead DatasetBuilder::readShare(std::string_view share, RecordLayout layout,
     // A copy's bytes are not the file's; the file's pages read again if a part is read again.
     const ReleaseCallback done = carriageReturns ? ReleaseCallback() : release;
     ShareRead read;
-    while (true) {
+    for (bool first = true;; first = false) {
+        if (!first && done && bringIn) bringIn(0, share.size());
         SharedColumns columns = allocateColumns(layout, totalRows);
         Parts parts = readRuns(layout, share, runs, rows, done, columns, quoteAware);
         const PartsVerdict verdict = judgeParts(parts, layout, namer, false);

@@ -110,10 +110,13 @@ public:
     // not to be is read as nominal (ShareRead::types says which). With `quoteAware`, a quoted
     // field is followed over line ends (the share must start at a record's start), else not.
     // `namer` names the share's lines as the text's. `release` (may be empty) is told which
-    // bytes of the share each part is done with, when its lines end with '\n'.
+    // bytes of the share each part is done with, when its lines end with '\n'; `bringIn` (may be
+    // empty) is then asked to bring the share's bytes in again before the lines are read again
+    // (a column that turned out not numeric).
     static ShareRead readShare(std::string_view share, RecordLayout layout, bool carriageReturns,
                                std::size_t threads, const LineNamer& namer, bool quoteAware = false,
-                               const ReleaseCallback& release = {});
+                               const ReleaseCallback& release = {},
+                               const ReleaseCallback& bringIn = {});
 
     // Returns `share` without its records: its value lists and figures, for the process that
     // joins the lists (joinSchemas).

@@ -174,6 +174,23 @@ void JoinedText::need(std::size_t from, std::size_t to) {
     }
 }
 
+void JoinedText::release(std::size_t from, std::size_t to) {
+    if (!lazy()) return;
+    to = std::min(to, size_);
+    const std::size_t page = pageBytes();
+    const std::size_t first = (from + page - 1) / page;
+    // The last page, shorter than the others, is let go with the text's end.
+    const std::size_t last = to == size_ ? brought_.size() : to / page;
+    if (first >= last) return;
+    char* at = pages_.get() + first * page;
+    const std::size_t bytes = (last - first) * page;
+    // Unreadable first: a page whose bytes were dropped must not read as zeros.
+    if (mprotect(at, bytes, PROT_NONE) != 0) return;
+    madvise(at, bytes, MADV_DONTNEED);
+    std::fill(brought_.begin() + static_cast<std::ptrdiff_t>(first),
+              brought_.begin() + static_cast<std::ptrdiff_t>(last), 0);
+}
+
 void JoinedText::needFirstLines() {
     if (!lazy()) return;
     constexpr std::size_t kPiece = std::size_t{1} << 16;
@@ -225,7 +242,8 @@ std::size_t JoinedText::countOf(const Piece& piece, std::size_t from, std::size_
     const std::size_t low = std::max(from, piece.at);
     const std::size_t high = std::min(to, piece.at + piece.bytes);
     if (low >= high) return 0;
-    return lineEndCount(texts_[piece.file].substr(piece.fileOffset + (low - piece.at), high - low),
+    // From the bytes brought in: reading the file again would hold its pages too.
+    return lineEndCount(std::string_view(pages_.get() + low, high - low),
                         lineEndOf(texts_[piece.file]));
 }
 

@@ -60,6 +60,10 @@ public:
     bool lazy() const { return pages_ != nullptr; }
     // Brings bytes [from, to) of text() in (and whole pages around them), where lazy().
     void need(std::size_t from, std::size_t to);
+    // Lets go of the whole pages of bytes [from, to) of text(), where lazy(): they can be read
+    // again only once need() brings them in again. Calls for ranges without a page in common
+    // may run at once.
+    void release(std::size_t from, std::size_t to);
     // Brings in the bytes of text() that the layout is guessed from and every reading of the
     // first lines reads: the first 1 MiB and 64 KiB more, and at least 300 lines and 64 KiB
     // more.

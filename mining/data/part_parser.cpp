@@ -107,11 +107,13 @@ bool PartParser::runPiece() {
         if (quoteAware_ && lineEnd < size && !isComment(text_.substr(pos, lineEnd - pos)))
             lineEnd = recordEnd(pos, lineEnd);
         const std::string_view line = text_.substr(pos, lineEnd - pos);
-        pos = lineEnd + 1;
+        // The bytes before this line are done with (a text brought in part by part may not be
+        // read once let go).
         if (release_ && pos - released > kReleaseStep) {
-            release_(offset_ + released, offset_ + std::min(pos, size));
+            release_(offset_ + released, offset_ + pos);
             released = pos;
         }
+        pos = lineEnd + 1;
         if (!readLine(line, firstLine)) {
             // A failing record is named by the line it starts on.
             lineCount_ = firstLine;

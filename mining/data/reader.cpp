@@ -501,14 +501,17 @@ std::pair<std::size_t, std::size_t> shareOf(std::string_view records, int rank, 
 class SharedFigures final : public RecordFigures {
 public:
     // `records`, `read`: the whole text's records with a class, and with or without one;
-    // `share`: the text of this process's records, `linesBefore` lines into the records' text.
+    // `share`: the text of this process's records, `linesBefore` lines into the records' text;
+    // `bringBack` brings in its bytes where they were let go as they were read.
     SharedFigures(Collective& collective, std::uint64_t records, std::uint64_t read,
-                  std::string_view share, std::uint64_t linesBefore)
+                  std::string_view share, std::uint64_t linesBefore,
+                  std::function<void()> bringBack)
         : collective_(collective),
           records_(records),
           read_(read),
           share_(share),
-          linesBefore_(linesBefore) {}
+          linesBefore_(linesBefore),
+          bringBack_(std::move(bringBack)) {}
 
     std::uint64_t records(const Dataset&) override { return records_; }
     std::uint64_t recordsRead(const Dataset&) override { return read_; }
@@ -546,6 +549,7 @@ public:
     std::vector<std::uint64_t> linesHolding(std::string_view, char delimiter, std::size_t field,
                                             const std::vector<std::string>& values,
                                             std::size_t limit) override {
+        if (bringBack_) bringBack_();
         std::vector<std::uint64_t> lines =
             mining::linesHolding(share_, delimiter, field, values, limit);
         for (std::uint64_t& line : lines) line += linesBefore_;
@@ -620,6 +624,7 @@ private:
     std::uint64_t read_;
     std::string_view share_;
     std::uint64_t linesBefore_;
+    std::function<void()> bringBack_;
 };
 
 // What one process holds of a text read by several: the records of its share, coded by the
@@ -782,14 +787,25 @@ ProcessShare readShares(Prepared& prepared, std::string_view text, std::size_t b
                                                                     std::size_t to) {
                     file->release(at + from, at + to, kReleaseStep);
                 };
+            ReleaseCallback bringIn;
+            if (lazyText != nullptr) {
+                release = [lazyText, at = loads.base + begin](std::size_t from, std::size_t to) {
+                    lazyText->release(at + from, at + to);
+                };
+                bringIn = [lazyText, at = loads.base + begin](std::size_t from, std::size_t to) {
+                    lazyText->need(at + from, at + to);
+                };
+            }
             const std::uint64_t before = prepared.linesBefore + out.linesBefore;
             const LineNamer namer = [before](std::size_t line) {
                 return "line " + std::to_string(before + line);
             };
             for (bool reread = true;;) {
-                if (reread)
+                if (reread) {
+                    loads.need(begin, end);  // again, where a reading before let it go
                     read = DatasetBuilder::readShare(out.text, layout, carriageReturns, 0, namer,
-                                                     quoteAware, release);
+                                                     quoteAware, release, bringIn);
+                }
                 std::vector<std::uint64_t> nominal(layout.types.size(), 0);
                 for (std::size_t a = 0; a < nominal.size(); ++a)
                     nominal[a] = read.types[a] != layout.types[a] ? 1 : 0;
@@ -909,7 +925,14 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
         setRecordOptions(*prepared, options);
         ProcessShare share = readShares(*prepared, text, bom, asked, collective, file, lazyText);
         if (!share.data) return std::move(share.data);
-        SharedFigures figures(collective, share.records, share.read, share.text, share.linesBefore);
+        std::function<void()> bringBack;
+        if (lazyText != nullptr && !share.text.empty())
+            bringBack = [lazyText, share = share.text, text = lazyText->text()] {
+                const auto at = static_cast<std::size_t>(share.data() - text.data());
+                lazyText->need(at, at + share.size());
+            };
+        SharedFigures figures(collective, share.records, share.read, share.text, share.linesBefore,
+                              std::move(bringBack));
         if (!settleRead(share.data, *prepared, format, text, options, figures, share.text)) {
             asked.columns.header = HeaderRule::Absent;
             continue;

@@ -233,7 +233,14 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
     // Five shards with a header each, one of them empty.
     const fs::path shards = folder / "shards";
     fs::create_directories(shards);
-    const std::string table = generated(5000, false);
+    std::string table = generated(5000, false);
+    // Two odd values in the numeric first column, in the second and the fifth shard: the note
+    // names their files and lines, which the processes holding them find in their shares.
+    for (const std::size_t nth : {1500, 4200}) {
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < nth; ++k) at = table.find('\n', at) + 1;
+        table.replace(at, table.find(',', at) - at, "unknown");
+    }
     const std::size_t header = table.find('\n') + 1;
     std::size_t from = header;
     for (int k = 0; k < 5; ++k) {
@@ -245,6 +252,20 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
     }
     writeFile(shards / "part-5.csv", "");
     both(folder, {shards.string() + "/", "66.67", "--seed", "3"});
+    // A folder whose second column is numbers in its first file and, late in its second, a
+    // word: each share read so far is read again, its column nominal, after its bytes were let
+    // go.
+    const fs::path lateShards = folder / "late-shards";
+    fs::create_directories(lateShards);
+    for (int k = 0; k < 2; ++k) {
+        std::string part;
+        for (int r = 0; r < 3000; ++r)
+            part += std::to_string(r % 17) + "," +
+                    (k == 1 && r == 2990 ? std::string("many") : std::to_string(r % 5)) + "," +
+                    (r % 3 ? "c1" : "c2") + "\n";
+        writeFile(lateShards / ("part-" + std::to_string(k) + ".data"), part);
+    }
+    both(folder, {lateShards.string() + "/", "66.67"});
     // A folder of the quoted records in three files, the last without its last line end: the
     // shares cut across the files, each process bringing in only the bytes it reads.
     const fs::path quotedShards = folder / "quoted-shards";

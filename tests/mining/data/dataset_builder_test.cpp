@@ -306,6 +306,38 @@ TEST(DatasetBuilderShares, SharesJoinedAreTheWholeTextWhereverItIsCut) {
     }
 }
 
+// A share whose bytes are let go as its parts are read (as a folder's text brought in part by
+// part is): when a column turns out not numeric, the bytes are brought in again before the
+// lines are read again, and the share reads as one never let go.
+TEST(DatasetBuilderShares, BytesLetGoAreBroughtInAgainBeforeTheLinesAreReadAgain) {
+    std::string text;
+    for (int r = 0; r < 4000; ++r)
+        text += std::to_string(r % 17) + "," + (r == 3990 ? "many" : std::to_string(r % 5)) + ",c" +
+                std::to_string(r % 2) + "\n";
+    Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");
+    ASSERT_TRUE(layout.ok());
+    const ShareRead plain = DatasetBuilder::readShare(text, *layout, false, 2, {});
+    std::string held = text;
+    std::atomic<std::size_t> released{0};
+    const ReleaseCallback release = [&](std::size_t from, std::size_t to) {
+        std::fill(held.begin() + static_cast<std::ptrdiff_t>(from),
+                  held.begin() + static_cast<std::ptrdiff_t>(to), '#');
+        released += to - from;
+    };
+    const ReleaseCallback bringIn = [&](std::size_t from, std::size_t to) {
+        std::copy(text.begin() + static_cast<std::ptrdiff_t>(from),
+                  text.begin() + static_cast<std::ptrdiff_t>(to),
+                  held.begin() + static_cast<std::ptrdiff_t>(from));
+    };
+    const ShareRead read =
+        DatasetBuilder::readShare(held, *layout, false, 2, {}, false, release, bringIn);
+    EXPECT_GT(released.load(), text.size() / 3);
+    ASSERT_TRUE(plain.data && read.data) << read.error;
+    EXPECT_EQ(read.types, plain.types);
+    EXPECT_EQ(read.types[1], AttributeType::Nominal);
+    expectSame(*read.data, *plain.data);
+}
+
 TEST(DatasetBuilderShares, AFailingShareNamesTheWholeTextsLineAndCutBytesAreRefused) {
     const std::string text = "1, a, c1\n2, b, c2\n3, c, c1\n4, d\n5, e, c2\n";
     Result<RecordLayout> layout = layoutFromFirstRecord(text, "d");

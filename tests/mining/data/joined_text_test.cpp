@@ -143,6 +143,13 @@ TEST_F(JoinedFolder, ALazyTextBringsInOnlyWhatIsNeededAndNamesLinesOnceCounted) 
     EXPECT_EQ(lazy->named(line(30)), whole->named(line(30)));
     lazy->need(0, all.size());
     EXPECT_EQ(lazy->text(), all);
+    // Pages let go are brought in again as they were.
+    const std::size_t in = lazy->broughtIn();
+    lazy->release(10000, all.size() - 10000);
+    EXPECT_LT(lazy->broughtIn(), in - (all.size() - 30000));
+    lazy->need(0, all.size());
+    EXPECT_EQ(lazy->broughtIn(), in);
+    EXPECT_EQ(lazy->text(), all);
     lazy->countLines(0, all.size());
     lazy->combineLines(one);
     for (const std::size_t n : {1, 2, 40001, 40002, 40004, 40005, 60004})
