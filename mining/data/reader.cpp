@@ -911,13 +911,15 @@ Result<Dataset> readTextShares(std::string_view whole, DataFormat format,
                                const ReadOptions& options, const std::string& dataName,
                                const std::string& namesName, Collective& collective,
                                const MappedFile* file, JoinedText* lazyText) {
-    // The layout is guessed from the first lines, the same at every process.
-    if (lazyText != nullptr) lazyText->needFirstLines();
+    if (lazyText != nullptr) lazyText->needFirstLines();  // the byte-order mark's bytes
     const std::string_view text = skipByteOrderMark(whole);
     const std::size_t bom = whole.size() - text.size();
     ReadOptions asked = options;
     asked.limits.maxBytes = 0;
     while (true) {
+        // The layout is guessed from the first lines, the same at every process (again when a
+        // header turned out to be a record: the first share's reading let them go).
+        if (lazyText != nullptr) lazyText->needFirstLines();
         Result<Prepared> prepared = prepare(text, format, namesText, asked, dataName, namesName);
         if (const std::string error = agreedError(collective, prepared ? "" : prepared.error());
             !error.empty())

@@ -266,6 +266,19 @@ std::vector<Case> awkwardCases(const fs::path& folder) {
         writeFile(lateShards / ("part-" + std::to_string(k) + ".data"), part);
     }
     both(folder, {lateShards.string() + "/", "66.67"});
+    // A folder whose first line is taken for a header until its names turn up among the
+    // values: the files are read again, without one, after the first reading let the first
+    // lines go.
+    const fs::path recordFirst = folder / "record-first";
+    fs::create_directories(recordFirst);
+    std::string rows[2];
+    for (int r = 0; r < 3000; ++r)
+        rows[r / 1500] += std::to_string(r * 37 % 90 + 1) + "," + (r % 3 ? "p" : "q") + ",note-" +
+                          std::string(20 + r % 13, 'x') + "," + (r * 7 % 5 < 2 ? "yes" : "no") +
+                          "\n";
+    writeFile(recordFirst / "a.csv", "size,p,note,yes\n" + rows[0]);
+    writeFile(recordFirst / "b.csv", rows[1]);
+    both(folder, {recordFirst.string() + "/", "66.67"});
     // A folder of the quoted records in three files, the last without its last line end: the
     // shares cut across the files, each process bringing in only the bytes it reads.
     const fs::path quotedShards = folder / "quoted-shards";
